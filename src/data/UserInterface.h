@@ -1,0 +1,71 @@
+// What the core asks of the user. The program answers with dialogs, qdctl on the
+// terminal, tests with scripted answers. Core code never shows a window itself.
+#pragma once
+
+#include <deque>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace qd {
+
+enum class MessageIcon { None, Information, Exclamation, Question, Hand };
+
+class UserInterface {
+public:
+    virtual ~UserInterface() = default;
+    // A message with an OK button.
+    virtual void message(const std::string& title, const std::string& text,
+                         MessageIcon icon = MessageIcon::Exclamation) = 0;
+    // A Yes/No question; true for Yes.
+    virtual bool ask(const std::string& title, const std::string& text) = 0;
+    // A folder chooser; nullopt when the user cancels.
+    virtual std::optional<std::string> chooseFolder(const std::string& title, const std::string& start) = 0;
+    // Puts text on the desktop clipboard (used to hand error details to the user).
+    virtual void setClipboardText(const std::string& text) = 0;
+};
+
+// Answers from a script and records everything shown; for tests and batch runs.
+class ScriptedUserInterface : public UserInterface {
+public:
+    struct Shown {
+        std::string kind; // "message", "ask", "chooseFolder", "clipboard"
+        std::string title;
+        std::string text;
+    };
+
+    void message(const std::string& title, const std::string& text, MessageIcon) override {
+        shown.push_back({"message", title, text});
+    }
+    bool ask(const std::string& title, const std::string& text) override {
+        shown.push_back({"ask", title, text});
+        if (answers.empty()) return defaultAnswer;
+        const bool a = answers.front();
+        answers.pop_front();
+        return a;
+    }
+    std::optional<std::string> chooseFolder(const std::string& title, const std::string& start) override {
+        shown.push_back({"chooseFolder", title, start});
+        return folderAnswer;
+    }
+    void setClipboardText(const std::string& text) override {
+        shown.push_back({"clipboard", "", text});
+        clipboard = text;
+    }
+
+    // Titles of everything shown, in order.
+    std::vector<std::string> titles() const {
+        std::vector<std::string> t;
+        for (const auto& s : shown) t.push_back(s.title);
+        return t;
+    }
+
+    std::deque<bool> answers;
+    bool defaultAnswer = false;
+    std::optional<std::string> folderAnswer;
+    std::string clipboard;
+    std::vector<Shown> shown;
+};
+
+} // namespace qd
