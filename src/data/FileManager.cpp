@@ -1,0 +1,636 @@
+#include "data/FileManager.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <random>
+
+namespace qd {
+namespace {
+
+bool isTextType(FieldType t) { return t == FieldType::String || t == FieldType::CString || t == FieldType::Memo; }
+
+bool allDescending(const KeyDef& k) {
+    return !k.components.empty() &&
+           std::all_of(k.components.begin(), k.components.end(), [](const KeyComponent& c) { return c.descending; });
+}
+
+long long newRevision() {
+    thread_local std::mt19937_64 gen{std::random_device{}()};
+    return static_cast<long long>(gen() >> 1) | 1;
+}
+
+int primaryCode(int code) { return code & 0xff; }
+
+} // namespace
+
+FieldValue readField(const FieldPtr& f) {
+    switch (f.type) {
+    case FieldType::Long: return static_cast<long long>(*f.asLong());
+    case FieldType::ULong: return static_cast<long long>(*f.asULong());
+    case FieldType::Byte: return static_cast<long long>(*f.asByte());
+    case FieldType::String:
+    case FieldType::CString:
+    case FieldType::Memo: return *f.asText();
+    case FieldType::Group: break;
+    }
+    return 0LL;
+}
+
+void writeField(const FieldPtr& f, const FieldValue& v) {
+    const long long n = std::holds_alternative<long long>(v) ? std::get<long long>(v) : 0;
+    switch (f.type) {
+    case FieldType::Long: *f.asLong() = static_cast<std::int32_t>(n); break;
+    case FieldType::ULong: *f.asULong() = static_cast<std::uint32_t>(n); break;
+    case FieldType::Byte: *f.asByte() = static_cast<std::uint8_t>(n); break;
+    case FieldType::String:
+    case FieldType::CString:
+    case FieldType::Memo:
+        *f.asText() = std::holds_alternative<std::string>(v) ? std::get<std::string>(v) : std::to_string(n);
+        break;
+    case FieldType::Group: break;
+    }
+}
+
+std::string fitText(const std::string& s, FieldType type, int width) {
+    std::size_t limit = static_cast<std::size_t>(type == FieldType::CString ? std::max(width - 1, 0) : width);
+    // Count characters, not bytes, so a multi-byte character is never split.
+    std::size_t chars = 0;
+    std::size_t i = 0;
+    while (i < s.size() && chars < limit) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        std::size_t len = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xe ? 3 : (c >> 3) == 0x1e ? 4 : 1;
+        if (i + len > s.size()) len = s.size() - i;
+        i += len;
+        ++chars;
+    }
+    std::string out = s.substr(0, i);
+    while (!out.empty() && (out.back() == ' ' || out.back() == '\0')) out.pop_back();
+    return out;
+}
+
+// ---------------------------------------------------------------------------
+
+GenericRecord::GenericRecord(const TableDef& def) {
+    longs_.resize(static_cast<std::size_t>(def.valueCount()));
+    ulongs_.resize(longs_.size());
+    bytes_.resize(longs_.size());
+    texts_.resize(longs_.size());
+    for (int i = 0; i < def.valueCount(); ++i) {
+        const auto u = static_cast<std::size_t>(i);
+        const FieldType t = def.field(i).type;
+        void* p = nullptr;
+        switch (t) {
+        case FieldType::Long: p = &longs_[u]; break;
+        case FieldType::ULong: p = &ulongs_[u]; break;
+        case FieldType::Byte: p = &bytes_[u]; break;
+        default: p = &texts_[u]; break;
+        }
+        ptrs_.push_back(FieldPtr{t, p});
+    }
+}
+
+std::vector<FieldPtr> GenericRecord::ptrs() { return ptrs_; }
+
+// ---------------------------------------------------------------------------
+
+FileManager::FileManager(DataSet& ds, const TableDef& def, std::vector<FieldPtr> buffer)
+    : ds_(ds), def_(def), buf_(std::move(buffer)) {
+    saved_.resize(buf_.size());
+    for (std::size_t i = 0; i < buf_.size(); ++i) saved_[i] = readField(buf_[i]);
+}
+
+FileManager::~FileManager() = default;
+
+StoreFile* FileManager::file() {
+    if (generation_ != ds_.generation()) {
+        stmts_.clear();
+        file_ = ds_.fileOf(def_);
+        sqlTable_ = sql::quote(ds_.locate(def_).table);
+        generation_ = ds_.generation();
+    }
+    return file_;
+}
+
+const std::string& FileManager::sqlTable() {
+    file();
+    return sqlTable_;
+}
+
+Level FileManager::open(const OpenOptions& options) {
+    if (useCount_ > 0) {
+        ++useCount_;
+        return Level::Benign;
+    }
+    const OpenResult r = ds_.openTable(def_, options);
+    openStatus_ = r.status;
+    lastError_ = r.error;
+    if (!r.ok()) return r.status == OpenStatus::Fatal ? Level::Fatal : Level::Notify;
+    ++useCount_;
+    generation_ = 0; // look the file up again
+    return Level::Benign;
+}
+
+void FileManager::close() {
+    if (useCount_ > 0) --useCount_;
+}
+
+Level FileManager::notOpened() {
+    lastError_ = {SQLITE_MISUSE, "File not open"};
+    ErrorContext ctx;
+    ctx.file = def_.label;
+    return ds_.errors().throwMessage(39, ctx);
+}
+
+Level FileManager::fail(bool silent, int message, int sqliteCode) {
+    StoreFile* f = file();
+    lastError_ = f ? f->lastError() : StoreError{sqliteCode, sqlite3_errstr(sqliteCode)};
+    if (lastError_.code == 0) lastError_ = {sqliteCode, sqlite3_errstr(sqliteCode)};
+    if (silent) return Level::Notify;
+    ErrorContext ctx;
+    ctx.file = def_.label;
+    ctx.errorCode = lastError_.code;
+    ctx.errorText = lastError_.text;
+    return ds_.errors().throwMessage(message, ctx);
+}
+
+std::string FileManager::selectList() const {
+    std::string s = "\"_rid\", \"_rev\"";
+    for (int i = 0; i < def_.valueCount(); ++i) s += ", " + sql::columnName(def_, i);
+    return s;
+}
+
+void FileManager::bindBuffer(sqlite3_stmt* s, int start) {
+    for (int i = 0; i < def_.valueCount(); ++i) {
+        const FieldPtr& f = buf_[static_cast<std::size_t>(i)];
+        if (f.isText()) {
+            std::string& text = *f.asText();
+            const FieldDef& fd = def_.field(i);
+            text = fitText(text, fd.type, fd.width);
+            sqlite3_bind_text(s, start + i, text.data(), static_cast<int>(text.size()), SQLITE_STATIC);
+        } else {
+            sqlite3_bind_int64(s, start + i, std::get<long long>(readField(f)));
+        }
+    }
+}
+
+void FileManager::snapshot() {
+    for (std::size_t i = 0; i < buf_.size(); ++i) saved_[i] = readField(buf_[i]);
+    if (orderKey_ >= 0) {
+        const KeyDef& k = def_.keys[static_cast<std::size_t>(orderKey_)];
+        positionValues_.clear();
+        for (const auto& c : k.components) positionValues_.push_back(saved_[static_cast<std::size_t>(c.field)]);
+        positionRid_ = currentRid_;
+        positioned_ = true;
+    }
+}
+
+void FileManager::restoreSaved(const std::vector<int>& fields) {
+    for (int f : fields) writeField(buf_[static_cast<std::size_t>(f)], saved_[static_cast<std::size_t>(f)]);
+}
+
+void FileManager::clearBuffer() {
+    for (const auto& f : buf_) writeField(f, f.isText() ? FieldValue{std::string()} : FieldValue{0LL});
+}
+
+Level FileManager::readRow(sqlite3_stmt* s) {
+    currentRid_ = sqlite3_column_int64(s, 0);
+    currentRev_ = sqlite3_column_int64(s, 1);
+    for (int i = 0; i < def_.valueCount(); ++i) {
+        const FieldPtr& f = buf_[static_cast<std::size_t>(i)];
+        if (f.isText()) {
+            const auto* p = sqlite3_column_text(s, i + 2);
+            f.asText()->assign(p ? reinterpret_cast<const char*>(p) : "",
+                               static_cast<std::size_t>(sqlite3_column_bytes(s, i + 2)));
+        } else {
+            writeField(f, static_cast<long long>(sqlite3_column_int64(s, i + 2)));
+        }
+    }
+    snapshot();
+    return Level::Benign;
+}
+
+int FileManager::autoNumberKey() const {
+    for (std::size_t k = 0; k < def_.keys.size(); ++k)
+        if (def_.keys[k].autoNumber != AutoNumber::None) return static_cast<int>(k);
+    return -1;
+}
+
+Level FileManager::primeAutoNumber() {
+    const int k = autoNumberKey();
+    if (k < 0) return Level::Benign;
+    const KeyDef& key = def_.keys[static_cast<std::size_t>(k)];
+    const int numbered = key.components.back().field;
+    if (std::get<long long>(value(numbered)) != 0) return Level::Benign;
+    StoreFile* f = file();
+    if (!f) return notOpened();
+    sqlite3_stmt* s = statement(5, [&] {
+        const std::string col = sql::columnName(def_, numbered);
+        std::string where = sql::notEmpty(def_, key);
+        if (key.autoNumber == AutoNumber::WithinLeading) {
+            const int lead = key.components.front().field;
+            if (!where.empty()) where += " AND ";
+            where += sql::columnName(def_, lead);
+            if (key.noCase && isTextType(def_.field(lead).type)) where += " COLLATE NOCASE";
+            where += " = ?";
+        }
+        return "SELECT " + col + " FROM " + sqlTable_ + (where.empty() ? "" : " WHERE " + where) + " ORDER BY " +
+               col + " DESC LIMIT 1";
+    });
+    if (!s) return fail(true, 32, SQLITE_ERROR);
+    if (key.autoNumber == AutoNumber::WithinLeading) {
+        const FieldValue lead = value(key.components.front().field);
+        if (std::holds_alternative<std::string>(lead)) {
+            const std::string text = fitText(std::get<std::string>(lead), FieldType::String, 1 << 20);
+            sqlite3_bind_text(s, 1, text.c_str(), -1, SQLITE_TRANSIENT);
+        } else {
+            sqlite3_bind_int64(s, 1, std::get<long long>(lead));
+        }
+    }
+    long long highest = 0;
+    const int rc = sqlite3_step(s);
+    if (rc == SQLITE_ROW) highest = sqlite3_column_int64(s, 0);
+    sqlite3_reset(s);
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE) return fail(false, 32, rc);
+    setValue(numbered, highest + 1);
+    return Level::Benign;
+}
+
+Level FileManager::doInsert(bool silent) {
+    if (!opened()) return notOpened();
+    StoreFile* f = file();
+    if (!f) return notOpened();
+    if (int rc = f->begin(); rc != SQLITE_OK) return fail(silent, 4, rc);
+    const int autoKey = autoNumberKey();
+    const int numbered = autoKey >= 0 ? def_.keys[static_cast<std::size_t>(autoKey)].components.back().field : -1;
+    const bool primed = numbered >= 0 && std::get<long long>(value(numbered)) == 0;
+    if (Level l = primeAutoNumber(); l != Level::Benign) {
+        f->rollback();
+        return l;
+    }
+    std::string cols = "\"_rev\"";
+    std::string params = "?";
+    if (!stmts_.count(0))
+        for (int i = 0; i < def_.valueCount(); ++i) {
+            cols += ", " + sql::columnName(def_, i);
+            params += ", ?";
+        }
+    sqlite3_stmt* s = statement(0, [&] { return "INSERT INTO " + sqlTable_ + " (" + cols + ") VALUES (" + params + ")"; });
+    if (!s) {
+        f->rollback();
+        return fail(silent, 4, SQLITE_ERROR);
+    }
+    const long long rev = newRevision();
+    sqlite3_bind_int64(s, 1, rev);
+    bindBuffer(s, 2);
+    const int rc = sqlite3_step(s);
+    sqlite3_reset(s);
+    if (rc != SQLITE_DONE) {
+        const StoreError err = f->lastError();
+        f->rollback();
+        if (primed) setValue(numbered, 0LL);
+        lastError_ = err;
+        if (primaryCode(rc) == SQLITE_CONSTRAINT) {
+            // Name the key whose value is taken.
+            std::string description;
+            for (const auto& k : def_.keys) {
+                if (!k.unique) continue;
+                std::string where = sql::notEmpty(def_, k);
+                for (const auto& c : k.components) {
+                    if (!where.empty()) where += " AND ";
+                    where += sql::columnName(def_, c.field);
+                    if (k.noCase && isTextType(def_.field(c.field).type)) where += " COLLATE NOCASE";
+                    where += " = ?";
+                }
+                sqlite3_stmt* q =
+                    f->prepare("SELECT 1 FROM " + sqlTable_ + " WHERE " + where + " LIMIT 1");
+                if (!q) continue;
+                int n = 1;
+                for (const auto& c : k.components) {
+                    const FieldValue v = value(c.field);
+                    if (std::holds_alternative<std::string>(v))
+                        sqlite3_bind_text(q, n++, std::get<std::string>(v).c_str(), -1, SQLITE_TRANSIENT);
+                    else
+                        sqlite3_bind_int64(q, n++, std::get<long long>(v));
+                }
+                const bool taken = sqlite3_step(q) == SQLITE_ROW;
+                sqlite3_reset(q);
+                if (taken) {
+                    description = k.description;
+                    break;
+                }
+            }
+            if (silent) return Level::Notify;
+            ErrorContext ctx;
+            ctx.file = def_.label;
+            ctx.errorText = err.text;
+            ctx.errorCode = err.code;
+            ctx.message = description;
+            return ds_.errors().throwMessage(13, ctx);
+        }
+        if (silent) return Level::Notify;
+        ErrorContext ctx;
+        ctx.file = def_.label;
+        ctx.errorText = err.text;
+        ctx.errorCode = err.code;
+        return ds_.errors().throwMessage(4, ctx);
+    }
+    const long long rid = sqlite3_last_insert_rowid(f->db());
+    if (int crc = f->commit(); crc != SQLITE_OK) {
+        f->rollback();
+        if (primed) setValue(numbered, 0LL);
+        return fail(silent, 4, crc);
+    }
+    currentRid_ = rid;
+    currentRev_ = rev;
+    snapshot();
+    return Level::Benign;
+}
+
+Level FileManager::doUpdate(bool silent, int concurrencyMessage) {
+    if (!opened()) return notOpened();
+    StoreFile* f = file();
+    if (!f) return notOpened();
+    if (!hasCurrent()) {
+        lastError_ = {SQLITE_NOTFOUND, "No record has been read"};
+        if (silent) return Level::Notify;
+        ErrorContext ctx;
+        ctx.file = def_.label;
+        ctx.errorText = lastError_.text;
+        return ds_.errors().throwMessage(25, ctx);
+    }
+    if (int rc = f->begin(); rc != SQLITE_OK) return fail(silent, 25, rc);
+    const int n = def_.valueCount();
+    sqlite3_stmt* s = statement(1, [&] {
+        std::string sets = "\"_rev\" = ?";
+        for (int i = 0; i < def_.valueCount(); ++i) sets += ", " + sql::columnName(def_, i) + " = ?";
+        return "UPDATE " + sqlTable_ + " SET " + sets + " WHERE \"_rid\" = ? AND \"_rev\" = ?";
+    });
+    if (!s) {
+        f->rollback();
+        return fail(silent, 25, SQLITE_ERROR);
+    }
+    const long long rev = newRevision();
+    sqlite3_bind_int64(s, 1, rev);
+    bindBuffer(s, 2);
+    sqlite3_bind_int64(s, n + 2, currentRid_);
+    sqlite3_bind_int64(s, n + 3, currentRev_);
+    const int rc = sqlite3_step(s);
+    sqlite3_reset(s);
+    if (rc != SQLITE_DONE) {
+        const StoreError err = f->lastError();
+        f->rollback();
+        lastError_ = err;
+        if (silent) return Level::Notify;
+        ErrorContext ctx;
+        ctx.file = def_.label;
+        ctx.errorText = err.text;
+        ctx.errorCode = err.code;
+        if (primaryCode(rc) == SQLITE_CONSTRAINT) {
+            ctx.message = def_.label;
+            return ds_.errors().throwMessage(13, ctx);
+        }
+        return ds_.errors().throwMessage(25, ctx);
+    }
+    if (sqlite3_changes(f->db()) == 0) {
+        // Another station changed or removed the record since it was read.
+        f->rollback();
+        lastError_ = {SQLITE_ABORT, "This record was changed by another station."};
+        if (silent) return Level::Notify;
+        ErrorContext ctx;
+        ctx.file = def_.label;
+        return ds_.errors().throwMessage(concurrencyMessage, ctx);
+    }
+    if (int crc = f->commit(); crc != SQLITE_OK) {
+        f->rollback();
+        return fail(silent, 25, crc);
+    }
+    currentRev_ = rev;
+    snapshot();
+    return Level::Benign;
+}
+
+Level FileManager::doDelete(bool silent) {
+    if (!opened()) return notOpened();
+    StoreFile* f = file();
+    if (!f) return notOpened();
+    if (!hasCurrent()) {
+        lastError_ = {SQLITE_NOTFOUND, "No record has been read"};
+        if (silent) return Level::Notify;
+        ErrorContext ctx;
+        ctx.file = def_.label;
+        ctx.errorText = lastError_.text;
+        return ds_.errors().throwMessage(11, ctx);
+    }
+    sqlite3_stmt* s = statement(2, [&] { return "DELETE FROM " + sqlTable_ + " WHERE \"_rid\" = ?"; });
+    if (!s) return fail(silent, 11, SQLITE_ERROR);
+    sqlite3_bind_int64(s, 1, currentRid_);
+    const int rc = sqlite3_step(s);
+    sqlite3_reset(s);
+    if (rc != SQLITE_DONE) return fail(silent, 11, rc);
+    currentRid_ = 0;
+    currentRev_ = 0;
+    return Level::Benign;
+}
+
+int FileManager::bindKeyValues(sqlite3_stmt* s, int key, int components, int start, bool withRid) {
+    const KeyDef& k = def_.keys[static_cast<std::size_t>(key)];
+    const int count = components < 0 ? static_cast<int>(k.components.size()) : components;
+    int n = start;
+    for (int i = 0; i < count; ++i) {
+        const FieldValue& v = positionValues_[static_cast<std::size_t>(i)];
+        if (std::holds_alternative<std::string>(v))
+            sqlite3_bind_text(s, n++, std::get<std::string>(v).c_str(), -1, SQLITE_TRANSIENT);
+        else
+            sqlite3_bind_int64(s, n++, std::get<long long>(v));
+    }
+    if (withRid) sqlite3_bind_int64(s, n++, positionRid_);
+    return n;
+}
+
+sqlite3_stmt* FileManager::seekStatement(int key, Seek seek, int components) {
+    return statement(1000 + key * 100 + static_cast<int>(seek) * 10 + components + 1, [&] {
+        const KeyDef& k = def_.keys[static_cast<std::size_t>(key)];
+        const bool desc = allDescending(k);
+        const bool reverse = seek == Seek::Before || seek == Seek::AtOrBefore || seek == Seek::Last;
+        const bool withRid = seek == Seek::After || seek == Seek::Before;
+        std::string where = sql::notEmpty(def_, k);
+        if (seek != Seek::First && seek != Seek::Last) {
+            const int count = components < 0 ? static_cast<int>(k.components.size()) : components;
+            std::string lhs;
+            std::string rhs;
+            for (int i = 0; i < count; ++i) {
+                const int field = k.components[static_cast<std::size_t>(i)].field;
+                if (i) {
+                    lhs += ", ";
+                    rhs += ", ";
+                }
+                lhs += sql::columnName(def_, field);
+                if (k.noCase && isTextType(def_.field(field).type)) lhs += " COLLATE NOCASE";
+                rhs += "?";
+            }
+            if (withRid) {
+                lhs += ", \"_rid\"";
+                rhs += ", ?";
+            }
+            // Forward in key order means "greater" unless the key runs from high to low.
+            const bool greater = (seek == Seek::After || seek == Seek::AtOrAfter) != desc;
+            const char* op = greater ? (withRid ? ">" : ">=") : (withRid ? "<" : "<=");
+            if (!where.empty()) where += " AND ";
+            where += "(" + lhs + ") " + op + " (" + rhs + ")";
+        }
+        return "SELECT " + selectList() + " FROM " + sqlTable_ + (where.empty() ? "" : " WHERE " + where) +
+               " ORDER BY " + sql::orderBy(def_, k, reverse) + " LIMIT 1";
+    });
+}
+
+void FileManager::setOrder(int key) {
+    orderKey_ = key;
+    pending_ = Seek::First;
+    pendingComponents_ = -1;
+    positioned_ = false;
+}
+
+void FileManager::setPosition(int key, int components) {
+    orderKey_ = key;
+    pending_ = Seek::AtOrAfter;
+    pendingComponents_ = components;
+    positioned_ = false;
+    const KeyDef& k = def_.keys[static_cast<std::size_t>(key)];
+    positionValues_.clear();
+    for (const auto& c : k.components) {
+        FieldValue v = value(c.field);
+        if (std::holds_alternative<std::string>(v))
+            v = fitText(std::get<std::string>(v), def_.field(c.field).type, def_.field(c.field).width);
+        positionValues_.push_back(v);
+    }
+}
+
+Level FileManager::next() {
+    if (!opened()) return notOpened();
+    if (orderKey_ < 0) setOrder(0);
+    Seek seek = positioned_ ? Seek::After : pending_;
+    sqlite3_stmt* s = seekStatement(orderKey_, seek, positioned_ ? -1 : pendingComponents_);
+    if (!s) return fail(false, 1, SQLITE_ERROR);
+    if (seek != Seek::First) bindKeyValues(s, orderKey_, positioned_ ? -1 : pendingComponents_, 1, seek == Seek::After);
+    const int rc = sqlite3_step(s);
+    if (rc == SQLITE_ROW) {
+        readRow(s);
+        sqlite3_reset(s);
+        return Level::Benign;
+    }
+    sqlite3_reset(s);
+    if (rc == SQLITE_DONE) {
+        lastError_ = {SQLITE_DONE, "End of file"};
+        return Level::Notify;
+    }
+    return fail(false, 1, rc);
+}
+
+Level FileManager::previous() {
+    if (!opened()) return notOpened();
+    if (orderKey_ < 0) setOrder(0);
+    Seek seek = positioned_ ? Seek::Before : (pending_ == Seek::First ? Seek::Last : Seek::AtOrBefore);
+    sqlite3_stmt* s = seekStatement(orderKey_, seek, positioned_ ? -1 : pendingComponents_);
+    if (!s) return fail(false, 1, SQLITE_ERROR);
+    if (seek != Seek::Last) bindKeyValues(s, orderKey_, positioned_ ? -1 : pendingComponents_, 1, seek == Seek::Before);
+    const int rc = sqlite3_step(s);
+    if (rc == SQLITE_ROW) {
+        readRow(s);
+        sqlite3_reset(s);
+        return Level::Benign;
+    }
+    sqlite3_reset(s);
+    if (rc == SQLITE_DONE) {
+        lastError_ = {SQLITE_DONE, "Beginning of file"};
+        return Level::Notify;
+    }
+    return fail(false, 1, rc);
+}
+
+Level FileManager::first(int key) {
+    setOrder(key);
+    return next();
+}
+
+Level FileManager::fetch(int key) {
+    if (!opened()) return notOpened();
+    if (key < 0 || key >= static_cast<int>(def_.keys.size())) {
+        lastError_ = {SQLITE_MISUSE, "Unknown key"};
+        return Level::Notify;
+    }
+    const KeyDef& k = def_.keys[static_cast<std::size_t>(key)];
+    if (!file()) return notOpened();
+    sqlite3_stmt* s = statement(16 + key, [&] {
+        std::string where = sql::notEmpty(def_, k);
+        for (const auto& c : k.components) {
+            if (!where.empty()) where += " AND ";
+            where += sql::columnName(def_, c.field);
+            if (k.noCase && isTextType(def_.field(c.field).type)) where += " COLLATE NOCASE";
+            where += " = ?";
+        }
+        return "SELECT " + selectList() + " FROM " + sqlTable_ + " WHERE " + where + " ORDER BY " +
+               sql::orderBy(def_, k, false) + " LIMIT 1";
+    });
+    if (!s) return fail(false, 1, SQLITE_ERROR);
+    int n = 1;
+    for (const auto& c : k.components) {
+        const FieldValue v = value(c.field);
+        if (std::holds_alternative<std::string>(v)) {
+            const std::string text = fitText(std::get<std::string>(v), def_.field(c.field).type, def_.field(c.field).width);
+            sqlite3_bind_text(s, n++, text.c_str(), -1, SQLITE_TRANSIENT);
+        } else {
+            sqlite3_bind_int64(s, n++, std::get<long long>(v));
+        }
+    }
+    const int rc = sqlite3_step(s);
+    if (rc == SQLITE_ROW) {
+        const int saveOrder = orderKey_;
+        orderKey_ = key;
+        readRow(s);
+        orderKey_ = saveOrder;
+        if (saveOrder != key) positioned_ = false;
+        sqlite3_reset(s);
+        return Level::Benign;
+    }
+    sqlite3_reset(s);
+    if (rc == SQLITE_DONE) {
+        lastError_ = {SQLITE_NOTFOUND, "Record Not Found"};
+        return Level::Notify;
+    }
+    return fail(false, 1, rc);
+}
+
+Level FileManager::reget() {
+    if (!opened()) return notOpened();
+    StoreFile* f = file();
+    if (!f || !hasCurrent()) return Level::Notify;
+    sqlite3_stmt* s = statement(3, [&] { return "SELECT " + selectList() + " FROM " + sqlTable_ + " WHERE \"_rid\" = ?"; });
+    if (!s) return fail(false, 1, SQLITE_ERROR);
+    sqlite3_bind_int64(s, 1, currentRid_);
+    const int rc = sqlite3_step(s);
+    if (rc == SQLITE_ROW) {
+        readRow(s);
+        sqlite3_reset(s);
+        return Level::Benign;
+    }
+    sqlite3_reset(s);
+    if (rc == SQLITE_DONE) {
+        lastError_ = {SQLITE_NOTFOUND, "Record Not Found"};
+        return Level::Notify;
+    }
+    return fail(false, 1, rc);
+}
+
+long long FileManager::recordCount() {
+    StoreFile* f = file();
+    if (!opened() || !f) return 0;
+    sqlite3_stmt* s = statement(4, [&] { return "SELECT count(*) FROM " + sqlTable_; });
+    if (!s) return 0;
+    long long n = 0;
+    if (sqlite3_step(s) == SQLITE_ROW) n = sqlite3_column_int64(s, 0);
+    sqlite3_reset(s);
+    return n;
+}
+
+} // namespace qd

@@ -1,0 +1,181 @@
+// The access manager of one table: the record buffer, insert / update / delete
+// of the current record, reading by key and in key order. Every operation
+// returns a Level: Benign (0) on success, otherwise the level of the message it
+// raised. The "try" forms raise no message.
+#pragma once
+
+#include "data/DataSet.h"
+#include "data/ErrorClass.h"
+#include "data/Records.h"
+#include "data/TableDefs.h"
+
+#include <string>
+#include <unordered_map>
+#include <variant>
+#include <vector>
+
+struct sqlite3_stmt;
+
+namespace qd {
+
+using FieldValue = std::variant<long long, std::string>;
+
+FieldValue readField(const FieldPtr& f);
+void writeField(const FieldPtr& f, const FieldValue& v);
+// Cuts a text to what the field holds (width in characters, CSTRING one less)
+// and removes trailing blanks.
+std::string fitText(const std::string& s, FieldType type, int width);
+
+class FileManager {
+public:
+    FileManager(DataSet& ds, const TableDef& def, std::vector<FieldPtr> buffer);
+    virtual ~FileManager();
+    FileManager(const FileManager&) = delete;
+    FileManager& operator=(const FileManager&) = delete;
+
+    const TableDef& def() const { return def_; }
+    DataSet& dataSet() const { return ds_; }
+    const std::vector<FieldPtr>& buffer() const { return buf_; }
+
+    // Opens the table on first use (table open operation) and counts users.
+    Level open(const OpenOptions& options = {});
+    OpenStatus openStatus() const { return openStatus_; }
+    void close();
+    bool opened() const { return useCount_ > 0; }
+
+    Level insert() { return doInsert(false); }
+    Level tryInsert() { return doInsert(true); }
+    // Writes the buffer over the record last read. When another process changed
+    // that record since, nothing is written and message `concurrencyMessage`
+    // (6, or 7 from a form) is raised.
+    Level update(int concurrencyMessage = 6) { return doUpdate(false, concurrencyMessage); }
+    Level tryUpdate() { return doUpdate(true, 6); }
+    // Deletes the record last read (no relation rules: see RelationManager).
+    Level deleteRecord() { return doDelete(false); }
+    Level tryDelete() { return doDelete(true); }
+
+    // Reads the first record whose key components equal those in the buffer.
+    // Notify (no message) when there is none.
+    Level fetch(int key);
+    Level fetch(const char* keyName) { return fetch(def_.findKey(keyName)); }
+    // Reads the current record again by its position.
+    Level reget();
+
+    // Key order: start before the first record, or at the first record whose
+    // leading `components` key values (all when -1) are >= those in the buffer.
+    void setOrder(int key);
+    void setPosition(int key, int components = -1);
+    // Next / previous record in the order; Notify (no message) past the end.
+    Level next();
+    Level previous();
+    // The first record of a key (as the dispatcher reads it); Notify when none.
+    Level first(int key);
+
+    long long recordCount();
+    // Fills auto-numbered fields that are 0.
+    Level primeAutoNumber();
+    void clearBuffer();
+
+    bool hasCurrent() const { return currentRid_ != 0; }
+    long long currentRowId() const { return currentRid_; }
+    // The value of a field as last read from or written to the store.
+    const FieldValue& savedValue(int field) const { return saved_[static_cast<std::size_t>(field)]; }
+    FieldValue value(int field) const { return readField(buf_[static_cast<std::size_t>(field)]); }
+    void setValue(int field, const FieldValue& v) { writeField(buf_[static_cast<std::size_t>(field)], v); }
+    // Restores fields to the values last read.
+    void restoreSaved(const std::vector<int>& fields);
+
+    const StoreError& lastError() const { return lastError_; }
+    StoreFile* file();
+
+private:
+    enum class Seek { First, AtOrAfter, After, Before, AtOrBefore, Last };
+
+    Level doInsert(bool silent);
+    Level doUpdate(bool silent, int concurrencyMessage);
+    Level doDelete(bool silent);
+    Level notOpened();
+    Level readRow(sqlite3_stmt* s);
+    sqlite3_stmt* seekStatement(int key, Seek seek, int components);
+    int bindKeyValues(sqlite3_stmt* s, int key, int components, int start, bool withRid);
+    void bindBuffer(sqlite3_stmt* s, int start);
+    Level fail(bool silent, int message, int sqliteCode);
+    std::string selectList() const;
+    int autoNumberKey() const;
+    void snapshot();
+    // Statement cache of this manager, slot by slot; dropped when the data set
+    // reopens its files.
+    template <class Build>
+    sqlite3_stmt* statement(int slot, Build build) {
+        StoreFile* f = file();
+        if (!f) return nullptr;
+        auto it = stmts_.find(slot);
+        if (it != stmts_.end()) return it->second;
+        sqlite3_stmt* s = f->prepare(build());
+        if (s) stmts_.emplace(slot, s);
+        return s;
+    }
+    const std::string& sqlTable();
+
+    DataSet& ds_;
+    const TableDef& def_;
+    std::vector<FieldPtr> buf_;
+    int useCount_ = 0;
+    OpenStatus openStatus_ = OpenStatus::NotFound;
+    StoreError lastError_;
+
+    long long currentRid_ = 0;
+    long long currentRev_ = 0;
+    std::vector<FieldValue> saved_;
+
+    // Position in key order.
+    int orderKey_ = -1;
+    Seek pending_ = Seek::First;
+    int pendingComponents_ = -1;
+    std::vector<FieldValue> positionValues_;
+    long long positionRid_ = 0;
+    bool positioned_ = false;
+    std::unordered_map<int, sqlite3_stmt*> stmts_;
+    StoreFile* file_ = nullptr;
+    unsigned generation_ = 0;
+    std::string sqlTable_;
+};
+
+// A table together with its typed record buffer: `Table<ScheduleRecord> t(ds,
+// tables::Schedule()); t.rec.Date = ...; t.insert();`
+template <class R>
+struct RecordHolder {
+    R rec{};
+    std::vector<FieldPtr> ptrs() {
+        std::vector<FieldPtr> p;
+        rec.fieldPtrs(p);
+        return p;
+    }
+};
+
+template <class R>
+class Table : public RecordHolder<R>, public FileManager {
+public:
+    Table(DataSet& ds, const TableDef& def) : RecordHolder<R>(), FileManager(ds, def, RecordHolder<R>::ptrs()) {}
+};
+
+// A buffer for any table, laid out from its dictionary entry.
+class GenericRecord {
+public:
+    explicit GenericRecord(const TableDef& def);
+    std::vector<FieldPtr> ptrs();
+
+private:
+    std::vector<std::int32_t> longs_;
+    std::vector<std::uint32_t> ulongs_;
+    std::vector<std::uint8_t> bytes_;
+    std::vector<std::string> texts_;
+    std::vector<FieldPtr> ptrs_;
+};
+
+class GenericTable : private GenericRecord, public FileManager {
+public:
+    GenericTable(DataSet& ds, const TableDef& def) : GenericRecord(def), FileManager(ds, def, GenericRecord::ptrs()) {}
+};
+
+} // namespace qd

@@ -1,0 +1,36 @@
+#include "platform/Keyboard.h"
+#include "platform/WindowSystem.h"
+
+namespace qd {
+
+const char* toString(KeyStatus s) {
+    switch (s) {
+    case KeyStatus::Ok:
+        return "ok";
+    case KeyStatus::NoDisplay:
+        return "no display";
+    case KeyStatus::Unsupported:
+        return "key not available";
+    case KeyStatus::Failed:
+        return "key events refused";
+    }
+    return "unknown";
+}
+
+const char* toString(WindowStatus s) {
+    switch (s) {
+    case WindowStatus::Ok:
+        return "ok";
+    case WindowStatus::NoDisplay:
+        return "no display";
+    case WindowStatus::NoWindowManager:
+        return "no window manager";
+    case WindowStatus::NotFound:
+        return "window not found";
+    case WindowStatus::Failed:
+        return "request refused";
+    }
+    return "unknown";
+}
+
+} // namespace qd

@@ -1,0 +1,48 @@
+// A scripted desktop for tests of the window-targeting logic: a list of
+// top-level windows (front first) with their children, and a record of what
+// was activated and closed.
+#pragma once
+
+#include "platform/WindowSystem.h"
+
+#include <vector>
+
+namespace qd {
+
+class FakeWindowSystem final : public WindowSystem {
+public:
+    struct Window {
+        TopLevelWindow info;
+        std::vector<ChildWindow> children;
+    };
+
+    // Adds a window behind the existing ones; returns its handle (1000, 1001 ...).
+    WindowHandle add(const std::string& title, bool visible = true, const std::string& className = "Fake",
+                     std::int32_t pid = 0);
+    void addChild(WindowHandle parent, const std::string& text, const std::string& className = "Button",
+                  WindowHandle handle = 0);
+    void remove(WindowHandle window);
+
+    WindowStatus topLevelWindows(std::vector<TopLevelWindow>& out) override;
+    std::vector<ChildWindow> childWindows(WindowHandle window) override;
+    WindowHandle foregroundWindow() override { return foreground; }
+    std::string windowText(WindowHandle window) override;
+    WindowStatus activate(WindowHandle window) override;
+    WindowStatus close(WindowHandle window) override;
+    bool exists(WindowHandle window) override { return find(window) != nullptr; }
+    std::int32_t windowPid(WindowHandle window) override;
+
+    Window* find(WindowHandle window);
+
+    std::vector<Window> windows; // front to back
+    WindowHandle foreground = 0;
+    std::vector<WindowHandle> activated;
+    std::vector<WindowHandle> closed;
+    bool noDisplay = false;
+    int listCalls = 0;
+
+private:
+    WindowHandle next_ = 1000;
+};
+
+} // namespace qd

@@ -1,0 +1,98 @@
+#include "platform/x11/X11Connection.h"
+
+#include <X11/Xlib.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <mutex>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace qd {
+
+namespace {
+
+std::mutex& registryMutex() {
+    static std::mutex m;
+    return m;
+}
+
+// Error counts of our connections, and the handler that was there before ours
+// (Qt's, in the program) for everyone else's.
+std::unordered_map<Display*, unsigned long>& errorCounts() {
+    static std::unordered_map<Display*, unsigned long> counts;
+    return counts;
+}
+XErrorHandler previousHandler = nullptr;
+bool handlerInstalled = false;
+
+int onXError(Display* display, XErrorEvent* event) {
+    {
+        std::lock_guard lock(registryMutex());
+        auto it = errorCounts().find(display);
+        if (it != errorCounts().end()) {
+            ++it->second;
+            return 0;
+        }
+    }
+    // Not ours: the previous handler decides; Xlib's default would end the process,
+    // so without one the error is ignored.
+    if (previousHandler) return previousHandler(display, event);
+    return 0;
+}
+
+} // namespace
+
+struct X11Connection::Atoms {
+    std::unordered_map<std::string, Atom> byName;
+};
+
+std::shared_ptr<X11Connection> X11Connection::open(const std::string& displayName) {
+    static std::once_flag threadsInit;
+    std::call_once(threadsInit, [] { XInitThreads(); });
+    const char* name = displayName.empty() ? nullptr : displayName.c_str();
+    if (!name) {
+        const char* env = std::getenv("DISPLAY");
+        if (!env || !*env) return nullptr;
+    }
+    Display* display = XOpenDisplay(name);
+    if (!display) return nullptr;
+    {
+        std::lock_guard lock(registryMutex());
+        if (!handlerInstalled) {
+            previousHandler = XSetErrorHandler(&onXError);
+            handlerInstalled = true;
+        }
+        errorCounts()[display] = 0;
+    }
+    return std::shared_ptr<X11Connection>(new X11Connection(display));
+}
+
+X11Connection::X11Connection(Display* display) : display_(display), atoms_(std::make_unique<Atoms>()) {
+    root_ = DefaultRootWindow(display);
+}
+
+X11Connection::~X11Connection() {
+    XCloseDisplay(display_);
+    std::lock_guard lock(registryMutex());
+    errorCounts().erase(display_);
+}
+
+unsigned long X11Connection::atom(const char* name) {
+    auto it = atoms_->byName.find(name);
+    if (it != atoms_->byName.end()) return it->second;
+    const Atom a = XInternAtom(display_, name, False);
+    atoms_->byName.emplace(name, a);
+    return a;
+}
+
+unsigned long X11Connection::errorCount() const {
+    std::lock_guard lock(registryMutex());
+    auto it = errorCounts().find(display_);
+    return it == errorCounts().end() ? 0 : it->second;
+}
+
+void X11Connection::sync() { XSync(display_, False); }
+
+} // namespace qd

@@ -1,0 +1,24 @@
+// Opens the X display once and gives the keyboard and the window system that
+// share it. Without a display both are still usable and report NoDisplay.
+#pragma once
+
+#include "platform/x11/X11Connection.h"
+#include "platform/x11/X11Keyboard.h"
+#include "platform/x11/X11WindowSystem.h"
+
+#include <memory>
+#include <string>
+
+namespace qd {
+
+struct X11Desktop {
+    std::shared_ptr<X11Connection> connection; // null without a display
+    std::unique_ptr<X11Keyboard> keyboard;
+    std::unique_ptr<X11WindowSystem> windows;
+
+    bool connected() const { return connection != nullptr; }
+};
+
+X11Desktop openX11Desktop(const std::string& displayName = {});
+
+} // namespace qd

@@ -1,0 +1,99 @@
+// Keystroke texts: plain characters typed as they are, mixed with bracketed key
+// names such as "[ENTER]", "[CtrlV]" or "[+TAB]" and bracketed variable names.
+//
+// A key code is an int whose low byte is a Windows virtual-key code and whose
+// higher bits are the modifier flags kModShift (256), kModCtrl (512), kModAlt
+// (1024) and kModWin (2048) of platform/Keyboard.h.
+#pragma once
+
+#include "platform/Keyboard.h"
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace qd {
+
+class Clock;
+
+// Longest keystroke text a step's working copy holds.
+inline constexpr std::size_t kMaxKeystrokeText = 10000;
+
+// The key code of a key name ("ENTER", "CtrlAltDELETE", "+TAB", "F5" ...), or 0
+// when the name is not a key. Modifier prefixes ("+", "^", "%", "-", "Ctrl",
+// "Alt", "Shift") combine in any order; names are compared in upper case with
+// trailing blanks ignored and leading blanks significant; the first "KEY" in
+// the name is ignored. A prefix before an unknown name yields the modifier
+// flags alone.
+int KeyNameToCode(std::string_view name);
+
+// One complete key stroke: modifiers down (Shift, Ctrl, Alt, Windows), the key
+// down and up, modifiers up in the same order. A failure still releases every
+// modifier already pressed.
+KeyStatus PressKey(Keyboard& keyboard, int code);
+
+struct TypeTextResult {
+    KeyStatus status = KeyStatus::Ok;
+    int skipped = 0; // characters the keyboard cannot produce (left out)
+};
+
+// Types UTF-8 text as plain characters. Caps Lock, when on, is switched off for
+// the typing and on again afterwards, so letters keep their case. A CR LF pair
+// is one Enter. Characters that cannot be produced are skipped and counted.
+TypeTextResult TypeText(Keyboard& keyboard, std::string_view text);
+
+struct KeystrokeSettings {
+    int globalDelay = 10; // GLOBALDELAY: pause before every group of keys, hundredths of a second
+    int burstSize = 7;    // BURSTSIZE: most plain characters typed as one group before a "["
+};
+
+// Sends keystroke texts; holds the busy-animation phase between calls.
+class KeystrokeSender {
+public:
+    using TranslateFn = std::function<std::string(const std::string& name)>;
+    using SleepFn = std::function<void(std::chrono::milliseconds)>;
+    using BusyIconFn = std::function<void(const std::string& iconFile)>;
+
+    explicit KeystrokeSender(Keyboard& keyboard);
+
+    // Pacing. A stored burst size of 0 means 7; sizes are kept within 1-255.
+    void setSettings(const KeystrokeSettings& settings);
+    const KeystrokeSettings& settings() const { return settings_; }
+
+    // Translation of a bracketed name that is not a key (the script variables);
+    // without one, such a name is typed as it stands.
+    void setTranslator(TranslateFn fn) { translate_ = std::move(fn); }
+    // How a pause sleeps (default: the thread sleeps). Tests pass one that moves
+    // a manual clock instead.
+    void setSleep(SleepFn fn) { sleep_ = std::move(fn); }
+    // The clock the pauses watch (default: the process clock).
+    void setClock(const Clock* clock) { clock_ = clock; }
+    // Receives the tray icon file of each busy-animation phase.
+    void setBusyIcon(BusyIconFn fn) { busyIcon_ = std::move(fn); }
+    // How long to wait for the user to let go of held modifier keys first.
+    void setModifierWait(std::chrono::milliseconds wait) { modifierWait_ = wait; }
+
+    // Sends a whole keystroke text. Stops at the first failure of the keyboard
+    // (no display, events refused); no key stays pressed on any path.
+    TypeTextResult SendKeystrokes(std::string_view text);
+
+    // Phase of the busy animation, 1-8 (0 before the first group).
+    int busyPhase() const { return phase_; }
+
+private:
+    void pause();
+    void advanceBusyIcon();
+    TypeTextResult sendNamedKey(const std::string& name);
+
+    Keyboard& keyboard_;
+    KeystrokeSettings settings_;
+    TranslateFn translate_;
+    SleepFn sleep_;
+    BusyIconFn busyIcon_;
+    const Clock* clock_ = nullptr;
+    std::chrono::milliseconds modifierWait_{1000};
+    int phase_ = 0;
+};
+
+} // namespace qd
