@@ -146,6 +146,9 @@ OpenResult DataSet::openTable(const TableDef& t, const OpenOptions& options) {
             if (!file->upgradeTable(t, loc.table, err)) return upgradeFailed(t, err);
             continue;
         case TableState::Newer: return upgradeFailed(t, err);
+        case TableState::Damaged:
+            errors_.programWarning(30, name, err.text);
+            return OpenResult{OpenStatus::Fatal, err};
         case TableState::IndexDamaged:
             if (errors_.programWarning(2, t.label, "") != Level::Benign)
                 return OpenResult{OpenStatus::Declined, {SQLITE_CORRUPT, t.label + " key file is invalid"}};

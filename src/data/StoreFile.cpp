@@ -306,24 +306,39 @@ std::string lower(std::string s) {
 
 } // namespace
 
-bool StoreFile::indexesHealthy(const TableDef& t, const std::string& sqlName) {
+TableState StoreFile::checkKeys(const TableDef& t, const std::string& sqlName, StoreError& error) {
+    auto count = [&](const std::string& q, long long& n) {
+        sqlite3_stmt* s = nullptr;
+        bool ok = sqlite3_prepare_v2(db_, q.c_str(), -1, &s, nullptr) == SQLITE_OK && sqlite3_step(s) == SQLITE_ROW;
+        if (ok) n = sqlite3_column_int64(s, 0);
+        else error = lastError();
+        sqlite3_finalize(s);
+        return ok;
+    };
+    const std::string base = "SELECT count(*) FROM " + sql::quote(sqlName);
+    // All counts must see one snapshot: other processes may be writing.
+    const bool ownTransaction = depth_ == 0 && exec("BEGIN") == SQLITE_OK;
+    struct EndRead {
+        StoreFile* f;
+        bool active;
+        ~EndRead() {
+            if (active) f->exec("COMMIT");
+        }
+    } endRead{this, ownTransaction};
+    long long all = 0;
+    if (!count(base + " NOT INDEXED", all)) return TableState::Damaged;
     for (const auto& k : t.keys) {
         const std::string where = sql::notEmpty(t, k);
         const std::string w = where.empty() ? "" : " WHERE " + where;
-        const std::string base = "SELECT count(*) FROM " + sql::quote(sqlName);
-        sqlite3_stmt* viaIndex = nullptr;
-        sqlite3_stmt* viaTable = nullptr;
-        const std::string qi = base + " INDEXED BY " + sql::indexName(sqlName, k) + w;
-        const std::string qt = base + " NOT INDEXED" + w;
-        bool healthy = sqlite3_prepare_v2(db_, qi.c_str(), -1, &viaIndex, nullptr) == SQLITE_OK &&
-                       sqlite3_prepare_v2(db_, qt.c_str(), -1, &viaTable, nullptr) == SQLITE_OK &&
-                       sqlite3_step(viaIndex) == SQLITE_ROW && sqlite3_step(viaTable) == SQLITE_ROW &&
-                       sqlite3_column_int64(viaIndex, 0) == sqlite3_column_int64(viaTable, 0);
-        sqlite3_finalize(viaIndex);
-        sqlite3_finalize(viaTable);
-        if (!healthy) return false;
+        long long viaTable = 0;
+        long long viaIndex = 0;
+        if (!count(base + " NOT INDEXED" + w, viaTable)) return TableState::Damaged;
+        if (!count(base + " INDEXED BY " + sql::indexName(sqlName, k) + w, viaIndex) || viaIndex != viaTable) {
+            if (error.ok()) error = {SQLITE_CORRUPT, "Key " + k.name + " does not match the records"};
+            return TableState::IndexDamaged;
+        }
     }
-    return true;
+    return TableState::Ready;
 }
 
 TableState StoreFile::inspect(const TableDef& t, const std::string& sqlName, StoreError& error) {
@@ -350,8 +365,7 @@ TableState StoreFile::inspect(const TableDef& t, const std::string& sqlName, Sto
         expected.insert(k.name + "|" + def);
     }
     if (indexNames(db_, sqlName) != expected) return TableState::NeedsUpgrade;
-    if (!indexesHealthy(t, sqlName)) return TableState::IndexDamaged;
-    return TableState::Ready;
+    return checkKeys(t, sqlName, error);
 }
 
 bool StoreFile::upgradeTable(const TableDef& t, const std::string& sqlName, StoreError& error) {
@@ -428,11 +442,7 @@ bool StoreFile::rebuildKeys(const TableDef& t, const std::string& sqlName, Store
         rollback();
         return false;
     }
-    if (!indexesHealthy(t, sqlName)) {
-        error = {SQLITE_CORRUPT, "The keys of " + t.label + " could not be rebuilt"};
-        return false;
-    }
-    return true;
+    return checkKeys(t, sqlName, error) == TableState::Ready;
 }
 
 } // namespace qd

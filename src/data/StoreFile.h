@@ -55,7 +55,7 @@ private:
     sqlite3_stmt* stmt_ = nullptr;
 };
 
-enum class TableState { Ready, Missing, IndexDamaged, NeedsUpgrade, Newer };
+enum class TableState { Ready, Missing, IndexDamaged, Damaged, NeedsUpgrade, Newer };
 
 class StoreFile {
 public:
@@ -95,7 +95,9 @@ public:
 
 private:
     StoreFile() = default;
-    bool indexesHealthy(const TableDef& t, const std::string& sqlName);
+    // Ready, IndexDamaged (a key disagrees with the records or cannot be read) or
+    // Damaged (the records themselves cannot be read; error says why).
+    TableState checkKeys(const TableDef& t, const std::string& sqlName, StoreError& error);
     int storedVersion(const std::string& sqlName);
     void setStoredVersion(const TableDef& t, const std::string& sqlName);
 
