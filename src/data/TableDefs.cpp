@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <mutex>
+#include <set>
 
 namespace qd {
 
@@ -93,8 +94,18 @@ TableDef makeTable(std::string label, std::string prefix, std::string storage, b
     t.encrypted = encrypted;
     t.version = version;
     t.entries = std::move(entries);
+    static const std::set<std::string_view> kDates = {"Date",         "LastRunDate",    "AdvanceWarnDate",
+                                                      "LastWarnDate", "ExpiryDate",     "LastChangeDate",
+                                                      "HolidayDate",  "CompletionDate", "ClipDate",
+                                                      "LastDateSent"};
+    static const std::set<std::string_view> kTimes = {"Time",           "LastRunTime",   "AdvanceWarnTime",
+                                                      "LastWarnTime",   "ExpiryTime",    "ExceptTimeBegin",
+                                                      "ExceptTimeEnd",  "LastChangeTime", "CompletionTime",
+                                                      "ClipTime"};
     for (std::size_t i = 0; i < t.entries.size(); ++i) {
         if (t.entries[i].type == FieldType::Group) continue;
+        if (kDates.count(t.entries[i].name)) t.entries[i].kind = ValueKind::Date;
+        if (kTimes.count(t.entries[i].name)) t.entries[i].kind = ValueKind::Time;
         t.entries[i].valueIndex = static_cast<int>(t.values.size());
         t.values.push_back(static_cast<int>(i));
     }

@@ -11,12 +11,16 @@
 
 namespace qd {
 
+// What a LONG holds, for reading and showing values: a day number, a time, or a plain number.
+enum class ValueKind : std::uint8_t { Plain, Date, Time };
+
 struct FieldDef {
     std::string name;       // without prefix, e.g. "Date"
     FieldType type;
     int width = 0;          // STRING/CSTRING/MEMO width
     int groupCount = 0;     // GROUP: number of following entries it spans
     int valueIndex = -1;    // position among the value fields, -1 for a group
+    ValueKind kind = ValueKind::Plain;
 };
 
 enum class AutoNumber { None, Whole, WithinLeading };

@@ -1,0 +1,125 @@
+#include "data/Startup.h"
+
+#include "data/QD_Files.h"
+
+#include <cstdlib>
+#include <system_error>
+
+namespace qd {
+
+std::string frameTitle() { return std::string(kProductName) + " " + kProductVersion; }
+
+std::filesystem::path defaultInstallFolder() {
+    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg) return std::filesystem::path(xdg) / "quandrel";
+    if (const char* home = std::getenv("HOME"); home && *home)
+        return std::filesystem::path(home) / ".local" / "share" / "quandrel";
+    return std::filesystem::current_path() / "quandrel";
+}
+
+namespace {
+
+bool holdsData(const std::filesystem::path& folder) {
+    std::error_code ec;
+    return std::filesystem::exists(findFileNoCase(folder, "QD97.TPS"), ec);
+}
+
+} // namespace
+
+DataFolder locateDataFolder(const std::filesystem::path& current, UserInterface& ui,
+                            const std::filesystem::path& installFolder) {
+    DataFolder result;
+    std::error_code ec;
+    std::filesystem::path folder = std::filesystem::absolute(current, ec);
+    if (holdsData(folder)) {
+        result.folder = folder;
+        return result;
+    }
+    IniFile paths(folder, "PATHS.INI");
+    if (std::filesystem::exists(paths.path(), ec)) {
+        std::string named = paths.get("DATA", "PATH");
+        if (!named.empty()) {
+            std::filesystem::path target(named);
+            if (target.is_relative()) target = folder / target;
+            if (std::filesystem::is_directory(target, ec)) folder = std::filesystem::canonical(target, ec);
+        }
+    }
+    if (!holdsData(folder)) {
+        // Offer the chooser from the install folder, made when it is missing.
+        std::filesystem::path start = folder;
+        if (!installFolder.empty()) {
+            std::filesystem::create_directories(installFolder, ec);
+            if (std::filesystem::is_directory(installFolder, ec)) start = installFolder;
+        }
+        result.chooserShown = true;
+        if (auto picked = ui.chooseFolder("Select data directory", start.string())) {
+            IniFile(start, "PATHS.INI").set("DATA", "PATH", *picked);
+            std::filesystem::path p(*picked);
+            folder = p.is_relative() ? start / p : p;
+            std::filesystem::create_directories(folder, ec);
+        } else {
+            ui.message("New Database", "Application data will be created", MessageIcon::Information);
+            folder = start;
+        }
+        result.newDataSet = !holdsData(folder);
+    }
+    result.folder = folder;
+    return result;
+}
+
+FrameTables::FrameTables(DataSet& ds)
+    : categories(ds, qd::tables::Categories()), clipboard(ds, qd::tables::Clipboard()),
+      configuration(ds, qd::tables::Configuration()), holidays(ds, qd::tables::Holidays()),
+      schedule(ds, qd::tables::Schedule()), messages(ds, qd::tables::Messages()),
+      scripting(ds, qd::tables::Scripting()), sysHotKeys(ds, qd::tables::SysHotKeys()),
+      qdusd(ds, qd::tables::QDUSD()) {}
+
+Startup::~Startup() { end(); }
+
+bool Startup::begin(const std::filesystem::path& current, const std::filesystem::path& installFolder) {
+    folder_ = locateDataFolder(current, ui_, installFolder);
+    positions_ = std::make_unique<INIClass>(folder_.folder, "POSITION.INI");
+    registerTableVersions();
+    ds_ = std::make_unique<DataSet>(folder_.folder, errors_);
+    QD_Files_INIT(&errors_, positions_.get());
+    initDone_ = true;
+    return true;
+}
+
+bool Startup::openFrame() {
+    tables_ = std::make_unique<FrameTables>(*ds_);
+    FrameTables& t = *tables_;
+    for (FileManager* table : std::initializer_list<FileManager*>{&t.categories, &t.clipboard, &t.configuration,
+                                                                  &t.holidays, &t.schedule, &t.messages,
+                                                                  &t.scripting, &t.sysHotKeys, &t.qdusd}) {
+        if (table->open() == Level::Fatal) {
+            halt_ = errors_.haltText();
+            return false;
+        }
+    }
+    // A failing write of the version row is reported and start-up goes on.
+    if (t.configuration.opened()) writeConfigurationRow(t.configuration, "Version", kProductVersion);
+    return true;
+}
+
+void Startup::end() {
+    if (!initDone_) return;
+    tables_.reset();
+    ds_.reset();
+    QD_Files_KILL();
+    initDone_ = false;
+}
+
+Level writeConfigurationRow(Table<ConfigurationRecord>& cf, const std::string& name, const std::string& value) {
+    cf.rec = {};
+    cf.rec.DataType = name;
+    if (cf.fetch(cf.def().findKey("CF:KeyDataType")) == Level::Benign) {
+        if (cf.rec.DataValue == value) return Level::Benign;
+        cf.rec.DataValue = value;
+        return cf.update();
+    }
+    cf.rec.DataType = name;
+    cf.rec.DataValue = value;
+    return cf.insert();
+}
+
+} // namespace qd
