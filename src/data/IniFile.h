@@ -25,6 +25,13 @@
 
 namespace qd {
 
+// The INI files of the program, all in the data folder.
+inline constexpr const char* kProgramIniName = "qd98.INI"; // sections "Settings" (incl. "Debug"), "Warning"
+inline constexpr const char* kPathsIniName = "PATHS.INI";  // section "DATA", key "PATH"
+inline constexpr const char* kPositionIniName = "POSITION.INI";
+inline constexpr const char* kMessageIniName = "QDMSG.INI"; // last forward recipient
+inline constexpr const char* kDebugIniName = "DEBUG.INI";   // written before shell file operations
+
 // Outcome of a file operation: ok, or a message that says what failed and why.
 struct IniStatus {
     bool ok = true;
@@ -123,7 +130,7 @@ struct WindowPosition {
 // "Width" and "Height".
 class INIClass {
 public:
-    explicit INIClass(std::filesystem::path folder, std::string fileName = "POSITION.INI");
+    explicit INIClass(std::filesystem::path folder, std::string fileName = kPositionIniName);
 
     // The saved position; nullopt when the window has none (no valid XPos and YPos).
     std::optional<WindowPosition> fetch(std::string_view window, bool resizable) const;

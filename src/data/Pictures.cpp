@@ -15,7 +15,7 @@ using namespace picture_text;
 
 namespace {
 
-std::string upperAsciistd::string upperAscii(std::string s) {
+std::string upperAscii(std::string s) {
     for (char& c : s)
         if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
     return s;
@@ -305,14 +305,18 @@ bool parsePattern(std::string_view text, const std::vector<Token>& tokens, const
         const char d = t.ch;
         if (isNumericDirective(d)) {
             const bool isYear = d == 'y' || d == 'Y';
-            const bool nextNumeric = ti + 1 < tokens.size() && tokens[ti + 1].type == Token::Directive &&
-                                     isNumericDirective(tokens[ti + 1].ch);
+            // Digits that run into other digits ("%y%m%d") have their full width.
+            auto numericAt = [&](std::size_t k) {
+                return k < tokens.size() && tokens[k].type == Token::Directive &&
+                       isNumericDirective(tokens[k].ch);
+            };
+            const bool fixed = numericAt(ti + 1) || (ti > 0 && numericAt(ti - 1));
+            const std::size_t fixedWidth = d == 'Y' ? 4 : 2;
             const std::size_t maxDigits = isYear ? 4 : 2;
             std::size_t n = 0;
             while (n < rest.size() && n < maxDigits && isDigit(rest[n]))
                 ++n;
-            if (nextNumeric && n > (d == 'Y' ? 4u : 2u)) n = d == 'Y' ? 4 : 2;
-            if (nextNumeric && n != (d == 'Y' ? 4u : 2u)) n = 0;
+            if (fixed) n = n >= fixedWidth ? fixedWidth : 0;
             if (n == 0) {
                 reason = rest.empty() ? "the text ends too early"
                                       : "a number expected at \"" + std::string(rest) + "\"";
