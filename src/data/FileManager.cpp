@@ -260,12 +260,13 @@ Level FileManager::doInsert(bool silent) {
     if (!opened()) return notOpened();
     StoreFile* f = file();
     if (!f) return notOpened();
-    if (int rc = f->begin(); rc != SQLITE_OK) return fail(silent, 4, rc);
+    bool own = false;
+    if (int rc = f->beginOperation(own); rc != SQLITE_OK) return fail(silent, 4, rc);
     const int autoKey = autoNumberKey();
     const int numbered = autoKey >= 0 ? def_.keys[static_cast<std::size_t>(autoKey)].components.back().field : -1;
     const bool primed = numbered >= 0 && std::get<long long>(value(numbered)) == 0;
     if (Level l = primeAutoNumber(); l != Level::Benign) {
-        f->rollback();
+        f->endOperation(own, false);
         return l;
     }
     std::string cols = "\"_rev\"";
@@ -277,7 +278,7 @@ Level FileManager::doInsert(bool silent) {
         }
     sqlite3_stmt* s = statement(0, [&] { return "INSERT INTO " + sqlTable_ + " (" + cols + ") VALUES (" + params + ")"; });
     if (!s) {
-        f->rollback();
+        f->endOperation(own, false);
         return fail(silent, 4, SQLITE_ERROR);
     }
     const long long rev = newRevision();
@@ -287,7 +288,7 @@ Level FileManager::doInsert(bool silent) {
     sqlite3_reset(s);
     if (rc != SQLITE_DONE) {
         const StoreError err = f->lastError();
-        f->rollback();
+        f->endOperation(own, false);
         if (primed) setValue(numbered, 0LL);
         lastError_ = err;
         if (primaryCode(rc) == SQLITE_CONSTRAINT) {
@@ -336,8 +337,7 @@ Level FileManager::doInsert(bool silent) {
         return ds_.errors().throwMessage(4, ctx);
     }
     const long long rid = sqlite3_last_insert_rowid(f->db());
-    if (int crc = f->commit(); crc != SQLITE_OK) {
-        f->rollback();
+    if (int crc = f->endOperation(own, true); crc != SQLITE_OK) {
         if (primed) setValue(numbered, 0LL);
         return fail(silent, 4, crc);
     }
@@ -359,7 +359,8 @@ Level FileManager::doUpdate(bool silent, int concurrencyMessage) {
         ctx.errorText = lastError_.text;
         return ds_.errors().throwMessage(25, ctx);
     }
-    if (int rc = f->begin(); rc != SQLITE_OK) return fail(silent, 25, rc);
+    bool own = false;
+    if (int rc = f->beginOperation(own); rc != SQLITE_OK) return fail(silent, 25, rc);
     const int n = def_.valueCount();
     sqlite3_stmt* s = statement(1, [&] {
         std::string sets = "\"_rev\" = ?";
@@ -367,7 +368,7 @@ Level FileManager::doUpdate(bool silent, int concurrencyMessage) {
         return "UPDATE " + sqlTable_ + " SET " + sets + " WHERE \"_rid\" = ? AND \"_rev\" = ?";
     });
     if (!s) {
-        f->rollback();
+        f->endOperation(own, false);
         return fail(silent, 25, SQLITE_ERROR);
     }
     const long long rev = newRevision();
@@ -379,7 +380,7 @@ Level FileManager::doUpdate(bool silent, int concurrencyMessage) {
     sqlite3_reset(s);
     if (rc != SQLITE_DONE) {
         const StoreError err = f->lastError();
-        f->rollback();
+        f->endOperation(own, false);
         lastError_ = err;
         if (silent) return Level::Notify;
         ErrorContext ctx;
@@ -394,15 +395,14 @@ Level FileManager::doUpdate(bool silent, int concurrencyMessage) {
     }
     if (sqlite3_changes(f->db()) == 0) {
         // Another station changed or removed the record since it was read.
-        f->rollback();
+        f->endOperation(own, false);
         lastError_ = {SQLITE_ABORT, "This record was changed by another station."};
         if (silent) return Level::Notify;
         ErrorContext ctx;
         ctx.file = def_.label;
         return ds_.errors().throwMessage(concurrencyMessage, ctx);
     }
-    if (int crc = f->commit(); crc != SQLITE_OK) {
-        f->rollback();
+    if (int crc = f->endOperation(own, true); crc != SQLITE_OK) {
         return fail(silent, 25, crc);
     }
     currentRev_ = rev;

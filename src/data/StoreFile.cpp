@@ -194,15 +194,52 @@ int StoreFile::exec(const std::string& sqlText) { return sqlite3_exec(db_, sqlTe
 
 StoreError StoreFile::lastError() const { return errorOf(db_, sqlite3_errcode(db_)); }
 
+int StoreFile::step(const char* sqlText) {
+    sqlite3_stmt* s = prepare(sqlText);
+    if (!s) return sqlite3_errcode(db_);
+    const int rc = sqlite3_step(s);
+    sqlite3_reset(s);
+    return rc == SQLITE_DONE || rc == SQLITE_ROW ? SQLITE_OK : rc;
+}
+
+int StoreFile::beginOperation(bool& owned) {
+    owned = false;
+    if (depth_ > 0) return SQLITE_OK;
+    const int rc = step("BEGIN IMMEDIATE");
+    if (rc != SQLITE_OK) return rc;
+    depth_ = 1;
+    owned = true;
+    return SQLITE_OK;
+}
+
+int StoreFile::endOperation(bool owned, bool success) {
+    if (!owned) return SQLITE_OK;
+    if (success) {
+        const int rc = step("COMMIT");
+        if (rc == SQLITE_OK) {
+            depth_ = 0;
+            return rc;
+        }
+    }
+    step("ROLLBACK");
+    depth_ = 0;
+    return success ? SQLITE_ABORT : SQLITE_OK;
+}
+
 int StoreFile::begin() {
-    const int rc = exec(depth_ == 0 ? "BEGIN IMMEDIATE" : "SAVEPOINT qd" + std::to_string(depth_));
+    if (depth_ == 0) {
+        const int rc = step("BEGIN IMMEDIATE");
+        if (rc == SQLITE_OK) ++depth_;
+        return rc;
+    }
+    const int rc = exec("SAVEPOINT qd" + std::to_string(depth_));
     if (rc == SQLITE_OK) ++depth_;
     return rc;
 }
 
 int StoreFile::commit() {
     if (depth_ == 0) return SQLITE_MISUSE;
-    const int rc = exec(depth_ == 1 ? "COMMIT" : "RELEASE qd" + std::to_string(depth_ - 1));
+    const int rc = depth_ == 1 ? step("COMMIT") : exec("RELEASE qd" + std::to_string(depth_ - 1));
     if (rc == SQLITE_OK) --depth_;
     return rc;
 }
@@ -210,7 +247,7 @@ int StoreFile::commit() {
 void StoreFile::rollback() {
     if (depth_ == 0) return;
     if (depth_ == 1) {
-        exec("ROLLBACK");
+        step("ROLLBACK");
     } else {
         const std::string sp = "qd" + std::to_string(depth_ - 1);
         exec("ROLLBACK TO " + sp);

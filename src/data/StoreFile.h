@@ -83,6 +83,12 @@ public:
     int commit();
     void rollback();
     int depth() const { return depth_; }
+    // For one record operation: a write transaction of its own when none is
+    // open, else nothing (the open transaction covers it; a savepoint per record
+    // would copy every touched page to a statement journal). `owned` says which.
+    int beginOperation(bool& owned);
+    // Commits (success) or rolls back the operation's own transaction.
+    int endOperation(bool owned, bool success);
 
     // Checks the table inside this file against its declaration and creates it when missing.
     TableState inspect(const TableDef& t, const std::string& sqlName, StoreError& error);
@@ -99,6 +105,7 @@ private:
     // Damaged (the records themselves cannot be read; error says why).
     TableState checkKeys(const TableDef& t, const std::string& sqlName, StoreError& error);
     int storedVersion(const std::string& sqlName);
+    int step(const char* sqlText);
     void setStoredVersion(const TableDef& t, const std::string& sqlName);
 
     std::filesystem::path path_;
