@@ -105,26 +105,24 @@ struct Assignment {
     qd::FieldValue value;
 };
 
-bool parseAssignments(Context& c, const qd::TableDef& t, const std::vector<std::string>& args, std::size_t from,
-                      std::size_t to, std::vector<Assignment>& out) {
+// kOk, kUsage for a malformed argument, kFailed for an unknown field or a bad value.
+int parseAssignments(Context& c, const qd::TableDef& t, const std::vector<std::string>& args, std::size_t from,
+                     std::size_t to, std::vector<Assignment>& out) {
     for (std::size_t i = from; i < to; ++i) {
         const std::string& a = args[i];
         const auto eq = a.find('=');
         if (eq == std::string::npos || eq == 0) {
-            c.usage("expected FIELD=VALUE, got '" + a + "'");
-            return false;
+            return c.usage("expected FIELD=VALUE, got '" + a + "'");
         }
         const std::string name = a.substr(0, eq);
         const int f = t.findField(name);
         if (f < 0) {
-            c.failed("unknown field '" + name + "' of table " + t.label);
-            return false;
+            return c.failed("unknown field '" + name + "' of table " + t.label);
         }
         std::string error;
         auto v = parseValue(t.field(f), a.substr(eq + 1), error);
         if (!v) {
-            c.failed(t.qualifiedName(f) + ": " + error);
-            return false;
+            return c.failed(t.qualifiedName(f) + ": " + error);
         }
         if (std::holds_alternative<std::string>(*v)) {
             const std::string& text = std::get<std::string>(*v);
@@ -134,7 +132,7 @@ bool parseAssignments(Context& c, const qd::TableDef& t, const std::vector<std::
         }
         out.push_back({f, *v});
     }
-    return true;
+    return kOk;
 }
 
 // The key made of exactly the given fields, the primary key first.
@@ -280,7 +278,7 @@ int cmdTableList(Context& c, const std::vector<std::string>& args, std::size_t p
 
 int cmdRecAdd(Context& c, const qd::TableDef& def, const std::vector<std::string>& args, std::size_t pos) {
     std::vector<Assignment> values;
-    if (!parseAssignments(c, def, args, pos, args.size(), values)) return kUsage;
+    if (int rc = parseAssignments(c, def, args, pos, args.size(), values); rc != kOk) return rc;
     qd::GenericTable t(*c.ds, def);
     if (!openTable(c, t)) return kFailed;
     t.clearBuffer();
@@ -292,7 +290,7 @@ int cmdRecAdd(Context& c, const qd::TableDef& def, const std::vector<std::string
 
 int cmdRecGet(Context& c, const qd::TableDef& def, const std::vector<std::string>& args, std::size_t pos) {
     std::vector<Assignment> keyArgs;
-    if (!parseAssignments(c, def, args, pos, args.size(), keyArgs)) return kUsage;
+    if (int rc = parseAssignments(c, def, args, pos, args.size(), keyArgs); rc != kOk) return rc;
     if (keyArgs.empty()) return c.usage("rec get needs KEYFIELD=VALUE");
     qd::GenericTable t(*c.ds, def);
     if (!openTable(c, t)) return kFailed;
@@ -307,8 +305,8 @@ int cmdRecSet(Context& c, const qd::TableDef& def, const std::vector<std::string
     if (sep >= args.size()) return c.usage("rec set needs KEYFIELD=VALUE... -- FIELD=VALUE...");
     std::vector<Assignment> keyArgs;
     std::vector<Assignment> changes;
-    if (!parseAssignments(c, def, args, pos, sep, keyArgs)) return kUsage;
-    if (!parseAssignments(c, def, args, sep + 1, args.size(), changes)) return kUsage;
+    if (int rc = parseAssignments(c, def, args, pos, sep, keyArgs); rc != kOk) return rc;
+    if (int rc = parseAssignments(c, def, args, sep + 1, args.size(), changes); rc != kOk) return rc;
     if (keyArgs.empty() || changes.empty()) return c.usage("rec set needs KEYFIELD=VALUE... -- FIELD=VALUE...");
     qd::GenericTable t(*c.ds, def);
     if (!openTable(c, t)) return kFailed;
@@ -321,7 +319,7 @@ int cmdRecSet(Context& c, const qd::TableDef& def, const std::vector<std::string
 
 int cmdRecDel(Context& c, const qd::TableDef& def, const std::vector<std::string>& args, std::size_t pos) {
     std::vector<Assignment> keyArgs;
-    if (!parseAssignments(c, def, args, pos, args.size(), keyArgs)) return kUsage;
+    if (int rc = parseAssignments(c, def, args, pos, args.size(), keyArgs); rc != kOk) return rc;
     if (keyArgs.empty()) return c.usage("rec del needs KEYFIELD=VALUE");
     qd::GenericTable t(*c.ds, def);
     if (!openTable(c, t)) return kFailed;
@@ -347,7 +345,7 @@ int cmdRecList(Context& c, const qd::TableDef& def, const std::vector<std::strin
         } else if (args[i] == "--from") {
             std::size_t j = i + 1;
             while (j < args.size() && args[j].rfind("--", 0) != 0) ++j;
-            if (!parseAssignments(c, def, args, i + 1, j, from)) return kUsage;
+            if (int rc = parseAssignments(c, def, args, i + 1, j, from); rc != kOk) return rc;
             i = j - 1;
         } else {
             return c.usage("unexpected '" + args[i] + "'");

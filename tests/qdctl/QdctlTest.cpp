@@ -1,0 +1,108 @@
+#include "Qdctl.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+namespace {
+
+struct QdctlTest : ::testing::Test {
+    qdtest::TempDir dir;
+    std::string out;
+    std::string err;
+
+    int run(std::vector<std::string> args, const std::string& input = "") {
+        args.insert(args.begin(), {"--data", dir.str()});
+        std::istringstream in(input);
+        std::ostringstream o;
+        std::ostringstream e;
+        const int rc = qdctl::run(args, qdctl::Io{in, o, e, false});
+        out = o.str();
+        err = e.str();
+        return rc;
+    }
+};
+
+} // namespace
+
+TEST_F(QdctlTest, RecordsAreAddedReadChangedListedAndDeleted) {
+    ASSERT_EQ(run({"init"}), 0) << err;
+    EXPECT_NE(out.find("25 tables ready"), std::string::npos);
+    ASSERT_EQ(run({"rec", "add", "Categories", "CAT:Category=Work"}), 0) << err;
+    EXPECT_EQ(out, "CAT:Category=Work\n");
+    ASSERT_EQ(run({"--json", "rec", "add", "SCH", "sch:description=Back up", "SCH:Category=Work", "SCH:Date=2026-12-24",
+                   "SCH:Time=09:30", "Message=two\nlines"}),
+              0)
+        << err;
+    EXPECT_EQ(out, "{\"SCH:ID\": 1}\n");
+    ASSERT_EQ(run({"--json", "rec", "get", "Schedule", "SCH:ID=1"}), 0) << err;
+    EXPECT_NE(out.find("\"SCH:Description\": \"Back up\""), std::string::npos);
+    EXPECT_NE(out.find("\"SCH:Date\": 82541"), std::string::npos);
+    EXPECT_NE(out.find("\"SCH:Time\": 3420001"), std::string::npos);
+    EXPECT_NE(out.find("\"SCH:Message\": \"two\\nlines\""), std::string::npos);
+
+    ASSERT_EQ(run({"rec", "set", "SCH", "SCH:ID=1", "--", "SCH:Time=10:00:30.5"}), 1);
+    EXPECT_NE(err.find("not a time"), std::string::npos);
+    ASSERT_EQ(run({"rec", "set", "SCH", "SCH:ID=1", "--", "SCH:Time=10:00:30.50", "SCH:Disabled=1"}), 0) << err;
+    ASSERT_EQ(run({"rec", "add", "SCH", "SCH:Description=Second", "SCH:Date=82000"}), 0);
+    ASSERT_EQ(run({"rec", "list", "SCH", "--key", "SCH:KeyDateEnabled"}), 0) << err;
+    EXPECT_EQ(out.find("SCH:ID=2"), 0u) << out; // enabled before disabled
+    ASSERT_EQ(run({"--json", "rec", "list", "SCH", "--key", "KeyDate", "--from", "SCH:Date=82100", "--limit", "5"}), 0);
+    EXPECT_EQ(out.find("{\"SCH:ID\": 1,"), 0u) << out;
+
+    ASSERT_EQ(run({"rec", "del", "SCH", "SCH:ID=2"}), 0) << err;
+    EXPECT_EQ(run({"rec", "get", "SCH", "SCH:ID=2"}), 1);
+    EXPECT_NE(err.find("no Schedule record with SCH:ID=2"), std::string::npos);
+}
+
+TEST_F(QdctlTest, RefusedChangesPrintTheMessageAndChangeNothing) {
+    ASSERT_EQ(run({"rec", "add", "CAT", "CAT:Category=Work"}), 0);
+    ASSERT_EQ(run({"rec", "add", "SCH", "SCH:Category=Work"}), 0);
+    EXPECT_EQ(run({"rec", "del", "Categories", "CAT:Category=work"}), 1);
+    EXPECT_NE(err.find("Referential Integrity Delete Error: This record is referenced from the file Schedule."),
+              std::string::npos);
+    EXPECT_EQ(run({"rec", "set", "Categories", "CAT:Category=Work", "--", "CAT:Category=Job"}), 1);
+    EXPECT_NE(err.find("Referential Integrity Update Error"), std::string::npos);
+    ASSERT_EQ(run({"rec", "get", "CAT", "CAT:Category=Work"}), 0);
+    EXPECT_EQ(run({"rec", "add", "HOL", "HOL:HolidayDate=2026-12-25"}), 0);
+    EXPECT_EQ(run({"rec", "add", "HOL", "HOL:HolidayDate=2026-12-25", "HOL:Holiday=Again"}), 1);
+    EXPECT_NE(err.find("Duplicate Key Error: Adding this record creates a duplicate entry for the key: HOL:KeyHolidayDate"),
+              std::string::npos);
+    ASSERT_EQ(run({"rec", "list", "HOL"}), 0);
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1);
+}
+
+TEST_F(QdctlTest, BadInputIsRefusedWithAClearError) {
+    EXPECT_EQ(run({"rec", "add", "NoSuchTable", "A=1"}), 1);
+    EXPECT_NE(err.find("unknown table 'NoSuchTable'"), std::string::npos);
+    EXPECT_EQ(run({"rec", "add", "SCH", "SCH:Nope=1"}), 1);
+    EXPECT_NE(err.find("unknown field 'SCH:Nope' of table Schedule"), std::string::npos);
+    EXPECT_EQ(run({"rec", "add", "SCH", "SCH:ID=twelve"}), 1);
+    EXPECT_NE(err.find("'twelve' is not a whole number"), std::string::npos);
+    EXPECT_EQ(run({"rec", "add", "SCH", "SCH:Disabled=300"}), 1);
+    EXPECT_NE(err.find("out of range"), std::string::npos);
+    EXPECT_EQ(run({"rec", "add", "SCH", "SCH:Date=2026-02-30"}), 1);
+    EXPECT_EQ(run({"rec", "add", "SCH", "novalue"}), 2);
+    EXPECT_EQ(run({"rec", "get", "SCH", "SCH:Date=2026-01-01"}), 1);
+    EXPECT_NE(err.find("no key of Schedule is made of exactly those fields"), std::string::npos);
+    EXPECT_EQ(run({"rec", "add", "QD_LOG", "QDL:LogData=x"}), 1);
+    EXPECT_EQ(run({"frobnicate"}), 2);
+    EXPECT_EQ(run({"--answer", "maybe", "init"}), 2);
+    // Nothing was stored by any of these.
+    ASSERT_EQ(run({"rec", "list", "SCH"}), 0);
+    EXPECT_EQ(out, "");
+
+    ASSERT_EQ(run({"rec", "add", "SCH", "SCH:Description=" + std::string(60, 'd')}), 0);
+    EXPECT_NE(err.find("SCH:Description holds 40 characters; the text was cut"), std::string::npos);
+    ASSERT_EQ(run({"--json", "rec", "get", "SCH", "SCH:ID=1"}), 0);
+    EXPECT_NE(out.find("\"SCH:Description\": \"" + std::string(40, 'd') + "\""), std::string::npos);
+}
+
+TEST_F(QdctlTest, DamagedContainerIsReportedAndLeftAsItWas) {
+    qdtest::writeFile(dir / "QD97.TPS", std::string(5000, '\x01'));
+    EXPECT_EQ(run({"rec", "list", "SCH"}), 1);
+    EXPECT_NE(err.find("File Access Error: File (QD97.TPS) could not be opened.  Error: "), std::string::npos) << err;
+    EXPECT_NE(err.find("Disk Error"), std::string::npos);
+    EXPECT_EQ(qdtest::readFile(dir / "QD97.TPS"), std::string(5000, '\x01'));
+}
