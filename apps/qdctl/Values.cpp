@@ -73,10 +73,10 @@ std::optional<qd::FieldValue> parseValue(const qd::FieldDef& field, const std::s
     default: break;
     }
     std::optional<long long> v;
-    if (field.kind == qd::ValueKind::Date) {
+    if (field.kind == qd::ValueKind::DayNumber) {
         v = parseDate(text);
         if (!v) error = "'" + text + "' is not a date (YYYY-MM-DD or a day number)";
-    } else if (field.kind == qd::ValueKind::Time) {
+    } else if (field.kind == qd::ValueKind::TimeOfDay) {
         v = parseTime(text);
         if (!v) error = "'" + text + "' is not a time (HH:MM[:SS[.cc]] or a time number)";
     } else {

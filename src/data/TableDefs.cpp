@@ -104,8 +104,8 @@ TableDef makeTable(std::string label, std::string prefix, std::string storage, b
                                                       "ClipTime"};
     for (std::size_t i = 0; i < t.entries.size(); ++i) {
         if (t.entries[i].type == FieldType::Group) continue;
-        if (kDates.count(t.entries[i].name)) t.entries[i].kind = ValueKind::Date;
-        if (kTimes.count(t.entries[i].name)) t.entries[i].kind = ValueKind::Time;
+        if (kDates.count(t.entries[i].name)) t.entries[i].kind = ValueKind::DayNumber;
+        if (kTimes.count(t.entries[i].name)) t.entries[i].kind = ValueKind::TimeOfDay;
         t.entries[i].valueIndex = static_cast<int>(t.values.size());
         t.values.push_back(static_cast<int>(i));
     }

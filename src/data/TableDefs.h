@@ -12,7 +12,7 @@
 namespace qd {
 
 // What a LONG holds, for reading and showing values: a day number, a time, or a plain number.
-enum class ValueKind : std::uint8_t { Plain, Date, Time };
+enum class ValueKind : std::uint8_t { Plain, DayNumber, TimeOfDay };
 
 struct FieldDef {
     std::string name;       // without prefix, e.g. "Date"

@@ -1,4 +1,4 @@
-#include "Qdctl.h"
+#include "Context.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -89,6 +89,10 @@ TEST_F(QdctlTest, BadInputIsRefusedWithAClearError) {
     EXPECT_EQ(run({"rec", "add", "QD_LOG", "QDL:LogData=x"}), 1);
     EXPECT_EQ(run({"frobnicate"}), 2);
     EXPECT_EQ(run({"--answer", "maybe", "init"}), 2);
+    EXPECT_EQ(run({"--now", "2026-13-01 10:00", "init"}), 2);
+    EXPECT_EQ(run({"--now", "2026-12-01 10:00:00.5", "init"}), 2);
+    EXPECT_EQ(qdctl::parseMoment("2026-12-07 09:30:15.25")->time, 9 * 360000 + 30 * 6000 + 1525 + 1);
+    EXPECT_EQ(qdctl::parseMoment("2026-12-07")->time, 1);
     // Nothing was stored by any of these.
     ASSERT_EQ(run({"rec", "list", "SCH"}), 0);
     EXPECT_EQ(out, "");

@@ -1,0 +1,63 @@
+// What every qdctl command gets: the terminal, the options and the data set.
+#pragma once
+
+#include "Qdctl.h"
+#include "Terminal.h"
+
+#include "data/Clock.h"
+#include "data/DataSet.h"
+#include "data/ErrorClass.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace qdctl {
+
+inline constexpr int kOk = 0;
+inline constexpr int kFailed = 1;
+inline constexpr int kUsage = 2;
+
+struct Context {
+    Io io;
+    bool json = false;
+    std::optional<std::string> dataDir;
+    TerminalUserInterface ui;
+    qd::ErrorClass errors;
+    std::unique_ptr<qd::DataSet> ds;
+    // Set by --now: the moment every command sees, standing still.
+    std::unique_ptr<qd::ManualClock> clock;
+
+    explicit Context(Io i) : io(i), ui(i.in, i.err, i.interactive), errors(&ui) {}
+
+    // Prints the reason and the usage text; returns kUsage.
+    int usage(const std::string& why);
+    // Prints the reason; returns kFailed.
+    int failed(const std::string& why);
+    // The clock commands read (the --now clock, else the system clock).
+    qd::Clock& now() const { return qd::processClock(); }
+};
+
+// One command: `name` is the first word after the options; `run` gets the
+// arguments and the position after the name. Commands with needsData get the
+// data set opened first.
+struct Command {
+    const char* name;
+    const char* usage; // lines for the usage text, each "  ...\n"
+    int (*run)(Context& c, const std::vector<std::string>& args, std::size_t pos);
+    bool needsData;
+};
+
+// Every command, in the order the usage text lists them.
+const std::vector<Command>& commands();
+
+// Commands of RecordCommands.cpp.
+int cmdInit(Context& c, const std::vector<std::string>& args, std::size_t pos);
+int cmdTable(Context& c, const std::vector<std::string>& args, std::size_t pos);
+int cmdRec(Context& c, const std::vector<std::string>& args, std::size_t pos);
+
+// Parses "YYYY-MM-DD HH:MM[:SS[.cc]]" (or "YYYY-MM-DD" alone, at midnight).
+std::optional<qd::Moment> parseMoment(const std::string& text);
+
+} // namespace qdctl
