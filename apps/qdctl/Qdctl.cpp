@@ -1,6 +1,7 @@
 #include "Qdctl.h"
 
 #include "Context.h"
+#include "Values.h"
 
 #include "data/Calendar.h"
 #include "data/IniFile.h"
@@ -64,14 +65,13 @@ int Context::failed(const std::string& why) {
 }
 
 std::optional<qd::Moment> parseMoment(const std::string& text) {
-    int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0, cs = 0;
-    char tail = 0;
-    int n = std::sscanf(text.c_str(), "%4d-%2d-%2d %2d:%2d:%2d.%2d%c", &y, &mo, &d, &h, &mi, &s, &cs, &tail);
-    if (n == 8 || (n < 5 && n != 3)) return std::nullopt;
-    if (y < 1801 || mo < 1 || mo > 12 || d < 1 || d > qd::daysInMonth(y, mo) || h > 23 || mi > 59 || s > 59 ||
-        cs > 99 || h < 0 || mi < 0 || s < 0 || cs < 0)
-        return std::nullopt;
-    return qd::Moment{qd::dateFromMDY(mo, d, y), qd::timeFromHMS(h, mi, s, cs)};
+    const auto blank = text.find(' ');
+    const auto date = parseIsoDate(text.substr(0, blank));
+    if (!date) return std::nullopt;
+    if (blank == std::string::npos) return qd::Moment{static_cast<qd::Date>(*date), 1};
+    const auto time = parseClockTime(text.substr(blank + 1));
+    if (!time) return std::nullopt;
+    return qd::Moment{static_cast<qd::Date>(*date), static_cast<qd::Time>(*time)};
 }
 
 int run(const std::vector<std::string>& args, Io io) {

@@ -25,9 +25,9 @@ bool allDigits(std::string_view s) {
     return true;
 }
 
-std::optional<long long> parseDate(const std::string& text) {
-    long long n = 0;
-    if (parseInt(text, n)) return n;
+} // namespace
+
+std::optional<long long> parseIsoDate(const std::string& text) {
     // YYYY-MM-DD
     if (text.size() != 10 || text[4] != '-' || text[7] != '-') return std::nullopt;
     const std::string_view s(text);
@@ -39,9 +39,7 @@ std::optional<long long> parseDate(const std::string& text) {
     return qd::dateFromMDY(m, d, y);
 }
 
-std::optional<long long> parseTime(const std::string& text) {
-    long long n = 0;
-    if (parseInt(text, n)) return n;
+std::optional<long long> parseClockTime(const std::string& text) {
     // HH:MM[:SS[.cc]]
     int h = 0, m = 0, s = 0, c = 0;
     const std::string_view v(text);
@@ -60,6 +58,20 @@ std::optional<long long> parseTime(const std::string& text) {
     }
     if (h > 23 || m > 59 || s > 59) return std::nullopt;
     return qd::timeFromHMS(h, m, s, c);
+}
+
+namespace {
+
+std::optional<long long> parseDate(const std::string& text) {
+    long long n = 0;
+    if (parseInt(text, n)) return n;
+    return parseIsoDate(text);
+}
+
+std::optional<long long> parseTime(const std::string& text) {
+    long long n = 0;
+    if (parseInt(text, n)) return n;
+    return parseClockTime(text);
 }
 
 } // namespace

@@ -13,6 +13,10 @@ namespace qdctl {
 // HH:MM[:SS[.cc]] or a time number, other numbers as integers, texts as given.
 std::optional<qd::FieldValue> parseValue(const qd::FieldDef& field, const std::string& text, std::string& error);
 
+// "YYYY-MM-DD" as a day number; "HH:MM[:SS[.cc]]" as a time value.
+std::optional<long long> parseIsoDate(const std::string& text);
+std::optional<long long> parseClockTime(const std::string& text);
+
 std::string jsonEscape(const std::string& s);
 // {"SCH:ID": 1, ...} with numbers as stored and texts without trailing blanks.
 std::string recordJson(const qd::FileManager& t);
