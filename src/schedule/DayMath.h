@@ -25,7 +25,9 @@ constexpr std::int64_t floorDiv(std::int64_t a, std::int64_t b) {
     const std::int64_t q = a / b;
     return (a % b != 0 && ((a < 0) != (b < 0))) ? q - 1 : q;
 }
-constexpr std::int64_t floorMod(std::int64_t a, std::int64_t b) { return a - floorDiv(a, b) * b; }
+constexpr std::int64_t floorMod(std::int64_t a, std::int64_t b) {
+    return a - floorDiv(a, b) * b;
+}
 
 namespace detail {
 // Days since 1970-01-01 of a proleptic Gregorian date.
@@ -43,7 +45,9 @@ inline constexpr std::int64_t kEpochShift = daysFromCivil(1801, 1, 1) - 4;
 
 inline constexpr Day kUnixEpochDay = -detail::kEpochShift; // 1 January 1970
 
-constexpr bool isLeapYear(std::int64_t y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+constexpr bool isLeapYear(std::int64_t y) {
+    return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+}
 
 constexpr int daysInMonth(std::int64_t year, int month) {
     constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -63,11 +67,21 @@ constexpr Civil civil(Day day) {
 }
 
 // Months counted from January of year 0: year * 12 + month - 1.
-constexpr std::int64_t monthIndex(std::int64_t year, int month) { return year * 12 + month - 1; }
-constexpr std::int64_t monthIndex(const Civil& c) { return monthIndex(c.year, c.month); }
-constexpr std::int64_t yearOfIndex(std::int64_t mi) { return floorDiv(mi, 12); }
-constexpr int monthOfIndex(std::int64_t mi) { return static_cast<int>(floorMod(mi, 12)) + 1; }
-constexpr int daysInMonthIndex(std::int64_t mi) { return daysInMonth(yearOfIndex(mi), monthOfIndex(mi)); }
+constexpr std::int64_t monthIndex(std::int64_t year, int month) {
+    return year * 12 + month - 1;
+}
+constexpr std::int64_t monthIndex(const Civil& c) {
+    return monthIndex(c.year, c.month);
+}
+constexpr std::int64_t yearOfIndex(std::int64_t mi) {
+    return floorDiv(mi, 12);
+}
+constexpr int monthOfIndex(std::int64_t mi) {
+    return static_cast<int>(floorMod(mi, 12)) + 1;
+}
+constexpr int daysInMonthIndex(std::int64_t mi) {
+    return daysInMonth(yearOfIndex(mi), monthOfIndex(mi));
+}
 
 // Day `day` of the month with index `mi`; a day beyond the month's length (or below 1)
 // carries into the following (or preceding) months.
@@ -81,9 +95,15 @@ constexpr Day fromMDY(std::int64_t month, std::int64_t day, std::int64_t year) {
     return fromMonthIndex(year * 12 + month - 1, day);
 }
 
-constexpr int weekday(Day day) { return static_cast<int>(floorMod(day, 7)); }
-constexpr int dayOfMonth(Day day) { return civil(day).day; }
-constexpr Day firstOfMonth(Day day) { return day - civil(day).day + 1; }
+constexpr int weekday(Day day) {
+    return static_cast<int>(floorMod(day, 7));
+}
+constexpr int dayOfMonth(Day day) {
+    return civil(day).day;
+}
+constexpr Day firstOfMonth(Day day) {
+    return day - civil(day).day + 1;
+}
 constexpr Day lastOfMonth(Day day) {
     const Civil c = civil(day);
     return day - c.day + daysInMonth(c.year, c.month);

@@ -1,13 +1,13 @@
 #include "schedule/Recurrence.h"
 
 #include "data/Clock.h"
+#include "data/Pictures.h"
 #include "schedule/DayMath.h"
 #include "schedule/RuleParts.h"
 
 #include <algorithm>
 #include <bit>
 #include <cctype>
-#include <cstdio>
 #include <limits>
 #include <numeric>
 
@@ -33,8 +33,12 @@ RuleType ruleTypeOf(std::string_view scheduleType) {
 }
 
 namespace {
-char upper(char c) { return static_cast<char>(std::toupper(static_cast<unsigned char>(c))); }
-char lower(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
+char upper(char c) {
+    return static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+}
+char lower(char c) {
+    return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+}
 } // namespace
 
 bool isTwiceMonthly(std::string_view monthRepeat) {
@@ -49,7 +53,8 @@ bool twiceMonthlyOnLast(std::string_view monthRepeat) {
     constexpr std::string_view kLast = "LAST";
     for (std::size_t i = 0; i + kLast.size() <= monthRepeat.size(); ++i) {
         std::size_t k = 0;
-        while (k < kLast.size() && upper(monthRepeat[i + k]) == kLast[k]) ++k;
+        while (k < kLast.size() && upper(monthRepeat[i + k]) == kLast[k])
+            ++k;
         if (k == kLast.size()) return true;
     }
     return false;
@@ -75,9 +80,13 @@ constexpr I64 kMargin = kTimeMinute;
 constexpr I64 kNever = std::numeric_limits<I64>::max();
 
 // (d, t) is not yet after (a, x): the forward loop keeps stepping.
-constexpr bool notAfter(I64 d, I64 t, I64 a, I64 x) { return d < a || (d == a && t <= x); }
+constexpr bool notAfter(I64 d, I64 t, I64 a, I64 x) {
+    return d < a || (d == a && t <= x);
+}
 // (d, t) is not yet before (a, x): the backward loop keeps stepping.
-constexpr bool notBefore(I64 d, I64 t, I64 a, I64 x) { return d > a || (d == a && t >= x); }
+constexpr bool notBefore(I64 d, I64 t, I64 a, I64 x) {
+    return d > a || (d == a && t >= x);
+}
 
 // ---------------------------------------------------------------------------------
 // Month-based rules ("Monthly", "Yearly", custom months and years): one step keeps the
@@ -325,7 +334,9 @@ void normaliseTime(I64& d, I64& t) {
     }
 }
 
-constexpr bool inDay(I64 t) { return t >= 1 && t <= kDayUnits; }
+constexpr bool inDay(I64 t) {
+    return t >= 1 && t <= kDayUnits;
+}
 
 void forwardClock(I64& d, I64& t, I64 a, I64 b, const Interval& iv) {
     // At least one step, then until strictly after (a, b).
@@ -370,12 +381,12 @@ I64 backwardClock(I64& d, I64& t, I64 a, I64 b, const Interval& iv) {
                 return steps + n;
             };
             if (m0 < 0) return land(normal);
-            // Step at which the count drops below 0; it is stuck on day 0 when the
-            // step starts on day q and the time falls below midnight.
+            // Step at which the count drops below 0; it is stuck on day 0 when that
+            // step starts on day q (the time then falls below midnight of day 0).
             const I64 cross = m0 / iv.step + 1;
             if (normal < cross) return land(normal);
-            const I64 before = m0 - (cross - 1) * iv.step;
-            if (!(before >= iv.q * kDayUnits && before < iv.step)) return land(normal);
+            const I64 before = m0 - (cross - 1) * iv.step; // below iv.step by construction
+            if (before < iv.q * kDayUnits) return land(normal);
             d = 0;
             t = before - iv.step + 1;
             steps += cross;
@@ -406,10 +417,12 @@ I64 backwardClock(I64& d, I64& t, I64 a, I64 b, const Interval& iv) {
 // ---------------------------------------------------------------------------------
 
 Date toDate(I64 v) {
-    return static_cast<Date>(std::clamp<I64>(v, std::numeric_limits<Date>::min(), std::numeric_limits<Date>::max()));
+    return static_cast<Date>(
+        std::clamp<I64>(v, std::numeric_limits<Date>::min(), std::numeric_limits<Date>::max()));
 }
 Time toTime(I64 v) {
-    return static_cast<Time>(std::clamp<I64>(v, std::numeric_limits<Time>::min(), std::numeric_limits<Time>::max()));
+    return static_cast<Time>(
+        std::clamp<I64>(v, std::numeric_limits<Time>::min(), std::numeric_limits<Time>::max()));
 }
 
 void applyExpiry(ScheduleRecord& task) {
@@ -418,21 +431,13 @@ void applyExpiry(ScheduleRecord& task) {
         task.Completed = 1;
 }
 
-std::string twoDigits(int v) {
-    char buf[8];
-    std::snprintf(buf, sizeof buf, "%02d", v);
-    return buf;
-}
-
-// "Failed on TYPE(UNIT,DATE,TIME)" with the clock's date and time.
+// "Failed on TYPE(UNIT,DATE,TIME)" with the clock's date and time in the user's
+// short date and time pictures.
 std::string debugPreviousText(const ScheduleRecord& task) {
     const Moment now = processClock().now();
-    const Civil c = civil(now.date);
-    const ClockTime k = clockFromTime(now.time);
-    const std::string date = twoDigits(c.day) + "/" + twoDigits(c.month) + "/" + std::to_string(c.year);
-    const std::string time = twoDigits(k.hour) + ":" + twoDigits(k.minute) + ":" + twoDigits(k.second);
     return "Failed on " + std::string(trimRight(task.ScheduleType)) + "(" +
-           std::string(trimRight(task.EveryType)) + "," + date + "," + time + ")";
+           std::string(trimRight(task.EveryType)) + "," + formatDate(now.date, "@d17") + "," +
+           formatTime(now.time, "@t7") + ")";
 }
 
 } // namespace
@@ -466,7 +471,8 @@ void NextOccurrence(ScheduleRecord& task, Date refDate, Time refTime, UserInterf
         forwardMonths(d, t, a, margin, 12);
         break;
     case RuleType::DayOfWeek:
-        if (notAfter(d, t, a, margin)) d = nextFlaggedDay(std::max(d + 1, t > margin ? a : a + 1), rule.weekdays);
+        if (notAfter(d, t, a, margin))
+            d = nextFlaggedDay(std::max(d + 1, t > margin ? a : a + 1), rule.weekdays);
         break;
     case RuleType::DayOfMonth:
         if (rule.monthEnd) {

@@ -10,7 +10,8 @@
 namespace qd {
 
 inline std::string_view trimRight(std::string_view s) {
-    while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+    while (!s.empty() && s.back() == ' ')
+        s.remove_suffix(1);
     return s;
 }
 
@@ -38,7 +39,8 @@ struct RuleParts {
                                       task.Thursday, task.Friday, task.Saturday};
         for (unsigned w = 0; w < 7; ++w)
             if (days[w] != 0) r.weekdays |= 1u << w;
-        const std::uint8_t ords[5] = {task.Every1st, task.Every2nd, task.Every3rd, task.Every4th, task.EveryLast};
+        const std::uint8_t ords[5] = {task.Every1st, task.Every2nd, task.Every3rd, task.Every4th,
+                                      task.EveryLast};
         for (unsigned i = 0; i < 5; ++i)
             if (ords[i] != 0) r.ordinals |= 1u << i;
         r.monthEnd = task.LastDayofMonth != 0;

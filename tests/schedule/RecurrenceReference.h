@@ -5,6 +5,7 @@
 // gaps by design and serve only as the oracle of the tests.
 #pragma once
 
+#include "data/Calendar.h"
 #include "data/Records.h"
 #include "data/UserInterface.h"
 
