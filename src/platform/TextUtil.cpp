@@ -86,7 +86,8 @@ std::u32string decodeUtf8(std::string_view text) {
 std::string encodeUtf8(std::u32string_view text) {
     std::string out;
     out.reserve(text.size());
-    for (char32_t c : text) appendUtf8(out, c);
+    for (char32_t c : text)
+        appendUtf8(out, c);
     return out;
 }
 
@@ -119,7 +120,8 @@ std::string firstChars(std::string_view text, std::size_t maxChars) {
 
 std::string_view trimTrailingBlanks(std::string_view text) {
     std::size_t n = text.size();
-    while (n > 0 && text[n - 1] == ' ') --n;
+    while (n > 0 && text[n - 1] == ' ')
+        --n;
     return text.substr(0, n);
 }
 

@@ -15,16 +15,18 @@ namespace {
 const std::unordered_map<std::string, int>& keyTable() {
     static const std::unordered_map<std::string, int> table = [] {
         std::unordered_map<std::string, int> t = {
-            {"AST", 106},      {"BS", 8},          {"CAPSLOCK", 20},   {"CAPS", 20},   {"DECIMAL", 110},
-            {"DELETE", 46},    {"DOWN", 40},       {"END", 35},        {"ENTER", 13},  {"ESC", 27},
-            {"HOME", 36},      {"INSERT", 45},     {"LEFT", 37},       {"MINUS", 109}, {"PAUSE", 19},
-            {"PGDN", 34},      {"PGUP", 33},       {"PLUS", 107},      {"PRINT", 44},  {"RIGHT", 39},
-            {"SLASH", 111},    {"SPACE", 32},      {"TAB", 9},         {"UP", 38},     {"MOUSE", 1},
-            {"MOUSELEFT", 1},  {"MOUSERIGHT", 2},  {"MOUSECENTER", 3}, {"MOUSELEFT2", 5},
-            {"MOUSERIGHT2", 6}, {"MOUSECENTER2", 7},
+            {"AST", 106},        {"BS", 8},         {"CAPSLOCK", 20},   {"CAPS", 20},      {"DECIMAL", 110},
+            {"DELETE", 46},      {"DOWN", 40},      {"END", 35},        {"ENTER", 13},     {"ESC", 27},
+            {"HOME", 36},        {"INSERT", 45},    {"LEFT", 37},       {"MINUS", 109},    {"PAUSE", 19},
+            {"PGDN", 34},        {"PGUP", 33},      {"PLUS", 107},      {"PRINT", 44},     {"RIGHT", 39},
+            {"SLASH", 111},      {"SPACE", 32},     {"TAB", 9},         {"UP", 38},        {"MOUSE", 1},
+            {"MOUSELEFT", 1},    {"MOUSERIGHT", 2}, {"MOUSECENTER", 3}, {"MOUSELEFT2", 5}, {"MOUSERIGHT2", 6},
+            {"MOUSECENTER2", 7},
         };
-        for (int i = 1; i <= 12; ++i) t["F" + std::to_string(i)] = 111 + i;
-        for (char c = 'A'; c <= 'Z'; ++c) t[std::string(1, c)] = c;
+        for (int i = 1; i <= 12; ++i)
+            t["F" + std::to_string(i)] = 111 + i;
+        for (char c = 'A'; c <= 'Z'; ++c)
+            t[std::string(1, c)] = c;
         for (char c = '0'; c <= '9'; ++c) {
             t[std::string(1, c)] = c;
             t[std::string("PAD") + c] = 96 + (c - '0');
@@ -48,7 +50,9 @@ constexpr std::array<std::pair<int, int>, 4> kModifierKeys = {{
     {kModWin, vk::kLeftWin},
 }};
 
-bool fatal(KeyStatus s) { return s == KeyStatus::NoDisplay || s == KeyStatus::Failed; }
+bool fatal(KeyStatus s) {
+    return s == KeyStatus::NoDisplay || s == KeyStatus::Failed;
+}
 
 } // namespace
 
@@ -208,7 +212,8 @@ TypeTextResult KeystrokeSender::SendKeystrokes(std::string_view input) {
         const std::size_t open = text.find(U'[', at);
         if (open == std::u32string::npos) {
             std::size_t end = text.size();
-            while (end > at && text[end - 1] == U' ') --end;
+            while (end > at && text[end - 1] == U' ')
+                --end;
             accumulate(TypeText(keyboard_, encodeUtf8(std::u32string_view(text).substr(at, end - at))));
             break;
         }

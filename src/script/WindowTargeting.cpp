@@ -11,13 +11,16 @@ namespace qd {
 namespace {
 
 // Upper-cased text without trailing blanks.
-std::string fold(std::string_view s) { return upperCase(trimTrailingBlanks(s)); }
+std::string fold(std::string_view s) {
+    return upperCase(trimTrailingBlanks(s));
+}
 
 // The text cut or padded with blanks to exactly `width` bytes, never splitting
 // a character, so every field of a line starts at a fixed byte position.
 std::string field(std::string_view text, std::size_t width) {
     std::string out = firstChars(text, width);
-    while (out.size() > width) out = firstChars(out, decodeUtf8(out).size() - 1);
+    while (out.size() > width)
+        out = firstChars(out, decodeUtf8(out).size() - 1);
     out.append(width - out.size(), ' ');
     return out;
 }
@@ -46,7 +49,8 @@ const std::vector<WindowListEntry>& WindowTargeting::ListWindows() {
     for (const TopLevelWindow& w : all) {
         if (w.title.empty()) continue;
         if (excludeHiddenWindows && !w.visible) continue;
-        list_.push_back({firstChars(w.title, kMaxWindowText), w.handle, firstChars(w.className, kMaxWindowText)});
+        list_.push_back(
+            {firstChars(w.title, kMaxWindowText), w.handle, firstChars(w.className, kMaxWindowText)});
     }
     return list_;
 }
@@ -55,7 +59,8 @@ const std::vector<ChildListEntry>& WindowTargeting::ListChildWindows(WindowHandl
     children_.clear();
     for (const ChildWindow& c : windows_.childWindows(window)) {
         if (c.text.empty()) continue;
-        children_.push_back({firstChars(c.text, kMaxWindowText), firstChars(c.className, kMaxWindowText), c.handle});
+        children_.push_back(
+            {firstChars(c.text, kMaxWindowText), firstChars(c.className, kMaxWindowText), c.handle});
     }
     return children_;
 }
@@ -77,24 +82,30 @@ int WindowTargeting::LogWindows(const std::string& fileName) {
     if (!file) return -1;
     ListWindows();
     bool ok = true;
-    const auto writeLine = [&](std::string_view text, WindowHandle handle, std::string_view childText,
-                               std::string_view childClass, WindowHandle childHandle, bool hasChild) {
-        std::string line = field(text, 40) + field(hasChild ? "" : std::to_string(handle), 12) +
-                           field(childText, 40) + field(childClass, 20) +
-                           field(hasChild ? std::to_string(childHandle) : "", 12) + kLineEnd;
-        ok = ok && std::fwrite(line.data(), 1, line.size(), file.get()) == line.size();
+    // Five fields: window text 40, window handle 12, child text 40, child class 20, child handle 12.
+    const auto write = [&](const std::string& line) {
+        const std::string full = line + kLineEnd;
+        ok = ok && std::fwrite(full.data(), 1, full.size(), file.get()) == full.size();
+    };
+    const auto windowLine = [&](std::string_view text, WindowHandle handle) {
+        write(field(text, 40) + field(std::to_string(handle), 12) + std::string(72, ' '));
+    };
+    const auto childLine = [&](const ChildListEntry& c) {
+        write(std::string(52, ' ') + field(c.text, 40) + field(c.className, 20) +
+              field(std::to_string(c.handle), 12));
     };
     // The list grows while it is walked: children whose class names a window are
     // appended so that their own children are logged too.
     std::unordered_set<WindowHandle> listed;
-    for (const WindowListEntry& e : list_) listed.insert(e.handle);
+    for (const WindowListEntry& e : list_)
+        listed.insert(e.handle);
     for (std::size_t i = 0; i < list_.size(); ++i) {
         const WindowListEntry entry = list_[i];
-        writeLine(entry.text, entry.handle, "", "", 0, false);
+        windowLine(entry.text, entry.handle);
         const std::vector<ChildListEntry> kids = ListChildWindows(entry.handle);
         for (const ChildListEntry& c : kids) {
             if (c.text == "<>") continue;
-            writeLine("", 0, c.text, c.className, c.handle, true);
+            childLine(c);
             // A child without a window of its own (handle 0) has no children to list.
             if (c.className.find("Win") != std::string::npos && c.handle != 0 &&
                 listed.insert(c.handle).second) {
@@ -115,7 +126,8 @@ std::string WindowTargeting::FocusText() {
     return firstChars(windows_.windowText(w), kMaxWindowText);
 }
 
-WindowHandle WindowTargeting::SetFocus(std::string_view pattern, std::string_view childText, WindowStatus* status) {
+WindowHandle WindowTargeting::SetFocus(std::string_view pattern, std::string_view childText,
+                                       WindowStatus* status) {
     const WindowHandle w = FindWindowByPattern(pattern, childText);
     WindowStatus s = WindowStatus::NotFound;
     if (w > 31) s = windows_.activate(w);

@@ -37,13 +37,15 @@ inline constexpr std::size_t kMaxWindowText = 254;
 bool TitleMatchesPattern(std::string_view title, std::string_view pattern);
 
 // True when the pattern asks to wait for the window to go away.
-inline bool IsWaitForAbsence(std::string_view pattern) { return !pattern.empty() && pattern.front() == '~'; }
+inline bool IsWaitForAbsence(std::string_view pattern) {
+    return !pattern.empty() && pattern.front() == '~';
+}
 
 enum class CloseOutcome {
-    Closed,       // the window was asked to close
-    NoWindow,     // no pattern and no foreground window to close: nothing done
-    NotFound,     // no window matches the pattern: the caller starts killproc with the pattern
-    Failed,       // the window system refused (no display ...)
+    Closed,   // the window was asked to close
+    NoWindow, // no pattern and no foreground window to close: nothing done
+    NotFound, // no window matches the pattern: the caller starts killproc with the pattern
+    Failed,   // the window system refused (no display ...)
 };
 
 // Builds the lists afresh on every call and keeps the latest ones for the
@@ -76,13 +78,14 @@ public:
     // "Set Focus": finds the window and brings it to the front with the keyboard
     // focus. Returns the handle found (0 when none); `status` tells whether the
     // activation worked.
-    WindowHandle SetFocus(std::string_view pattern, std::string_view childText, WindowStatus* status = nullptr);
+    WindowHandle SetFocus(std::string_view pattern, std::string_view childText,
+                          WindowStatus* status = nullptr);
 
     // "Close Program". With a pattern: asks the matching window to close, or
     // NotFound. Without one: the foreground window, or `startHandle` when the
     // foreground window is `ownMainWindow`; NoWindow when there is none.
-    CloseOutcome CloseProgram(std::string_view pattern, std::string_view childText, WindowHandle ownMainWindow = 0,
-                              WindowHandle startHandle = 0);
+    CloseOutcome CloseProgram(std::string_view pattern, std::string_view childText,
+                              WindowHandle ownMainWindow = 0, WindowHandle startHandle = 0);
 
     const std::vector<WindowListEntry>& lastWindowList() const { return list_; }
     const std::vector<ChildListEntry>& lastChildList() const { return children_; }

@@ -8,11 +8,11 @@ namespace qd {
 
 std::string FakeKeyboard::keyName(int virtualKey) {
     static const std::map<int, std::string> names = {
-        {8, "BS"},       {9, "TAB"},     {13, "ENTER"},  {16, "SHIFT"},  {17, "CTRL"},   {18, "ALT"},
-        {19, "PAUSE"},   {20, "CAPS"},   {27, "ESC"},    {32, "SPACE"},  {33, "PGUP"},   {34, "PGDN"},
-        {35, "END"},     {36, "HOME"},   {37, "LEFT"},   {38, "UP"},     {39, "RIGHT"},  {40, "DOWN"},
-        {44, "PRINT"},   {45, "INSERT"}, {46, "DELETE"}, {91, "WIN"},    {106, "AST"},   {107, "PLUS"},
-        {109, "MINUS"},  {110, "DECIMAL"}, {111, "SLASH"},
+        {8, "BS"},      {9, "TAB"},       {13, "ENTER"},  {16, "SHIFT"}, {17, "CTRL"},  {18, "ALT"},
+        {19, "PAUSE"},  {20, "CAPS"},     {27, "ESC"},    {32, "SPACE"}, {33, "PGUP"},  {34, "PGDN"},
+        {35, "END"},    {36, "HOME"},     {37, "LEFT"},   {38, "UP"},    {39, "RIGHT"}, {40, "DOWN"},
+        {44, "PRINT"},  {45, "INSERT"},   {46, "DELETE"}, {91, "WIN"},   {106, "AST"},  {107, "PLUS"},
+        {109, "MINUS"}, {110, "DECIMAL"}, {111, "SLASH"},
     };
     if (auto it = names.find(virtualKey); it != names.end()) return it->second;
     if ((virtualKey >= '0' && virtualKey <= '9') || (virtualKey >= 'A' && virtualKey <= 'Z'))

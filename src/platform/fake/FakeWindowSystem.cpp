@@ -36,7 +36,8 @@ WindowStatus FakeWindowSystem::topLevelWindows(std::vector<TopLevelWindow>& out)
     ++listCalls;
     out.clear();
     if (noDisplay) return WindowStatus::NoDisplay;
-    for (const Window& w : windows) out.push_back(w.info);
+    for (const Window& w : windows)
+        out.push_back(w.info);
     return WindowStatus::Ok;
 }
 

@@ -93,6 +93,8 @@ unsigned long X11Connection::errorCount() const {
     return it == errorCounts().end() ? 0 : it->second;
 }
 
-void X11Connection::sync() { XSync(display_, False); }
+void X11Connection::sync() {
+    XSync(display_, False);
+}
 
 } // namespace qd

@@ -28,7 +28,9 @@ struct KeyPos {
     int level = 0;
 };
 
-bool isKeypadKeysym(KeySym ks) { return ks >= XK_KP_Space && ks <= XK_KP_9; }
+bool isKeypadKeysym(KeySym ks) {
+    return ks >= XK_KP_Space && ks <= XK_KP_9;
+}
 
 // Keysym of the control characters that have a key of their own.
 KeySym keysymForControl(char32_t ch) {
@@ -61,17 +63,59 @@ unsigned long X11Keyboard::keysymForVirtualKey(int virtualKey) {
     if (virtualKey >= 96 && virtualKey <= 105) return XK_KP_0 + static_cast<unsigned long>(virtualKey - 96);
     if (virtualKey >= 112 && virtualKey <= 135) return XK_F1 + static_cast<unsigned long>(virtualKey - 112);
     static const std::unordered_map<int, KeySym> table = {
-        {8, XK_BackSpace},   {9, XK_Tab},          {12, XK_Clear},       {13, XK_Return},    {16, XK_Shift_L},
-        {17, XK_Control_L},  {18, XK_Alt_L},       {19, XK_Pause},       {20, XK_Caps_Lock}, {27, XK_Escape},
-        {32, XK_space},      {33, XK_Prior},       {34, XK_Next},        {35, XK_End},       {36, XK_Home},
-        {37, XK_Left},       {38, XK_Up},          {39, XK_Right},       {40, XK_Down},      {41, XK_Select},
-        {42, XK_Print},      {43, XK_Execute},     {44, XK_Print},       {45, XK_Insert},    {46, XK_Delete},
-        {47, XK_Help},       {91, XK_Super_L},     {92, XK_Super_R},     {93, XK_Menu},      {106, XK_KP_Multiply},
-        {107, XK_KP_Add},    {108, XK_KP_Separator}, {109, XK_KP_Subtract}, {110, XK_KP_Decimal},
-        {111, XK_KP_Divide}, {144, XK_Num_Lock},   {145, XK_Scroll_Lock}, {160, XK_Shift_L}, {161, XK_Shift_R},
-        {162, XK_Control_L}, {163, XK_Control_R},  {164, XK_Alt_L},      {165, XK_Alt_R},    {186, XK_semicolon},
-        {187, XK_equal},     {188, XK_comma},      {189, XK_minus},      {190, XK_period},   {191, XK_slash},
-        {192, XK_grave},     {219, XK_bracketleft}, {220, XK_backslash}, {221, XK_bracketright},
+        {8, XK_BackSpace},
+        {9, XK_Tab},
+        {12, XK_Clear},
+        {13, XK_Return},
+        {16, XK_Shift_L},
+        {17, XK_Control_L},
+        {18, XK_Alt_L},
+        {19, XK_Pause},
+        {20, XK_Caps_Lock},
+        {27, XK_Escape},
+        {32, XK_space},
+        {33, XK_Prior},
+        {34, XK_Next},
+        {35, XK_End},
+        {36, XK_Home},
+        {37, XK_Left},
+        {38, XK_Up},
+        {39, XK_Right},
+        {40, XK_Down},
+        {41, XK_Select},
+        {42, XK_Print},
+        {43, XK_Execute},
+        {44, XK_Print},
+        {45, XK_Insert},
+        {46, XK_Delete},
+        {47, XK_Help},
+        {91, XK_Super_L},
+        {92, XK_Super_R},
+        {93, XK_Menu},
+        {106, XK_KP_Multiply},
+        {107, XK_KP_Add},
+        {108, XK_KP_Separator},
+        {109, XK_KP_Subtract},
+        {110, XK_KP_Decimal},
+        {111, XK_KP_Divide},
+        {144, XK_Num_Lock},
+        {145, XK_Scroll_Lock},
+        {160, XK_Shift_L},
+        {161, XK_Shift_R},
+        {162, XK_Control_L},
+        {163, XK_Control_R},
+        {164, XK_Alt_L},
+        {165, XK_Alt_R},
+        {186, XK_semicolon},
+        {187, XK_equal},
+        {188, XK_comma},
+        {189, XK_minus},
+        {190, XK_period},
+        {191, XK_slash},
+        {192, XK_grave},
+        {219, XK_bracketleft},
+        {220, XK_backslash},
+        {221, XK_bracketright},
         {222, XK_apostrophe},
     };
     auto it = table.find(virtualKey);
@@ -92,7 +136,7 @@ struct X11Keyboard::Impl {
     std::unordered_map<KeySym, KeyPos> byKeysym; // lowest level wins
     KeyCode modifierKey[8] = {};                 // a key code for each real modifier
     unsigned numLockMask = 0;
-    std::vector<KeyCode> modifierKeycodes[8];    // every key code of each modifier
+    std::vector<KeyCode> modifierKeycodes[8]; // every key code of each modifier
 
     // Spare key codes (no symbols at all) and what we bound to them.
     bool sparesKnown = false;
@@ -158,8 +202,10 @@ struct X11Keyboard::Impl {
         byKeysym.clear();
         XkbStateRec state{};
         if (XkbGetState(dpy, XkbUseCoreKbd, &state) == Success) group = state.group;
-        for (auto& v : modifierKeycodes) v.clear();
-        for (auto& k : modifierKey) k = 0;
+        for (auto& v : modifierKeycodes)
+            v.clear();
+        for (auto& k : modifierKey)
+            k = 0;
         numLockMask = 0;
         if (!xkb) return;
 
@@ -172,7 +218,8 @@ struct X11Keyboard::Impl {
                     const KeySym ks = XkbKeycodeToKeysym(dpy, kc, 0, 0);
                     if (ks == XK_Num_Lock) numLockMask |= 1u << mod;
                     // Prefer the key whose first symbol is the modifier itself.
-                    if (modifierKey[mod] == 0 || (mod == 7 && ks == XK_ISO_Level3_Shift)) modifierKey[mod] = kc;
+                    if (modifierKey[mod] == 0 || (mod == 7 && ks == XK_ISO_Level3_Shift))
+                        modifierKey[mod] = kc;
                 }
             }
             XFreeModifiermap(mm);
@@ -193,7 +240,8 @@ struct X11Keyboard::Impl {
                     return std::popcount(pos.mods) < std::popcount(old.mods) ||
                            (std::popcount(pos.mods) == std::popcount(old.mods) && pos.level < old.level);
                 };
-                if (auto it = byKeysym.find(ks); it == byKeysym.end() || better(it->second)) byKeysym[ks] = pos;
+                if (auto it = byKeysym.find(ks); it == byKeysym.end() || better(it->second))
+                    byKeysym[ks] = pos;
                 if (isKeypadKeysym(ks)) continue; // keypad keys depend on Num Lock
                 const char32_t ch = xkb_keysym_to_utf32(static_cast<xkb_keysym_t>(ks));
                 if (ch < 0x20 || ch == 0x7F) continue;
@@ -203,7 +251,8 @@ struct X11Keyboard::Impl {
 
         if (!sparesKnown) {
             sparesKnown = true;
-            for (int kc = std::max(xkb->min_key_code, static_cast<unsigned char>(8)); kc <= xkb->max_key_code; ++kc) {
+            for (int kc = std::max(xkb->min_key_code, static_cast<unsigned char>(8)); kc <= xkb->max_key_code;
+                 ++kc) {
                 bool empty = true;
                 for (int g = 0; g < XkbKeyNumGroups(xkb, kc) && empty; ++g)
                     for (int l = 0; l < XkbKeyGroupWidth(xkb, kc, g) && empty; ++l)
@@ -278,7 +327,8 @@ struct X11Keyboard::Impl {
             const KeyStatus up = fake(pos.code, false);
             if (s == KeyStatus::Ok) s = up;
         }
-        for (auto it = mods.rbegin(); it != mods.rend(); ++it) fake(*it, false);
+        for (auto it = mods.rbegin(); it != mods.rend(); ++it)
+            fake(*it, false);
         XFlush(dpy);
         return s;
     }
@@ -288,11 +338,13 @@ struct X11Keyboard::Impl {
         if (ks == NoSymbol) return 0;
         refresh();
         if (auto it = byKeysym.find(ks); it != byKeysym.end()) {
-            const bool letterOrDigit = (virtualKey >= 'A' && virtualKey <= 'Z') || (virtualKey >= '0' && virtualKey <= '9');
+            const bool letterOrDigit =
+                (virtualKey >= 'A' && virtualKey <= 'Z') || (virtualKey >= '0' && virtualKey <= '9');
             if (it->second.level == 0 || letterOrDigit) return it->second.code;
         }
         // Keys with modifier or lock meaning must be real keys of the layout.
-        if (virtualKey == 16 || virtualKey == 17 || virtualKey == 18 || virtualKey == 20 || virtualKey == 91) {
+        if (virtualKey == 16 || virtualKey == 17 || virtualKey == 18 || virtualKey == 20 ||
+            virtualKey == 91) {
             const KeyCode kc = XKeysymToKeycode(dpy, ks);
             if (kc != 0) return kc;
         }
@@ -320,12 +372,15 @@ X11Keyboard::~X11Keyboard() {
     if (usable()) releaseAll();
 }
 
-bool X11Keyboard::usable() const { return d->dpy && d->xtest; }
+bool X11Keyboard::usable() const {
+    return d->dpy && d->xtest;
+}
 
 KeyStatus X11Keyboard::keyDown(int virtualKey) {
     if (!d->dpy) return KeyStatus::NoDisplay;
     if (!d->xtest) return KeyStatus::Failed;
-    if (keysymForVirtualKey(virtualKey) == NoSymbol) return KeyStatus::Ok; // mouse names, key 0: nothing to send
+    if (keysymForVirtualKey(virtualKey) == NoSymbol)
+        return KeyStatus::Ok; // mouse names, key 0: nothing to send
     const KeyCode kc = d->keycodeForVirtualKey(virtualKey);
     if (kc == 0) return KeyStatus::Unsupported;
     const KeyStatus s = d->fake(kc, true);
@@ -398,6 +453,16 @@ int X11Keyboard::heldModifiers() {
     return flags;
 }
 
+int X11Keyboard::serverKeysDown() {
+    if (!d->dpy) return 0;
+    char keys[32] = {};
+    XQueryKeymap(d->dpy, keys);
+    int n = 0;
+    for (char byte : keys)
+        n += std::popcount(static_cast<unsigned char>(byte));
+    return n;
+}
+
 bool X11Keyboard::waitForModifiersReleased(std::chrono::milliseconds timeout) {
     const auto end = std::chrono::steady_clock::now() + timeout;
     for (;;) {
@@ -409,7 +474,8 @@ bool X11Keyboard::waitForModifiersReleased(std::chrono::milliseconds timeout) {
 
 void X11Keyboard::releaseAll() {
     if (!d->dpy || !d->xtest) return;
-    while (!d->pressed.empty()) d->fake(*d->pressed.begin(), false);
+    while (!d->pressed.empty())
+        d->fake(*d->pressed.begin(), false);
     d->virtualDown.clear();
     d->restoreSpares();
     XSync(d->dpy, False);

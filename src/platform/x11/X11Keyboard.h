@@ -35,6 +35,9 @@ public:
     void releaseAll() override;
     void flush() override;
 
+    // Number of keys the server reports down now, whoever pressed them.
+    int serverKeysDown();
+
     // The X keysym a virtual key stands for (0 when none): exposed for tests.
     static unsigned long keysymForVirtualKey(int virtualKey);
 

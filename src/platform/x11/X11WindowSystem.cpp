@@ -10,6 +10,7 @@
 #include <xcb/xcb.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -49,14 +50,16 @@ struct Property {
 
 std::string latin1ToUtf8(std::string_view s) {
     std::string out;
-    for (char ch : s) appendUtf8(out, static_cast<unsigned char>(ch));
+    for (char ch : s)
+        appendUtf8(out, static_cast<unsigned char>(ch));
     return out;
 }
 
 // Text up to the first NUL.
 std::string_view cString(const char* p, int len) {
     const void* nul = std::memchr(p, 0, static_cast<std::size_t>(len));
-    return {p, nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - p) : static_cast<std::size_t>(len)};
+    return {p, nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - p)
+                   : static_cast<std::size_t>(len)};
 }
 
 } // namespace
@@ -109,7 +112,8 @@ struct X11WindowSystem::Impl {
             char** list = nullptr;
             int count = 0;
             std::string out;
-            if (Xutf8TextPropertyToTextList(dpy, &tp, &list, &count) >= Success && list && count > 0) out = list[0];
+            if (Xutf8TextPropertyToTextList(dpy, &tp, &list, &count) >= Success && list && count > 0)
+                out = list[0];
             if (list) XFreeStringList(list);
             if (!out.empty()) return out;
         }
@@ -122,8 +126,9 @@ struct X11WindowSystem::Impl {
             Property net, wm, cls, pid, state;
             xcb_get_window_attributes_cookie_t attrs{};
         };
-        const xcb_atom_t netName = atom("_NET_WM_NAME"), utf8 = atom("UTF8_STRING"), netPid = atom("_NET_WM_PID"),
-                         netState = atom("_NET_WM_STATE"), hidden = atom("_NET_WM_STATE_HIDDEN");
+        const xcb_atom_t netName = atom("_NET_WM_NAME"), utf8 = atom("UTF8_STRING"),
+                         netPid = atom("_NET_WM_PID"), netState = atom("_NET_WM_STATE"),
+                         hidden = atom("_NET_WM_STATE_HIDDEN");
         std::vector<Pending> pending(windows.size());
         for (std::size_t i = 0; i < windows.size(); ++i) {
             const xcb_window_t w = windows[i];
@@ -149,8 +154,10 @@ struct X11WindowSystem::Impl {
                 // WM_CLASS holds "instance\0Class\0".
                 const std::string_view all(cls.bytes(), static_cast<std::size_t>(cls.length()));
                 const std::size_t nul = all.find('\0');
-                t.className = std::string(nul == std::string_view::npos ? all : cString(all.data() + nul + 1,
-                                                                                      static_cast<int>(all.size() - nul - 1)));
+                t.className =
+                    std::string(nul == std::string_view::npos
+                                    ? all
+                                    : cString(all.data() + nul + 1, static_cast<int>(all.size() - nul - 1)));
             }
             if (!wantDetails) continue;
             Property::Reply pid, state;
@@ -163,7 +170,8 @@ struct X11WindowSystem::Impl {
                 const auto* a = reinterpret_cast<const uint32_t*>(state.bytes());
                 isHidden = std::find(a, a + state.length() / 4, hidden) != a + state.length() / 4;
             }
-            xcb_get_window_attributes_reply_t* attrs = xcb_get_window_attributes_reply(xcb, pending[i].attrs, nullptr);
+            xcb_get_window_attributes_reply_t* attrs =
+                xcb_get_window_attributes_reply(xcb, pending[i].attrs, nullptr);
             t.visible = attrs && attrs->map_state == XCB_MAP_STATE_VIEWABLE && !isHidden;
             std::free(attrs);
         }
@@ -172,10 +180,11 @@ struct X11WindowSystem::Impl {
 
     // Children of many windows at once; parents are reported through `parentOf`.
     std::vector<std::vector<xcb_window_t>> queryTrees(const std::vector<xcb_window_t>& windows,
-                                                     std::vector<xcb_window_t>* parents = nullptr) {
+                                                      std::vector<xcb_window_t>* parents = nullptr) {
         std::vector<xcb_query_tree_cookie_t> cookies;
         cookies.reserve(windows.size());
-        for (xcb_window_t w : windows) cookies.push_back(xcb_query_tree(xcb, w));
+        for (xcb_window_t w : windows)
+            cookies.push_back(xcb_query_tree(xcb, w));
         std::vector<std::vector<xcb_window_t>> out(windows.size());
         if (parents) parents->assign(windows.size(), 0);
         for (std::size_t i = 0; i < windows.size(); ++i) {
@@ -193,10 +202,12 @@ struct X11WindowSystem::Impl {
     std::vector<xcb_window_t> topAncestors(const std::vector<xcb_window_t>& windows) {
         std::vector<xcb_window_t> current = windows, result(windows.size(), 0);
         std::vector<std::size_t> open(windows.size());
-        for (std::size_t i = 0; i < open.size(); ++i) open[i] = i;
+        for (std::size_t i = 0; i < open.size(); ++i)
+            open[i] = i;
         for (int depth = 0; depth < 16 && !open.empty(); ++depth) {
             std::vector<xcb_window_t> ask;
-            for (std::size_t i : open) ask.push_back(current[i]);
+            for (std::size_t i : open)
+                ask.push_back(current[i]);
             std::vector<xcb_window_t> parents;
             queryTrees(ask, &parents);
             std::vector<std::size_t> still;
@@ -225,9 +236,11 @@ struct X11WindowSystem::Impl {
             for (xcb_window_t w : stacking)
                 if (w && seen.insert(w).second) order.push_back(w);
             // Frames of managed clients are not windows of their own.
-            for (xcb_window_t frame : topAncestors(order)) seen.insert(frame);
+            for (xcb_window_t frame : topAncestors(order))
+                seen.insert(frame);
             // The window manager's own check window is no application window.
-            for (xcb_window_t w : windowList(root, atom("_NET_SUPPORTING_WM_CHECK"))) seen.insert(w);
+            for (xcb_window_t w : windowList(root, atom("_NET_SUPPORTING_WM_CHECK")))
+                seen.insert(w);
         }
         std::vector<xcb_window_t> rootKids = queryTrees({root}).front(); // bottom to top
         for (auto it = rootKids.rbegin(); it != rootKids.rend(); ++it)
@@ -254,7 +267,8 @@ struct X11WindowSystem::Impl {
         while (!level.empty() && all.size() < kMaxDescendants) {
             std::vector<xcb_window_t> next;
             for (const auto& kids : queryTrees(level))
-                for (xcb_window_t k : kids) next.push_back(k);
+                for (xcb_window_t k : kids)
+                    next.push_back(k);
             all.insert(all.end(), next.begin(), next.end());
             level = std::move(next);
         }
@@ -271,17 +285,19 @@ struct X11WindowSystem::Impl {
         ev.format = 32;
         ev.window = window;
         ev.type = atom(type);
-        for (int i = 0; i < 5; ++i) ev.data.data32[i] = data[static_cast<std::size_t>(i)];
-        xcb_void_cookie_t c =
-            xcb_send_event_checked(xcb, 0, root, XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
-                                   reinterpret_cast<const char*>(&ev));
+        for (int i = 0; i < 5; ++i)
+            ev.data.data32[i] = data[static_cast<std::size_t>(i)];
+        xcb_void_cookie_t c = xcb_send_event_checked(
+            xcb, 0, root, XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+            reinterpret_cast<const char*>(&ev));
         xcb_generic_error_t* err = xcb_request_check(xcb, c);
         std::free(err);
         return err == nullptr;
     }
 
     bool viewable(xcb_window_t w) {
-        xcb_get_window_attributes_reply_t* a = xcb_get_window_attributes_reply(xcb, xcb_get_window_attributes(xcb, w), nullptr);
+        xcb_get_window_attributes_reply_t* a =
+            xcb_get_window_attributes_reply(xcb, xcb_get_window_attributes(xcb, w), nullptr);
         const bool v = a && a->map_state == XCB_MAP_STATE_VIEWABLE;
         std::free(a);
         return v;
@@ -305,9 +321,13 @@ X11WindowSystem::X11WindowSystem(std::shared_ptr<X11Connection> connection) : d(
 
 X11WindowSystem::~X11WindowSystem() = default;
 
-void X11WindowSystem::setUseAccessibility(bool on) { d->useAccessibility = on; }
+void X11WindowSystem::setUseAccessibility(bool on) {
+    d->useAccessibility = on;
+}
 
-bool X11WindowSystem::windowManagerRunning() { return d->dpy && d->wmRunning(); }
+bool X11WindowSystem::windowManagerRunning() {
+    return d->dpy && d->wmRunning();
+}
 
 WindowStatus X11WindowSystem::topLevelWindows(std::vector<TopLevelWindow>& out) {
     out.clear();
@@ -324,7 +344,8 @@ std::vector<ChildWindow> X11WindowSystem::childWindows(WindowHandle window) {
         const std::vector<TopLevelWindow> self = d->describe({w}, true);
         if (self[0].pid > 0) {
             if (!d->atspi) d->atspi = std::make_unique<AtSpiTree>();
-            for (ChildWindow& c : d->atspi->childTexts(self[0].pid, self[0].title)) out.push_back(std::move(c));
+            for (ChildWindow& c : d->atspi->childTexts(self[0].pid, self[0].title))
+                out.push_back(std::move(c));
         }
     }
     return out;
@@ -348,8 +369,8 @@ std::string X11WindowSystem::windowText(WindowHandle window) {
 
 bool X11WindowSystem::exists(WindowHandle window) {
     if (!d->dpy || window == 0 || window > 0xFFFFFFFFu) return false;
-    xcb_get_window_attributes_reply_t* a =
-        xcb_get_window_attributes_reply(d->xcb, xcb_get_window_attributes(d->xcb, static_cast<xcb_window_t>(window)), nullptr);
+    xcb_get_window_attributes_reply_t* a = xcb_get_window_attributes_reply(
+        d->xcb, xcb_get_window_attributes(d->xcb, static_cast<xcb_window_t>(window)), nullptr);
     std::free(a);
     return a != nullptr;
 }
@@ -357,6 +378,16 @@ bool X11WindowSystem::exists(WindowHandle window) {
 std::int32_t X11WindowSystem::windowPid(WindowHandle window) {
     if (!d->dpy || window == 0) return 0;
     return d->describe({static_cast<xcb_window_t>(window)}, true)[0].pid;
+}
+
+std::string X11WindowSystem::clientMachine(WindowHandle window) {
+    if (!d->dpy || window == 0) return {};
+    Property::Reply r;
+    Property::ask(d->xcb, static_cast<xcb_window_t>(window), XCB_ATOM_WM_CLIENT_MACHINE,
+                  XCB_GET_PROPERTY_TYPE_ANY)
+        .take(d->xcb, r);
+    if (!r.ok() || r.format() != 8) return {};
+    return std::string(cString(r.bytes(), r.length()));
 }
 
 WindowStatus X11WindowSystem::activate(WindowHandle window) {
@@ -371,7 +402,8 @@ WindowStatus X11WindowSystem::activate(WindowHandle window) {
         if (!desktop.empty() && desktop[0] != 0xFFFFFFFFu && d->wmSupports("_NET_CURRENT_DESKTOP"))
             d->sendRootMessage(d->root, "_NET_CURRENT_DESKTOP", {desktop[0], XCB_CURRENT_TIME, 0, 0, 0});
         const auto current = d->windowList(d->root, d->atom("_NET_ACTIVE_WINDOW"));
-        d->sendRootMessage(w, "_NET_ACTIVE_WINDOW", {2, XCB_CURRENT_TIME, current.empty() ? 0 : current[0], 0, 0});
+        d->sendRootMessage(w, "_NET_ACTIVE_WINDOW",
+                           {2, XCB_CURRENT_TIME, current.empty() ? 0 : current[0], 0, 0});
         xcb_flush(d->xcb);
     } else {
         xcb_map_window(d->xcb, w);
@@ -408,14 +440,16 @@ WindowStatus X11WindowSystem::close(WindowHandle window) {
     if (!exists(window)) return WindowStatus::NotFound;
     const auto w = static_cast<xcb_window_t>(window);
     if (d->wmSupports("_NET_CLOSE_WINDOW")) {
-        if (!d->sendRootMessage(w, "_NET_CLOSE_WINDOW", {XCB_CURRENT_TIME, 2, 0, 0, 0})) return WindowStatus::Failed;
+        if (!d->sendRootMessage(w, "_NET_CLOSE_WINDOW", {XCB_CURRENT_TIME, 2, 0, 0, 0}))
+            return WindowStatus::Failed;
         xcb_flush(d->xcb);
         return WindowStatus::Ok;
     }
     // No window manager: the window's own delete protocol, when it speaks it.
     const auto protocols = d->windowList(w, d->atom("WM_PROTOCOLS"));
     const xcb_atom_t del = d->atom("WM_DELETE_WINDOW");
-    if (std::find(protocols.begin(), protocols.end(), del) == protocols.end()) return WindowStatus::NoWindowManager;
+    if (std::find(protocols.begin(), protocols.end(), del) == protocols.end())
+        return WindowStatus::NoWindowManager;
     xcb_client_message_event_t ev{};
     ev.response_type = XCB_CLIENT_MESSAGE;
     ev.format = 32;
@@ -423,7 +457,8 @@ WindowStatus X11WindowSystem::close(WindowHandle window) {
     ev.type = d->atom("WM_PROTOCOLS");
     ev.data.data32[0] = del;
     ev.data.data32[1] = XCB_CURRENT_TIME;
-    xcb_void_cookie_t c = xcb_send_event_checked(d->xcb, 0, w, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&ev));
+    xcb_void_cookie_t c =
+        xcb_send_event_checked(d->xcb, 0, w, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&ev));
     xcb_generic_error_t* err = xcb_request_check(d->xcb, c);
     std::free(err);
     return err ? WindowStatus::Failed : WindowStatus::Ok;

@@ -32,6 +32,9 @@ public:
     bool exists(WindowHandle window) override;
     std::int32_t windowPid(WindowHandle window) override;
 
+    // Host name the window's program runs on (WM_CLIENT_MACHINE), "" when unknown.
+    std::string clientMachine(WindowHandle window);
+
     // True when an EWMH window manager runs.
     bool windowManagerRunning();
     // Whether child texts are also read from the accessibility tree (default on).
