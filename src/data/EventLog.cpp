@@ -168,7 +168,18 @@ LogStatus EventLog::write(std::string_view detail, std::string_view label) {
     return {};
 }
 
+void EventLog::setObserver(Observer observer) {
+    std::lock_guard lock(mutex_);
+    observer_ = std::move(observer);
+}
+
 LogStatus EventLog::log(std::string_view detail, std::string_view label) {
+    Observer observer;
+    {
+        std::lock_guard lock(mutex_);
+        observer = observer_;
+    }
+    if (observer) observer(detail, label);
     std::lock_guard lock(mutex_);
     if (!config_.logEvents) return {};
     return write(detail, label);

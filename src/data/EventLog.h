@@ -18,6 +18,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <functional>
 #include <limits>
 #include <mutex>
 #include <string>
@@ -64,6 +65,11 @@ public:
     void configure(EventLogConfig config);
     EventLogConfig config() const;
 
+    // Receives every event as it is logged, whether or not logging to the file is
+    // on (qdctl prints them while it runs the dispatcher).
+    using Observer = std::function<void(std::string_view detail, std::string_view label)>;
+    void setObserver(Observer observer);
+
     // Appends one line when logging is on; does nothing (and succeeds) when off.
     // A failure loses this event only; the caller goes on.
     LogStatus log(std::string_view detail, std::string_view label);
@@ -94,6 +100,7 @@ private:
     void closeLocked();
 
     mutable std::mutex mutex_;
+    Observer observer_;
     EventLogConfig config_;
     const Clock* clock_;
     int fd_ = -1;

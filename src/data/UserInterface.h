@@ -24,6 +24,16 @@ public:
     virtual std::optional<std::string> chooseFolder(const std::string& title, const std::string& start) = 0;
     // Puts text on the desktop clipboard (used to hand error details to the user).
     virtual void setClipboardText(const std::string& text) = 0;
+    // A message box with the exclamation icon and the given buttons (captions,
+    // "&" before the accelerator letter); returns the number of the button
+    // pressed, 1 for the first. Without an implementation of its own, two
+    // buttons are a Yes/No question and more are shown with OK (button 1).
+    virtual int chooseButton(const std::string& title, const std::string& text,
+                             const std::vector<std::string>& buttons) {
+        if (buttons.size() == 2) return ask(title, text) ? 1 : 2;
+        message(title, text, MessageIcon::Exclamation);
+        return 1;
+    }
 };
 
 // Answers from a script and records everything shown; for tests and batch runs.
@@ -53,6 +63,16 @@ public:
         shown.push_back({"clipboard", "", text});
         clipboard = text;
     }
+    int chooseButton(const std::string& title, const std::string& text,
+                     const std::vector<std::string>& buttons) override {
+        std::string all;
+        for (const auto& b : buttons) all += (all.empty() ? "" : "|") + b;
+        shown.push_back({"chooseButton", title, text + " <" + all + ">"});
+        if (buttonAnswers.empty()) return 1;
+        const int a = buttonAnswers.front();
+        buttonAnswers.pop_front();
+        return a;
+    }
 
     // Titles of everything shown, in order.
     std::vector<std::string> titles() const {
@@ -62,6 +82,7 @@ public:
     }
 
     std::deque<bool> answers;
+    std::deque<int> buttonAnswers;
     bool defaultAnswer = false;
     std::optional<std::string> folderAnswer;
     std::string clipboard;

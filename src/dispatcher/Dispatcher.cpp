@@ -1,0 +1,326 @@
+#include "dispatcher/Dispatcher.h"
+
+#include "data/Pictures.h"
+#include "data/RelationManager.h"
+#include "data/Startup.h"
+#include "schedule/Exceptions.h"
+#include "schedule/Recurrence.h"
+#include "schedule/ScheduleTables.h"
+
+#include <algorithm>
+
+namespace qd {
+namespace {
+
+constexpr int kDueTaskReadLimit = 1000;
+constexpr int kWarningReadLimit = 10000;
+constexpr long long kOverdueMargin = 60000; // ten minutes
+
+std::string trimmed(const std::string& s) {
+    std::size_t b = 0;
+    std::size_t e = s.size();
+    while (b < e && s[b] == ' ') ++b;
+    while (e > b && s[e - 1] == ' ') --e;
+    return s.substr(b, e - b);
+}
+
+// A moment as one number, with times above a day carried into the date and
+// times of 0 or less borrowing from it.
+long long absolute(Date d, Time t) { return static_cast<long long>(d) * kTimeDay + t; }
+
+void deleteScriptSteps(DataSet& ds, int taskId) {
+    Table<ScriptingRecord> scr(ds, tables::Scripting());
+    if (scr.open() != Level::Benign) return;
+    scr.rec = {};
+    scr.rec.ID = taskId;
+    scr.setPosition(scr.def().findKey("SCR:KeyID"), 1);
+    while (scr.next() == Level::Benign && scr.rec.ID == taskId) scr.deleteRecord();
+}
+
+} // namespace
+
+Dispatcher::Dispatcher(DataSet& ds, const ProgramSettings& settings, Frame& frame, UserInterface& ui, EventLog& log,
+                       TaskExecution& execution, ScriptHost& scripts, const Clock& clock)
+    : ds_(ds), settings_(settings), frame_(frame), ui_(ui), log_(log), exec_(execution), scripts_(scripts),
+      clock_(clock), taskStore_(std::make_unique<TableTaskStore>(ds)),
+      holidays_(std::make_unique<TableHolidayStore>(ds)), title_(kProductName) {
+    trayTip_ = kProductName;
+}
+
+Dispatcher::~Dispatcher() = default;
+
+void Dispatcher::open() {
+    startedAt_ = clock_.now();
+    lastCheckDate_ = startedAt_.date;
+}
+
+void Dispatcher::tick() {
+    animation_ = animation_ % 7 + 1;
+    wasBusy_ = busy_;
+    busy_ = false;
+    if (settings_.MonitorClipboard && !settings_.CM_UseEx && clipboardCheck_) clipboardCheck_();
+    phase_ = phase_ % 4 + 1;
+    title_ = kProductName;
+    if (settings_.StartUpActive) {
+        frameIcon_.clear();
+        if (frame_.isMinimized()) unlocked_ = false;
+        if (unlocked_) title_ += " (Unlocked)";
+        switch (phase_) {
+        case 1: checkAdvanceWarnings(); break;
+        case 2:
+            if (removeHistory()) frame_.refreshTaskLists();
+            break;
+        case 3: checkDueTask(); break;
+        case 4: watchDateAndExitCodes(); break;
+        default: break;
+        }
+    } else {
+        title_ += " (Inactive)";
+        frameIcon_ = "~blank.ico";
+    }
+    busy_ = scripts_.runningScripts() > 0 && (settings_.StartUpActive || scripts_.startedByHand());
+    if (busy_) scripts_.executeNextStep();
+    if (!busy_) {
+        trayIcon_ = "tray_ico";
+    } else {
+        busyToggle_ = !busyToggle_;
+        trayIcon_ = busyToggle_ ? "traybusy_ico" : "traybus2_ico";
+    }
+    const Moment now = clock_.now();
+    const Time two = timeFromHMS(2, 0, 0);
+    const Time three = timeFromHMS(3, 0, 0);
+    const Time fourteen = timeFromHMS(14, 0, 0);
+    const Time fifteen = timeFromHMS(15, 0, 0);
+    if (now.date == lastCheckDate_ + 1 &&
+        ((now.time > two && now.time < three) || (now.time > fourteen && now.time < fifteen)))
+        lastCheckDate_ = now.date;
+}
+
+bool Dispatcher::removeHistory() { return historyJob_ ? historyJob_(clock_.today()) : false; }
+
+void Dispatcher::checkDueTask() {
+    Table<ScheduleRecord> sch(ds_, tables::Schedule());
+    if (sch.open() != Level::Benign) return;
+    sch.setOrder(sch.def().findKey("SCH:KeyDateEnabled"));
+    bool found = false;
+    for (int read = 0; read < kDueTaskReadLimit; ++read) {
+        if (sch.next() != Level::Benign || sch.rec.Disabled) break;
+        if (sch.rec.Date == 0 && sch.rec.Time == 0) continue;
+        found = true;
+        break;
+    }
+    if (!found) {
+        statusText_ = "No tasks pending";
+        trayTip_ = kProductName;
+        return;
+    }
+    if (sch.rec.Time > kTimeDay) {
+        while (sch.rec.Time > kTimeDay) {
+            sch.rec.Time -= kTimeDay;
+            sch.rec.Date += 1;
+        }
+        // Saved, the record moves in the key: look again at the next check.
+        if (sch.tryUpdate() == Level::Benign) return;
+    }
+    statusText_ = "Next: " + fitText(sch.rec.Description, FieldType::String, 40);
+    trayTip_ = std::string(kProductName) + " - " + sch.rec.Description + " " +
+               formatUserDate(sch.rec.Date, settings_.DateFormat) + " " + formatTime(sch.rec.Time, "@t7");
+    nextTask_ = sch.rec;
+    const Moment now = clock_.now();
+    if (absolute(now.date, now.time) >= absolute(sch.rec.Date, sch.rec.Time)) {
+        performDueTask(sch);
+        frame_.refreshTaskLists();
+    }
+}
+
+void Dispatcher::performDueTask(Table<ScheduleRecord>& sch) {
+    ScheduleRecord& task = sch.rec;
+    const Moment now = clock_.now();
+    const Date today = now.date;
+    PerformedTask report;
+    report.id = task.ID;
+    report.description = task.Description;
+    report.occurrence = {task.Date, task.Time};
+    report.reason = "Performed";
+
+    const int id = task.ID;
+    task.Skipped = 0;
+    const bool passedOver = task.SkipNextTime != 0;
+    bool skipped = false;
+    const std::string type = trimmed(task.TaskType);
+    const std::string desc = trimmed(task.Description);
+    if (!passedOver) {
+        const bool showsMessage = type == "Display Message" || type == "Both";
+        if ((showsMessage && !settings_.UseQDMsg && settings_.UseModalMessage) || settings_.MaximizeOnRun)
+            frame_.bringToFront();
+        exec_.soundAlarm(task);
+        auto skip = [&](const std::string& label) {
+            log(desc, label);
+            skipped = true;
+            report.reason = label;
+        };
+        if (absolute(now.date, now.time) - absolute(task.Date, task.Time) > kOverdueMargin && task.SkipIfMissed) {
+            skip("Overdue task skipped");
+        } else if (task.SkipIfScriptActive && scripts_.runningScripts() > 0) {
+            skip("Task skipped during script");
+        } else {
+            bool missed = false;
+            if (task.Warn && type != "Display Message") {
+                const int n = settings_.SkipIfDaysPassed;
+                missed = n > 0 ? absolute(now.date, now.time) > absolute(task.Date + n, task.Time)
+                               : task.Date + 1 < today;
+            }
+            if (missed) {
+                frame_.bringToFront();
+                if (!ui_.ask("Missed Task", desc + " was not run.  Run it now?")) skip("Missed task skipped");
+            } else if (task.UserSkip) {
+                frame_.bringToFront();
+                if (!ui_.ask("Confirm Task", desc + " is due to run.  Run it now?")) skip("Task skipped");
+            }
+        }
+        task.LastRunDate = now.date;
+        task.LastRunTime = now.time;
+        if (!skipped) {
+            if (showsMessage) exec_.showTaskMessage(task);
+            if (type == "Run Program" || type == "Both") {
+                ProgramStartRequest r;
+                r.command = task.Command;
+                r.folder = task.Path;
+                r.taskId = id;
+                exec_.startProgram(r);
+            }
+        }
+    } else {
+        report.skipped = true;
+        report.reason = "Skip next occurrence";
+    }
+    report.skipped = report.skipped || skipped;
+
+    const Date performedDate = task.Date;
+    const Time performedTime = task.Time;
+    const Date performedWarnDate = task.AdvanceWarnDate;
+    const Time performedWarnTime = task.AdvanceWarnTime;
+    const bool hasWarning = task.AdvanceWarnDate != 0 || task.AdvanceWarnTime != 0;
+    if (hasWarning) {
+        task.AdvanceWarnDate -= task.Date;
+        task.AdvanceWarnTime -= task.Time;
+    }
+    if (task.Date < today && task.SkipIfMissed)
+        NextOccurrence(task, today, 0, ui_);
+    else
+        NextOccurrence(task, today, now.time, ui_);
+
+    // The record as it was performed, for the history copy.
+    ScheduleRecord history = task;
+    history.Date = performedDate;
+    history.Time = performedTime;
+    history.AdvanceWarnDate = performedWarnDate;
+    history.AdvanceWarnTime = performedWarnTime;
+
+    if (task.Completed) {
+        report.completed = true;
+        if (task.NoHistory) {
+            RelationManager(sch).deleteRecord(); // its script steps go with it
+        } else {
+            task.Date = performedDate;
+            task.Time = performedTime;
+            task.AdvanceWarnDate = performedWarnDate;
+            task.AdvanceWarnTime = performedWarnTime;
+            task.Completed = 1;
+            task.Disabled = 1;
+            sch.update();
+            if (!settings_.SaveScripts) deleteScriptSteps(ds_, id);
+        }
+        if (observer_) observer_(report);
+        return;
+    }
+    task.SkipNextTime = 0;
+    if (hasWarning) {
+        task.AdvanceWarnDate += task.Date;
+        task.AdvanceWarnTime += task.Time;
+    }
+    task.AdvanceWarned = 0;
+    ApplyExceptions(task, *taskStore_, *holidays_, ui_);
+    sch.update();
+    report.next = {task.Date, task.Time};
+
+    if (!task.NoHistory && !passedOver) {
+        Table<ScheduleRecord> copy(ds_, tables::Schedule());
+        if (copy.open() == Level::Benign) {
+            copy.rec = history;
+            copy.rec.ID = 0;
+            copy.rec.Completed = 1;
+            copy.rec.Disabled = 1;
+            copy.rec.SkipNextTime = 0;
+            copy.rec.ExceptionLink = 0;
+            if (skipped) {
+                copy.rec.Description = fitText("(Skipped) " + history.Description, FieldType::String, 40);
+                copy.rec.Skipped = 1;
+            }
+            if (copy.insert() == Level::Benign && copy.rec.ID != id && settings_.SaveScripts)
+                copyScriptSteps(ds_, id, copy.rec.ID);
+        }
+    }
+    if (observer_) observer_(report);
+}
+
+void Dispatcher::checkAdvanceWarnings() {
+    Table<ScheduleRecord> sch(ds_, tables::Schedule());
+    if (sch.open() != Level::Benign) return;
+    const Moment now = clock_.now();
+    sch.setOrder(sch.def().findKey("SCH:KeyAdvanced"));
+    for (int read = 0; read < kWarningReadLimit; ++read) {
+        if (sch.next() != Level::Benign || sch.rec.AdvanceWarned || trimmed(sch.rec.ScheduleType).empty()) break;
+        const bool due = sch.rec.AdvanceWarnDate < now.date ||
+                         (sch.rec.AdvanceWarnDate == now.date && sch.rec.AdvanceWarnTime < now.time);
+        if (!due) continue;
+        sch.rec.AdvanceWarned = 1;
+        sch.update();
+        const std::string desc = trimmed(sch.rec.Description);
+        if (sch.rec.SkipNextTime) {
+            log("Skipped:  " + desc, "Advanced Warning");
+            continue;
+        }
+        log(desc, "Advanced Warning");
+        std::string text = formatDate(sch.rec.Date, "@d3") + " " + formatTime(sch.rec.Time, "@t3");
+        const std::string type = trimmed(sch.rec.TaskType);
+        if (type == "Display Message")
+            text += "\r\n\r\n" + sch.rec.Message;
+        else if (type == "Run Program")
+            text += "\r\n\r\nCommand:  " + sch.rec.Command;
+        else if (type == "Both")
+            text += "\r\n\r\n" + sch.rec.Message + "\r\n\r\nCommand: " + sch.rec.Command;
+        else {
+            text += "\r\n\r\n" + sch.rec.Message;
+            if (!trimmed(sch.rec.Command).empty()) text += "\r\n\r\nCommand: " + sch.rec.Command;
+        }
+        exec_.showAdvanceWarning(sch.rec, text);
+    }
+}
+
+void Dispatcher::watchDateAndExitCodes() {
+    const Moment now = clock_.now();
+    if (now.date - lastCheckDate_ > 3) {
+        exec_.launcher().createProcess("KLVBACK.EXE QD97.TPS", ds_.folder());
+        ui_.message("Warning",
+                    "Warning!\r\rYou have set the system date forward more than 3 days.\r\rTasks scheduled prior to " +
+                        formatDate(now.date, "@d17") + " " + formatTime(now.time, "@t7") +
+                        " will be executed immediately.  We recommend that you make a backup or change the date "
+                        "back to " +
+                        formatDate(lastCheckDate_, "@d17") + " before pressing OK (on this warning message).",
+                    MessageIcon::Exclamation);
+        lastCheckDate_ = now.date;
+    }
+    if (settings_.LogEvents && settings_.LogExitCodes) {
+        auto& started = exec_.startedPrograms();
+        for (std::size_t i = started.size(); i-- > 0;) {
+            const int code = processTable().exitCode(started[i].pid);
+            if (code == kStillActive) continue;
+            log("Code " + std::to_string(code) + " for " + started[i].name, "Program Exit");
+            processTable().forget(started[i].pid);
+            started.erase(started.begin() + static_cast<std::ptrdiff_t>(i));
+        }
+    }
+}
+
+} // namespace qd

@@ -1,0 +1,275 @@
+#include "dispatcher/ProcessLauncher.h"
+
+#include "data/TableDefs.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace qd {
+namespace {
+
+bool isExecutableFile(const std::filesystem::path& p) {
+    struct stat st {};
+    return ::stat(p.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(p.c_str(), X_OK) == 0;
+}
+
+// The program a name stands for: a path with a slash as it is, else searched in PATH.
+std::optional<std::filesystem::path> findProgram(const std::string& name, const std::filesystem::path& folder) {
+    if (name.empty()) return std::nullopt;
+    if (name.find('/') != std::string::npos) {
+        std::filesystem::path p(name);
+        if (p.is_relative() && !folder.empty()) p = folder / p;
+        return isExecutableFile(p) ? std::optional(p) : std::nullopt;
+    }
+    const char* path = std::getenv("PATH");
+    std::string dirs = path ? path : "/usr/local/bin:/usr/bin:/bin";
+    std::size_t start = 0;
+    while (start <= dirs.size()) {
+        std::size_t end = dirs.find(':', start);
+        if (end == std::string::npos) end = dirs.size();
+        const std::filesystem::path candidate = std::filesystem::path(dirs.substr(start, end - start)) / name;
+        if (isExecutableFile(candidate)) return candidate;
+        start = end + 1;
+    }
+    return std::nullopt;
+}
+
+int niceFor(Priority p) {
+    switch (p) {
+    case Priority::Low: return 19;
+    case Priority::High: return -5;
+    case Priority::Normal: break;
+    }
+    return 0;
+}
+
+// fork + exec with a pipe that reports a failing exec back to the parent.
+SpawnResult spawn(const std::filesystem::path& program, const std::vector<std::string>& args,
+                  const std::filesystem::path& folder, Priority priority) {
+    SpawnResult r;
+    int pipefd[2];
+    if (pipe2(pipefd, O_CLOEXEC) != 0) {
+        r.error = std::strerror(errno);
+        return r;
+    }
+    std::vector<char*> argv;
+    argv.reserve(args.size() + 1);
+    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    const pid_t pid = fork();
+    if (pid < 0) {
+        r.error = std::strerror(errno);
+        close(pipefd[0]);
+        close(pipefd[1]);
+        return r;
+    }
+    if (pid == 0) {
+        // Child: own process group, so that closing the program's terminal or
+        // ending it does not touch ours.
+        setpgid(0, 0);
+        int err = 0;
+        if (!folder.empty() && chdir(folder.c_str()) != 0) err = errno;
+        if (!err && niceFor(priority) != 0) setpriority(PRIO_PROCESS, 0, niceFor(priority)); // high needs rights
+        if (!err) {
+            execve(program.c_str(), argv.data(), environ);
+            err = errno;
+        }
+        ssize_t ignored = write(pipefd[1], &err, sizeof err);
+        (void)ignored;
+        _exit(127);
+    }
+    close(pipefd[1]);
+    int childErr = 0;
+    const ssize_t n = read(pipefd[0], &childErr, sizeof childErr);
+    close(pipefd[0]);
+    if (n == static_cast<ssize_t>(sizeof childErr)) {
+        int status = 0;
+        waitpid(pid, &status, 0);
+        r.error = std::strerror(childErr);
+        r.code = childErr == EACCES ? 5 : 2;
+        return r;
+    }
+    processTable().add(pid);
+    r.ok = true;
+    r.pid = pid;
+    r.code = 33;
+    return r;
+}
+
+std::string lowerWord(std::string s) {
+    for (auto& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+} // namespace
+
+std::vector<std::string> splitCommandLine(const std::string& command) {
+    std::vector<std::string> out;
+    std::string cur;
+    bool inQuotes = false;
+    bool any = false;
+    for (char c : command) {
+        if (c == '"') {
+            inQuotes = !inQuotes;
+            any = true;
+        } else if ((c == ' ' || c == '\t') && !inQuotes) {
+            if (any) out.push_back(cur);
+            cur.clear();
+            any = false;
+        } else {
+            cur += c;
+            any = true;
+        }
+    }
+    if (any) out.push_back(cur);
+    return out;
+}
+
+// ---------------------------------------------------------------------------
+
+void ProcessTable::add(pid_t pid) {
+    std::lock_guard lock(mutex_);
+    codes_[pid] = kStillActive;
+}
+
+void ProcessTable::reap() {
+    std::lock_guard lock(mutex_);
+    for (auto& [pid, code] : codes_) {
+        if (code != kStillActive) continue;
+        int status = 0;
+        const pid_t r = waitpid(pid, &status, WNOHANG);
+        if (r == pid) code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        else if (r < 0 && errno == ECHILD) code = -1;
+    }
+}
+
+int ProcessTable::exitCode(pid_t pid) {
+    reap();
+    std::lock_guard lock(mutex_);
+    auto it = codes_.find(pid);
+    return it == codes_.end() ? -1 : it->second;
+}
+
+int ProcessTable::wait(pid_t pid, int ms) {
+    for (int waited = 0;; waited += 10) {
+        const int code = exitCode(pid);
+        if (code != kStillActive || waited >= ms) return code;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
+void ProcessTable::forget(pid_t pid) {
+    std::lock_guard lock(mutex_);
+    auto it = codes_.find(pid);
+    if (it != codes_.end() && it->second != kStillActive) codes_.erase(it);
+}
+
+ProcessTable& processTable() {
+    static ProcessTable t;
+    return t;
+}
+
+// ---------------------------------------------------------------------------
+
+std::filesystem::path ProcessLauncher::programFolder() const {
+    if (!programFolder_.empty()) return programFolder_;
+    std::error_code ec;
+    const auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
+    return ec ? std::filesystem::path() : self.parent_path();
+}
+
+std::optional<std::filesystem::path> ProcessLauncher::ownProgram(const std::string& word) const {
+    std::string w = lowerWord(std::filesystem::path(word).filename().string());
+    if (w.size() > 4 && w.compare(w.size() - 4, 4, ".exe") == 0) w.erase(w.size() - 4);
+    static const std::pair<const char*, const char*> kOwn[] = {{"qdmsg", "qdmsg"},     {"klvback", "klvback"},
+                                                                {"qd_dbase", "qd_dbase"}, {"killproc", "killproc"},
+                                                                {"qdftp", "qdftp"},     {"httpget", "httpget"}};
+    for (const auto& [name, binary] : kOwn)
+        if (w == name) return programFolder() / binary;
+    return std::nullopt;
+}
+
+SpawnResult ProcessLauncher::createProcess(const std::string& command, const std::filesystem::path& folder,
+                                           Priority priority) const {
+    std::vector<std::string> args = splitCommandLine(command);
+    if (args.empty()) return SpawnResult{false, 0, 2, "No command"};
+    std::optional<std::filesystem::path> program = ownProgram(args[0]);
+    if (program && !isExecutableFile(*program)) return SpawnResult{false, 0, 2, program->string() + " is not installed"};
+    if (!program) program = findProgram(args[0], folder);
+    if (!program) return SpawnResult{false, 0, 2, "Program not found: " + args[0]};
+    return spawn(*program, args, folder, priority);
+}
+
+SpawnResult ProcessLauncher::shellStart(const std::string& file, const std::string& parameters,
+                                        const std::filesystem::path& folder, const std::string& verb) const {
+    if (file.empty()) return SpawnResult{false, 0, 2, "No file"};
+    std::optional<std::filesystem::path> program = ownProgram(file);
+    if (program && !isExecutableFile(*program)) program.reset();
+    if (!program) program = findProgram(file, folder);
+    if (program) {
+        std::vector<std::string> args{file};
+        for (auto& p : splitCommandLine(parameters)) args.push_back(p);
+        return spawn(*program, args, folder, Priority::Normal);
+    }
+    if (!parameters.empty()) return SpawnResult{false, 0, 2, "Not a program: " + file};
+    // A document, folder or link: the desktop opens it with its application.
+    std::filesystem::path target(file);
+    const bool looksLikeUrl = file.find("://") != std::string::npos || file.rfind("mailto:", 0) == 0;
+    if (!looksLikeUrl) {
+        if (target.is_relative() && !folder.empty()) target = folder / target;
+        std::error_code ec;
+        if (!std::filesystem::exists(target, ec)) return SpawnResult{false, 0, 2, "File not found: " + file};
+    }
+    if (lowerWord(verb) != "open" && !verb.empty()) return SpawnResult{false, 0, 31, "No application for verb " + verb};
+    auto opener = findProgram("xdg-open", {});
+    if (!opener) return SpawnResult{false, 0, 31, "xdg-open is not installed"};
+    SpawnResult r = spawn(*opener, {"xdg-open", looksLikeUrl ? file : target.string()}, folder, Priority::Normal);
+    if (!r.ok) return r;
+    // xdg-open hands the file to its application and ends; its code says whether
+    // an application was found.
+    const int code = processTable().wait(r.pid, 10000);
+    if (code != 0 && code != kStillActive) {
+        processTable().forget(r.pid);
+        return SpawnResult{false, 0, 31, "No application to open " + file};
+    }
+    return r;
+}
+
+SpawnResult ProcessLauncher::shellStartWithRetries(const std::string& command, const std::filesystem::path& folder,
+                                                   const std::string& verb) const {
+    SpawnResult r = shellStart(command, "", folder, verb);
+    if (r.ok) return r;
+    std::string file;
+    std::string params;
+    if (!command.empty() && command[0] == '"') {
+        const auto close = command.find('"', 1);
+        file = command.substr(1, close == std::string::npos ? std::string::npos : close - 1);
+        if (close != std::string::npos && close + 1 < command.size()) params = command.substr(close + 1);
+    } else {
+        const auto blank = command.find(' ');
+        if (blank == std::string::npos || blank + 1 >= command.size()) return r;
+        file = command.substr(0, blank);
+        params = command.substr(blank + 1);
+    }
+    while (!params.empty() && params.front() == ' ') params.erase(0, 1);
+    SpawnResult second = shellStart(file, params, folder, verb);
+    if (second.ok) return second;
+    // Every blank from the right end towards the start, down to position 3.
+    for (std::size_t i = command.size(); i-- > 3;) {
+        if (command[i] != ' ') continue;
+        SpawnResult attempt = shellStart(command.substr(0, i), command.substr(i + 1), folder, verb);
+        if (attempt.ok) return attempt;
+    }
+    return second;
+}
+
+} // namespace qd
