@@ -1,0 +1,561 @@
+#include "script/ScriptEngine.h"
+
+#include "data/FileManager.h"
+#include "data/Pictures.h"
+#include "dispatcher/ProcessLauncher.h"
+#include "dispatcher/TaskExecution.h"
+#include "script/Keystrokes.h"
+#include "script/Values.h"
+#include "script/WindowTargeting.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace qd {
+namespace {
+
+std::string rtrim(const std::string& s) {
+    std::size_t e = s.size();
+    while (e > 0 && s[e - 1] == ' ') --e;
+    return s.substr(0, e);
+}
+
+std::string lower(std::string s) {
+    for (auto& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+bool startsWith(const std::string& s, const std::string& prefix) { return s.rfind(prefix, 0) == 0; }
+
+long long absolute(Date d, Time t) { return static_cast<long long>(d) * kTimeDay + t; }
+
+void normalize(Date& d, Time& t) {
+    long long time = t;
+    while (time > kTimeDay) {
+        time -= kTimeDay;
+        ++d;
+    }
+    while (time < 1) {
+        time += kTimeDay;
+        --d;
+    }
+    t = static_cast<Time>(time);
+}
+
+void normalize(Moment& m) { normalize(m.date, m.time); }
+
+std::string secondsOrMinutes(long long seconds, const char* secondsWord) {
+    if (seconds > 120 && seconds % 60 == 0) return std::to_string(seconds / 60) + " minutes";
+    return std::to_string(seconds) + secondsWord;
+}
+
+const char* const kActions[] = {"Display Message", "Start Program", "Close Program", "Exit Script", "Send Keystrokes",
+                                "Send Keys", "DDE (Dynamic Data Exchange)", "DDE", "Set Focus", "Wait",
+                                "If Window...", "If Time Elapsed...", "If Value...", "...End If", "File Actions",
+                                "Send Email", "Set Value", "Start Script", "Comment"};
+
+} // namespace
+
+bool isKnownAction(const std::string& action) {
+    const std::string a = rtrim(action);
+    return std::any_of(std::begin(kActions), std::end(kActions), [&](const char* k) { return a == k; });
+}
+
+std::string StepDescription(const ScriptingRecord& s) {
+    const std::string action = rtrim(s.Action);
+    const std::string command = rtrim(s.Command);
+    const std::string path = rtrim(s.Path);
+    std::string d;
+    if (action == "Start Program" || action == "Wait for Program End" || action == "Start Script" ||
+        action == "Close Program") {
+        d = command + " " + path;
+        if (action == "Close Program" && rtrim(d).empty()) d = "Window with focus";
+    } else if (action == "Set Value") {
+        d = path + " = " + command;
+    } else if (action == "If Value...") {
+        d = command + " " + rtrim(s.WindowTitleToCheckFor) + " " + rtrim(s.WaitForWindow);
+    } else if (action == "File Actions") {
+        const std::string op = rtrim(s.DDEType);
+        if (op == "Delete" || op == "Recycle" || op == "Log Windows" || op == "Make Directory" ||
+            op == "Remove Directory")
+            d = op + " " + command;
+        else
+            d = op + " " + command + " to " + path;
+    } else if (action == "Send Keystrokes" || action == "Send Keys") {
+        d = rtrim(s.Keystrokes);
+    } else if (action == "DDE" || action == "DDE (Dynamic Data Exchange)") {
+        d = rtrim(s.DDEType) + " " + rtrim(s.DDEApplicationName) + " " + rtrim(s.DDEApplicationTopic);
+    } else if (action == "Display Message") {
+        d = rtrim(s.DDEApplicationName) + " " + rtrim(s.DDEApplicationTopic);
+        if (s.SecondsToWait != 0 && !rtrim(s.FocusOnWindow).empty()) d += " <" + rtrim(s.FocusOnWindow) + ">";
+    } else if (action == "Set Focus") {
+        d = rtrim(s.FocusOnWindow);
+        if (!rtrim(s.WaitForWindow).empty()) d += " (containing " + rtrim(s.WaitForWindow) + ")";
+    } else if (action == "If Window...") {
+        if (!rtrim(s.FocusOnWindow).empty())
+            d = rtrim(s.WindowTitleToCheckFor) + " (containing " + rtrim(s.FocusOnWindow) + ") " +
+                rtrim(s.WindowExistance);
+        else
+            d = rtrim(s.WindowTitleToCheckFor) + " " + rtrim(s.WindowExistance);
+    } else if (action == "If Time Elapsed...") {
+        d = secondsOrMinutes(s.TimeElapsed, " seconds");
+    } else if (action == "Send Email") {
+        const std::string id = "Message #" + std::to_string(s.EmailID);
+        d = rtrim(s.WindowTitleToCheckFor).empty() ? id : rtrim(s.WindowTitleToCheckFor) + " - " + id;
+    } else if (action == "Wait") {
+        if (s.SecondsToWait != 0) {
+            d = secondsOrMinutes(s.SecondsToWait, " seconds ");
+            if (!rtrim(s.WaitForWindow).empty())
+                d += " " + rtrim(s.DDEApplicationName) + " " + rtrim(s.WaitForWindow);
+        } else {
+            d = rtrim(s.WaitForWindow);
+            if (!rtrim(s.FocusOnWindow).empty()) d += " (containing " + rtrim(s.FocusOnWindow) + ")";
+        }
+    }
+    return fitText(d, FieldType::String, 128);
+}
+
+ScriptEngine::ScriptEngine(DataSet& ds, EventLog& log, UserInterface& ui, const Clock& clock, ScriptEnvironment env)
+    : ds_(ds), log_(log), ui_(ui), clock_(clock), env_(std::move(env)) {
+    // Bracketed names in keystroke texts that are not keys are script variables.
+    if (env_.keys && env_.values) {
+        ScriptValues* values = env_.values;
+        env_.keys->setTranslator([values](const std::string& name) { return values->TranslateVariable(name); });
+    }
+}
+
+int ScriptEngine::runningScripts() const {
+    const auto ends = std::count_if(queue_.begin(), queue_.end(),
+                                    [](const QueueEntry& e) { return rtrim(e.step.Action) == kEndMarker; });
+    if (ends > 0) return static_cast<int>(ends);
+    return queue_.empty() ? 0 : 1;
+}
+
+std::string ScriptEngine::translate(const std::string& text) const {
+    return env_.values ? env_.values->TranslateText(text) : text;
+}
+
+void ScriptEngine::setVariable(const std::string& name, const std::string& value) {
+    if (env_.values) env_.values->SetValue(name, value);
+}
+
+Moment ScriptEngine::startMoment() const {
+    const Moment now = clock_.now();
+    Moment s{now.date, now.time + 2 * globalDelay};
+    if (!queue_.empty()) {
+        const QueueEntry& last = queue_.back();
+        if (absolute(last.dueDate, last.dueTime) > absolute(s.date, s.time))
+            s = Moment{last.dueDate, last.dueTime + globalDelay};
+    }
+    normalize(s);
+    return s;
+}
+
+Moment ScriptEngine::appendTimed(std::deque<QueueEntry>& into, const std::vector<ScriptingRecord>& steps, Moment start,
+                                 pid_t handle, bool runningReference, bool reportUnknown) {
+    Moment t = start;
+    for (ScriptingRecord step : steps) {
+        const std::string action = rtrim(step.Action);
+        if (!startsWith(action, "Wait")) {
+            if (action.find("...") == std::string::npos) t.time += globalDelay;
+        } else {
+            const std::string mode = lower(rtrim(step.DDEApplicationName));
+            if (mode == "or" || mode == "either")
+                step.TimeElapsed = 0;
+            else
+                t.time += step.SecondsToWait * 100;
+        }
+        normalize(t);
+        if (action == "If Time Elapsed...") {
+            const Moment ref = runningReference ? t : start;
+            Time refTime = static_cast<Time>(static_cast<long long>(step.TimeElapsed) * 100 + ref.time);
+            Date refDate = ref.date;
+            normalize(refDate, refTime);
+            step.TimeElapsed = refTime;
+            step.SecondsToWait = refDate;
+        }
+        if (action == "File Actions" && env_.rewriteTransfer) env_.rewriteTransfer(step);
+        if (reportUnknown && !action.empty() && action != "Comment" && !isKnownAction(action))
+            ui_.message("Import Error", "Unrecognized script action: " + action, MessageIcon::Exclamation);
+        into.push_back(QueueEntry{step, t.date, t.time, handle});
+    }
+    return t;
+}
+
+void ScriptEngine::queueTaskScript(int taskId, pid_t startHandle) {
+    if (taskId == 0) return;
+    Table<ScriptingRecord> scr(ds_, tables::Scripting());
+    if (scr.open() != Level::Benign) {
+        log("Set Error: " + scr.lastError().text, "Script");
+        return;
+    }
+    std::vector<ScriptingRecord> steps;
+    scr.rec = {};
+    scr.rec.ID = taskId;
+    scr.setPosition(scr.def().findKey("SCR:KeyID"), 1);
+    for (;;) {
+        const Level l = scr.next();
+        if (l != Level::Benign) {
+            if (scr.lastError().code != 101 /* end of the steps */)
+                ui_.message("Error", "Error executing script: " + scr.lastError().text, MessageIcon::Hand);
+            break;
+        }
+        if (scr.rec.ID != taskId) break;
+        steps.push_back(scr.rec);
+    }
+    queueSteps(steps, startHandle);
+}
+
+int ScriptEngine::queueSteps(const std::vector<ScriptingRecord>& steps, pid_t startHandle) {
+    if (steps.empty()) return 0;
+    const Moment s = startMoment();
+    const Moment t = appendTimed(queue_, steps, s, startHandle, false, false);
+    ScriptingRecord end{};
+    end.Action = kEndMarker;
+    queue_.push_back(QueueEntry{end, t.date, t.time, 0});
+    return static_cast<int>(steps.size());
+}
+
+void ScriptEngine::appendEntry(const ScriptingRecord& step) {
+    const Moment now = clock_.now();
+    queue_.push_back(QueueEntry{step, now.date, now.time, 0});
+}
+
+std::string ScriptEngine::statusLine() const {
+    if (queue_.empty()) return "";
+    const QueueEntry& head = queue_.front();
+    const std::string action = rtrim(head.step.Action);
+    const std::string desc = StepDescription(head.step);
+    return (desc.empty() ? action + " " : action + " " + desc + " ") + formatTime(head.dueTime, "@t7");
+}
+
+void ScriptEngine::executeNextStep() {
+    if (queue_.empty()) {
+        tempScriptingActive = false;
+        return;
+    }
+    const Moment now = clock_.now();
+    {
+        const QueueEntry& head = queue_.front();
+        if (absolute(now.date, now.time) <= absolute(head.dueDate, head.dueTime)) return;
+    }
+    bool keep = false;
+    std::string note;
+    QueueEntry executed = queue_.front();
+    execute(queue_.front(), keep, note);
+    if (!keep) {
+        if (!queue_.empty()) {
+            const QueueEntry& head = queue_.front();
+            log(rtrim(head.step.Action) + "  " + StepDescription(head.step), "Script");
+            queue_.pop_front();
+        }
+    }
+    if (observer_) observer_(executed, keep ? "kept" + (note.empty() ? "" : ": " + note) : note);
+    if (queue_.empty()) tempScriptingActive = false;
+}
+
+void ScriptEngine::skipBlock(bool& keep) {
+    debug("Removing task items.", "Test failed");
+    for (;;) {
+        queue_.pop_front();
+        if (queue_.empty()) {
+            keep = true;
+            return;
+        }
+        const std::string head = lower(rtrim(queue_.front().step.Action));
+        if (startsWith(head, "end") || head == "...end if") return;
+        if (startsWith(head, "if ")) {
+            skipBlock(keep);
+            if (keep) return;
+        }
+    }
+}
+
+void ScriptEngine::execute(QueueEntry& head, bool& keep, std::string& note) {
+    ScriptingRecord& s = head.step;
+    const std::string action = rtrim(s.Action);
+    const Moment now = clock_.now();
+    if (action == "Display Message") {
+        const std::string text = translate(s.DDEApplicationName);
+        const std::string title = translate(s.DDEApplicationTopic);
+        if (s.SecondsToWait != 0) {
+            const std::string list = rtrim(s.FocusOnWindow);
+            if (!list.empty()) {
+                std::vector<std::string> buttons;
+                std::size_t start = 0;
+                while (start <= list.size()) {
+                    std::size_t bar = list.find('|', start);
+                    if (bar == std::string::npos) bar = list.size();
+                    buttons.push_back(list.substr(start, bar - start));
+                    start = bar + 1;
+                }
+                const int pressed = ui_.chooseButton(title, text, buttons);
+                setVariable("RESPONSE", std::to_string(pressed));
+                note = "RESPONSE=" + std::to_string(pressed);
+            } else {
+                ui_.message(title, text, MessageIcon::None);
+            }
+        } else if (env_.execution) {
+            ScheduleRecord task{};
+            task.Description = fitText(title, FieldType::String, 40);
+            task.Alarm = 0;
+            task.Message = fitText(text, FieldType::Memo, 4096);
+            env_.execution->showTaskMessage(task, false);
+        } else {
+            ui_.message(title, text, MessageIcon::None);
+        }
+    } else if (action == "Exit Script") {
+        do {
+            queue_.pop_front();
+        } while (!queue_.empty() && rtrim(queue_.front().step.Action) != kEndMarker);
+        if (queue_.empty()) keep = true;
+    } else if (action == "Close Program") {
+        const std::string pattern = rtrim(s.Command);
+        CloseOutcome outcome = CloseOutcome::NotFound;
+        if (env_.windows) {
+            WindowHandle startWindow = 0;
+            if (head.startHandle > 0) {
+                for (const auto& w : env_.windows->ListWindows())
+                    if (env_.windows->windowSystem().windowPid(w.handle) == head.startHandle) {
+                        startWindow = w.handle;
+                        break;
+                    }
+            }
+            outcome = env_.windows->CloseProgram(pattern, rtrim(s.Path), env_.ownMainWindow, startWindow);
+        }
+        if (outcome == CloseOutcome::NotFound && !pattern.empty()) {
+            ProcessLauncher launcher;
+            launcher.createProcess("KillProc \"" + pattern + "\"", ds_.folder());
+            note = "KillProc " + pattern;
+        }
+    } else if (action == "Start Program") {
+        executeStartProgram(head, keep);
+    } else if (action == "Wait for Program End") {
+        executeWaitForProgram(head, keep);
+    } else if (action == "Send Keystrokes" || action == "Send Keys") {
+        const std::string text = fitText(s.Keystrokes, FieldType::Memo, 10000);
+        if (env_.keys) {
+            const TypeTextResult r = env_.keys->SendKeystrokes(text);
+            if (r.status != KeyStatus::Ok) {
+                note = std::string("keystrokes failed: ") + toString(r.status);
+                log(rtrim(s.Keystrokes) + " " + toString(r.status), "Script");
+            }
+        } else {
+            note = "no keyboard";
+            log(rtrim(s.Keystrokes) + " (no keyboard)", "Script");
+        }
+    } else if (action == "DDE" || action == "DDE (Dynamic Data Exchange)") {
+        if (env_.dde) env_.dde(rtrim(s.DDEApplicationName), rtrim(s.DDEApplicationTopic), rtrim(s.DDECommand));
+    } else if (action == "Set Focus") {
+        const WindowHandle h =
+            env_.windows ? env_.windows->SetFocus(rtrim(s.FocusOnWindow), rtrim(s.WaitForWindow)) : 0;
+        if (h != 0)
+            debug(std::to_string(h), "Foreground Window");
+        else
+            debug(rtrim(s.FocusOnWindow) + " Failed Set Focus", "Debug");
+    } else if (action == "File Actions") {
+        if (env_.fileAction) env_.fileAction(s);
+    } else if (action == "Send Email") {
+        const int code = env_.sendEmail ? env_.sendEmail(s.EmailID) : -1;
+        setVariable("EmailExitCode", std::to_string(code));
+        note = "EmailExitCode=" + std::to_string(code);
+    } else if (action == "Set Value") {
+        setVariable(rtrim(s.Path), rtrim(s.Command));
+        if (env_.values) note = rtrim(s.Path) + "=" + env_.values->variables().text(rtrim(s.Path));
+    } else if (action == "If Value...") {
+        const bool ok = env_.values &&
+                        env_.values->CompareValues(rtrim(s.Command), rtrim(s.WindowTitleToCheckFor), rtrim(s.WaitForWindow));
+        if (ok) {
+            log(action + " *TRUE* " + StepDescription(s), "Script");
+        } else {
+            log(action + " *FALSE* " + StepDescription(s), "Script");
+            skipBlock(keep);
+        }
+        note = ok ? "true" : "false";
+    } else if (action == "Start Script") {
+        executeStartScript(head, keep);
+    } else if (action == "Wait") {
+        executeWait(head, keep);
+    } else if (action == "If Window...") {
+        const bool wanted = lower(rtrim(s.WindowExistance)).find("exists") != std::string::npos;
+        const bool found =
+            env_.windows && env_.windows->FindWindowByPattern(rtrim(s.WindowTitleToCheckFor), rtrim(s.FocusOnWindow)) > 0;
+        if (found != wanted) {
+            log(action + " " + StepDescription(s), "Script");
+            skipBlock(keep);
+            note = "false";
+        } else {
+            debug("Next item will be processed.  " + StepDescription(s), "Test Passed");
+            note = "true";
+        }
+    } else if (action == "If Time Elapsed...") {
+        const Date refDate = s.SecondsToWait;
+        const Time refTime = s.TimeElapsed;
+        const bool before = now.date < refDate || (now.date == refDate && now.time < refTime);
+        const bool greater = lower(rtrim(s.IfTimeElapsed)).find("greater") != std::string::npos;
+        if ((!before && greater) || (before && !greater)) {
+            log(action + " " + StepDescription(s), "Script");
+            skipBlock(keep);
+            note = "false";
+        } else {
+            debug("Next item will be processed.", "Test Passed");
+            note = "true";
+        }
+    } else if (action == "...End If" || action == kEndMarker || action == "Comment") {
+        // nothing to do
+    } else {
+        ui_.message("Script Error", "Invalid script option: " + action, MessageIcon::Hand);
+    }
+}
+
+void ScriptEngine::executeWait(QueueEntry& head, bool& keep) {
+    ScriptingRecord& s = head.step;
+    const Moment now = clock_.now();
+    const std::string mode = lower(rtrim(s.DDEApplicationName));
+    if (mode == "or" || mode == "either") {
+        if (s.NextTaskID == 0) {
+            Date d = now.date;
+            Time t = static_cast<Time>(now.time + static_cast<long long>(s.SecondsToWait) * 100 - globalDelay);
+            normalize(d, t);
+            s.NextTaskID = d;
+            s.TimeElapsed = t;
+        }
+        if (absolute(now.date, now.time) > absolute(s.NextTaskID, s.TimeElapsed)) return;
+    }
+    std::string pattern = rtrim(s.WaitForWindow);
+    if (pattern.empty()) return;
+    const bool absence = pattern.front() == '~';
+    if (absence) pattern.erase(0, 1);
+    const WindowHandle h = env_.windows ? env_.windows->FindWindowByPattern(pattern, rtrim(s.FocusOnWindow)) : 0;
+    const auto completed = [&] {
+        debug("Completed wait at " + formatDate(now.date, "@d17") + " " + formatTime(now.time, "@t7"), "Debug");
+    };
+    if (absence) {
+        if (h == 0) {
+            completed();
+            return;
+        }
+        keep = true;
+        return;
+    }
+    if (h != 0) {
+        env_.windows->windowSystem().activate(h);
+        debug("Switched to window:" + pattern, "Debug");
+        completed();
+        return;
+    }
+    keep = true;
+}
+
+void ScriptEngine::executeStartProgram(QueueEntry& head, bool& keep) {
+    ScriptingRecord& s = head.step;
+    std::string options = rtrim(s.DDEApplicationName);
+    options.resize(4, ' ');
+    const bool wait = options[0] == '1';
+    const Priority priority = options[1] == '1' ? Priority::Low : options[1] == '3' ? Priority::High : Priority::Normal;
+    ShowMode show = ShowMode::Normal;
+    switch (options[2]) {
+    case '2': show = ShowMode::MinimizedFocus; break;
+    case '3': show = ShowMode::MaximizedFocus; break;
+    case '7': show = ShowMode::MinimizedNoFocus; break;
+    case '8': show = ShowMode::NoActivate; break;
+    default: break;
+    }
+    if (options[3] == '1' || translateFilenames) {
+        s.Command = translate(s.Command);
+        s.Path = translate(s.Path);
+        debug(rtrim(s.Command), "Translated");
+    }
+    const std::string verb = rtrim(s.DDEApplicationTopic);
+    ProgramStartRequest r;
+    r.command = rtrim(s.Command);
+    r.folder = rtrim(s.Path);
+    std::string label;
+    if (!wait && priority == Priority::Normal && show == ShowMode::Normal && verb.empty()) {
+        r.forceNormal = true;
+        label = "Debug - Simple Run";
+    } else if (verb.empty() || wait) {
+        r.showMode = show;
+        r.priority = priority;
+        r.usePriority = true;
+        r.wantHandle = true;
+        label = "Debug - No Operation Sent";
+    } else {
+        r.showMode = show;
+        r.priority = priority;
+        r.usePriority = true;
+        r.verb = verb;
+        r.useVerb = true;
+        r.wantHandle = true;
+        label = "Debug - Full Command Sent";
+    }
+    debug(r.command + " " + r.folder + " " + (wait ? "1" : "0") + " " + std::to_string(static_cast<int>(show)) + " " +
+              std::to_string(static_cast<int>(priority)) + " " + verb,
+          label);
+    StartOutcome outcome;
+    if (env_.execution) outcome = env_.execution->startProgram(r);
+    if (!wait) return;
+    const Moment now = clock_.now();
+    if (s.TimeElapsed != 0) {
+        Date d = now.date;
+        Time t = static_cast<Time>(now.time + static_cast<long long>(s.TimeElapsed) * 100);
+        normalize(d, t);
+        s.NextTaskID = d;
+        s.TimeElapsed = t;
+    } else {
+        s.NextTaskID = 0;
+    }
+    s.Action = "Wait for Program End";
+    head.startHandle = outcome.pid;
+    keep = true;
+}
+
+void ScriptEngine::executeWaitForProgram(QueueEntry& head, bool& keep) {
+    const ScriptingRecord& s = head.step;
+    const int code = head.startHandle > 0 ? processTable().exitCode(head.startHandle) : -1;
+    if (code == -1) {
+        setVariable("ExitCode", "-1");
+        return;
+    }
+    if (code == kStillActive) {
+        setVariable("ExitCode", std::to_string(kStillActive));
+        const Moment now = clock_.now();
+        if (s.NextTaskID != 0 && absolute(now.date, now.time) > absolute(s.NextTaskID, s.TimeElapsed)) return;
+        keep = true;
+        return;
+    }
+    setVariable("ExitCode", std::to_string(code));
+    processTable().forget(head.startHandle);
+}
+
+void ScriptEngine::executeStartScript(QueueEntry& head, bool& keep) {
+    const std::string file = rtrim(head.step.Command);
+    const std::string modeText = rtrim(head.step.Path);
+    const char mode = modeText.empty() ? 'I' : static_cast<char>(std::toupper(static_cast<unsigned char>(modeText[0])));
+    const Moment start = startMoment();
+    std::deque<QueueEntry> rest(queue_.begin() + 1, queue_.end());
+    std::deque<QueueEntry> list;
+    if (mode == 'A') list = rest;
+    std::vector<ScriptingRecord> steps;
+    std::string error;
+    if (env_.readScriptFile) {
+        if (auto read = env_.readScriptFile(file, error)) steps = std::move(*read);
+        else ui_.message("Script Error", error, MessageIcon::Hand);
+    } else {
+        ui_.message("Script Error", "Scripts cannot be read from files here: " + file, MessageIcon::Hand);
+    }
+    const Moment t = appendTimed(list, steps, start, head.startHandle, true, true);
+    if (mode == 'A') {
+        ScriptingRecord end{};
+        end.Action = kEndMarker;
+        list.push_back(QueueEntry{end, t.date, t.time, 0});
+    } else if (mode != 'J') {
+        list.insert(list.end(), rest.begin(), rest.end());
+    }
+    queue_ = std::move(list);
+    // The Start Script entry is gone: the head is the first step of the new
+    // arrangement and runs at its own moment.
+    keep = !queue_.empty();
+}
+
+} // namespace qd
