@@ -1,6 +1,9 @@
 // The list of qdctl commands. A new command: declare it in Context.h (or a header
 // of its own) and add a line here.
+#include "ConfigCommands.h"
 #include "Context.h"
+#include "RunCommand.h"
+#include "ScheduleCommands.h"
 
 namespace qdctl {
 
@@ -18,6 +21,55 @@ const std::vector<Command>& commands() {
          "  rec list TABLE [--key KEY] [--from FIELD=VALUE...] [--limit N]\n"
          "                                            records in key order\n",
          cmdRec, true},
+        {"config",
+         "  config get KEY                            a setting's value as the program uses it\n"
+         "  config set KEY VALUE                      change a setting (flags 1/0, whole numbers, texts)\n"
+         "  config list                               every setting, where its value comes from, and the value\n",
+         cmdConfig, true},
+        {"log", "  log show [--tail N]                       the event log's lines (the last N), oldest first\n", cmdLog,
+         true},
+        {"next",
+         "  next (ID | --task FIELD=VALUE...) --from DATE TIME [--count N]\n"
+         "                                            the task's next occurrences, never saved: one line\n"
+         "                                            per call with SCH:Date SCH:Time SCH:Completed SCH:Every\n",
+         cmdNext, true},
+        {"prev",
+         "  prev (ID | --task FIELD=VALUE...) --from DATE TIME [--count N]\n"
+         "                                            the same backwards\n",
+         cmdPrev, true},
+        {"matches", "  matches (ID | --task FIELD=VALUE...) DATE whether the task's rule can fall on DATE\n",
+         cmdMatches, true},
+        {"describe", "  describe (ID | --task FIELD=VALUE...)     the one-line text of the task's rule\n",
+         cmdDescribe, true},
+        {"easter", "  easter YEAR                               the date of Easter Sunday\n", cmdEaster, false},
+        {"exceptions",
+         "  exceptions apply ID                       apply the task's exceptions and save it; prints\n"
+         "                                            the task and any one-time copy made\n",
+         cmdExceptions, true},
+        {"holidays",
+         "  holidays roll                             load the default holidays once, move past ones on\n"
+         "  holidays list                             the holidays in date order\n",
+         cmdHolidays, true},
+        {"workfile",
+         "  workfile --from DATE --to DATE            the predicted occurrences of the tasks dated in the\n"
+         "                                            range (a work file, removed afterwards)\n",
+         cmdWorkfile, true},
+        {"reschedule",
+         "  reschedule --at DATE TIME                 move every task to its first occurrence more than\n"
+         "                                            a minute after that moment (which must be in the future)\n",
+         cmdReschedule, true},
+        {"history",
+         "  history remove [--expires N] [--remove-uncompleted] [--save-scripts]\n"
+         "                                            the daily removal of old history and holiday roll;\n"
+         "                                            the settings come from these options for now\n"
+         "                                            (without --expires nothing is removed)\n",
+         cmdHistory, true},
+        {"run",
+         "  run [--ticks N | --until DATE TIME] [/I] [User=NAME]\n"
+         "                                            the resident dispatcher without a window: performs\n"
+         "                                            due tasks and scripts, prints events; with --now on a\n"
+         "                                            simulated clock (one second per tick, no sleeping)\n",
+         cmdRun, true},
     };
     return list;
 }

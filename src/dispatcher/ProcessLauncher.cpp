@@ -2,6 +2,7 @@
 
 #include "data/TableDefs.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -53,9 +54,24 @@ int niceFor(Priority p) {
 }
 
 // fork + exec with a pipe that reports a failing exec back to the parent.
+// Everything the child needs is prepared before the fork.
 SpawnResult spawn(const std::filesystem::path& program, const std::vector<std::string>& args,
-                  const std::filesystem::path& folder, Priority priority) {
+                  const std::filesystem::path& folder, Priority priority,
+                  const std::vector<std::string>& extraEnvironment = {}) {
     SpawnResult r;
+    std::vector<std::string> envStrings;
+    for (char** e = environ; e && *e; ++e) {
+        const std::string entry(*e);
+        const auto eq = entry.find('=');
+        const bool replaced = std::any_of(extraEnvironment.begin(), extraEnvironment.end(), [&](const std::string& x) {
+            return eq != std::string::npos && x.compare(0, eq + 1, entry, 0, eq + 1) == 0;
+        });
+        if (!replaced) envStrings.push_back(entry);
+    }
+    envStrings.insert(envStrings.end(), extraEnvironment.begin(), extraEnvironment.end());
+    std::vector<char*> envp;
+    for (auto& e : envStrings) envp.push_back(e.data());
+    envp.push_back(nullptr);
     int pipefd[2];
     if (pipe2(pipefd, O_CLOEXEC) != 0) {
         r.error = std::strerror(errno);
@@ -80,7 +96,7 @@ SpawnResult spawn(const std::filesystem::path& program, const std::vector<std::s
         if (!folder.empty() && chdir(folder.c_str()) != 0) err = errno;
         if (!err && niceFor(priority) != 0) setpriority(PRIO_PROCESS, 0, niceFor(priority)); // high needs rights
         if (!err) {
-            execve(program.c_str(), argv.data(), environ);
+            execve(program.c_str(), argv.data(), envp.data());
             err = errno;
         }
         ssize_t ignored = write(pipefd[1], &err, sizeof err);
@@ -115,13 +131,16 @@ std::string lowerWord(std::string s) {
 std::vector<std::string> splitCommandLine(const std::string& command) {
     std::vector<std::string> out;
     std::string cur;
-    bool inQuotes = false;
+    char quote = 0; // the quote character of an open quoted part
     bool any = false;
     for (char c : command) {
-        if (c == '"') {
-            inQuotes = !inQuotes;
+        if (quote) {
+            if (c == quote) quote = 0;
+            else cur += c;
+        } else if (c == '"' || c == '\'') {
+            quote = c;
             any = true;
-        } else if ((c == ' ' || c == '\t') && !inQuotes) {
+        } else if (c == ' ' || c == '\t') {
             if (any) out.push_back(cur);
             cur.clear();
             any = false;
@@ -196,6 +215,13 @@ std::optional<std::filesystem::path> ProcessLauncher::ownProgram(const std::stri
     for (const auto& [name, binary] : kOwn)
         if (w == name) return programFolder() / binary;
     return std::nullopt;
+}
+
+SpawnResult ProcessLauncher::startProgram(const std::filesystem::path& program, const std::vector<std::string>& args,
+                                          const std::vector<std::string>& extraEnvironment,
+                                          const std::filesystem::path& folder, Priority priority) const {
+    if (!isExecutableFile(program)) return SpawnResult{false, 0, 2, "Program not found: " + program.string()};
+    return spawn(program, args, folder, priority, extraEnvironment);
 }
 
 SpawnResult ProcessLauncher::createProcess(const std::string& command, const std::filesystem::path& folder,

@@ -6,6 +6,7 @@
 // links. A command whose first word names one of the system's own programs
 // ("QDMsg.EXE", "KLVBACK", "killproc", ... in any case, with or without ".EXE")
 // starts ours from the folder of the running program.
+// Quotes: "..." as on the program's home platform, and '...' as Linux users write them.
 #pragma once
 
 #include <sys/types.h>
@@ -42,7 +43,7 @@ struct SpawnResult {
     std::string error;
 };
 
-// Splits a command line at blanks; double quotes group words and are removed.
+// Splits a command line at blanks; double or single quotes group words and are removed.
 std::vector<std::string> splitCommandLine(const std::string& command);
 
 // Exit codes of the processes we started; every child is reaped here so none is
@@ -83,6 +84,13 @@ public:
     // folder) with a priority. Fails when the program cannot be found or run.
     SpawnResult createProcess(const std::string& command, const std::filesystem::path& folder,
                               Priority priority = Priority::Normal) const;
+
+    // Runs a program with exactly these arguments (argv[0] first) and extra
+    // "NAME=value" environment entries (secrets travel this way, never on the
+    // command line that every local user can read).
+    SpawnResult startProgram(const std::filesystem::path& program, const std::vector<std::string>& args,
+                             const std::vector<std::string>& extraEnvironment, const std::filesystem::path& folder,
+                             Priority priority = Priority::Normal) const;
 
     // The desktop's way of opening `file` with optional `parameters`: an
     // executable file is run with them; a document or link (no parameters) is

@@ -135,7 +135,7 @@ StartOutcome TaskExecution::startProgram(const ProgramStartRequest& request) {
     // Another start may be handing steps to the script engine: wait up to 3 seconds.
     for (int waited = 0; addingScripting_.load(); waited += 10) {
         if (waited >= 3000) {
-            log("Lock Error", "Scripting");
+            log("Scripting", "Lock Error");
             break;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(10));

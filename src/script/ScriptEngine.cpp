@@ -5,6 +5,7 @@
 #include "dispatcher/ProcessLauncher.h"
 #include "dispatcher/TaskExecution.h"
 #include "script/Keystrokes.h"
+#include "script/Transfer.h"
 #include "script/Values.h"
 #include "script/WindowTargeting.h"
 
@@ -174,7 +175,9 @@ Moment ScriptEngine::appendTimed(std::deque<QueueEntry>& into, const std::vector
             step.TimeElapsed = refTime;
             step.SecondsToWait = refDate;
         }
-        if (action == "File Actions" && env_.rewriteTransfer) env_.rewriteTransfer(step);
+        if (action == "File Actions" && env_.transfers && IsTransferOperation(rtrim(step.DDEType))) {
+            if (auto rewritten = RewriteTransferStep(step)) step = *rewritten;
+        }
         if (reportUnknown && !action.empty() && action != "Comment" && !isKnownAction(action))
             ui_.message("Import Error", "Unrecognized script action: " + action, MessageIcon::Exclamation);
         into.push_back(QueueEntry{step, t.date, t.time, handle});
@@ -493,7 +496,30 @@ void ScriptEngine::executeStartProgram(QueueEntry& head, bool& keep) {
               std::to_string(static_cast<int>(priority)) + " " + verb,
           label);
     StartOutcome outcome;
-    if (env_.execution) outcome = env_.execution->startProgram(r);
+    std::optional<ProgramLaunch> transfer;
+    if (env_.transfers && IsTransferCommand(r.command)) {
+        TransferStartOptions transferOptions;
+        transferOptions.values = env_.values;
+        transferOptions.translateFilenames = translateFilenames;
+        if (env_.execution) transferOptions.programFolder = env_.execution->launcher().programFolder();
+        transfer = PrepareTransferLaunch(s, transferOptions);
+    }
+    if (transfer && env_.execution) {
+        // The transfer programs take their password from the environment.
+        std::vector<std::string> args{transfer->program.string()};
+        args.insert(args.end(), transfer->arguments.begin(), transfer->arguments.end());
+        log(transfer->visibleCommand, "Run Program");
+        const SpawnResult started = env_.execution->launcher().startProgram(
+            transfer->program, args, transfer->environment,
+            transfer->workingFolder.empty() ? ds_.folder() : transfer->workingFolder, priority);
+        outcome.started = started.ok;
+        outcome.pid = started.pid;
+        if (!started.ok)
+            ui_.message("Error Code " + std::to_string(started.code), "Could not start " + transfer->visibleCommand + ".",
+                        MessageIcon::Hand);
+    } else if (env_.execution) {
+        outcome = env_.execution->startProgram(r);
+    }
     if (!wait) return;
     const Moment now = clock_.now();
     if (s.TimeElapsed != 0) {

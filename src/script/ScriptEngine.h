@@ -45,9 +45,10 @@ struct ScriptEnvironment {
     TaskExecution* execution = nullptr;    // Start Program, Display Message (task window)
     // File Actions: performs the step's operation.
     std::function<void(const ScriptingRecord& step)> fileAction;
-    // FTP/HTTP file actions become Start Program steps when queued; returns
-    // whether the step was rewritten.
-    std::function<bool(ScriptingRecord& step)> rewriteTransfer;
+    // Transfers: FTP/HTTP file actions become Start Program entries when queued,
+    // and an entry that runs qdftp or httpget gets its password outside the
+    // command line. Off: they are left as they are.
+    bool transfers = true;
     // Reads an exported script file; nullopt with `error` set when it cannot.
     std::function<std::optional<std::vector<ScriptingRecord>>(const std::string& file, std::string& error)>
         readScriptFile;

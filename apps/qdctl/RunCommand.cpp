@@ -1,0 +1,128 @@
+// qdctl run: the resident dispatcher without a desktop window.
+#include "RunCommand.h"
+
+#include "Values.h"
+
+#include "data/Pictures.h"
+#include "dispatcher/ProcessLauncher.h"
+#include "dispatcher/Runtime.h"
+#include "script/ScriptEngine.h"
+
+#include <atomic>
+#include <csignal>
+#include <iostream>
+#include <thread>
+
+namespace qdctl {
+namespace {
+
+std::atomic<bool> gStop{false};
+
+extern "C" void onSignal(int) { gStop = true; }
+
+// The main window's part played on the terminal: messages are printed, sounds
+// played with the desktop's sound player when there is one.
+class TerminalFrame : public qd::Frame {
+public:
+    explicit TerminalFrame(std::ostream& out) : out_(out) {}
+    void bringToFront() override {}
+    bool isMinimized() const override { return false; }
+    void playSound(const std::string& file) override {
+        out_ << "sound: " << file << "\n";
+        if (file.empty()) return;
+        for (const char* player : {"paplay", "aplay"}) {
+            if (launcher_.createProcess(std::string(player) + " \"" + file + "\"", {}).ok) return;
+        }
+    }
+    void beep() override { out_ << "beep\a\n"; }
+    void showMessageWindow(const qd::MessageRequest& r) override {
+        out_ << "message: " << r.title << ": " << r.text << (r.alarmFile.empty() ? "" : " (alarm " + r.alarmFile + ")")
+             << "\n";
+    }
+    int openMessageWindows() const override { return 0; }
+    void requestShutdown() override { gStop = true; }
+    void refreshTaskLists() override {}
+
+private:
+    std::ostream& out_;
+    qd::ProcessLauncher launcher_;
+};
+
+std::string moment(qd::Date d, qd::Time t) {
+    return qd::formatDate(d, "@d10") + " " + qd::formatTime(t, "@t4");
+}
+
+} // namespace
+
+int cmdRun(Context& c, const std::vector<std::string>& args, std::size_t pos) {
+    long long ticks = -1;
+    std::optional<qd::Moment> until;
+    std::vector<std::string> commandLine;
+    for (std::size_t i = pos; i < args.size(); ++i) {
+        if (args[i] == "--ticks" && i + 1 < args.size()) {
+            try {
+                ticks = std::stoll(args[++i]);
+            } catch (...) {
+                return c.usage("--ticks needs a number");
+            }
+            if (ticks < 0) return c.usage("--ticks needs a number of 0 or more");
+        } else if (args[i] == "--until" && i + 2 < args.size()) {
+            const auto d = parseIsoDate(args[i + 1]);
+            const auto t = parseClockTime(args[i + 2]);
+            if (!d || !t) return c.usage("--until takes YYYY-MM-DD HH:MM[:SS[.cc]]");
+            until = qd::Moment{static_cast<qd::Date>(*d), static_cast<qd::Time>(*t)};
+            i += 2;
+        } else if (args[i] == "/I" || args[i] == "/i" || args[i] == "/CONFIG" || args[i].rfind("User=", 0) == 0) {
+            commandLine.push_back(args[i]);
+        } else {
+            return c.usage("unexpected '" + args[i] + "'");
+        }
+    }
+    std::ostream& out = c.io.out;
+    TerminalFrame frame(out);
+    qd::Runtime runtime(*c.ds, c.ui, frame, c.now(), qd::RuntimeOptions{commandLine, true});
+    runtime.log().setObserver([&out, &c](std::string_view detail, std::string_view label) {
+        const qd::Moment m = c.now().now();
+        out << moment(m.date, m.time) << "  " << label << ": " << detail << "\n";
+    });
+    runtime.dispatcher().setObserver([&out](const qd::PerformedTask& p) {
+        out << "task #" << p.id << " " << p.description << " (" << moment(p.occurrence.date, p.occurrence.time)
+            << "): " << (p.skipped ? "skipped, " + p.reason : std::string("performed"));
+        if (p.completed)
+            out << "; completed";
+        else
+            out << "; next " << moment(p.next.date, p.next.time);
+        out << "\n";
+    });
+    runtime.scripts().setObserver([&out](const qd::QueueEntry& e, const std::string& note) {
+        std::string action = e.step.Action;
+        while (!action.empty() && action.back() == ' ') action.pop_back();
+        out << "step: " << action << "  " << qd::StepDescription(e.step) << (note.empty() ? "" : "  [" + note + "]")
+            << "\n";
+    });
+    runtime.open();
+    out << "Running on " << c.ds->folder().string() << (runtime.dispatcher().active() ? "" : " (Inactive)")
+        << (runtime.desktopConnected() ? "" : "; no X display: keystrokes and window steps fail") << "\n";
+
+    gStop = false;
+    std::signal(SIGINT, onSignal);
+    std::signal(SIGTERM, onSignal);
+    const bool simulated = c.clock != nullptr;
+    for (long long n = 0; !gStop; ++n) {
+        if (ticks >= 0 && n >= ticks) break;
+        if (until && c.now().now() >= *until) break;
+        runtime.tick();
+        qd::processTable().reap();
+        if (simulated) {
+            c.clock->advanceSeconds(1);
+        } else {
+            std::this_thread::sleep_for(std::chrono::seconds(1));
+        }
+    }
+    std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
+    runtime.close();
+    return kOk;
+}
+
+} // namespace qdctl
