@@ -4,6 +4,7 @@
 #include "data/Startup.h"
 #include "platform/x11/X11Desktop.h"
 #include "schedule/BatchOperations.h"
+#include "script/Dde.h"
 #include "script/FileActions.h"
 #include "script/Keystrokes.h"
 #include "script/ScriptEngine.h"
@@ -65,6 +66,10 @@ Runtime::Runtime(DataSet& ds, UserInterface& ui, Frame& frame, const Clock& cloc
             return std::nullopt;
         }
         return content.steps;
+    };
+    ProcessLauncher* launcher = &launcher_;
+    env.dde = [launcher](const std::string& service, const std::string& topic, const std::string& command) {
+        DdeExecute(*launcher, service, topic, command);
     };
     scripts_ = std::make_unique<ScriptEngine>(ds_, log_, ui_, clock_, env);
     execution_->setScriptHost(scripts_.get());
