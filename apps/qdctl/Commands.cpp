@@ -3,6 +3,7 @@
 #include "ConfigCommands.h"
 #include "Context.h"
 #include "RunCommand.h"
+#include "ScriptCommands.h"
 #include "ScheduleCommands.h"
 
 namespace qdctl {
@@ -70,6 +71,20 @@ const std::vector<Command>& commands() {
          "                                            due tasks and scripts, prints events; with --now on a\n"
          "                                            simulated clock (one second per tick, no sleeping)\n",
          cmdRun, true},
+        {"script",
+         "  script show ID                            the task's script as text\n"
+         "  script set ID FILE|-                      replace the task's script by a text (- reads stdin)\n"
+         "  script export ID FILE                     write the script file (.qds)\n"
+         "  script import ID FILE                     add the steps of a script file\n"
+         "  script run ID [--ticks N]                 run the task's script by hand, one step per tick\n"
+         "  script run-file FILE [--ticks N]          run a script file by hand\n",
+         cmdScript, true},
+        {"vars", "  vars                                      the variables the last script run left\n", cmdVars, true},
+        {"template",
+         "  template list                             the script templates\n"
+         "  template copy TEMPLATE_ID TASK_ID [--answer PROMPT=VALUE...]\n"
+         "                                            add a template's steps to a task, prompts answered\n",
+         cmdTemplate, true},
     };
     return list;
 }

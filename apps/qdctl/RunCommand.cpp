@@ -1,6 +1,8 @@
 // qdctl run: the resident dispatcher without a desktop window.
 #include "RunCommand.h"
 
+#include "TerminalFrame.h"
+
 #include "Values.h"
 
 #include "data/Pictures.h"
@@ -19,34 +21,6 @@ namespace {
 std::atomic<bool> gStop{false};
 
 extern "C" void onSignal(int) { gStop = true; }
-
-// The main window's part played on the terminal: messages are printed, sounds
-// played with the desktop's sound player when there is one.
-class TerminalFrame : public qd::Frame {
-public:
-    explicit TerminalFrame(std::ostream& out) : out_(out) {}
-    void bringToFront() override {}
-    bool isMinimized() const override { return false; }
-    void playSound(const std::string& file) override {
-        out_ << "sound: " << file << "\n";
-        if (file.empty()) return;
-        for (const char* player : {"paplay", "aplay"}) {
-            if (launcher_.createProcess(std::string(player) + " \"" + file + "\"", {}).ok) return;
-        }
-    }
-    void beep() override { out_ << "beep\a\n"; }
-    void showMessageWindow(const qd::MessageRequest& r) override {
-        out_ << "message: " << r.title << ": " << r.text << (r.alarmFile.empty() ? "" : " (alarm " + r.alarmFile + ")")
-             << "\n";
-    }
-    int openMessageWindows() const override { return 0; }
-    void requestShutdown() override { gStop = true; }
-    void refreshTaskLists() override {}
-
-private:
-    std::ostream& out_;
-    qd::ProcessLauncher launcher_;
-};
 
 std::string moment(qd::Date d, qd::Time t) {
     return qd::formatDate(d, "@d10") + " " + qd::formatTime(t, "@t4");
@@ -79,7 +53,7 @@ int cmdRun(Context& c, const std::vector<std::string>& args, std::size_t pos) {
         }
     }
     std::ostream& out = c.io.out;
-    TerminalFrame frame(out);
+    TerminalFrame frame(out, [] { gStop = true; });
     qd::Runtime runtime(*c.ds, c.ui, frame, c.now(), qd::RuntimeOptions{commandLine, true});
     runtime.log().setObserver([&out, &c](std::string_view detail, std::string_view label) {
         const qd::Moment m = c.now().now();

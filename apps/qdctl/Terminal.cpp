@@ -42,4 +42,27 @@ void TerminalUserInterface::setClipboardText(const std::string& text) {
     err_ << text << "\n";
 }
 
+std::optional<std::string> TerminalUserInterface::prompt(const qd::PromptRequest& request) {
+    auto plain = [](std::string s) {
+        while (!s.empty() && (s.back() == ':' || s.back() == ' ')) s.pop_back();
+        for (auto& ch : s) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+        return s;
+    };
+    for (const auto& [key, value] : promptAnswers) {
+        if (plain(key) == plain(request.label) || plain(key) == plain(request.title)) {
+            err_ << request.title << ": " << request.label << " [" << value << "]\n";
+            return value;
+        }
+    }
+    if (!interactive_) {
+        err_ << request.title << ": " << request.label << " [cancelled: no answer given]\n";
+        return std::nullopt;
+    }
+    err_ << request.title << ": " << request.label << (request.initial.empty() ? "" : " [" + request.initial + "]")
+         << " " << std::flush;
+    std::string line;
+    if (!std::getline(in_, line)) return std::nullopt;
+    return line.empty() ? request.initial : line;
+}
+
 } // namespace qdctl

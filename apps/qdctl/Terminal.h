@@ -5,6 +5,7 @@
 #include "data/UserInterface.h"
 
 #include <iosfwd>
+#include <map>
 #include <optional>
 
 namespace qdctl {
@@ -18,8 +19,12 @@ public:
     bool ask(const std::string& title, const std::string& text) override;
     std::optional<std::string> chooseFolder(const std::string& title, const std::string& start) override;
     void setClipboardText(const std::string& text) override;
+    // Answered from promptAnswers (by the prompt's label or title, any case),
+    // else at the terminal; without one, a cancel.
+    std::optional<std::string> prompt(const qd::PromptRequest& request) override;
 
     std::optional<bool> answer; // --answer yes|no
+    std::map<std::string, std::string> promptAnswers;
 
 private:
     std::istream& in_;
