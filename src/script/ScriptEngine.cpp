@@ -360,6 +360,8 @@ void ScriptEngine::execute(QueueEntry& head, bool& keep, std::string& note) {
         if (env_.fileAction) env_.fileAction(s);
     } else if (action == "Send Email") {
         const int code = env_.sendEmail ? env_.sendEmail(s.EmailID) : -1;
+        if (!env_.sendEmail)
+            log("Message #" + std::to_string(s.EmailID) + " not sent: no mail sender is set up", "Send Email");
         setVariable("EmailExitCode", std::to_string(code));
         note = "EmailExitCode=" + std::to_string(code);
     } else if (action == "Set Value") {

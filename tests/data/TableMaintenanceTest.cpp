@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <set>
+#include <thread>
 
 using namespace qd;
 using qdtest::StoreTest;
@@ -217,4 +218,33 @@ TEST_F(StoreTest, TwoProcessesInsertingAtOnceLoseNothing) {
     EXPECT_EQ(ids.size(), 2000u);
     EXPECT_EQ(names.size(), 2000u);
     EXPECT_EQ(*ids.rbegin(), 2000);
+}
+
+TEST_F(StoreTest, RecordLocksAreWaitedForFiveSecondsThenReported) {
+    addTasks(*ds, 1);
+    Table<ScheduleRecord> sch(*ds, tables::Schedule());
+    ASSERT_EQ(sch.open(), Level::Benign);
+    auto holdLock = [this](int ms) {
+        return std::thread([this, ms] {
+            Raw raw(dir / "QD97.TPS", true);
+            raw.exec("BEGIN IMMEDIATE");
+            std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+            raw.exec("COMMIT");
+        });
+    };
+    // Another process holds the file for a second: the insert waits and succeeds.
+    std::thread holder = holdLock(1000);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    sch.rec = {};
+    EXPECT_EQ(sch.insert(), Level::Benign);
+    holder.join();
+    // Held longer than the five seconds: the insert fails with its message, nothing written.
+    holder = holdLock(6500);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    sch.rec = {};
+    EXPECT_EQ(sch.insert(), Level::Notify);
+    EXPECT_EQ(lastTitle(), "Record Insert Error");
+    EXPECT_NE(lastText().find("locked"), std::string::npos) << lastText();
+    holder.join();
+    EXPECT_EQ(sch.recordCount(), 2);
 }

@@ -1,0 +1,310 @@
+#include "schedule/BatchOperations.h"
+
+#include "data/Clock.h"
+#include "data/FileManager.h"
+#include "data/RelationManager.h"
+#include "data/TableDefs.h"
+#include "schedule/Recurrence.h"
+#include "schedule/RuleParts.h"
+#include "schedule/ScheduleTables.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <system_error>
+#include <vector>
+
+namespace qd {
+namespace {
+
+constexpr int kEndOfFile = 101; // the store's code for "no further record"
+constexpr int kRowsPerCommit = 1000;
+// Between two changes of the percentage the user is still offered a chance to
+// cancel after this many units of work.
+constexpr long long kPollEvery = 1024;
+
+bool endOfFile(Level l, const FileManager& t) {
+    return l == Level::Notify && t.lastError().code == kEndOfFile;
+}
+
+int keyOf(const FileManager& t, const char* name) {
+    return t.def().findKey(name);
+}
+
+// The progress window of one run: started on construction, finished on destruction.
+class Meter {
+public:
+    Meter(Progress* progress, const char* title, long long total) : progress_(progress), total_(total) {
+        if (!progress_) return;
+        progress_->start(title);
+        progress_->update(0, progressLine(0));
+    }
+    ~Meter() {
+        if (progress_) progress_->finish();
+    }
+    Meter(const Meter&) = delete;
+    Meter& operator=(const Meter&) = delete;
+
+    // `done` units of the total are finished; false when the user cancelled.
+    bool at(long long done) {
+        if (!progress_) return true;
+        const int percent =
+            total_ <= 0 ? 100 : static_cast<int>(std::clamp<long long>(done * 100 / total_, 0, 100));
+        if (percent == last_ && ++sinceUpdate_ < kPollEvery) return true;
+        return report(percent);
+    }
+    // Work inside one unit (the rows of one task): a chance to cancel now and then.
+    bool poll() {
+        if (!progress_ || ++sinceUpdate_ < kPollEvery) return true;
+        return report(last_);
+    }
+
+private:
+    bool report(int percent) {
+        last_ = percent;
+        sinceUpdate_ = 0;
+        return progress_->update(percent, progressLine(percent));
+    }
+
+    Progress* progress_;
+    long long total_;
+    int last_ = 0;
+    long long sinceUpdate_ = 0;
+};
+
+// Groups the writes of a long run into transactions of kRowsPerCommit rows: one
+// commit per row would make a run of many rows crawl.
+class WriteBatch {
+public:
+    explicit WriteBatch(StoreFile* file) : file_(file) { open_ = file_ && file_->begin() == 0; }
+    ~WriteBatch() { close(); }
+    WriteBatch(const WriteBatch&) = delete;
+    WriteBatch& operator=(const WriteBatch&) = delete;
+
+    void wrote() {
+        if (!open_ || ++pending_ < kRowsPerCommit) return;
+        pending_ = 0;
+        if (!commit()) return;
+        open_ = file_->begin() == 0;
+    }
+    bool close() {
+        if (!open_) return true;
+        open_ = false;
+        return commit();
+    }
+
+private:
+    bool commit() {
+        if (file_->commit() == 0) return true;
+        file_->rollback();
+        return false;
+    }
+
+    StoreFile* file_;
+    bool open_ = false;
+    int pending_ = 0;
+};
+
+// The tasks whose pending date lies in [from, to], in SCH:KeyDate order.
+bool tasksInRange(DataSet& ds, Date from, Date to, std::vector<ScheduleRecord>& out) {
+    Table<ScheduleRecord> sch(ds, tables::Schedule());
+    if (sch.open() != Level::Benign) return false;
+    sch.rec = {};
+    sch.rec.Date = std::max<Date>(from, 1); // date 0 means no pending occurrence
+    sch.setPosition(keyOf(sch, "SCH:KeyDate"), 1);
+    Level l;
+    while ((l = sch.next()) == Level::Benign && sch.rec.Date <= to)
+        out.push_back(sch.rec);
+    return l == Level::Benign || endOfFile(l, sch);
+}
+
+bool isHotKeyTask(const ScheduleRecord& task) {
+    return trimRight(task.TaskType) == "Hot Key";
+}
+
+std::string storeErrorText(const FileManager& t) {
+    if (!t.lastError().text.empty()) return t.lastError().text;
+    return t.dataSet().errors().last().text;
+}
+
+} // namespace
+
+std::string progressLine(int percent) {
+    return std::to_string(percent) + "% Completed";
+}
+
+// --- work file -------------------------------------------------------------------------
+
+bool EmptyWorkfile(DataSet& ds, Progress* progress) {
+    Table<ScheduleWorkFileRecord> work(ds, tables::ScheduleWorkFile());
+    if (work.open() != Level::Benign) return false;
+    Meter meter(progress, kEmptyWorkfileTitle, work.recordCount());
+    WriteBatch batch(work.file());
+    work.setOrder(keyOf(work, "SCW:KeyID"));
+    long long done = 0;
+    for (;;) {
+        const Level l = work.next();
+        if (endOfFile(l, work)) break;
+        if (l != Level::Benign || work.deleteRecord() != Level::Benign) return false;
+        batch.wrote();
+        if (!meter.at(++done)) return false;
+    }
+    return batch.close();
+}
+
+std::string freshWorkfileName(const DataSet& ds, const Clock& clock) {
+    long long number = clock.clockTime();
+    for (;;) {
+        const std::string name = std::to_string(number);
+        std::error_code ec;
+        if (!std::filesystem::exists(ds.resolve(name + ".TPS"), ec)) return name;
+        ++number;
+    }
+}
+
+bool CreateWorkfile(DataSet& ds, Date from, Date to, UserInterface& ui, Progress* progress) {
+    GLO_ScheduleWorkFileName = freshWorkfileName(ds, processClock());
+    if (!EmptyWorkfile(ds, progress)) return false;
+
+    std::vector<ScheduleRecord> tasks;
+    if (!tasksInRange(ds, from, to, tasks)) return false;
+    Table<ScheduleWorkFileRecord> work(ds, tables::ScheduleWorkFile());
+    if (work.open() != Level::Benign) return false;
+
+    Meter meter(progress, kCreateWorkfileTitle, static_cast<long long>(tasks.size()));
+    WriteBatch batch(work.file());
+    std::int32_t rows = static_cast<std::int32_t>(work.recordCount());
+    auto add = [&](const ScheduleRecord& occurrence) {
+        work.rec = occurrence;
+        work.rec.ID = rows + 1;
+        if (work.tryInsert() == Level::Benign) ++rows;
+        batch.wrote();
+    };
+
+    long long done = 0;
+    for (ScheduleRecord& task : tasks) {
+        add(task);
+        if (ruleTypeOf(task.ScheduleType) != RuleType::Once) {
+            for (;;) {
+                const Moment added{task.Date, task.Time};
+                NextOccurrence(task, task.Date, task.Time + 1, ui);
+                if (task.Date > to || Moment{task.Date, task.Time} == added) break;
+                add(task);
+                if (!meter.poll()) return false;
+            }
+        }
+        if (!meter.at(++done)) return false;
+    }
+    return batch.close();
+}
+
+WorkfileRun::WorkfileRun(DataSet& data) : run_(std::make_unique<DataSet>(data.folder(), data.errors())) {}
+
+WorkfileRun::~WorkfileRun() {
+    remove();
+}
+
+bool WorkfileRun::create(Date from, Date to, UserInterface& ui, Progress* progress) {
+    remove();
+    const bool ok = CreateWorkfile(*run_, from, to, ui, progress);
+    file_ = run_->locate(tables::ScheduleWorkFile()).file;
+    return ok;
+}
+
+bool WorkfileRun::remove() {
+    if (file_.empty()) return true;
+    run_->closeAll();
+    std::error_code ec;
+    for (const char* suffix : {"-journal", "-wal", "-shm"})
+        std::filesystem::remove(std::filesystem::path(file_.string() + suffix), ec);
+    std::filesystem::remove(file_, ec);
+    if (std::filesystem::exists(file_, ec)) return false;
+    file_.clear();
+    return true;
+}
+
+// --- rescheduling ----------------------------------------------------------------------
+
+Moment rescheduleDefaultMoment(Moment given, Moment now) {
+    const Time soonest = now.time + kTimeMinute;
+    if (given.date > now.date || (given.date == now.date && given.time >= soonest)) return given;
+    if (soonest > kTimeDay) return Moment{now.date + 1, soonest - kTimeDay};
+    return Moment{now.date, soonest};
+}
+
+std::string checkRescheduleMoment(Date date, Time time, Moment now) {
+    if (date > now.date || (date == now.date && time >= now.time + kTimeMinute)) return {};
+    return kRescheduleNotInFuture;
+}
+
+bool RescheduleAllTasks(DataSet& ds, Date date, Time time, UserInterface& ui, Progress* progress,
+                        RescheduleStats* stats) {
+    RescheduleStats local;
+    RescheduleStats& counts = stats ? *stats : local;
+    counts = {};
+    Table<ScheduleRecord> sch(ds, tables::Schedule());
+    if (sch.open() != Level::Benign) return false;
+    Meter meter(progress, kRescheduleTitle, sch.recordCount());
+    sch.setOrder(keyOf(sch, "SCH:KeyID"));
+    long long done = 0;
+    for (;;) {
+        const Level l = sch.next();
+        if (endOfFile(l, sch)) return true;
+        if (l != Level::Benign) return false;
+        ScheduleRecord& task = sch.rec;
+        if (task.Time == 0 || task.Date == 0 || task.Completed != 0 || isHotKeyTask(task)) {
+            ++counts.untouched;
+        } else {
+            PreviousOccurrence(task, date, time, ui);
+            NextOccurrence(task, date, time, ui);
+            if (sch.update() != Level::Benign) return false;
+            ++counts.moved;
+        }
+        if (!meter.at(++done)) return false;
+    }
+}
+
+// --- history removal -------------------------------------------------------------------
+
+HistoryRemover::HistoryRemover(DataSet& ds, EventLog& log, UserInterface& ui) : ds_(ds), log_(log), ui_(ui) {}
+
+bool HistoryRemover::RemoveHistory(const HistoryOptions& options, Date today) {
+    removed_ = 0;
+    if (options.historyExpires == 0 || checked_ >= today) return false;
+    checked_ = today;
+
+    Table<ScheduleRecord> sch(ds_, tables::Schedule());
+    if (sch.open() == Level::Benign) {
+        sch.rec = {};
+        sch.rec.Disabled = 1;
+        sch.setPosition(keyOf(sch, "SCH:KeyDateEnabled"), 1);
+        for (int examined = 0; examined < kHistoryRowsPerPass; ++examined) {
+            const Level l = sch.next();
+            if (endOfFile(l, sch)) break;
+            if (l != Level::Benign) {
+                ui_.message(kHistoryErrorTitle, storeErrorText(sch) + " error while removing history");
+                break;
+            }
+            const ScheduleRecord& task = sch.rec;
+            if (static_cast<std::int64_t>(today) <
+                static_cast<std::int64_t>(task.Date) + options.historyExpires)
+                continue;
+            if (task.Completed == 0 && !options.removeUncompleted) continue;
+            // The task goes with everything that hangs on it (its script steps, user
+            // details and contact links): steps left behind would otherwise be taken
+            // over by the next task that receives this ID.
+            if (RelationManager(sch).deleteRecord() != Level::Benign) {
+                ui_.message(kHistoryErrorTitle, storeErrorText(sch) + " error while removing history");
+                continue;
+            }
+            ++removed_;
+        }
+    }
+
+    log_.log(kHistoryLogText, kHistoryLogLabel);
+    TableHolidayStore holidays(ds_);
+    TableSettingStore settings(ds_);
+    RollHolidaysForward(holidays, settings, today);
+    return true;
+}
+
+} // namespace qd
