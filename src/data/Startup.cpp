@@ -1,16 +1,21 @@
 #include "data/Startup.h"
 
+#include "data/EventLog.h"
 #include "data/QD_Files.h"
+#include "data/Settings.h"
 
 #include <cstdlib>
 #include <system_error>
 
 namespace qd {
 
-std::string frameTitle() { return std::string(kProductName) + " " + kProductVersion; }
+std::string frameTitle() {
+    return std::string(kProductName) + " " + kProductVersion;
+}
 
 std::filesystem::path defaultInstallFolder() {
-    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg) return std::filesystem::path(xdg) / "quandrel";
+    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg)
+        return std::filesystem::path(xdg) / "quandrel";
     if (const char* home = std::getenv("HOME"); home && *home)
         return std::filesystem::path(home) / ".local" / "share" / "quandrel";
     return std::filesystem::current_path() / "quandrel";
@@ -73,7 +78,9 @@ FrameTables::FrameTables(DataSet& ds)
       scripting(ds, qd::tables::Scripting()), sysHotKeys(ds, qd::tables::SysHotKeys()),
       qdusd(ds, qd::tables::QDUSD()) {}
 
-Startup::~Startup() { end(); }
+Startup::~Startup() {
+    end();
+}
 
 bool Startup::begin(const std::filesystem::path& current, const std::filesystem::path& installFolder) {
     folder_ = locateDataFolder(current, ui_, installFolder);
@@ -88,9 +95,9 @@ bool Startup::begin(const std::filesystem::path& current, const std::filesystem:
 bool Startup::openFrame() {
     tables_ = std::make_unique<FrameTables>(*ds_);
     FrameTables& t = *tables_;
-    for (FileManager* table : std::initializer_list<FileManager*>{&t.categories, &t.clipboard, &t.configuration,
-                                                                  &t.holidays, &t.schedule, &t.messages,
-                                                                  &t.scripting, &t.sysHotKeys, &t.qdusd}) {
+    for (FileManager* table : std::initializer_list<FileManager*>{
+             &t.categories, &t.clipboard, &t.configuration, &t.holidays, &t.schedule, &t.messages,
+             &t.scripting, &t.sysHotKeys, &t.qdusd}) {
         if (table->open() == Level::Fatal) {
             halt_ = errors_.haltText();
             return false;
@@ -101,6 +108,15 @@ bool Startup::openFrame() {
     return true;
 }
 
+void Startup::loadSettings(const CommandLineSwitches& commandLine, ProgramSettings& settings) {
+    if (!ds_) return;
+    SettingsStore store(*ds_);
+    loadAllSettings(store, settings, SettingsEnvironment{commandLine, networkUserName()});
+    EventLog& log = processEventLog();
+    log.configure(eventLogConfig(settings, folder_.folder));
+    if (settings.Debug) log.log("", "Debugging Active");
+}
+
 void Startup::end() {
     if (!initDone_) return;
     tables_.reset();
@@ -109,7 +125,8 @@ void Startup::end() {
     initDone_ = false;
 }
 
-Level writeConfigurationRow(Table<ConfigurationRecord>& cf, const std::string& name, const std::string& value) {
+Level writeConfigurationRow(Table<ConfigurationRecord>& cf, const std::string& name,
+                            const std::string& value) {
     cf.rec = {};
     cf.rec.DataType = name;
     if (cf.fetch(cf.def().findKey("CF:KeyDataType")) == Level::Benign) {

@@ -5,6 +5,7 @@
 #include "data/DataSet.h"
 #include "data/ErrorClass.h"
 #include "data/FileManager.h"
+#include "data/Globals.h"
 #include "data/IniFile.h"
 #include "data/UserInterface.h"
 
@@ -70,6 +71,11 @@ public:
                const std::filesystem::path& installFolder = defaultInstallFolder());
     // The frame's opening up to its settings: returns false when the program must end.
     bool openFrame();
+    // The frame's opening after the version row: loads every setting into
+    // `settings` (applying the command line and fixing the current user), then
+    // configures the process's event log from them and logs "Debugging Active"
+    // when debug mode is on.
+    void loadSettings(const CommandLineSwitches& commandLine, ProgramSettings& settings = programSettings());
     // QD_Files_KILL; the managers go with this object.
     void end();
 
@@ -92,6 +98,7 @@ private:
 };
 
 // Writes one row of Configuration (inserting it when missing).
-Level writeConfigurationRow(Table<ConfigurationRecord>& cf, const std::string& name, const std::string& value);
+Level writeConfigurationRow(Table<ConfigurationRecord>& cf, const std::string& name,
+                            const std::string& value);
 
 } // namespace qd
