@@ -41,13 +41,20 @@ int main(int argc, char** argv) {
     std::string restore;
     std::string only;
     for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--data" && i + 1 < args.size()) folder = args[++i];
-        else if (args[i] == "--list") list = true;
-        else if (args[i] == "--restore" && i + 1 < args.size()) restore = args[++i];
-        else if (args[i] == "--yes") yes = true;
-        else if (!args[i].empty() && args[i][0] == '-') return usage();
-        else if (only.empty()) only = args[i];
-        else return usage();
+        if (args[i] == "--data" && i + 1 < args.size())
+            folder = args[++i];
+        else if (args[i] == "--list")
+            list = true;
+        else if (args[i] == "--restore" && i + 1 < args.size())
+            restore = args[++i];
+        else if (args[i] == "--yes")
+            yes = true;
+        else if (!args[i].empty() && args[i][0] == '-')
+            return usage();
+        else if (only.empty())
+            only = args[i];
+        else
+            return usage();
     }
     if (list) {
         for (const auto& b : qd::listBackups(folder)) {
@@ -77,7 +84,8 @@ int main(int argc, char** argv) {
     }
     // A backup taken within the same second as another gets a suffix.
     std::string stamp = stampNow();
-    for (int n = 2; std::filesystem::exists(folder / "Backups" / stamp); ++n) stamp = stampNow() + "-" + std::to_string(n);
+    for (int n = 2; std::filesystem::exists(folder / "Backups" / stamp); ++n)
+        stamp = stampNow() + "-" + std::to_string(n);
     if (!only.empty() && qd::dataSetFiles(folder, only).empty()) {
         std::cerr << "klvback: " << only << " is not a data file in " << folder.string() << "\n";
         return 1;

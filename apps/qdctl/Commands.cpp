@@ -3,15 +3,16 @@
 #include "ConfigCommands.h"
 #include "Context.h"
 #include "RunCommand.h"
-#include "ScriptCommands.h"
 #include "ScheduleCommands.h"
+#include "ScriptCommands.h"
 
 namespace qdctl {
 
 const std::vector<Command>& commands() {
     static const std::vector<Command> list = {
         {"init", "  init                                      create or open the data set\n", cmdInit, true},
-        {"table", "  table list                                the tables with their files, keys and record counts\n",
+        {"table",
+         "  table list                                the tables with their files, keys and record counts\n",
          cmdTable, true},
         {"rec",
          "  rec add TABLE FIELD=VALUE...              add a record; prints its key\n"
@@ -25,14 +26,17 @@ const std::vector<Command>& commands() {
         {"config",
          "  config get KEY                            a setting's value as the program uses it\n"
          "  config set KEY VALUE                      change a setting (flags 1/0, whole numbers, texts)\n"
-         "  config list                               every setting, where its value comes from, and the value\n",
+         "  config list                               every setting, where its value comes from, and the "
+         "value\n",
          cmdConfig, true},
-        {"log", "  log show [--tail N]                       the event log's lines (the last N), oldest first\n", cmdLog,
-         true},
+        {"log",
+         "  log show [--tail N]                       the event log's lines (the last N), oldest first\n",
+         cmdLog, true},
         {"next",
          "  next (ID | --task FIELD=VALUE...) --from DATE TIME [--count N]\n"
          "                                            the task's next occurrences, never saved: one line\n"
-         "                                            per call with SCH:Date SCH:Time SCH:Completed SCH:Every\n",
+         "                                            per call with SCH:Date SCH:Time SCH:Completed "
+         "SCH:Every\n",
          cmdNext, true},
         {"prev",
          "  prev (ID | --task FIELD=VALUE...) --from DATE TIME [--count N]\n"
@@ -42,7 +46,8 @@ const std::vector<Command>& commands() {
          cmdMatches, true},
         {"describe", "  describe (ID | --task FIELD=VALUE...)     the one-line text of the task's rule\n",
          cmdDescribe, true},
-        {"easter", "  easter YEAR                               the date of Easter Sunday\n", cmdEaster, false},
+        {"easter", "  easter YEAR                               the date of Easter Sunday\n", cmdEaster,
+         false},
         {"exceptions",
          "  exceptions apply ID                       apply the task's exceptions and save it; prints\n"
          "                                            the task and any one-time copy made\n",
@@ -57,7 +62,8 @@ const std::vector<Command>& commands() {
          cmdWorkfile, true},
         {"reschedule",
          "  reschedule --at DATE TIME                 move every task to its first occurrence more than\n"
-         "                                            a minute after that moment (which must be in the future)\n",
+         "                                            a minute after that moment (which must be in the "
+         "future)\n",
          cmdReschedule, true},
         {"history",
          "  history remove [--expires N] [--remove-uncompleted] [--save-scripts]\n"
@@ -79,7 +85,8 @@ const std::vector<Command>& commands() {
          "  script run ID [--ticks N]                 run the task's script by hand, one step per tick\n"
          "  script run-file FILE [--ticks N]          run a script file by hand\n",
          cmdScript, true},
-        {"vars", "  vars                                      the variables the last script run left\n", cmdVars, true},
+        {"vars", "  vars                                      the variables the last script run left\n",
+         cmdVars, true},
         {"template",
          "  template list                             the script templates\n"
          "  template copy TEMPLATE_ID TASK_ID [--answer PROMPT=VALUE...]\n"

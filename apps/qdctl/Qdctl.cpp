@@ -15,9 +15,11 @@ namespace qdctl {
 namespace {
 
 std::string usageText() {
-    std::string text = "usage: qdctl [--data DIR] [--json] [--answer yes|no] [--now \"YYYY-MM-DD HH:MM[:SS[.cc]]\"] "
-                       "COMMAND ...\ncommands:\n";
-    for (const auto& cmd : commands()) text += cmd.usage;
+    std::string text =
+        "usage: qdctl [--data DIR] [--json] [--answer yes|no] [--now \"YYYY-MM-DD HH:MM[:SS[.cc]]\"] "
+        "COMMAND ...\ncommands:\n";
+    for (const auto& cmd : commands())
+        text += cmd.usage;
     text += "Dates are YYYY-MM-DD or day numbers, times HH:MM[:SS[.cc]] or time numbers;\n"
             "fields are named as SCH:Date, C_:LastName (any case).\n";
     return text;
@@ -42,7 +44,8 @@ bool openDataSet(Context& c) {
         std::error_code ec;
         std::filesystem::create_directories(folder, ec);
         if (!std::filesystem::is_directory(folder, ec)) {
-            c.failed("cannot use data folder " + folder.string() + ": " + (ec ? ec.message() : "not a folder"));
+            c.failed("cannot use data folder " + folder.string() + ": " +
+                     (ec ? ec.message() : "not a folder"));
             return false;
         }
     } else {

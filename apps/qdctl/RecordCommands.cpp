@@ -31,8 +31,8 @@ struct Assignment {
 };
 
 // kOk, kUsage for a malformed argument, kFailed for an unknown field or a bad value.
-int parseAssignments(Context& c, const qd::TableDef& t, const std::vector<std::string>& args, std::size_t from,
-                     std::size_t to, std::vector<Assignment>& out) {
+int parseAssignments(Context& c, const qd::TableDef& t, const std::vector<std::string>& args,
+                     std::size_t from, std::size_t to, std::vector<Assignment>& out) {
     for (std::size_t i = from; i < to; ++i) {
         const std::string& a = args[i];
         const auto eq = a.find('=');
@@ -51,7 +51,8 @@ int parseAssignments(Context& c, const qd::TableDef& t, const std::vector<std::s
         }
         if (std::holds_alternative<std::string>(*v)) {
             const std::string& text = std::get<std::string>(*v);
-            if (qd::fitText(text, t.field(f).type, t.field(f).width) != qd::fitText(text, t.field(f).type, 1 << 30))
+            if (qd::fitText(text, t.field(f).type, t.field(f).width) !=
+                qd::fitText(text, t.field(f).type, 1 << 30))
                 c.io.err << "qdctl: note: " << t.qualifiedName(f) << " holds " << t.field(f).width
                          << " characters; the text was cut\n";
         }
@@ -66,7 +67,8 @@ int keyOf(const qd::TableDef& t, const std::vector<Assignment>& given) {
         if (k.components.size() != given.size()) return false;
         for (const auto& a : given) {
             bool found = false;
-            for (const auto& comp : k.components) found = found || comp.field == a.field;
+            for (const auto& comp : k.components)
+                found = found || comp.field == a.field;
             if (!found) return false;
         }
         return true;
@@ -96,15 +98,18 @@ std::string keyFieldNames(const qd::TableDef& t) {
 int printLevelFailure(Context& c, qd::Level l, qd::FileManager& t) {
     if (l == qd::Level::Benign) return kOk;
     // The message itself was printed by the error manager; add the store's detail when there was no message.
-    if (c.errors.last().id == 0 && !t.lastError().text.empty()) c.io.err << "qdctl: " << t.lastError().text << "\n";
+    if (c.errors.last().id == 0 && !t.lastError().text.empty())
+        c.io.err << "qdctl: " << t.lastError().text << "\n";
     return kFailed;
 }
 
 bool openTable(Context& c, qd::FileManager& t) {
     const qd::Level l = t.open();
     if (l == qd::Level::Benign) return true;
-    if (!c.errors.haltText().empty()) c.io.err << c.errors.haltText() << "\n";
-    else if (!t.lastError().text.empty()) c.io.err << "qdctl: " << t.lastError().text << "\n";
+    if (!c.errors.haltText().empty())
+        c.io.err << c.errors.haltText() << "\n";
+    else if (!t.lastError().text.empty())
+        c.io.err << "qdctl: " << t.lastError().text << "\n";
     return false;
 }
 
@@ -123,8 +128,9 @@ void printKeyValues(Context& c, const qd::FileManager& t) {
         for (std::size_t i = 0; i < k->components.size(); ++i) {
             const int f = k->components[i].field;
             const qd::FieldValue v = t.value(f);
-            const std::string text = std::holds_alternative<std::string>(v) ? std::get<std::string>(v)
-                                                                            : std::to_string(std::get<long long>(v));
+            const std::string text = std::holds_alternative<std::string>(v)
+                                         ? std::get<std::string>(v)
+                                         : std::to_string(std::get<long long>(v));
             json += (i ? ", " : "") + jsonEscape(t.def().qualifiedName(f)) + ": " +
                     (std::holds_alternative<std::string>(v) ? jsonEscape(text) : text);
             line += (i ? "  " : "") + t.def().qualifiedName(f) + "=" + text;
@@ -135,16 +141,19 @@ void printKeyValues(Context& c, const qd::FileManager& t) {
 // rec get/set/del: finds the record named by KEYFIELD=VALUE arguments.
 int findRecord(Context& c, qd::GenericTable& t, const std::vector<Assignment>& keyArgs) {
     const int key = keyOf(t.def(), keyArgs);
-    if (key < 0) return c.failed("no key of " + t.def().label + " is made of exactly those fields; unique keys: " +
-                                 keyFieldNames(t.def()));
+    if (key < 0)
+        return c.failed("no key of " + t.def().label +
+                        " is made of exactly those fields; unique keys: " + keyFieldNames(t.def()));
     t.clearBuffer();
-    for (const auto& a : keyArgs) t.setValue(a.field, a.value);
+    for (const auto& a : keyArgs)
+        t.setValue(a.field, a.value);
     if (t.fetch(key) != qd::Level::Benign) {
         std::string what;
         for (const auto& a : keyArgs)
-            what += (what.empty() ? "" : " ") + t.def().qualifiedName(a.field) + "=" +
-                    (std::holds_alternative<std::string>(a.value) ? std::get<std::string>(a.value)
-                                                                  : std::to_string(std::get<long long>(a.value)));
+            what +=
+                (what.empty() ? "" : " ") + t.def().qualifiedName(a.field) + "=" +
+                (std::holds_alternative<std::string>(a.value) ? std::get<std::string>(a.value)
+                                                              : std::to_string(std::get<long long>(a.value)));
         return c.failed("no " + t.def().label + " record with " + what);
     }
     return kOk;
@@ -161,7 +170,8 @@ int cmdInit(Context& c, const std::vector<std::string>&, std::size_t) {
         ++ready;
     }
     if (c.json)
-        c.io.out << "{\"folder\": " << jsonEscape(c.ds->folder().string()) << ", \"tables\": " << ready << "}\n";
+        c.io.out << "{\"folder\": " << jsonEscape(c.ds->folder().string()) << ", \"tables\": " << ready
+                 << "}\n";
     else
         c.io.out << "Data folder " << c.ds->folder().string() << ": " << ready << " tables ready\n";
     return kOk;
@@ -188,16 +198,19 @@ int cmdTable(Context& c, const std::vector<std::string>& args, std::size_t pos) 
             for (std::size_t k = 0; k < def->keys.size(); ++k)
                 keys += (k ? ", " : "") + jsonEscape(def->keys[k].name);
             keys += "]";
-            c.io.out << "{\"table\": " << jsonEscape(def->label) << ", \"prefix\": " << jsonEscape(def->prefix)
-                     << ", \"storage\": " << jsonEscape(def->currentStorageName()) << ", \"file\": "
-                     << jsonEscape(file) << ", \"encrypted\": " << (def->encrypted ? "true" : "false")
+            c.io.out << "{\"table\": " << jsonEscape(def->label)
+                     << ", \"prefix\": " << jsonEscape(def->prefix)
+                     << ", \"storage\": " << jsonEscape(def->currentStorageName())
+                     << ", \"file\": " << jsonEscape(file)
+                     << ", \"encrypted\": " << (def->encrypted ? "true" : "false")
                      << ", \"version\": " << def->version << ", \"fields\": " << def->valueCount()
-                     << ", \"keys\": " << keys << ", \"records\": " << (count < 0 ? "null" : std::to_string(count))
-                     << "}\n";
+                     << ", \"keys\": " << keys
+                     << ", \"records\": " << (count < 0 ? "null" : std::to_string(count)) << "}\n";
         } else {
-            c.io.out << def->label << " (" << def->prefix << ":)  " << file << (def->encrypted ? "  encrypted" : "  plain")
-                     << "  v" << def->version << "  " << def->valueCount() << " fields  " << def->keys.size()
-                     << " keys  " << (count < 0 ? std::string("-") : std::to_string(count)) << " records\n";
+            c.io.out << def->label << " (" << def->prefix << ":)  " << file
+                     << (def->encrypted ? "  encrypted" : "  plain") << "  v" << def->version << "  "
+                     << def->valueCount() << " fields  " << def->keys.size() << " keys  "
+                     << (count < 0 ? std::string("-") : std::to_string(count)) << " records\n";
         }
     }
     return kOk;
@@ -211,7 +224,8 @@ int cmdRecAdd(Context& c, const qd::TableDef& def, const std::vector<std::string
     qd::GenericTable t(*c.ds, def);
     if (!openTable(c, t)) return kFailed;
     t.clearBuffer();
-    for (const auto& a : values) t.setValue(a.field, a.value);
+    for (const auto& a : values)
+        t.setValue(a.field, a.value);
     if (qd::Level l = t.insert(); l != qd::Level::Benign) return printLevelFailure(c, l, t);
     printKeyValues(c, t);
     return kOk;
@@ -230,18 +244,22 @@ int cmdRecGet(Context& c, const qd::TableDef& def, const std::vector<std::string
 
 int cmdRecSet(Context& c, const qd::TableDef& def, const std::vector<std::string>& args, std::size_t pos) {
     std::size_t sep = pos;
-    while (sep < args.size() && args[sep] != "--") ++sep;
+    while (sep < args.size() && args[sep] != "--")
+        ++sep;
     if (sep >= args.size()) return c.usage("rec set needs KEYFIELD=VALUE... -- FIELD=VALUE...");
     std::vector<Assignment> keyArgs;
     std::vector<Assignment> changes;
     if (int rc = parseAssignments(c, def, args, pos, sep, keyArgs); rc != kOk) return rc;
     if (int rc = parseAssignments(c, def, args, sep + 1, args.size(), changes); rc != kOk) return rc;
-    if (keyArgs.empty() || changes.empty()) return c.usage("rec set needs KEYFIELD=VALUE... -- FIELD=VALUE...");
+    if (keyArgs.empty() || changes.empty())
+        return c.usage("rec set needs KEYFIELD=VALUE... -- FIELD=VALUE...");
     qd::GenericTable t(*c.ds, def);
     if (!openTable(c, t)) return kFailed;
     if (int rc = findRecord(c, t, keyArgs); rc != kOk) return rc;
-    for (const auto& a : changes) t.setValue(a.field, a.value);
-    if (qd::Level l = qd::RelationManager(t).update(); l != qd::Level::Benign) return printLevelFailure(c, l, t);
+    for (const auto& a : changes)
+        t.setValue(a.field, a.value);
+    if (qd::Level l = qd::RelationManager(t).update(); l != qd::Level::Benign)
+        return printLevelFailure(c, l, t);
     c.io.out << (c.json ? recordJson(t) + "\n" : recordBlock(t));
     return kOk;
 }
@@ -253,7 +271,8 @@ int cmdRecDel(Context& c, const qd::TableDef& def, const std::vector<std::string
     qd::GenericTable t(*c.ds, def);
     if (!openTable(c, t)) return kFailed;
     if (int rc = findRecord(c, t, keyArgs); rc != kOk) return rc;
-    if (qd::Level l = qd::RelationManager(t).deleteRecord(); l != qd::Level::Benign) return printLevelFailure(c, l, t);
+    if (qd::Level l = qd::RelationManager(t).deleteRecord(); l != qd::Level::Benign)
+        return printLevelFailure(c, l, t);
     return kOk;
 }
 
@@ -273,7 +292,8 @@ int cmdRecList(Context& c, const qd::TableDef& def, const std::vector<std::strin
             }
         } else if (args[i] == "--from") {
             std::size_t j = i + 1;
-            while (j < args.size() && args[j].rfind("--", 0) != 0) ++j;
+            while (j < args.size() && args[j].rfind("--", 0) != 0)
+                ++j;
             if (int rc = parseAssignments(c, def, args, i + 1, j, from); rc != kOk) return rc;
             i = j - 1;
         } else {
@@ -293,12 +313,15 @@ int cmdRecList(Context& c, const qd::TableDef& def, const std::vector<std::strin
         const auto& comps = def.keys[static_cast<std::size_t>(key)].components;
         std::size_t leading = 0;
         t.clearBuffer();
-        for (const auto& a : from) t.setValue(a.field, a.value);
-        while (leading < comps.size() &&
-               std::any_of(from.begin(), from.end(), [&](const Assignment& a) { return a.field == comps[leading].field; }))
+        for (const auto& a : from)
+            t.setValue(a.field, a.value);
+        while (leading < comps.size() && std::any_of(from.begin(), from.end(), [&](const Assignment& a) {
+                   return a.field == comps[leading].field;
+               }))
             ++leading;
         if (leading != from.size())
-            return c.failed("--from must name the leading fields of " + def.keys[static_cast<std::size_t>(key)].name);
+            return c.failed("--from must name the leading fields of " +
+                            def.keys[static_cast<std::size_t>(key)].name);
         t.setPosition(key, static_cast<int>(leading));
     }
     long long n = 0;
@@ -308,7 +331,8 @@ int cmdRecList(Context& c, const qd::TableDef& def, const std::vector<std::strin
         ++n;
     }
     if (limit >= 0 && n >= limit) return kOk;
-    return l == qd::Level::Notify && t.lastError().code == 101 /* end of file */ ? kOk : printLevelFailure(c, l, t);
+    return l == qd::Level::Notify && t.lastError().code == 101 /* end of file */ ? kOk
+                                                                                 : printLevelFailure(c, l, t);
 }
 
 } // namespace

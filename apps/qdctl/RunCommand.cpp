@@ -20,7 +20,9 @@ namespace {
 
 std::atomic<bool> gStop{false};
 
-extern "C" void onSignal(int) { gStop = true; }
+extern "C" void onSignal(int) {
+    gStop = true;
+}
 
 std::string moment(qd::Date d, qd::Time t) {
     return qd::formatDate(d, "@d10") + " " + qd::formatTime(t, "@t4");
@@ -46,7 +48,8 @@ int cmdRun(Context& c, const std::vector<std::string>& args, std::size_t pos) {
             if (!d || !t) return c.usage("--until takes YYYY-MM-DD HH:MM[:SS[.cc]]");
             until = qd::Moment{static_cast<qd::Date>(*d), static_cast<qd::Time>(*t)};
             i += 2;
-        } else if (args[i] == "/I" || args[i] == "/i" || args[i] == "/CONFIG" || args[i].rfind("User=", 0) == 0) {
+        } else if (args[i] == "/I" || args[i] == "/i" || args[i] == "/CONFIG" ||
+                   args[i].rfind("User=", 0) == 0) {
             commandLine.push_back(args[i]);
         } else {
             return c.usage("unexpected '" + args[i] + "'");
@@ -60,7 +63,8 @@ int cmdRun(Context& c, const std::vector<std::string>& args, std::size_t pos) {
         out << moment(m.date, m.time) << "  " << label << ": " << detail << "\n";
     });
     runtime.dispatcher().setObserver([&out](const qd::PerformedTask& p) {
-        out << "task #" << p.id << " " << p.description << " (" << moment(p.occurrence.date, p.occurrence.time)
+        out << "task #" << p.id << " " << p.description << " ("
+            << moment(p.occurrence.date, p.occurrence.time)
             << "): " << (p.skipped ? "skipped, " + p.reason : std::string("performed"));
         if (p.completed)
             out << "; completed";
@@ -70,9 +74,10 @@ int cmdRun(Context& c, const std::vector<std::string>& args, std::size_t pos) {
     });
     runtime.scripts().setObserver([&out](const qd::QueueEntry& e, const std::string& note) {
         std::string action = e.step.Action;
-        while (!action.empty() && action.back() == ' ') action.pop_back();
-        out << "step: " << action << "  " << qd::StepDescription(e.step) << (note.empty() ? "" : "  [" + note + "]")
-            << "\n";
+        while (!action.empty() && action.back() == ' ')
+            action.pop_back();
+        out << "step: " << action << "  " << qd::StepDescription(e.step)
+            << (note.empty() ? "" : "  [" + note + "]") << "\n";
     });
     runtime.open();
     out << "Running on " << c.ds->folder().string() << (runtime.dispatcher().active() ? "" : " (Inactive)")

@@ -44,7 +44,8 @@ bool taskExists(Context& c, int id) {
 void saveVariables(Context& c, qd::VariableQueue& vars) {
     qd::IniFile ini(c.ds->folder(), kVariablesFile);
     ini.removeSection("Variables");
-    for (const auto& v : vars.entries()) ini.set("Variables", v.NAME, v.STRINGVALUE);
+    for (const auto& v : vars.entries())
+        ini.set("Variables", v.NAME, v.STRINGVALUE);
 }
 
 void printVariables(Context& c, const std::vector<std::pair<std::string, std::string>>& vars) {
@@ -72,7 +73,8 @@ int runQueued(Context& c, qd::Runtime& runtime, long long ticks) {
     const bool finished = engine.queue().empty();
     saveVariables(c, runtime.values().variables());
     std::vector<std::pair<std::string, std::string>> vars;
-    for (const auto& v : runtime.values().variables().entries()) vars.emplace_back(v.NAME, v.STRINGVALUE);
+    for (const auto& v : runtime.values().variables().entries())
+        vars.emplace_back(v.NAME, v.STRINGVALUE);
     c.io.out << "variables:\n";
     printVariables(c, vars);
     runtime.close();
@@ -81,7 +83,8 @@ int runQueued(Context& c, qd::Runtime& runtime, long long ticks) {
 }
 
 int scriptRun(Context& c, const std::vector<std::string>& args, std::size_t pos, bool fromFile) {
-    if (pos >= args.size()) return c.usage(fromFile ? "script run-file needs a file" : "script run needs a task ID");
+    if (pos >= args.size())
+        return c.usage(fromFile ? "script run-file needs a file" : "script run needs a task ID");
     long long ticks = 3600;
     for (std::size_t i = pos + 1; i < args.size(); ++i) {
         if (args[i] == "--ticks" && i + 1 < args.size()) {
@@ -99,16 +102,18 @@ int scriptRun(Context& c, const std::vector<std::string>& args, std::size_t pos,
     runtime.open();
     runtime.scripts().setObserver([&out](const qd::QueueEntry& e, const std::string& note) {
         std::string action = e.step.Action;
-        while (!action.empty() && action.back() == ' ') action.pop_back();
-        out << "step: " << action << "  " << qd::StepDescription(e.step) << (note.empty() ? "" : "  [" + note + "]")
-            << "\n";
+        while (!action.empty() && action.back() == ' ')
+            action.pop_back();
+        out << "step: " << action << "  " << qd::StepDescription(e.step)
+            << (note.empty() ? "" : "  [" + note + "]") << "\n";
     });
     if (fromFile) {
         qd::ScriptFileContent content;
         const auto status = qd::LoadScriptFile(args[pos], content);
         if (!status.ok) return c.failed(status.error);
         qd::ReportUnrecognized(c.ui, content.unrecognized);
-        out << "queued " << runtime.scripts().queueSteps(content.steps) << " steps from " << args[pos] << "\n";
+        out << "queued " << runtime.scripts().queueSteps(content.steps) << " steps from " << args[pos]
+            << "\n";
     } else {
         const auto id = parseId(args[pos]);
         if (!id || !taskExists(c, *id)) return c.failed("no task with ID " + args[pos]);
@@ -170,9 +175,11 @@ int cmdScript(Context& c, const std::vector<std::string>& args, std::size_t pos)
 
 int cmdVars(Context& c, const std::vector<std::string>&, std::size_t) {
     qd::IniDocument doc;
-    if (!qd::IniFile(c.ds->folder(), kVariablesFile).load(doc)) return c.failed("cannot read " + std::string(kVariablesFile));
+    if (!qd::IniFile(c.ds->folder(), kVariablesFile).load(doc))
+        return c.failed("cannot read " + std::string(kVariablesFile));
     std::vector<std::pair<std::string, std::string>> vars;
-    for (const auto& [key, value] : doc.entries("Variables")) vars.emplace_back(key, value);
+    for (const auto& [key, value] : doc.entries("Variables"))
+        vars.emplace_back(key, value);
     printVariables(c, vars);
     return kOk;
 }
@@ -186,7 +193,8 @@ int cmdTemplate(Context& c, const std::vector<std::string>& args, std::size_t po
         t.setOrder(0);
         while (t.next() == qd::Level::Benign) {
             if (c.json)
-                c.io.out << "{\"QDT:WIZ_ID\": " << t.rec.WIZ_ID << ", \"QDT:Description\": " << jsonEscape(t.rec.Description)
+                c.io.out << "{\"QDT:WIZ_ID\": " << t.rec.WIZ_ID
+                         << ", \"QDT:Description\": " << jsonEscape(t.rec.Description)
                          << ", \"QDT:DOSFilename\": " << jsonEscape(t.rec.DOSFilename) << "}\n";
             else
                 c.io.out << t.rec.WIZ_ID << "  " << t.rec.Description
@@ -195,7 +203,8 @@ int cmdTemplate(Context& c, const std::vector<std::string>& args, std::size_t po
         return kOk;
     }
     if (verb == "copy") {
-        if (pos + 1 >= args.size()) return c.usage("template copy TEMPLATE_ID TASK_ID [--answer PROMPT=VALUE...]");
+        if (pos + 1 >= args.size())
+            return c.usage("template copy TEMPLATE_ID TASK_ID [--answer PROMPT=VALUE...]");
         const auto templateId = parseId(args[pos]);
         const auto taskId = parseId(args[pos + 1]);
         if (!templateId || !taskId) return c.usage("template copy takes two IDs");

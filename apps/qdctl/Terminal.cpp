@@ -25,7 +25,8 @@ bool TerminalUserInterface::ask(const std::string& title, const std::string& tex
     return !line.empty() && (line[0] == 'y' || line[0] == 'Y');
 }
 
-std::optional<std::string> TerminalUserInterface::chooseFolder(const std::string& title, const std::string& start) {
+std::optional<std::string> TerminalUserInterface::chooseFolder(const std::string& title,
+                                                               const std::string& start) {
     if (!interactive_) {
         err_ << title << ": no terminal to ask; using " << start << "\n";
         return std::nullopt;
@@ -44,8 +45,10 @@ void TerminalUserInterface::setClipboardText(const std::string& text) {
 
 std::optional<std::string> TerminalUserInterface::prompt(const qd::PromptRequest& request) {
     auto plain = [](std::string s) {
-        while (!s.empty() && (s.back() == ':' || s.back() == ' ')) s.pop_back();
-        for (auto& ch : s) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+        while (!s.empty() && (s.back() == ':' || s.back() == ' '))
+            s.pop_back();
+        for (auto& ch : s)
+            ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
         return s;
     };
     for (const auto& [key, value] : promptAnswers) {
@@ -58,8 +61,8 @@ std::optional<std::string> TerminalUserInterface::prompt(const qd::PromptRequest
         err_ << request.title << ": " << request.label << " [cancelled: no answer given]\n";
         return std::nullopt;
     }
-    err_ << request.title << ": " << request.label << (request.initial.empty() ? "" : " [" + request.initial + "]")
-         << " " << std::flush;
+    err_ << request.title << ": " << request.label
+         << (request.initial.empty() ? "" : " [" + request.initial + "]") << " " << std::flush;
     std::string line;
     if (!std::getline(in_, line)) return std::nullopt;
     return line.empty() ? request.initial : line;

@@ -13,7 +13,8 @@ namespace qdctl {
 // Messages are printed; sounds are played with the desktop's sound player when there is one.
 class TerminalFrame : public qd::Frame {
 public:
-    TerminalFrame(std::ostream& out, std::function<void()> onShutdown) : out_(out), onShutdown_(std::move(onShutdown)) {}
+    TerminalFrame(std::ostream& out, std::function<void()> onShutdown)
+        : out_(out), onShutdown_(std::move(onShutdown)) {}
     void bringToFront() override {}
     bool isMinimized() const override { return false; }
     void playSound(const std::string& file) override {
@@ -25,8 +26,8 @@ public:
     }
     void beep() override { out_ << "beep\a\n"; }
     void showMessageWindow(const qd::MessageRequest& r) override {
-        out_ << "message: " << r.title << ": " << r.text << (r.alarmFile.empty() ? "" : " (alarm " + r.alarmFile + ")")
-             << "\n";
+        out_ << "message: " << r.title << ": " << r.text
+             << (r.alarmFile.empty() ? "" : " (alarm " + r.alarmFile + ")") << "\n";
     }
     int openMessageWindows() const override { return 0; }
     void requestShutdown() override {

@@ -31,7 +31,8 @@ std::optional<long long> parseIsoDate(const std::string& text) {
     // YYYY-MM-DD
     if (text.size() != 10 || text[4] != '-' || text[7] != '-') return std::nullopt;
     const std::string_view s(text);
-    if (!allDigits(s.substr(0, 4)) || !allDigits(s.substr(5, 2)) || !allDigits(s.substr(8, 2))) return std::nullopt;
+    if (!allDigits(s.substr(0, 4)) || !allDigits(s.substr(5, 2)) || !allDigits(s.substr(8, 2)))
+        return std::nullopt;
     const int y = std::stoi(text.substr(0, 4));
     const int m = std::stoi(text.substr(5, 2));
     const int d = std::stoi(text.substr(8, 2));
@@ -43,7 +44,8 @@ std::optional<long long> parseClockTime(const std::string& text) {
     // HH:MM[:SS[.cc]]
     int h = 0, m = 0, s = 0, c = 0;
     const std::string_view v(text);
-    if (v.size() < 5 || v[2] != ':' || !allDigits(v.substr(0, 2)) || !allDigits(v.substr(3, 2))) return std::nullopt;
+    if (v.size() < 5 || v[2] != ':' || !allDigits(v.substr(0, 2)) || !allDigits(v.substr(3, 2)))
+        return std::nullopt;
     h = std::stoi(text.substr(0, 2));
     m = std::stoi(text.substr(3, 2));
     std::string_view rest = v.substr(5);
@@ -76,13 +78,18 @@ std::optional<long long> parseTime(const std::string& text) {
 
 } // namespace
 
-std::optional<qd::FieldValue> parseValue(const qd::FieldDef& field, const std::string& text, std::string& error) {
+std::optional<qd::FieldValue> parseValue(const qd::FieldDef& field, const std::string& text,
+                                         std::string& error) {
     switch (field.type) {
     case qd::FieldType::String:
     case qd::FieldType::CString:
-    case qd::FieldType::Memo: return qd::FieldValue{text};
-    case qd::FieldType::Group: error = "is a group, not a field"; return std::nullopt;
-    default: break;
+    case qd::FieldType::Memo:
+        return qd::FieldValue{text};
+    case qd::FieldType::Group:
+        error = "is a group, not a field";
+        return std::nullopt;
+    default:
+        break;
     }
     std::optional<long long> v;
     if (field.kind == qd::ValueKind::DayNumber) {
@@ -93,8 +100,10 @@ std::optional<qd::FieldValue> parseValue(const qd::FieldDef& field, const std::s
         if (!v) error = "'" + text + "' is not a time (HH:MM[:SS[.cc]] or a time number)";
     } else {
         long long n = 0;
-        if (parseInt(text, n)) v = n;
-        else error = "'" + text + "' is not a whole number";
+        if (parseInt(text, n))
+            v = n;
+        else
+            error = "'" + text + "' is not a whole number";
     }
     if (!v) return std::nullopt;
     long long lo = INT32_MIN;
@@ -112,11 +121,21 @@ std::string jsonEscape(const std::string& s) {
     std::string out = "\"";
     for (unsigned char c : s) {
         switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
         default:
             if (c < 0x20) {
                 char buf[8];
@@ -167,7 +186,8 @@ std::string recordBlock(const qd::FileManager& t) {
     for (int i = 0; i < t.def().valueCount(); ++i) {
         const qd::FieldValue v = t.value(i);
         out += t.def().qualifiedName(i) + ": ";
-        out += std::holds_alternative<std::string>(v) ? std::get<std::string>(v) : std::to_string(std::get<long long>(v));
+        out += std::holds_alternative<std::string>(v) ? std::get<std::string>(v)
+                                                      : std::to_string(std::get<long long>(v));
         out += "\n";
     }
     return out;

@@ -11,7 +11,8 @@ namespace qdctl {
 
 // Parses `text` for a field: dates as YYYY-MM-DD or a day number, times as
 // HH:MM[:SS[.cc]] or a time number, other numbers as integers, texts as given.
-std::optional<qd::FieldValue> parseValue(const qd::FieldDef& field, const std::string& text, std::string& error);
+std::optional<qd::FieldValue> parseValue(const qd::FieldDef& field, const std::string& text,
+                                         std::string& error);
 
 // "YYYY-MM-DD" as a day number; "HH:MM[:SS[.cc]]" as a time value.
 std::optional<long long> parseIsoDate(const std::string& text);

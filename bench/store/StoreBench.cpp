@@ -69,7 +69,8 @@ void rawBind(sqlite3_stmt* s, ScheduleRecord& r, long long rev) {
     for (std::size_t i = 0; i < ptrs.size(); ++i) {
         const int n = static_cast<int>(i) + 2;
         if (ptrs[i].isText())
-            sqlite3_bind_text(s, n, ptrs[i].asText()->data(), static_cast<int>(ptrs[i].asText()->size()), SQLITE_STATIC);
+            sqlite3_bind_text(s, n, ptrs[i].asText()->data(), static_cast<int>(ptrs[i].asText()->size()),
+                              SQLITE_STATIC);
         else
             sqlite3_bind_int64(s, n, std::get<long long>(readField(ptrs[i])));
     }
@@ -168,7 +169,8 @@ void BM_DueTaskRead_Raw(benchmark::State& state) {
     const TableDef& t = tables::Schedule();
     const KeyDef& k = t.keys[static_cast<std::size_t>(t.findKey("SCH:KeyDateEnabled"))];
     std::string cols = "\"_rid\", \"_rev\"";
-    for (int i = 0; i < t.valueCount(); ++i) cols += ", " + sql::columnName(t, i);
+    for (int i = 0; i < t.valueCount(); ++i)
+        cols += ", " + sql::columnName(t, i);
     const std::string q = "SELECT " + cols + " FROM \"s\" WHERE " + sql::notEmpty(t, k) + " ORDER BY " +
                           sql::orderBy(t, k, false) + " LIMIT 1";
     sqlite3_stmt* s = nullptr;

@@ -56,7 +56,8 @@ bool copyDatabase(sqlite3* from, sqlite3* to, std::string& error) {
     int rc;
     do {
         rc = sqlite3_backup_step(b, 64);
-        if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
     } while (rc == SQLITE_OK || rc == SQLITE_BUSY || rc == SQLITE_LOCKED);
     sqlite3_backup_finish(b);
     if (rc != SQLITE_DONE) {
@@ -68,7 +69,8 @@ bool copyDatabase(sqlite3* from, sqlite3* to, std::string& error) {
 
 } // namespace
 
-std::vector<std::filesystem::path> dataSetFiles(const std::filesystem::path& dataFolder, const std::string& only) {
+std::vector<std::filesystem::path> dataSetFiles(const std::filesystem::path& dataFolder,
+                                                const std::string& only) {
     std::vector<std::filesystem::path> out;
     std::error_code ec;
     for (const auto& e : std::filesystem::directory_iterator(dataFolder, ec)) {
@@ -82,11 +84,13 @@ std::vector<std::filesystem::path> dataSetFiles(const std::filesystem::path& dat
     return out;
 }
 
-BackupResult backupDataSet(const std::filesystem::path& dataFolder, const std::string& stamp, const std::string& only) {
+BackupResult backupDataSet(const std::filesystem::path& dataFolder, const std::string& stamp,
+                           const std::string& only) {
     BackupResult r;
     const auto files = dataSetFiles(dataFolder, only);
     if (files.empty()) {
-        r.error = only.empty() ? "No data files in " + dataFolder.string() : only + " was not found in " + dataFolder.string();
+        r.error = only.empty() ? "No data files in " + dataFolder.string()
+                               : only + " was not found in " + dataFolder.string();
         return r;
     }
     r.folder = dataFolder / kBackupFolder / stamp;
@@ -133,7 +137,8 @@ std::vector<BackupInfo> listBackups(const std::filesystem::path& dataFolder) {
         }
         out.push_back(std::move(info));
     }
-    std::sort(out.begin(), out.end(), [](const BackupInfo& a, const BackupInfo& b) { return a.name > b.name; });
+    std::sort(out.begin(), out.end(),
+              [](const BackupInfo& a, const BackupInfo& b) { return a.name > b.name; });
     return out;
 }
 

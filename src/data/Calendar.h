@@ -32,10 +32,18 @@ Date dateFromMDY(int month, int day, int year);
 // Calendar date of a day number (dates before day 1 give year 1800 values, 0 gives {0,0,0}).
 CivilDate civilFromDate(Date date);
 
-inline int dayOfMonth(Date date) { return civilFromDate(date).day; }
-inline int monthOf(Date date) { return civilFromDate(date).month; }
-inline int yearOf(Date date) { return civilFromDate(date).year; }
-inline int weekdayOf(Date date) { return ((date % 7) + 7) % 7; }
+inline int dayOfMonth(Date date) {
+    return civilFromDate(date).day;
+}
+inline int monthOf(Date date) {
+    return civilFromDate(date).month;
+}
+inline int yearOf(Date date) {
+    return civilFromDate(date).year;
+}
+inline int weekdayOf(Date date) {
+    return ((date % 7) + 7) % 7;
+}
 
 bool isLeapYear(int year);
 int daysInMonth(int year, int month);

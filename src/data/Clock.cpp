@@ -37,7 +37,11 @@ SystemClock gSystemClock;
 std::atomic<Clock*> gClock{&gSystemClock};
 } // namespace
 
-Clock& processClock() { return *gClock.load(); }
-void setProcessClock(Clock* clock) { gClock.store(clock ? clock : &gSystemClock); }
+Clock& processClock() {
+    return *gClock.load();
+}
+void setProcessClock(Clock* clock) {
+    gClock.store(clock ? clock : &gSystemClock);
+}
 
 } // namespace qd

@@ -11,20 +11,25 @@ namespace qd {
 namespace {
 
 std::string lower(std::string s) {
-    for (auto& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (auto& c : s)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return s;
 }
 
 } // namespace
 
-DataSet::DataSet(std::filesystem::path folder, ErrorClass& errors) : folder_(std::move(folder)), errors_(errors) {}
+DataSet::DataSet(std::filesystem::path folder, ErrorClass& errors)
+    : folder_(std::move(folder)), errors_(errors) {}
 
-DataSet::~DataSet() { closeAll(); }
+DataSet::~DataSet() {
+    closeAll();
+}
 
 std::filesystem::path DataSet::resolve(const std::string& name) const {
     std::string n = name;
     std::replace(n.begin(), n.end(), '\\', '/');
-    while (n.rfind("./", 0) == 0) n.erase(0, 2);
+    while (n.rfind("./", 0) == 0)
+        n.erase(0, 2);
     std::filesystem::path p(n);
     if (p.is_absolute()) return p;
     const std::filesystem::path dir = (folder_ / p).parent_path();
@@ -49,7 +54,8 @@ TableLocation DataSet::locate(const TableDef& t) const {
     // whichever table's spelling ("Qd97.TPS", "qd97") created the file.
     for (const char* canonical : {"QD97", "QDTpl"}) {
         const std::string stem = std::filesystem::path(fileName).stem().string();
-        if (equalsNoCase(stem, canonical)) fileName = canonical + std::filesystem::path(fileName).extension().string();
+        if (equalsNoCase(stem, canonical))
+            fileName = canonical + std::filesystem::path(fileName).extension().string();
     }
     if (t.kind == TableKind::Store && std::filesystem::path(fileName).extension().empty()) fileName += ".TPS";
     if (equalsNoCase(std::filesystem::path(fileName).extension().string(), ".TPS"))
@@ -68,7 +74,9 @@ StoreFile* DataSet::fileOf(const TableDef& t) {
     return it == files_.end() ? nullptr : it->second.get();
 }
 
-bool DataSet::isOpen(const TableDef& t) const { return ready_.count(tableKey(t)) > 0; }
+bool DataSet::isOpen(const TableDef& t) const {
+    return ready_.count(tableKey(t)) > 0;
+}
 
 void DataSet::closeAll() {
     ++generation_;
@@ -84,15 +92,16 @@ void DataSet::forget(const TableDef& t) {
 OpenResult DataSet::upgradeFailed(const TableDef&, const StoreError& e) {
     UserInterface* ui = errors_.userInterface();
     const std::string title = "Upgrade Error";
-    const std::string text =
-        "The databases must be upgraded before using this version or the version you are installing is not the "
-        "latest.  Re-install this application, or contact Klevora.";
+    const std::string text = "The databases must be upgraded before using this version or the version you "
+                             "are installing is not the "
+                             "latest.  Re-install this application, or contact Klevora.";
     if (ui) {
         ui->message(title, text, MessageIcon::Hand);
         ui->setClipboardText("\r\nError:  " + e.text + "\r\nPath:  " + folder_.string() + "\r\n");
-        ui->message("Assistant",
-                    "The error has been placed in the clipboard.  Press CTRL-V in your email message to paste it.",
-                    MessageIcon::Information);
+        ui->message(
+            "Assistant",
+            "The error has been placed in the clipboard.  Press CTRL-V in your email message to paste it.",
+            MessageIcon::Information);
     }
     errors_.recordFatal("Upgrade Error", text, "Cannot proceed.");
     return OpenResult{OpenStatus::Fatal, e};
@@ -100,7 +109,8 @@ OpenResult DataSet::upgradeFailed(const TableDef&, const StoreError& e) {
 
 OpenResult DataSet::openTable(const TableDef& t, const OpenOptions& options) {
     if (t.kind != TableKind::Store)
-        return OpenResult{OpenStatus::NotFound, {SQLITE_MISUSE, t.label + " is a text file, not a keyed table"}};
+        return OpenResult{OpenStatus::NotFound,
+                          {SQLITE_MISUSE, t.label + " is a text file, not a keyed table"}};
     const std::string key = tableKey(t);
     if (ready_.count(key)) return {};
     const TableLocation loc = locate(t);
@@ -134,9 +144,12 @@ OpenResult DataSet::openTable(const TableDef& t, const OpenOptions& options) {
     for (int attempt = 0; attempt < 3; ++attempt) {
         StoreError err;
         switch (file->inspect(t, loc.table, err)) {
-        case TableState::Ready: ready_.insert(key); return {};
+        case TableState::Ready:
+            ready_.insert(key);
+            return {};
         case TableState::Missing:
-            if (options.neverCreate) return OpenResult{OpenStatus::NotFound, {SQLITE_CANTOPEN, "File Not Found"}};
+            if (options.neverCreate)
+                return OpenResult{OpenStatus::NotFound, {SQLITE_CANTOPEN, "File Not Found"}};
             if (!file->createTable(t, loc.table, err)) {
                 errors_.programWarning(4, name, err.text);
                 return OpenResult{OpenStatus::Fatal, err};
@@ -145,7 +158,8 @@ OpenResult DataSet::openTable(const TableDef& t, const OpenOptions& options) {
         case TableState::NeedsUpgrade:
             if (!file->upgradeTable(t, loc.table, err)) return upgradeFailed(t, err);
             continue;
-        case TableState::Newer: return upgradeFailed(t, err);
+        case TableState::Newer:
+            return upgradeFailed(t, err);
         case TableState::Damaged:
             errors_.programWarning(30, name, err.text);
             return OpenResult{OpenStatus::Fatal, err};

@@ -78,7 +78,7 @@ private:
     std::filesystem::path folder_;
     ErrorClass& errors_;
     std::map<std::string, std::unique_ptr<StoreFile>> files_; // by file path, lower case
-    std::set<std::string> ready_;                              // "file|table" inspected this process
+    std::set<std::string> ready_;                             // "file|table" inspected this process
     unsigned generation_ = 1;
 };
 

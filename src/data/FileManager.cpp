@@ -8,11 +8,13 @@
 namespace qd {
 namespace {
 
-bool isTextType(FieldType t) { return t == FieldType::String || t == FieldType::CString || t == FieldType::Memo; }
+bool isTextType(FieldType t) {
+    return t == FieldType::String || t == FieldType::CString || t == FieldType::Memo;
+}
 
 bool allDescending(const KeyDef& k) {
-    return !k.components.empty() &&
-           std::all_of(k.components.begin(), k.components.end(), [](const KeyComponent& c) { return c.descending; });
+    return !k.components.empty() && std::all_of(k.components.begin(), k.components.end(),
+                                                [](const KeyComponent& c) { return c.descending; });
 }
 
 long long newRevision() {
@@ -20,19 +22,26 @@ long long newRevision() {
     return static_cast<long long>(gen() >> 1) | 1;
 }
 
-int primaryCode(int code) { return code & 0xff; }
+int primaryCode(int code) {
+    return code & 0xff;
+}
 
 } // namespace
 
 FieldValue readField(const FieldPtr& f) {
     switch (f.type) {
-    case FieldType::Long: return static_cast<long long>(*f.asLong());
-    case FieldType::ULong: return static_cast<long long>(*f.asULong());
-    case FieldType::Byte: return static_cast<long long>(*f.asByte());
+    case FieldType::Long:
+        return static_cast<long long>(*f.asLong());
+    case FieldType::ULong:
+        return static_cast<long long>(*f.asULong());
+    case FieldType::Byte:
+        return static_cast<long long>(*f.asByte());
     case FieldType::String:
     case FieldType::CString:
-    case FieldType::Memo: return *f.asText();
-    case FieldType::Group: break;
+    case FieldType::Memo:
+        return *f.asText();
+    case FieldType::Group:
+        break;
     }
     return 0LL;
 }
@@ -40,15 +49,22 @@ FieldValue readField(const FieldPtr& f) {
 void writeField(const FieldPtr& f, const FieldValue& v) {
     const long long n = std::holds_alternative<long long>(v) ? std::get<long long>(v) : 0;
     switch (f.type) {
-    case FieldType::Long: *f.asLong() = static_cast<std::int32_t>(n); break;
-    case FieldType::ULong: *f.asULong() = static_cast<std::uint32_t>(n); break;
-    case FieldType::Byte: *f.asByte() = static_cast<std::uint8_t>(n); break;
+    case FieldType::Long:
+        *f.asLong() = static_cast<std::int32_t>(n);
+        break;
+    case FieldType::ULong:
+        *f.asULong() = static_cast<std::uint32_t>(n);
+        break;
+    case FieldType::Byte:
+        *f.asByte() = static_cast<std::uint8_t>(n);
+        break;
     case FieldType::String:
     case FieldType::CString:
     case FieldType::Memo:
         *f.asText() = std::holds_alternative<std::string>(v) ? std::get<std::string>(v) : std::to_string(n);
         break;
-    case FieldType::Group: break;
+    case FieldType::Group:
+        break;
     }
 }
 
@@ -65,7 +81,8 @@ std::string fitText(const std::string& s, FieldType type, int width) {
         ++chars;
     }
     std::string out = s.substr(0, i);
-    while (!out.empty() && (out.back() == ' ' || out.back() == '\0')) out.pop_back();
+    while (!out.empty() && (out.back() == ' ' || out.back() == '\0'))
+        out.pop_back();
     return out;
 }
 
@@ -81,23 +98,34 @@ GenericRecord::GenericRecord(const TableDef& def) {
         const FieldType t = def.field(i).type;
         void* p = nullptr;
         switch (t) {
-        case FieldType::Long: p = &longs_[u]; break;
-        case FieldType::ULong: p = &ulongs_[u]; break;
-        case FieldType::Byte: p = &bytes_[u]; break;
-        default: p = &texts_[u]; break;
+        case FieldType::Long:
+            p = &longs_[u];
+            break;
+        case FieldType::ULong:
+            p = &ulongs_[u];
+            break;
+        case FieldType::Byte:
+            p = &bytes_[u];
+            break;
+        default:
+            p = &texts_[u];
+            break;
         }
         ptrs_.push_back(FieldPtr{t, p});
     }
 }
 
-std::vector<FieldPtr> GenericRecord::ptrs() { return ptrs_; }
+std::vector<FieldPtr> GenericRecord::ptrs() {
+    return ptrs_;
+}
 
 // ---------------------------------------------------------------------------
 
 FileManager::FileManager(DataSet& ds, const TableDef& def, std::vector<FieldPtr> buffer)
     : ds_(ds), def_(def), buf_(std::move(buffer)) {
     saved_.resize(buf_.size());
-    for (std::size_t i = 0; i < buf_.size(); ++i) saved_[i] = readField(buf_[i]);
+    for (std::size_t i = 0; i < buf_.size(); ++i)
+        saved_[i] = readField(buf_[i]);
 }
 
 FileManager::~FileManager() = default;
@@ -156,7 +184,8 @@ Level FileManager::fail(bool silent, int message, int sqliteCode) {
 
 std::string FileManager::selectList() const {
     std::string s = "\"_rid\", \"_rev\"";
-    for (int i = 0; i < def_.valueCount(); ++i) s += ", " + sql::columnName(def_, i);
+    for (int i = 0; i < def_.valueCount(); ++i)
+        s += ", " + sql::columnName(def_, i);
     return s;
 }
 
@@ -175,22 +204,26 @@ void FileManager::bindBuffer(sqlite3_stmt* s, int start) {
 }
 
 void FileManager::snapshot() {
-    for (std::size_t i = 0; i < buf_.size(); ++i) saved_[i] = readField(buf_[i]);
+    for (std::size_t i = 0; i < buf_.size(); ++i)
+        saved_[i] = readField(buf_[i]);
     if (orderKey_ >= 0) {
         const KeyDef& k = def_.keys[static_cast<std::size_t>(orderKey_)];
         positionValues_.clear();
-        for (const auto& c : k.components) positionValues_.push_back(saved_[static_cast<std::size_t>(c.field)]);
+        for (const auto& c : k.components)
+            positionValues_.push_back(saved_[static_cast<std::size_t>(c.field)]);
         positionRid_ = currentRid_;
         positioned_ = true;
     }
 }
 
 void FileManager::restoreSaved(const std::vector<int>& fields) {
-    for (int f : fields) writeField(buf_[static_cast<std::size_t>(f)], saved_[static_cast<std::size_t>(f)]);
+    for (int f : fields)
+        writeField(buf_[static_cast<std::size_t>(f)], saved_[static_cast<std::size_t>(f)]);
 }
 
 void FileManager::clearBuffer() {
-    for (const auto& f : buf_) writeField(f, f.isText() ? FieldValue{std::string()} : FieldValue{0LL});
+    for (const auto& f : buf_)
+        writeField(f, f.isText() ? FieldValue{std::string()} : FieldValue{0LL});
 }
 
 Level FileManager::readRow(sqlite3_stmt* s) {
@@ -234,8 +267,8 @@ Level FileManager::primeAutoNumber() {
             if (key.noCase && isTextType(def_.field(lead).type)) where += " COLLATE NOCASE";
             where += " = ?";
         }
-        return "SELECT " + col + " FROM " + sqlTable_ + (where.empty() ? "" : " WHERE " + where) + " ORDER BY " +
-               col + " DESC LIMIT 1";
+        return "SELECT " + col + " FROM " + sqlTable_ + (where.empty() ? "" : " WHERE " + where) +
+               " ORDER BY " + col + " DESC LIMIT 1";
     });
     if (!s) return fail(true, 32, SQLITE_ERROR);
     if (key.autoNumber == AutoNumber::WithinLeading) {
@@ -263,7 +296,8 @@ Level FileManager::doInsert(bool silent) {
     bool own = false;
     if (int rc = f->beginOperation(own); rc != SQLITE_OK) return fail(silent, 4, rc);
     const int autoKey = autoNumberKey();
-    const int numbered = autoKey >= 0 ? def_.keys[static_cast<std::size_t>(autoKey)].components.back().field : -1;
+    const int numbered =
+        autoKey >= 0 ? def_.keys[static_cast<std::size_t>(autoKey)].components.back().field : -1;
     const bool primed = numbered >= 0 && std::get<long long>(value(numbered)) == 0;
     if (Level l = primeAutoNumber(); l != Level::Benign) {
         f->endOperation(own, false);
@@ -276,7 +310,8 @@ Level FileManager::doInsert(bool silent) {
             cols += ", " + sql::columnName(def_, i);
             params += ", ?";
         }
-    sqlite3_stmt* s = statement(0, [&] { return "INSERT INTO " + sqlTable_ + " (" + cols + ") VALUES (" + params + ")"; });
+    sqlite3_stmt* s =
+        statement(0, [&] { return "INSERT INTO " + sqlTable_ + " (" + cols + ") VALUES (" + params + ")"; });
     if (!s) {
         f->endOperation(own, false);
         return fail(silent, 4, SQLITE_ERROR);
@@ -303,8 +338,7 @@ Level FileManager::doInsert(bool silent) {
                     if (k.noCase && isTextType(def_.field(c.field).type)) where += " COLLATE NOCASE";
                     where += " = ?";
                 }
-                sqlite3_stmt* q =
-                    f->prepare("SELECT 1 FROM " + sqlTable_ + " WHERE " + where + " LIMIT 1");
+                sqlite3_stmt* q = f->prepare("SELECT 1 FROM " + sqlTable_ + " WHERE " + where + " LIMIT 1");
                 if (!q) continue;
                 int n = 1;
                 for (const auto& c : k.components) {
@@ -364,7 +398,8 @@ Level FileManager::doUpdate(bool silent, int concurrencyMessage) {
     const int n = def_.valueCount();
     sqlite3_stmt* s = statement(1, [&] {
         std::string sets = "\"_rev\" = ?";
-        for (int i = 0; i < def_.valueCount(); ++i) sets += ", " + sql::columnName(def_, i) + " = ?";
+        for (int i = 0; i < def_.valueCount(); ++i)
+            sets += ", " + sql::columnName(def_, i) + " = ?";
         return "UPDATE " + sqlTable_ + " SET " + sets + " WHERE \"_rid\" = ? AND \"_rev\" = ?";
     });
     if (!s) {
@@ -512,7 +547,8 @@ Level FileManager::next() {
     Seek seek = positioned_ ? Seek::After : pending_;
     sqlite3_stmt* s = seekStatement(orderKey_, seek, positioned_ ? -1 : pendingComponents_);
     if (!s) return fail(false, 1, SQLITE_ERROR);
-    if (seek != Seek::First) bindKeyValues(s, orderKey_, positioned_ ? -1 : pendingComponents_, 1, seek == Seek::After);
+    if (seek != Seek::First)
+        bindKeyValues(s, orderKey_, positioned_ ? -1 : pendingComponents_, 1, seek == Seek::After);
     const int rc = sqlite3_step(s);
     if (rc == SQLITE_ROW) {
         readRow(s);
@@ -533,7 +569,8 @@ Level FileManager::previous() {
     Seek seek = positioned_ ? Seek::Before : (pending_ == Seek::First ? Seek::Last : Seek::AtOrBefore);
     sqlite3_stmt* s = seekStatement(orderKey_, seek, positioned_ ? -1 : pendingComponents_);
     if (!s) return fail(false, 1, SQLITE_ERROR);
-    if (seek != Seek::Last) bindKeyValues(s, orderKey_, positioned_ ? -1 : pendingComponents_, 1, seek == Seek::Before);
+    if (seek != Seek::Last)
+        bindKeyValues(s, orderKey_, positioned_ ? -1 : pendingComponents_, 1, seek == Seek::Before);
     const int rc = sqlite3_step(s);
     if (rc == SQLITE_ROW) {
         readRow(s);
@@ -577,7 +614,8 @@ Level FileManager::fetch(int key) {
     for (const auto& c : k.components) {
         const FieldValue v = value(c.field);
         if (std::holds_alternative<std::string>(v)) {
-            const std::string text = fitText(std::get<std::string>(v), def_.field(c.field).type, def_.field(c.field).width);
+            const std::string text =
+                fitText(std::get<std::string>(v), def_.field(c.field).type, def_.field(c.field).width);
             sqlite3_bind_text(s, n++, text.c_str(), -1, SQLITE_TRANSIENT);
         } else {
             sqlite3_bind_int64(s, n++, std::get<long long>(v));
@@ -605,7 +643,8 @@ Level FileManager::reget() {
     if (!opened()) return notOpened();
     StoreFile* f = file();
     if (!f || !hasCurrent()) return Level::Notify;
-    sqlite3_stmt* s = statement(3, [&] { return "SELECT " + selectList() + " FROM " + sqlTable_ + " WHERE \"_rid\" = ?"; });
+    sqlite3_stmt* s =
+        statement(3, [&] { return "SELECT " + selectList() + " FROM " + sqlTable_ + " WHERE \"_rid\" = ?"; });
     if (!s) return fail(false, 1, SQLITE_ERROR);
     sqlite3_bind_int64(s, 1, currentRid_);
     const int rc = sqlite3_step(s);

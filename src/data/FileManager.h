@@ -105,8 +105,7 @@ private:
     void snapshot();
     // Statement cache of this manager, slot by slot; dropped when the data set
     // reopens its files.
-    template <class Build>
-    sqlite3_stmt* statement(int slot, Build build) {
+    template <class Build> sqlite3_stmt* statement(int slot, Build build) {
         StoreFile* f = file();
         if (!f) return nullptr;
         auto it = stmts_.find(slot);
@@ -143,8 +142,7 @@ private:
 
 // A table together with its typed record buffer: `Table<ScheduleRecord> t(ds,
 // tables::Schedule()); t.rec.Date = ...; t.insert();`
-template <class R>
-struct RecordHolder {
+template <class R> struct RecordHolder {
     R rec{};
     std::vector<FieldPtr> ptrs() {
         std::vector<FieldPtr> p;
@@ -153,10 +151,10 @@ struct RecordHolder {
     }
 };
 
-template <class R>
-class Table : public RecordHolder<R>, public FileManager {
+template <class R> class Table : public RecordHolder<R>, public FileManager {
 public:
-    Table(DataSet& ds, const TableDef& def) : RecordHolder<R>(), FileManager(ds, def, RecordHolder<R>::ptrs()) {}
+    Table(DataSet& ds, const TableDef& def)
+        : RecordHolder<R>(), FileManager(ds, def, RecordHolder<R>::ptrs()) {}
 };
 
 // A buffer for any table, laid out from its dictionary entry.
@@ -175,7 +173,8 @@ private:
 
 class GenericTable : private GenericRecord, public FileManager {
 public:
-    GenericTable(DataSet& ds, const TableDef& def) : GenericRecord(def), FileManager(ds, def, GenericRecord::ptrs()) {}
+    GenericTable(DataSet& ds, const TableDef& def)
+        : GenericRecord(def), FileManager(ds, def, GenericRecord::ptrs()) {}
 };
 
 } // namespace qd

@@ -36,8 +36,12 @@ void QD_Files_KILL() {
     s.ini = &s.ownIni;
 }
 
-ErrorClass& QD_Files_ErrorManager() { return *state().errors; }
-INIClass& QD_Files_IniManager() { return *state().ini; }
+ErrorClass& QD_Files_ErrorManager() {
+    return *state().errors;
+}
+INIClass& QD_Files_IniManager() {
+    return *state().ini;
+}
 
 bool registerTableVersions() {
     // The versions and the field rename live in the dictionary itself

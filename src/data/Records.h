@@ -31,7 +31,9 @@ struct FieldPtr {
     std::uint32_t* asULong() const { return static_cast<std::uint32_t*>(p); }
     std::uint8_t* asByte() const { return static_cast<std::uint8_t*>(p); }
     std::string* asText() const { return static_cast<std::string*>(p); }
-    bool isText() const { return type == FieldType::String || type == FieldType::CString || type == FieldType::Memo; }
+    bool isText() const {
+        return type == FieldType::String || type == FieldType::CString || type == FieldType::Memo;
+    }
 };
 
 inline constexpr FieldType qdFieldType_LONG = FieldType::Long;

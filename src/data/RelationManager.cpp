@@ -13,7 +13,8 @@ constexpr int kMaxDepth = 16; // the dictionary's relations nest three deep at m
 // Positions a child table on the children of the parent's (saved) linking values.
 bool startChildren(GenericTable& child, const RelationDef& rel, const std::vector<FieldValue>& parentValues) {
     child.clearBuffer();
-    for (std::size_t i = 0; i < rel.links.size(); ++i) child.setValue(rel.links[i].second, parentValues[i]);
+    for (std::size_t i = 0; i < rel.links.size(); ++i)
+        child.setValue(rel.links[i].second, parentValues[i]);
     child.setPosition(rel.childKey, static_cast<int>(rel.links.size()));
     return true;
 }
@@ -34,7 +35,8 @@ bool sameLink(const FileManager& child, const RelationDef& rel, const std::vecto
 
 bool linkEmpty(const std::vector<FieldValue>& values) {
     for (const auto& v : values) {
-        if (std::holds_alternative<std::string>(v) ? !std::get<std::string>(v).empty() : std::get<long long>(v) != 0)
+        if (std::holds_alternative<std::string>(v) ? !std::get<std::string>(v).empty()
+                                                   : std::get<long long>(v) != 0)
             return false;
     }
     return true;
@@ -42,7 +44,8 @@ bool linkEmpty(const std::vector<FieldValue>& values) {
 
 std::vector<FieldValue> savedLinks(const FileManager& parent, const RelationDef& rel) {
     std::vector<FieldValue> v;
-    for (const auto& [p, c] : rel.links) v.push_back(parent.savedValue(p));
+    for (const auto& [p, c] : rel.links)
+        v.push_back(parent.savedValue(p));
     return v;
 }
 
@@ -106,7 +109,8 @@ Level RelationManager::deleteChildren(FileManager& parent, int depth) {
                 // The cleared record left this parent's range; start again from the parent's values.
                 startChildren(child, *rel, links);
                 break;
-            case Rule::None: break;
+            case Rule::None:
+                break;
             }
         }
     }
@@ -125,7 +129,8 @@ Level RelationManager::updateChildren(FileManager& parent, int depth) {
         while (child.next() == Level::Benign && sameLink(child, *rel, oldLinks)) {
             if (rel->onUpdate == Rule::Restrict) {
                 std::vector<int> fields;
-                for (const auto& [p, c] : rel->links) fields.push_back(p);
+                for (const auto& [p, c] : rel->links)
+                    fields.push_back(p);
                 parent.restoreSaved(fields);
                 ErrorContext ctx;
                 ctx.file = rel->child->label;
@@ -137,8 +142,9 @@ Level RelationManager::updateChildren(FileManager& parent, int depth) {
                 if (rel->onUpdate == Rule::Cascade)
                     child.setValue(c, newLinks[i]);
                 else
-                    child.setValue(c, std::holds_alternative<std::string>(newLinks[i]) ? FieldValue{std::string()}
-                                                                                       : FieldValue{0LL});
+                    child.setValue(c, std::holds_alternative<std::string>(newLinks[i])
+                                          ? FieldValue{std::string()}
+                                          : FieldValue{0LL});
             }
             if (Level l = updateChildren(child, depth + 1); l != Level::Benign) return l;
             if (Level l = child.update(); l != Level::Benign) return l;

@@ -14,19 +14,30 @@ namespace qd {
 Statement::~Statement() {
     if (stmt_) sqlite3_reset(stmt_);
 }
-void Statement::bind(int i, long long v) { sqlite3_bind_int64(stmt_, i, v); }
+void Statement::bind(int i, long long v) {
+    sqlite3_bind_int64(stmt_, i, v);
+}
 void Statement::bind(int i, const std::string& v) {
     sqlite3_bind_text(stmt_, i, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
 }
-int Statement::step() { return sqlite3_step(stmt_); }
-void Statement::reset() { sqlite3_reset(stmt_); }
-long long Statement::columnInt(int i) const { return sqlite3_column_int64(stmt_, i); }
+int Statement::step() {
+    return sqlite3_step(stmt_);
+}
+void Statement::reset() {
+    sqlite3_reset(stmt_);
+}
+long long Statement::columnInt(int i) const {
+    return sqlite3_column_int64(stmt_, i);
+}
 std::string Statement::columnText(int i) const {
     const auto* p = sqlite3_column_text(stmt_, i);
-    return p ? std::string(reinterpret_cast<const char*>(p), static_cast<std::size_t>(sqlite3_column_bytes(stmt_, i)))
+    return p ? std::string(reinterpret_cast<const char*>(p),
+                           static_cast<std::size_t>(sqlite3_column_bytes(stmt_, i)))
              : std::string();
 }
-bool Statement::columnIsNull(int i) const { return sqlite3_column_type(stmt_, i) == SQLITE_NULL; }
+bool Statement::columnIsNull(int i) const {
+    return sqlite3_column_type(stmt_, i) == SQLITE_NULL;
+}
 
 // ---------------------------------------------------------------------------
 // SQL pieces
@@ -43,15 +54,21 @@ std::string quote(std::string_view identifier) {
     return out;
 }
 
-std::string columnName(const TableDef& t, int valueIndex) { return quote(t.field(valueIndex).name); }
+std::string columnName(const TableDef& t, int valueIndex) {
+    return quote(t.field(valueIndex).name);
+}
 
-std::string indexName(const std::string& /*sqlName*/, const KeyDef& k) { return quote(k.name); }
+std::string indexName(const std::string& /*sqlName*/, const KeyDef& k) {
+    return quote(k.name);
+}
 
-static bool isText(FieldType ft) { return ft == FieldType::String || ft == FieldType::CString || ft == FieldType::Memo; }
+static bool isText(FieldType ft) {
+    return ft == FieldType::String || ft == FieldType::CString || ft == FieldType::Memo;
+}
 
 static bool allDescending(const KeyDef& k) {
-    return !k.components.empty() &&
-           std::all_of(k.components.begin(), k.components.end(), [](const KeyComponent& c) { return c.descending; });
+    return !k.components.empty() && std::all_of(k.components.begin(), k.components.end(),
+                                                [](const KeyComponent& c) { return c.descending; });
 }
 
 std::string orderBy(const TableDef& t, const KeyDef& k, bool reverse) {
@@ -121,7 +138,8 @@ std::string columnDefinitions(const TableDef& t) {
 } // namespace
 
 StoreFile::~StoreFile() {
-    for (auto& [sqlText, stmt] : cache_) sqlite3_finalize(stmt);
+    for (auto& [sqlText, stmt] : cache_)
+        sqlite3_finalize(stmt);
     if (db_) sqlite3_close_v2(db_);
 }
 
@@ -149,15 +167,18 @@ std::unique_ptr<StoreFile> StoreFile::open(const std::filesystem::path& path, bo
     }
     sqlite3_extended_result_codes(f->db_, 1);
     if (encrypted) {
-        rc = sqlite3_key(f->db_, kOwnerPassword, static_cast<int>(std::char_traits<char>::length(kOwnerPassword)));
-        if (rc == SQLITE_OK) rc = sqlite3_exec(f->db_, "PRAGMA cipher_page_size = 4096", nullptr, nullptr, nullptr);
+        rc = sqlite3_key(f->db_, kOwnerPassword,
+                         static_cast<int>(std::char_traits<char>::length(kOwnerPassword)));
+        if (rc == SQLITE_OK)
+            rc = sqlite3_exec(f->db_, "PRAGMA cipher_page_size = 4096", nullptr, nullptr, nullptr);
     } else {
         rc = sqlite3_exec(f->db_, "PRAGMA page_size = 4096", nullptr, nullptr, nullptr);
     }
     // A record lock held by another process is waited for up to 5 seconds.
     sqlite3_busy_timeout(f->db_, 5000);
     // Reading the schema proves the file is a record-store file with the right key.
-    if (rc == SQLITE_OK) rc = sqlite3_exec(f->db_, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_exec(f->db_, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
     if (rc == SQLITE_OK) rc = sqlite3_exec(f->db_, "PRAGMA journal_mode = WAL", nullptr, nullptr, nullptr);
     if (rc == SQLITE_OK) rc = sqlite3_exec(f->db_, "PRAGMA synchronous = NORMAL", nullptr, nullptr, nullptr);
     if (rc == SQLITE_OK)
@@ -184,15 +205,20 @@ sqlite3_stmt* StoreFile::prepare(const std::string& sqlText) {
         return it->second;
     }
     sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v2(db_, sqlText.c_str(), static_cast<int>(sqlText.size()), &stmt, nullptr) != SQLITE_OK)
+    if (sqlite3_prepare_v2(db_, sqlText.c_str(), static_cast<int>(sqlText.size()), &stmt, nullptr) !=
+        SQLITE_OK)
         return nullptr;
     cache_.emplace(sqlText, stmt);
     return stmt;
 }
 
-int StoreFile::exec(const std::string& sqlText) { return sqlite3_exec(db_, sqlText.c_str(), nullptr, nullptr, nullptr); }
+int StoreFile::exec(const std::string& sqlText) {
+    return sqlite3_exec(db_, sqlText.c_str(), nullptr, nullptr, nullptr);
+}
 
-StoreError StoreFile::lastError() const { return errorOf(db_, sqlite3_errcode(db_)); }
+StoreError StoreFile::lastError() const {
+    return errorOf(db_, sqlite3_errcode(db_));
+}
 
 int StoreFile::step(const char* sqlText) {
     sqlite3_stmt* s = prepare(sqlText);
@@ -276,7 +302,8 @@ int StoreFile::storedVersion(const std::string& sqlName) {
 }
 
 void StoreFile::setStoredVersion(const TableDef& t, const std::string& sqlName) {
-    sqlite3_stmt* s = prepare("INSERT OR REPLACE INTO \"_qd_tables\" (name, label, version) VALUES (?, ?, ?)");
+    sqlite3_stmt* s =
+        prepare("INSERT OR REPLACE INTO \"_qd_tables\" (name, label, version) VALUES (?, ?, ?)");
     if (!s) return;
     sqlite3_bind_text(s, 1, sqlName.c_str(), -1, SQLITE_TRANSIENT);
     sqlite3_bind_text(s, 2, t.label.c_str(), -1, SQLITE_TRANSIENT);
@@ -315,7 +342,8 @@ std::vector<std::string> tableColumns(sqlite3* db, const std::string& sqlName) {
     sqlite3_stmt* s = nullptr;
     const std::string q = "PRAGMA table_info(" + sql::quote(sqlName) + ")";
     if (sqlite3_prepare_v2(db, q.c_str(), -1, &s, nullptr) != SQLITE_OK) return cols;
-    while (sqlite3_step(s) == SQLITE_ROW) cols.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(s, 1)));
+    while (sqlite3_step(s) == SQLITE_ROW)
+        cols.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(s, 1)));
     sqlite3_finalize(s);
     return cols;
 }
@@ -323,7 +351,8 @@ std::vector<std::string> tableColumns(sqlite3* db, const std::string& sqlName) {
 std::set<std::string> indexNames(sqlite3* db, const std::string& sqlName) {
     std::set<std::string> names;
     sqlite3_stmt* s = nullptr;
-    const std::string q = "SELECT name, sql FROM sqlite_master WHERE type='index' AND tbl_name=? COLLATE NOCASE";
+    const std::string q =
+        "SELECT name, sql FROM sqlite_master WHERE type='index' AND tbl_name=? COLLATE NOCASE";
     if (sqlite3_prepare_v2(db, q.c_str(), -1, &s, nullptr) != SQLITE_OK) return names;
     sqlite3_bind_text(s, 1, sqlName.c_str(), -1, SQLITE_TRANSIENT);
     while (sqlite3_step(s) == SQLITE_ROW) {
@@ -337,7 +366,8 @@ std::set<std::string> indexNames(sqlite3* db, const std::string& sqlName) {
 }
 
 std::string lower(std::string s) {
-    for (auto& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (auto& c : s)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return s;
 }
 
@@ -346,9 +376,12 @@ std::string lower(std::string s) {
 TableState StoreFile::checkKeys(const TableDef& t, const std::string& sqlName, StoreError& error) {
     auto count = [&](const std::string& q, long long& n) {
         sqlite3_stmt* s = nullptr;
-        bool ok = sqlite3_prepare_v2(db_, q.c_str(), -1, &s, nullptr) == SQLITE_OK && sqlite3_step(s) == SQLITE_ROW;
-        if (ok) n = sqlite3_column_int64(s, 0);
-        else error = lastError();
+        bool ok =
+            sqlite3_prepare_v2(db_, q.c_str(), -1, &s, nullptr) == SQLITE_OK && sqlite3_step(s) == SQLITE_ROW;
+        if (ok)
+            n = sqlite3_column_int64(s, 0);
+        else
+            error = lastError();
         sqlite3_finalize(s);
         return ok;
     };
@@ -370,7 +403,8 @@ TableState StoreFile::checkKeys(const TableDef& t, const std::string& sqlName, S
         long long viaTable = 0;
         long long viaIndex = 0;
         if (!count(base + " NOT INDEXED" + w, viaTable)) return TableState::Damaged;
-        if (!count(base + " INDEXED BY " + sql::indexName(sqlName, k) + w, viaIndex) || viaIndex != viaTable) {
+        if (!count(base + " INDEXED BY " + sql::indexName(sqlName, k) + w, viaIndex) ||
+            viaIndex != viaTable) {
             if (error.ok()) error = {SQLITE_CORRUPT, "Key " + k.name + " does not match the records"};
             return TableState::IndexDamaged;
         }
@@ -389,7 +423,8 @@ TableState StoreFile::inspect(const TableDef& t, const std::string& sqlName, Sto
     }
     std::vector<std::string> have = tableColumns(db_, sqlName);
     std::vector<std::string> want = {"_rid", "_rev"};
-    for (int i = 0; i < t.valueCount(); ++i) want.push_back(t.field(i).name);
+    for (int i = 0; i < t.valueCount(); ++i)
+        want.push_back(t.field(i).name);
     std::transform(have.begin(), have.end(), have.begin(), lower);
     std::transform(want.begin(), want.end(), want.begin(), lower);
     if (version < t.version || have != want) return TableState::NeedsUpgrade;

@@ -15,7 +15,8 @@ std::string GLO_ExportName = "Export.txt";
 
 bool equalsNoCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
            });
 }
 
@@ -50,7 +51,8 @@ std::vector<int> TableDef::groupFields(std::string_view name) const {
 int TableDef::findKey(std::string_view name) const {
     for (std::size_t i = 0; i < keys.size(); ++i) {
         std::string_view k = keys[i].name;
-        if (equalsNoCase(k, name) || equalsNoCase(k.substr(k.find(':') + 1), name)) return static_cast<int>(i);
+        if (equalsNoCase(k, name) || equalsNoCase(k.substr(k.find(':') + 1), name))
+            return static_cast<int>(i);
     }
     return -1;
 }
@@ -61,19 +63,28 @@ const KeyDef* TableDef::primaryKey() const {
     return nullptr;
 }
 
-std::string TableDef::currentStorageName() const { return storageVariable ? *storageVariable : storageName; }
+std::string TableDef::currentStorageName() const {
+    return storageVariable ? *storageVariable : storageName;
+}
 
 int fixedRecordSize(const TableDef& t) {
     int size = 0;
     for (const auto& f : t.entries) {
         switch (f.type) {
         case FieldType::Long:
-        case FieldType::ULong: size += 4; break;
-        case FieldType::Byte: size += 1; break;
+        case FieldType::ULong:
+            size += 4;
+            break;
+        case FieldType::Byte:
+            size += 1;
+            break;
         case FieldType::String:
-        case FieldType::CString: size += f.width; break;
+        case FieldType::CString:
+            size += f.width;
+            break;
         case FieldType::Memo:
-        case FieldType::Group: break;
+        case FieldType::Group:
+            break;
         }
     }
     return size;
@@ -94,14 +105,12 @@ TableDef makeTable(std::string label, std::string prefix, std::string storage, b
     t.encrypted = encrypted;
     t.version = version;
     t.entries = std::move(entries);
-    static const std::set<std::string_view> kDates = {"Date",         "LastRunDate",    "AdvanceWarnDate",
-                                                      "LastWarnDate", "ExpiryDate",     "LastChangeDate",
-                                                      "HolidayDate",  "CompletionDate", "ClipDate",
-                                                      "LastDateSent"};
-    static const std::set<std::string_view> kTimes = {"Time",           "LastRunTime",   "AdvanceWarnTime",
-                                                      "LastWarnTime",   "ExpiryTime",    "ExceptTimeBegin",
-                                                      "ExceptTimeEnd",  "LastChangeTime", "CompletionTime",
-                                                      "ClipTime"};
+    static const std::set<std::string_view> kDates = {
+        "Date",           "LastRunDate", "AdvanceWarnDate", "LastWarnDate", "ExpiryDate",
+        "LastChangeDate", "HolidayDate", "CompletionDate",  "ClipDate",     "LastDateSent"};
+    static const std::set<std::string_view> kTimes = {
+        "Time",          "LastRunTime",    "AdvanceWarnTime", "LastWarnTime", "ExpiryTime", "ExceptTimeBegin",
+        "ExceptTimeEnd", "LastChangeTime", "CompletionTime",  "ClipTime"};
     for (std::size_t i = 0; i < t.entries.size(); ++i) {
         if (t.entries[i].type == FieldType::Group) continue;
         if (kDates.count(t.entries[i].name)) t.entries[i].kind = ValueKind::DayNumber;
@@ -139,32 +148,47 @@ void key(TableDef& t, std::string name, std::string description, std::string_vie
         if (f >= 0) {
             k.components.push_back({f, desc});
         } else {
-            for (int g : t.groupFields(part)) k.components.push_back({g, desc});
+            for (int g : t.groupFields(part))
+                k.components.push_back({g, desc});
         }
         pos = end + 1;
     }
     for (char c : flags) {
         switch (c) {
-        case 'P': k.primary = k.unique = true; break;
-        case 'U': k.unique = true; break;
-        case 'A': k.autoNumber = AutoNumber::Whole; break;
-        case 'S': k.autoNumber = AutoNumber::WithinLeading; break;
-        case 'E': k.excludeEmpty = false; break;
-        default: break;
+        case 'P':
+            k.primary = k.unique = true;
+            break;
+        case 'U':
+            k.unique = true;
+            break;
+        case 'A':
+            k.autoNumber = AutoNumber::Whole;
+            break;
+        case 'S':
+            k.autoNumber = AutoNumber::WithinLeading;
+            break;
+        case 'E':
+            k.excludeEmpty = false;
+            break;
+        default:
+            break;
         }
     }
     t.keys.push_back(std::move(k));
 }
 
-TableDef scheduleLike(const std::string& label, const std::string& prefix, const std::string& storage, int version) {
+TableDef scheduleLike(const std::string& label, const std::string& prefix, const std::string& storage,
+                      int version) {
     return makeTable(label, prefix, storage, true, version, {QD_LAYOUT_SCHEDULE(QD_FD, QD_GD)});
 }
 
-TableDef scriptingLike(const std::string& label, const std::string& prefix, const std::string& storage, int version) {
+TableDef scriptingLike(const std::string& label, const std::string& prefix, const std::string& storage,
+                       int version) {
     return makeTable(label, prefix, storage, true, version, {QD_LAYOUT_SCRIPTING(QD_FD, QD_GD)});
 }
 
-TableDef todoLike(const std::string& label, const std::string& prefix, const std::string& storage, int version) {
+TableDef todoLike(const std::string& label, const std::string& prefix, const std::string& storage,
+                  int version) {
     TableDef t = makeTable(label, prefix, storage, true, version, {QD_LAYOUT_TODO(QD_FD, QD_GD)});
     key(t, "KeyDone", "Done", "Done,Priority,ToDo", "E");
     key(t, "KeyPriority", "Priority", "Priority,Done,ToDo", "E");
@@ -196,7 +220,8 @@ struct Dictionary {
             key(t, "KeyTaskType", "Task Type", "TaskType,Description");
             key(t, "KeyTaskDate", "Task Type/Date", "TaskType,Date,Time");
             key(t, "KeyDateEnabled", "Only used to determine if task is waitin", "Disabled,Date,Time");
-            key(t, "KeyAdvanced", "Advanced Warning Date Order", "AdvanceWarned,AdvanceWarnDate,AdvanceWarnTime");
+            key(t, "KeyAdvanced", "Advanced Warning Date Order",
+                "AdvanceWarned,AdvanceWarnDate,AdvanceWarnTime");
             key(t, "KeyExpiryDate", "Expiry Date", "ExpiryDate,ExpiryTime");
             key(t, "KeyOriginalID", "Original ID", "OriginalID");
             defs.push_back(std::move(t));
@@ -221,7 +246,8 @@ struct Dictionary {
             key(t, "KeyTaskDate", "Task Type/Date", "TaskType,Date,Time");
             key(t, "KeyDateEnabled", "Only used to determine if task is waitin", "Disabled,Date,Time");
             key(t, "KeyAdvanced", "SCW:KeyAdvanced", "AdvanceWarned,AdvanceWarnDate,AdvanceWarnTime");
-            key(t, "KeyUserAdvanced", "By Advance Notice Within User", "User,AdvanceWarnDate,AdvanceWarnTime");
+            key(t, "KeyUserAdvanced", "By Advance Notice Within User",
+                "User,AdvanceWarnDate,AdvanceWarnTime");
             key(t, "KeyExpiryDate", "Expiry Date", "ExpiryDate,ExpiryTime");
             defs.push_back(std::move(t));
         }
@@ -269,7 +295,8 @@ struct Dictionary {
             defs.push_back(std::move(t));
         }
         {
-            TableDef t = makeTable("QD_LOG", "QDL", "QD98Evnt.LOG", false, 0, {QD_LAYOUT_QD_LOG(QD_FD, QD_GD)});
+            TableDef t =
+                makeTable("QD_LOG", "QDL", "QD98Evnt.LOG", false, 0, {QD_LAYOUT_QD_LOG(QD_FD, QD_GD)});
             t.kind = TableKind::LineText;
             defs.push_back(std::move(t));
         }
@@ -294,7 +321,8 @@ struct Dictionary {
             defs.push_back(std::move(t));
         }
         {
-            TableDef t = makeTable("Messages", "M_", "QD97\\!Messages", true, 3, {QD_LAYOUT_MESSAGES(QD_FD, QD_GD)});
+            TableDef t =
+                makeTable("Messages", "M_", "QD97\\!Messages", true, 3, {QD_LAYOUT_MESSAGES(QD_FD, QD_GD)});
             renameField(t, "Mail_Server", "Mail:Server");
             renameField(t, "Mail_User", "Mail:User");
             renameField(t, "News_Server", "News:Server");
@@ -334,12 +362,14 @@ struct Dictionary {
             defs.push_back(std::move(t));
         }
         {
-            TableDef t = makeTable("Favorites", "FAV", "QD97\\!Fav", true, 0, {QD_LAYOUT_FAVORITES(QD_FD, QD_GD)});
+            TableDef t =
+                makeTable("Favorites", "FAV", "QD97\\!Fav", true, 0, {QD_LAYOUT_FAVORITES(QD_FD, QD_GD)});
             key(t, "KeyFavType", "FAV:KeyFavType", "FavType,FavDesc", "U");
             defs.push_back(std::move(t));
         }
         {
-            TableDef t = makeTable("Commands", "CMD", "COMMANDS", false, 0, {QD_LAYOUT_COMMANDS(QD_FD, QD_GD)});
+            TableDef t =
+                makeTable("Commands", "CMD", "COMMANDS", false, 0, {QD_LAYOUT_COMMANDS(QD_FD, QD_GD)});
             key(t, "KeyTitle", "Title", "Title", "P");
             defs.push_back(std::move(t));
         }
@@ -392,13 +422,15 @@ struct Dictionary {
             t.storageVariable = &GLO_SyncTodoFileName;
             defs.push_back(std::move(t));
         }
-        for (const auto& d : defs) order.push_back(&d);
+        for (const auto& d : defs)
+            order.push_back(&d);
 
-        auto rel = [this](std::string_view parent, std::string_view child, std::string_view pf, std::string_view cf,
-                          std::string_view childKey, Rule upd, Rule del) {
+        auto rel = [this](std::string_view parent, std::string_view child, std::string_view pf,
+                          std::string_view cf, std::string_view childKey, Rule upd, Rule del) {
             const TableDef& p = byLabel(parent);
             const TableDef& c = byLabel(child);
-            relations.push_back(RelationDef{&p, &c, {{p.findField(pf), c.findField(cf)}}, c.findKey(childKey), upd, del});
+            relations.push_back(
+                RelationDef{&p, &c, {{p.findField(pf), c.findField(cf)}}, c.findKey(childKey), upd, del});
         };
         rel("Categories", "Schedule", "Category", "Category", "KeyCategory", Rule::Restrict, Rule::Restrict);
         rel("Categories", "Todo", "Category", "Category", "KeyCategory", Rule::None, Rule::None);
@@ -408,10 +440,11 @@ struct Dictionary {
         rel("SysHotKeys", "Schedule", "ID", "ID", "KeyID", Rule::None, Rule::Cascade);
         rel("Users", "QDUSD", "User", "User", "KeyUser", Rule::Cascade, Rule::Cascade);
         rel("Users", "Contact", "User", "User", "KeyUserClientID", Rule::None, Rule::None);
-        rel("ContactCategories", "Contact", "ContactCategory", "ContactCategory", "KeyCategory", Rule::Restrict,
-            Rule::Restrict);
+        rel("ContactCategories", "Contact", "ContactCategory", "ContactCategory", "KeyCategory",
+            Rule::Restrict, Rule::Restrict);
         rel("Contact", "QDSCD", "ClientID", "ClientID", "KeyContact", Rule::Cascade, Rule::Cascade);
-        rel("ScriptTemplates", "ScriptTemplateDetails", "WIZ_ID", "WIZ_ID", "K_WIZ_ID", Rule::None, Rule::Cascade);
+        rel("ScriptTemplates", "ScriptTemplateDetails", "WIZ_ID", "WIZ_ID", "K_WIZ_ID", Rule::None,
+            Rule::Cascade);
         rel("ScriptTemplateDetails", "Messages", "EmailID", "EmailID", "KeyEmailID", Rule::None, Rule::None);
         rel("Messages", "Scripting", "EmailID", "EmailID", "KeyEmail", Rule::Restrict, Rule::Restrict);
         rel("ClipboardCategories", "Clipboard", "Category", "Category", "KeyCategory", Rule::Cascade,
@@ -427,7 +460,9 @@ const Dictionary& dict() {
 } // namespace
 
 #define QD_TABLE_ACCESSOR(Name)                                                                              \
-    const TableDef& Name() { return dict().byLabel(#Name); }
+    const TableDef& Name() {                                                                                 \
+        return dict().byLabel(#Name);                                                                        \
+    }
 QD_TABLE_ACCESSOR(Schedule)
 QD_TABLE_ACCESSOR(Scripting)
 QD_TABLE_ACCESSOR(ScheduleWorkFile)
@@ -456,7 +491,9 @@ QD_TABLE_ACCESSOR(SyncSchedule)
 QD_TABLE_ACCESSOR(SyncScripting)
 QD_TABLE_ACCESSOR(SyncTodo)
 
-std::span<const TableDef* const> all() { return dict().order; }
+std::span<const TableDef* const> all() {
+    return dict().order;
+}
 
 const TableDef* find(std::string_view name) {
     for (const TableDef* t : dict().order)
@@ -471,7 +508,9 @@ std::vector<const RelationDef*> relationsOf(const TableDef& parent) {
     return out;
 }
 
-std::span<const RelationDef> relations() { return dict().relations; }
+std::span<const RelationDef> relations() {
+    return dict().relations;
+}
 
 } // namespace tables
 } // namespace qd

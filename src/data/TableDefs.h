@@ -15,11 +15,11 @@ namespace qd {
 enum class ValueKind : std::uint8_t { Plain, DayNumber, TimeOfDay };
 
 struct FieldDef {
-    std::string name;       // without prefix, e.g. "Date"
+    std::string name; // without prefix, e.g. "Date"
     FieldType type;
-    int width = 0;          // STRING/CSTRING/MEMO width
-    int groupCount = 0;     // GROUP: number of following entries it spans
-    int valueIndex = -1;    // position among the value fields, -1 for a group
+    int width = 0;       // STRING/CSTRING/MEMO width
+    int groupCount = 0;  // GROUP: number of following entries it spans
+    int valueIndex = -1; // position among the value fields, -1 for a group
     ValueKind kind = ValueKind::Plain;
 };
 
@@ -44,9 +44,9 @@ struct KeyDef {
 enum class TableKind { Store, LineText, CommaText };
 
 struct TableDef {
-    std::string label;  // "Schedule"
-    std::string prefix; // "SCH"
-    std::string storageName; // default storage name, e.g. "QD97\!s"
+    std::string label;                      // "Schedule"
+    std::string prefix;                     // "SCH"
+    std::string storageName;                // default storage name, e.g. "QD97\!s"
     std::string* storageVariable = nullptr; // GLO: variable that names the file, when there is one
     bool encrypted = true;
     int version = 0;
@@ -58,7 +58,9 @@ struct TableDef {
     std::vector<std::pair<std::string, std::string>> renames;
 
     int valueCount() const { return static_cast<int>(values.size()); }
-    const FieldDef& field(int valueIndex) const { return entries[static_cast<std::size_t>(values[static_cast<std::size_t>(valueIndex)])]; }
+    const FieldDef& field(int valueIndex) const {
+        return entries[static_cast<std::size_t>(values[static_cast<std::size_t>(valueIndex)])];
+    }
     // "SCH:Date", "sch:date" or "Date"; -1 when unknown.
     int findField(std::string_view name) const;
     // Value indexes of a group's fields ("AdvancedWarning"); empty when not a group.

@@ -19,14 +19,18 @@ constexpr long long kOverdueMargin = 60000; // ten minutes
 std::string trimmed(const std::string& s) {
     std::size_t b = 0;
     std::size_t e = s.size();
-    while (b < e && s[b] == ' ') ++b;
-    while (e > b && s[e - 1] == ' ') --e;
+    while (b < e && s[b] == ' ')
+        ++b;
+    while (e > b && s[e - 1] == ' ')
+        --e;
     return s.substr(b, e - b);
 }
 
 // A moment as one number, with times above a day carried into the date and
 // times of 0 or less borrowing from it.
-long long absolute(Date d, Time t) { return static_cast<long long>(d) * kTimeDay + t; }
+long long absolute(Date d, Time t) {
+    return static_cast<long long>(d) * kTimeDay + t;
+}
 
 void deleteScriptSteps(DataSet& ds, int taskId) {
     Table<ScriptingRecord> scr(ds, tables::Scripting());
@@ -34,13 +38,14 @@ void deleteScriptSteps(DataSet& ds, int taskId) {
     scr.rec = {};
     scr.rec.ID = taskId;
     scr.setPosition(scr.def().findKey("SCR:KeyID"), 1);
-    while (scr.next() == Level::Benign && scr.rec.ID == taskId) scr.deleteRecord();
+    while (scr.next() == Level::Benign && scr.rec.ID == taskId)
+        scr.deleteRecord();
 }
 
 } // namespace
 
-Dispatcher::Dispatcher(DataSet& ds, const ProgramSettings& settings, Frame& frame, UserInterface& ui, EventLog& log,
-                       TaskExecution& execution, ScriptHost& scripts, const Clock& clock)
+Dispatcher::Dispatcher(DataSet& ds, const ProgramSettings& settings, Frame& frame, UserInterface& ui,
+                       EventLog& log, TaskExecution& execution, ScriptHost& scripts, const Clock& clock)
     : ds_(ds), settings_(settings), frame_(frame), ui_(ui), log_(log), exec_(execution), scripts_(scripts),
       clock_(clock), taskStore_(std::make_unique<TableTaskStore>(ds)),
       holidays_(std::make_unique<TableHolidayStore>(ds)), title_(kProductName) {
@@ -66,13 +71,20 @@ void Dispatcher::tick() {
         if (frame_.isMinimized()) unlocked_ = false;
         if (unlocked_) title_ += " (Unlocked)";
         switch (phase_) {
-        case 1: checkAdvanceWarnings(); break;
+        case 1:
+            checkAdvanceWarnings();
+            break;
         case 2:
             if (removeHistory()) frame_.refreshTaskLists();
             break;
-        case 3: checkDueTask(); break;
-        case 4: watchDateAndExitCodes(); break;
-        default: break;
+        case 3:
+            checkDueTask();
+            break;
+        case 4:
+            watchDateAndExitCodes();
+            break;
+        default:
+            break;
         }
     } else {
         title_ += " (Inactive)";
@@ -96,7 +108,9 @@ void Dispatcher::tick() {
         lastCheckDate_ = now.date;
 }
 
-bool Dispatcher::removeHistory() { return historyJob_ ? historyJob_(clock_.today()) : false; }
+bool Dispatcher::removeHistory() {
+    return historyJob_ ? historyJob_(clock_.today()) : false;
+}
 
 void Dispatcher::checkDueTask() {
     Table<ScheduleRecord> sch(ds_, tables::Schedule());
@@ -159,7 +173,8 @@ void Dispatcher::performDueTask(Table<ScheduleRecord>& sch) {
             skipped = true;
             report.reason = label;
         };
-        if (absolute(now.date, now.time) - absolute(task.Date, task.Time) > kOverdueMargin && task.SkipIfMissed) {
+        if (absolute(now.date, now.time) - absolute(task.Date, task.Time) > kOverdueMargin &&
+            task.SkipIfMissed) {
             skip("Overdue task skipped");
         } else if (task.SkipIfScriptActive && scripts_.runningScripts() > 0) {
             skip("Task skipped during script");
@@ -270,7 +285,8 @@ void Dispatcher::checkAdvanceWarnings() {
     const Moment now = clock_.now();
     sch.setOrder(sch.def().findKey("SCH:KeyAdvanced"));
     for (int read = 0; read < kWarningReadLimit; ++read) {
-        if (sch.next() != Level::Benign || sch.rec.AdvanceWarned || trimmed(sch.rec.ScheduleType).empty()) break;
+        if (sch.next() != Level::Benign || sch.rec.AdvanceWarned || trimmed(sch.rec.ScheduleType).empty())
+            break;
         const bool due = sch.rec.AdvanceWarnDate < now.date ||
                          (sch.rec.AdvanceWarnDate == now.date && sch.rec.AdvanceWarnTime < now.time);
         if (!due) continue;
@@ -302,13 +318,15 @@ void Dispatcher::watchDateAndExitCodes() {
     const Moment now = clock_.now();
     if (now.date - lastCheckDate_ > 3) {
         exec_.launcher().createProcess("KLVBACK.EXE QD97.TPS", ds_.folder());
-        ui_.message("Warning",
-                    "Warning!\r\rYou have set the system date forward more than 3 days.\r\rTasks scheduled prior to " +
-                        formatDate(now.date, "@d17") + " " + formatTime(now.time, "@t7") +
-                        " will be executed immediately.  We recommend that you make a backup or change the date "
-                        "back to " +
-                        formatDate(lastCheckDate_, "@d17") + " before pressing OK (on this warning message).",
-                    MessageIcon::Exclamation);
+        ui_.message(
+            "Warning",
+            "Warning!\r\rYou have set the system date forward more than 3 days.\r\rTasks scheduled prior "
+            "to " +
+                formatDate(now.date, "@d17") + " " + formatTime(now.time, "@t7") +
+                " will be executed immediately.  We recommend that you make a backup or change the date "
+                "back to " +
+                formatDate(lastCheckDate_, "@d17") + " before pressing OK (on this warning message).",
+            MessageIcon::Exclamation);
         lastCheckDate_ = now.date;
     }
     if (settings_.LogEvents && settings_.LogExitCodes) {

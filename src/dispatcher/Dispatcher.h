@@ -29,11 +29,11 @@ class TaskStore;
 struct PerformedTask {
     int id = 0;
     std::string description;
-    Moment occurrence;     // the moment that was due
-    bool skipped = false;  // passed over by a skip test or a "No" answer
-    std::string reason;    // the log label of the skip, or "Performed"
+    Moment occurrence;    // the moment that was due
+    bool skipped = false; // passed over by a skip test or a "No" answer
+    std::string reason;   // the log label of the skip, or "Performed"
     bool completed = false;
-    Moment next;           // the next occurrence when not completed
+    Moment next; // the next occurrence when not completed
 };
 
 class Dispatcher {

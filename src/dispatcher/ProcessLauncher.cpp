@@ -24,7 +24,8 @@ bool isExecutableFile(const std::filesystem::path& p) {
 }
 
 // The program a name stands for: a path with a slash as it is, else searched in PATH.
-std::optional<std::filesystem::path> findProgram(const std::string& name, const std::filesystem::path& folder) {
+std::optional<std::filesystem::path> findProgram(const std::string& name,
+                                                 const std::filesystem::path& folder) {
     if (name.empty()) return std::nullopt;
     if (name.find('/') != std::string::npos) {
         std::filesystem::path p(name);
@@ -46,9 +47,12 @@ std::optional<std::filesystem::path> findProgram(const std::string& name, const 
 
 int niceFor(Priority p) {
     switch (p) {
-    case Priority::Low: return 19;
-    case Priority::High: return -5;
-    case Priority::Normal: break;
+    case Priority::Low:
+        return 19;
+    case Priority::High:
+        return -5;
+    case Priority::Normal:
+        break;
     }
     return 0;
 }
@@ -63,14 +67,16 @@ SpawnResult spawn(const std::filesystem::path& program, const std::vector<std::s
     for (char** e = environ; e && *e; ++e) {
         const std::string entry(*e);
         const auto eq = entry.find('=');
-        const bool replaced = std::any_of(extraEnvironment.begin(), extraEnvironment.end(), [&](const std::string& x) {
-            return eq != std::string::npos && x.compare(0, eq + 1, entry, 0, eq + 1) == 0;
-        });
+        const bool replaced =
+            std::any_of(extraEnvironment.begin(), extraEnvironment.end(), [&](const std::string& x) {
+                return eq != std::string::npos && x.compare(0, eq + 1, entry, 0, eq + 1) == 0;
+            });
         if (!replaced) envStrings.push_back(entry);
     }
     envStrings.insert(envStrings.end(), extraEnvironment.begin(), extraEnvironment.end());
     std::vector<char*> envp;
-    for (auto& e : envStrings) envp.push_back(e.data());
+    for (auto& e : envStrings)
+        envp.push_back(e.data());
     envp.push_back(nullptr);
     int pipefd[2];
     if (pipe2(pipefd, O_CLOEXEC) != 0) {
@@ -79,7 +85,8 @@ SpawnResult spawn(const std::filesystem::path& program, const std::vector<std::s
     }
     std::vector<char*> argv;
     argv.reserve(args.size() + 1);
-    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    for (const auto& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
     const pid_t pid = fork();
     if (pid < 0) {
@@ -94,7 +101,8 @@ SpawnResult spawn(const std::filesystem::path& program, const std::vector<std::s
         setpgid(0, 0);
         int err = 0;
         if (!folder.empty() && chdir(folder.c_str()) != 0) err = errno;
-        if (!err && niceFor(priority) != 0) setpriority(PRIO_PROCESS, 0, niceFor(priority)); // high needs rights
+        if (!err && niceFor(priority) != 0)
+            setpriority(PRIO_PROCESS, 0, niceFor(priority)); // high needs rights
         if (!err) {
             execve(program.c_str(), argv.data(), envp.data());
             err = errno;
@@ -122,7 +130,8 @@ SpawnResult spawn(const std::filesystem::path& program, const std::vector<std::s
 }
 
 std::string lowerWord(std::string s) {
-    for (auto& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (auto& c : s)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return s;
 }
 
@@ -135,8 +144,10 @@ std::vector<std::string> splitCommandLine(const std::string& command) {
     bool any = false;
     for (char c : command) {
         if (quote) {
-            if (c == quote) quote = 0;
-            else cur += c;
+            if (c == quote)
+                quote = 0;
+            else
+                cur += c;
         } else if (c == '"' || c == '\'') {
             quote = c;
             any = true;
@@ -166,8 +177,10 @@ void ProcessTable::reap() {
         if (code != kStillActive) continue;
         int status = 0;
         const pid_t r = waitpid(pid, &status, WNOHANG);
-        if (r == pid) code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        else if (r < 0 && errno == ECHILD) code = -1;
+        if (r == pid)
+            code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        else if (r < 0 && errno == ECHILD)
+            code = -1;
     }
 }
 
@@ -209,15 +222,16 @@ std::filesystem::path ProcessLauncher::programFolder() const {
 std::optional<std::filesystem::path> ProcessLauncher::ownProgram(const std::string& word) const {
     std::string w = lowerWord(std::filesystem::path(word).filename().string());
     if (w.size() > 4 && w.compare(w.size() - 4, 4, ".exe") == 0) w.erase(w.size() - 4);
-    static const std::pair<const char*, const char*> kOwn[] = {{"qdmsg", "qdmsg"},     {"klvback", "klvback"},
-                                                                {"qd_dbase", "qd_dbase"}, {"killproc", "killproc"},
-                                                                {"qdftp", "qdftp"},     {"httpget", "httpget"}};
+    static const std::pair<const char*, const char*> kOwn[] = {
+        {"qdmsg", "qdmsg"},       {"klvback", "klvback"}, {"qd_dbase", "qd_dbase"},
+        {"killproc", "killproc"}, {"qdftp", "qdftp"},     {"httpget", "httpget"}};
     for (const auto& [name, binary] : kOwn)
         if (w == name) return programFolder() / binary;
     return std::nullopt;
 }
 
-SpawnResult ProcessLauncher::startProgram(const std::filesystem::path& program, const std::vector<std::string>& args,
+SpawnResult ProcessLauncher::startProgram(const std::filesystem::path& program,
+                                          const std::vector<std::string>& args,
                                           const std::vector<std::string>& extraEnvironment,
                                           const std::filesystem::path& folder, Priority priority) const {
     if (!isExecutableFile(program)) return SpawnResult{false, 0, 2, "Program not found: " + program.string()};
@@ -229,7 +243,8 @@ SpawnResult ProcessLauncher::createProcess(const std::string& command, const std
     std::vector<std::string> args = splitCommandLine(command);
     if (args.empty()) return SpawnResult{false, 0, 2, "No command"};
     std::optional<std::filesystem::path> program = ownProgram(args[0]);
-    if (program && !isExecutableFile(*program)) return SpawnResult{false, 0, 2, program->string() + " is not installed"};
+    if (program && !isExecutableFile(*program))
+        return SpawnResult{false, 0, 2, program->string() + " is not installed"};
     if (!program) program = findProgram(args[0], folder);
     if (!program) return SpawnResult{false, 0, 2, "Program not found: " + args[0]};
     return spawn(*program, args, folder, priority);
@@ -243,7 +258,8 @@ SpawnResult ProcessLauncher::shellStart(const std::string& file, const std::stri
     if (!program) program = findProgram(file, folder);
     if (program) {
         std::vector<std::string> args{file};
-        for (auto& p : splitCommandLine(parameters)) args.push_back(p);
+        for (auto& p : splitCommandLine(parameters))
+            args.push_back(p);
         return spawn(*program, args, folder, Priority::Normal);
     }
     if (!parameters.empty()) return SpawnResult{false, 0, 2, "Not a program: " + file};
@@ -255,10 +271,12 @@ SpawnResult ProcessLauncher::shellStart(const std::string& file, const std::stri
         std::error_code ec;
         if (!std::filesystem::exists(target, ec)) return SpawnResult{false, 0, 2, "File not found: " + file};
     }
-    if (lowerWord(verb) != "open" && !verb.empty()) return SpawnResult{false, 0, 31, "No application for verb " + verb};
+    if (lowerWord(verb) != "open" && !verb.empty())
+        return SpawnResult{false, 0, 31, "No application for verb " + verb};
     auto opener = findProgram("xdg-open", {});
     if (!opener) return SpawnResult{false, 0, 31, "xdg-open is not installed"};
-    SpawnResult r = spawn(*opener, {"xdg-open", looksLikeUrl ? file : target.string()}, folder, Priority::Normal);
+    SpawnResult r =
+        spawn(*opener, {"xdg-open", looksLikeUrl ? file : target.string()}, folder, Priority::Normal);
     if (!r.ok) return r;
     // xdg-open hands the file to its application and ends; its code says whether
     // an application was found.
@@ -270,7 +288,8 @@ SpawnResult ProcessLauncher::shellStart(const std::string& file, const std::stri
     return r;
 }
 
-SpawnResult ProcessLauncher::shellStartWithRetries(const std::string& command, const std::filesystem::path& folder,
+SpawnResult ProcessLauncher::shellStartWithRetries(const std::string& command,
+                                                   const std::filesystem::path& folder,
                                                    const std::string& verb) const {
     SpawnResult r = shellStart(command, "", folder, verb);
     if (r.ok) return r;
@@ -286,7 +305,8 @@ SpawnResult ProcessLauncher::shellStartWithRetries(const std::string& command, c
         file = command.substr(0, blank);
         params = command.substr(blank + 1);
     }
-    while (!params.empty() && params.front() == ' ') params.erase(0, 1);
+    while (!params.empty() && params.front() == ' ')
+        params.erase(0, 1);
     SpawnResult second = shellStart(file, params, folder, verb);
     if (second.ok) return second;
     // Every blank from the right end towards the start, down to position 3.

@@ -89,8 +89,8 @@ public:
     // "NAME=value" environment entries (secrets travel this way, never on the
     // command line that every local user can read).
     SpawnResult startProgram(const std::filesystem::path& program, const std::vector<std::string>& args,
-                             const std::vector<std::string>& extraEnvironment, const std::filesystem::path& folder,
-                             Priority priority = Priority::Normal) const;
+                             const std::vector<std::string>& extraEnvironment,
+                             const std::filesystem::path& folder, Priority priority = Priority::Normal) const;
 
     // The desktop's way of opening `file` with optional `parameters`: an
     // executable file is run with them; a document or link (no parameters) is

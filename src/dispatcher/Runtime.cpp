@@ -2,6 +2,7 @@
 
 #include "data/Settings.h"
 #include "data/Startup.h"
+#include "platform/WindowPlacer.h"
 #include "platform/x11/X11Desktop.h"
 #include "schedule/BatchOperations.h"
 #include "script/Dde.h"
@@ -18,14 +19,18 @@ struct RuntimeDesktop {
     X11Desktop x11;
     std::unique_ptr<KeystrokeSender> keys;
     std::unique_ptr<WindowTargeting> windows;
+    // Window states of started programs, applied on a connection of its own.
+    std::unique_ptr<StartedWindowPlacer> placer;
 };
 
 Runtime::Runtime(DataSet& ds, UserInterface& ui, Frame& frame, const Clock& clock, RuntimeOptions options)
     : ds_(ds), ui_(ui), frame_(frame), clock_(clock), options_(std::move(options)),
       log_(EventLogConfig{ds.folder(), "d3", false, false}, &clock) {
     desktop_ = std::make_unique<RuntimeDesktop>();
-    if (options_.openDesktop) desktop_->x11 = openX11Desktop();
-    else desktop_->x11 = openX11Desktop(":no-display-wanted");
+    if (options_.openDesktop)
+        desktop_->x11 = openX11Desktop();
+    else
+        desktop_->x11 = openX11Desktop(":no-display-wanted");
     desktop_->keys = std::make_unique<KeystrokeSender>(*desktop_->x11.keyboard);
     desktop_->keys->setClock(&clock_);
     desktop_->windows = std::make_unique<WindowTargeting>(*desktop_->x11.windows);
@@ -39,6 +44,19 @@ Runtime::Runtime(DataSet& ds, UserInterface& ui, Frame& frame, const Clock& cloc
     execution_ = std::make_unique<TaskExecution>(ds_, settings_, frame_, ui_, log_, launcher_, clock_);
     ScriptValues* values = values_.get();
     execution_->setTranslator([values](const std::string& text) { return values->TranslateText(text); });
+    if (desktop_->x11.connected()) {
+        desktop_->placer = std::make_unique<StartedWindowPlacer>([]() -> std::unique_ptr<WindowSystem> {
+            auto connection = X11Connection::open();
+            if (!connection) return nullptr;
+            auto windows = std::make_unique<X11WindowSystem>(connection);
+            windows->setUseAccessibility(false);
+            return windows;
+        });
+        StartedWindowPlacer* placer = desktop_->placer.get();
+        execution_->setShowModeHandler([placer](pid_t pid, ShowMode mode) {
+            placer->place(pid, placementForShowMode(static_cast<int>(mode)));
+        });
+    }
 
     ScriptEnvironment env;
     env.values = values_.get();
@@ -53,10 +71,11 @@ Runtime::Runtime(DataSet& ds, UserInterface& ui, Frame& frame, const Clock& cloc
         fe.windows = targeting;
         fe.eventLog = log;
         fe.folder = folder;
-        DoFileAction(step.DDEType, step.Command, step.Path, step.DDEApplicationName, step.DDEApplicationTopic, fe);
+        DoFileAction(step.DDEType, step.Command, step.Path, step.DDEApplicationName, step.DDEApplicationTopic,
+                     fe);
     };
-    env.readScriptFile = [folder](const std::string& file, std::string& error)
-        -> std::optional<std::vector<ScriptingRecord>> {
+    env.readScriptFile = [folder](const std::string& file,
+                                  std::string& error) -> std::optional<std::vector<ScriptingRecord>> {
         std::filesystem::path p(file);
         if (p.is_relative()) p = folder / p;
         ScriptFileContent content;
@@ -74,7 +93,8 @@ Runtime::Runtime(DataSet& ds, UserInterface& ui, Frame& frame, const Clock& cloc
     scripts_ = std::make_unique<ScriptEngine>(ds_, log_, ui_, clock_, env);
     execution_->setScriptHost(scripts_.get());
     history_ = std::make_unique<HistoryRemover>(ds_, log_, ui_);
-    dispatcher_ = std::make_unique<Dispatcher>(ds_, settings_, frame_, ui_, log_, *execution_, *scripts_, clock_);
+    dispatcher_ =
+        std::make_unique<Dispatcher>(ds_, settings_, frame_, ui_, log_, *execution_, *scripts_, clock_);
     HistoryRemover* history = history_.get();
     ProgramSettings* settings = &settings_;
     dispatcher_->setHistoryJob([history, settings](Date today) {
@@ -88,7 +108,9 @@ Runtime::Runtime(DataSet& ds, UserInterface& ui, Frame& frame, const Clock& cloc
 
 Runtime::~Runtime() = default;
 
-bool Runtime::desktopConnected() const { return desktop_->x11.connected(); }
+bool Runtime::desktopConnected() const {
+    return desktop_->x11.connected();
+}
 
 void Runtime::applySettings() {
     log_.configure(eventLogConfig(settings_, ds_.folder()));
@@ -120,6 +142,14 @@ void Runtime::open() {
 
 void Runtime::tick() {
     dispatcher_->tick();
+    if (!desktop_->placer) return;
+    for (const PlacementResult& r : desktop_->placer->takeResults()) {
+        if (!settings_.Debug) continue;
+        std::string detail = "Process " + std::to_string(r.pid) + ": ";
+        detail += r.window == 0 ? std::string("no window") : std::string(toString(r.state));
+        if (r.status != WindowStatus::Ok) detail += std::string(" (") + toString(r.status) + ")";
+        log_.log(detail, "Window State");
+    }
 }
 
 void Runtime::close() {

@@ -11,17 +11,22 @@ namespace qd {
 namespace {
 
 std::string upper(std::string s) {
-    for (auto& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    for (auto& c : s)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     return s;
 }
 
 std::string trimmed(std::string s) {
-    while (!s.empty() && s.back() == ' ') s.pop_back();
-    while (!s.empty() && s.front() == ' ') s.erase(0, 1);
+    while (!s.empty() && s.back() == ' ')
+        s.pop_back();
+    while (!s.empty() && s.front() == ' ')
+        s.erase(0, 1);
     return s;
 }
 
-long long absolute(Moment m) { return static_cast<long long>(m.date) * kTimeDay + m.time; }
+long long absolute(Moment m) {
+    return static_cast<long long>(m.date) * kTimeDay + m.time;
+}
 
 // A moment some hundredths later, with the time carried into the date.
 Moment later(Moment m, long long hundredths) {
@@ -61,7 +66,9 @@ TaskExecution::TaskExecution(DataSet& ds, const ProgramSettings& settings, Frame
                              EventLog& log, ProcessLauncher& launcher, const Clock& clock)
     : ds_(ds), settings_(settings), frame_(frame), ui_(ui), log_(log), launcher_(launcher), clock_(clock) {}
 
-void TaskExecution::log(const std::string& detail, const std::string& label) { log_.log(detail, label); }
+void TaskExecution::log(const std::string& detail, const std::string& label) {
+    log_.log(detail, label);
+}
 
 void TaskExecution::soundAlarm(const ScheduleRecord& task) {
     if (!task.Alarm) return;
@@ -81,7 +88,8 @@ bool TaskExecution::handOverToMessageProgram(const std::string& title, const std
     link.rec.AlarmFile = alarmFile;
     bool ok = link.tryInsert() == Level::Benign;
     if (ok) {
-        const SpawnResult r = launcher_.createProcess("QDMsg.EXE ID=" + std::to_string(link.rec.ID), ds_.folder());
+        const SpawnResult r =
+            launcher_.createProcess("QDMsg.EXE ID=" + std::to_string(link.rec.ID), ds_.folder());
         ok = r.ok;
         if (!ok) {
             // The program did not start: the record would never be read.
@@ -157,8 +165,8 @@ StartOutcome TaskExecution::startProgram(const ProgramStartRequest& request) {
     }
     const ShowMode mode = request.forceNormal ? ShowMode::Normal : request.showMode;
     log(command, "Run Program");
-    const std::filesystem::path folder = trimmed(request.folder).empty() ? ds_.folder()
-                                                                          : std::filesystem::path(trimmed(request.folder));
+    const std::filesystem::path folder =
+        trimmed(request.folder).empty() ? ds_.folder() : std::filesystem::path(trimmed(request.folder));
     if (upper(trimmed(command)) != "N/A") {
         const std::string verb = request.useVerb && !trimmed(request.verb).empty()
                                      ? upper(trimmed(request.verb)).substr(0, 4)
@@ -176,7 +184,8 @@ StartOutcome TaskExecution::startProgram(const ProgramStartRequest& request) {
         }
         if (!r.ok) {
             std::string lowerVerb = verb;
-            for (auto& c : lowerVerb) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            for (auto& c : lowerVerb)
+                c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
             r = launcher_.shellStartWithRetries(command, folder, lowerVerb);
             if (r.ok && request.wantHandle) outcome.pid = r.pid;
         }
@@ -207,7 +216,8 @@ void TaskExecution::performTaskNow(const ScheduleRecord& task) {
     }
 }
 
-int TaskExecution::snoozeMessage(const std::string& title, const std::string& text, const std::string& alarmFile) {
+int TaskExecution::snoozeMessage(const std::string& title, const std::string& text,
+                                 const std::string& alarmFile) {
     Table<ScheduleRecord> sch(ds_, tables::Schedule());
     if (sch.open() != Level::Benign) return 0;
     const Moment now = clock_.now();
@@ -256,7 +266,8 @@ bool copyScriptSteps(DataSet& ds, int fromTask, int toTask) {
     src.rec = {};
     src.rec.ID = fromTask;
     src.setPosition(src.def().findKey("SCR:KeyID"), 1);
-    while (src.next() == Level::Benign && src.rec.ID == fromTask) steps.push_back(src.rec);
+    while (src.next() == Level::Benign && src.rec.ID == fromTask)
+        steps.push_back(src.rec);
     bool ok = true;
     for (const auto& step : steps) {
         dst.rec = step;

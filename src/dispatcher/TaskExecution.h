@@ -6,9 +6,9 @@
 #include "data/Clock.h"
 #include "data/DataSet.h"
 #include "data/EventLog.h"
+#include "data/Globals.h"
 #include "data/Records.h"
 #include "data/UserInterface.h"
-#include "data/Globals.h"
 #include "dispatcher/Frame.h"
 #include "dispatcher/ProcessLauncher.h"
 #include "dispatcher/ScriptHost.h"
@@ -21,23 +21,23 @@
 namespace qd {
 
 struct ProgramStartRequest {
-    std::string command;           // "N/A" (any case) starts nothing
-    std::string folder;            // blank: the data folder
-    std::string verb;              // shell verb; blank = "open"
+    std::string command; // "N/A" (any case) starts nothing
+    std::string folder;  // blank: the data folder
+    std::string verb;    // shell verb; blank = "open"
     bool useVerb = false;
     ShowMode showMode = ShowMode::Normal;
     bool forceNormal = false;
     Priority priority = Priority::Normal;
     bool usePriority = false;
-    bool wantHandle = false;       // the caller waits for the process (StartOutcome::pid)
-    int taskId = 0;                // when not 0, the task's script steps are queued after the start
+    bool wantHandle = false; // the caller waits for the process (StartOutcome::pid)
+    int taskId = 0;          // when not 0, the task's script steps are queued after the start
 };
 
 struct StartOutcome {
-    bool started = false;  // a process was started (or "N/A": nothing to start)
+    bool started = false; // a process was started (or "N/A": nothing to start)
     bool shownError = false;
-    pid_t pid = 0;         // the started process, when a direct start gave one
-    int errorCode = 0;     // the shell's error code when the start failed
+    pid_t pid = 0;     // the started process, when a direct start gave one
+    int errorCode = 0; // the shell's error code when the start failed
 };
 
 // A program started with exit-code logging on, until its exit is logged.
@@ -66,14 +66,18 @@ std::string messageLogDetail(const std::string& title, const std::string& alarmF
 
 class TaskExecution {
 public:
-    TaskExecution(DataSet& ds, const ProgramSettings& settings, Frame& frame, UserInterface& ui, EventLog& log,
-                  ProcessLauncher& launcher, const Clock& clock);
+    TaskExecution(DataSet& ds, const ProgramSettings& settings, Frame& frame, UserInterface& ui,
+                  EventLog& log, ProcessLauncher& launcher, const Clock& clock);
 
     void setScriptHost(ScriptHost* host) { scripts_ = host; }
     // Expands bracketed names in message texts (plain copy until set).
-    void setTranslator(std::function<std::string(const std::string&)> translate) { translate_ = std::move(translate); }
+    void setTranslator(std::function<std::string(const std::string&)> translate) {
+        translate_ = std::move(translate);
+    }
     // Puts a started program's windows into the requested state where the desktop allows it.
-    void setShowModeHandler(std::function<void(pid_t, ShowMode)> handler) { applyShowMode_ = std::move(handler); }
+    void setShowModeHandler(std::function<void(pid_t, ShowMode)> handler) {
+        applyShowMode_ = std::move(handler);
+    }
 
     void soundAlarm(const ScheduleRecord& task);
     // `expandTokens` off: the texts were expanded already (a script's message).
@@ -89,7 +93,8 @@ public:
 
     // Hands a message to the separate message program through MsgLink; false
     // when the record could not be written or the program not started.
-    bool handOverToMessageProgram(const std::string& title, const std::string& text, const std::string& alarmFile);
+    bool handOverToMessageProgram(const std::string& title, const std::string& text,
+                                  const std::string& alarmFile);
 
     std::vector<StartedProgram>& startedPrograms() { return started_; }
     ProcessLauncher& launcher() { return launcher_; }

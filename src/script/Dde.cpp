@@ -12,9 +12,11 @@ DdeCall DdeAddress(const std::string& service, const std::string& topic) {
     std::string name;
     for (char c : service)
         name += std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '_' || c == '-' ? c : '_';
-    call.busName = name.find('.') == std::string::npos ? "org.quandrel.dde." + (name.empty() ? "_" : name) : name;
+    call.busName =
+        name.find('.') == std::string::npos ? "org.quandrel.dde." + (name.empty() ? "_" : name) : name;
     call.objectPath = "/";
-    for (char c : topic) call.objectPath += std::isalnum(static_cast<unsigned char>(c)) || c == '_' ? c : '_';
+    for (char c : topic)
+        call.objectPath += std::isalnum(static_cast<unsigned char>(c)) || c == '_' ? c : '_';
     if (call.objectPath == "/") call.objectPath = "/topic";
     return call;
 }

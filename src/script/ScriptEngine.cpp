@@ -17,18 +17,24 @@ namespace {
 
 std::string rtrim(const std::string& s) {
     std::size_t e = s.size();
-    while (e > 0 && s[e - 1] == ' ') --e;
+    while (e > 0 && s[e - 1] == ' ')
+        --e;
     return s.substr(0, e);
 }
 
 std::string lower(std::string s) {
-    for (auto& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (auto& c : s)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return s;
 }
 
-bool startsWith(const std::string& s, const std::string& prefix) { return s.rfind(prefix, 0) == 0; }
+bool startsWith(const std::string& s, const std::string& prefix) {
+    return s.rfind(prefix, 0) == 0;
+}
 
-long long absolute(Date d, Time t) { return static_cast<long long>(d) * kTimeDay + t; }
+long long absolute(Date d, Time t) {
+    return static_cast<long long>(d) * kTimeDay + t;
+}
 
 void normalize(Date& d, Time& t) {
     long long time = t;
@@ -43,17 +49,34 @@ void normalize(Date& d, Time& t) {
     t = static_cast<Time>(time);
 }
 
-void normalize(Moment& m) { normalize(m.date, m.time); }
+void normalize(Moment& m) {
+    normalize(m.date, m.time);
+}
 
 std::string secondsOrMinutes(long long seconds, const char* secondsWord) {
     if (seconds > 120 && seconds % 60 == 0) return std::to_string(seconds / 60) + " minutes";
     return std::to_string(seconds) + secondsWord;
 }
 
-const char* const kActions[] = {"Display Message", "Start Program", "Close Program", "Exit Script", "Send Keystrokes",
-                                "Send Keys", "DDE (Dynamic Data Exchange)", "DDE", "Set Focus", "Wait",
-                                "If Window...", "If Time Elapsed...", "If Value...", "...End If", "File Actions",
-                                "Send Email", "Set Value", "Start Script", "Comment"};
+const char* const kActions[] = {"Display Message",
+                                "Start Program",
+                                "Close Program",
+                                "Exit Script",
+                                "Send Keystrokes",
+                                "Send Keys",
+                                "DDE (Dynamic Data Exchange)",
+                                "DDE",
+                                "Set Focus",
+                                "Wait",
+                                "If Window...",
+                                "If Time Elapsed...",
+                                "If Value...",
+                                "...End If",
+                                "File Actions",
+                                "Send Email",
+                                "Set Value",
+                                "Start Script",
+                                "Comment"};
 
 } // namespace
 
@@ -116,12 +139,14 @@ std::string StepDescription(const ScriptingRecord& s) {
     return fitText(d, FieldType::String, 128);
 }
 
-ScriptEngine::ScriptEngine(DataSet& ds, EventLog& log, UserInterface& ui, const Clock& clock, ScriptEnvironment env)
+ScriptEngine::ScriptEngine(DataSet& ds, EventLog& log, UserInterface& ui, const Clock& clock,
+                           ScriptEnvironment env)
     : ds_(ds), log_(log), ui_(ui), clock_(clock), env_(std::move(env)) {
     // Bracketed names in keystroke texts that are not keys are script variables.
     if (env_.keys && env_.values) {
         ScriptValues* values = env_.values;
-        env_.keys->setTranslator([values](const std::string& name) { return values->TranslateVariable(name); });
+        env_.keys->setTranslator(
+            [values](const std::string& name) { return values->TranslateVariable(name); });
     }
 }
 
@@ -152,8 +177,8 @@ Moment ScriptEngine::startMoment() const {
     return s;
 }
 
-Moment ScriptEngine::appendTimed(std::deque<QueueEntry>& into, const std::vector<ScriptingRecord>& steps, Moment start,
-                                 pid_t handle, bool runningReference, bool reportUnknown) {
+Moment ScriptEngine::appendTimed(std::deque<QueueEntry>& into, const std::vector<ScriptingRecord>& steps,
+                                 Moment start, pid_t handle, bool runningReference, bool reportUnknown) {
     Moment t = start;
     for (ScriptingRecord step : steps) {
         const std::string action = rtrim(step.Action);
@@ -348,7 +373,8 @@ void ScriptEngine::execute(QueueEntry& head, bool& keep, std::string& note) {
             log(rtrim(s.Keystrokes) + " (no keyboard)", "Script");
         }
     } else if (action == "DDE" || action == "DDE (Dynamic Data Exchange)") {
-        if (env_.dde) env_.dde(rtrim(s.DDEApplicationName), rtrim(s.DDEApplicationTopic), rtrim(s.DDECommand));
+        if (env_.dde)
+            env_.dde(rtrim(s.DDEApplicationName), rtrim(s.DDEApplicationTopic), rtrim(s.DDECommand));
     } else if (action == "Set Focus") {
         const WindowHandle h =
             env_.windows ? env_.windows->SetFocus(rtrim(s.FocusOnWindow), rtrim(s.WaitForWindow)) : 0;
@@ -361,15 +387,17 @@ void ScriptEngine::execute(QueueEntry& head, bool& keep, std::string& note) {
     } else if (action == "Send Email") {
         const int code = env_.sendEmail ? env_.sendEmail(s.EmailID) : -1;
         if (!env_.sendEmail)
-            log("Message #" + std::to_string(s.EmailID) + " not sent: no mail sender is set up", "Send Email");
+            log("Message #" + std::to_string(s.EmailID) + " not sent: no mail sender is set up",
+                "Send Email");
         setVariable("EmailExitCode", std::to_string(code));
         note = "EmailExitCode=" + std::to_string(code);
     } else if (action == "Set Value") {
         setVariable(rtrim(s.Path), rtrim(s.Command));
         if (env_.values) note = rtrim(s.Path) + "=" + env_.values->variables().text(rtrim(s.Path));
     } else if (action == "If Value...") {
-        const bool ok = env_.values &&
-                        env_.values->CompareValues(rtrim(s.Command), rtrim(s.WindowTitleToCheckFor), rtrim(s.WaitForWindow));
+        const bool ok =
+            env_.values && env_.values->CompareValues(rtrim(s.Command), rtrim(s.WindowTitleToCheckFor),
+                                                      rtrim(s.WaitForWindow));
         if (ok) {
             log(action + " *TRUE* " + StepDescription(s), "Script");
         } else {
@@ -383,8 +411,8 @@ void ScriptEngine::execute(QueueEntry& head, bool& keep, std::string& note) {
         executeWait(head, keep);
     } else if (action == "If Window...") {
         const bool wanted = lower(rtrim(s.WindowExistance)).find("exists") != std::string::npos;
-        const bool found =
-            env_.windows && env_.windows->FindWindowByPattern(rtrim(s.WindowTitleToCheckFor), rtrim(s.FocusOnWindow)) > 0;
+        const bool found = env_.windows && env_.windows->FindWindowByPattern(rtrim(s.WindowTitleToCheckFor),
+                                                                             rtrim(s.FocusOnWindow)) > 0;
         if (found != wanted) {
             log(action + " " + StepDescription(s), "Script");
             skipBlock(keep);
@@ -420,7 +448,8 @@ void ScriptEngine::executeWait(QueueEntry& head, bool& keep) {
     if (mode == "or" || mode == "either") {
         if (s.NextTaskID == 0) {
             Date d = now.date;
-            Time t = static_cast<Time>(now.time + static_cast<long long>(s.SecondsToWait) * 100 - globalDelay);
+            Time t =
+                static_cast<Time>(now.time + static_cast<long long>(s.SecondsToWait) * 100 - globalDelay);
             normalize(d, t);
             s.NextTaskID = d;
             s.TimeElapsed = t;
@@ -431,9 +460,11 @@ void ScriptEngine::executeWait(QueueEntry& head, bool& keep) {
     if (pattern.empty()) return;
     const bool absence = pattern.front() == '~';
     if (absence) pattern.erase(0, 1);
-    const WindowHandle h = env_.windows ? env_.windows->FindWindowByPattern(pattern, rtrim(s.FocusOnWindow)) : 0;
+    const WindowHandle h =
+        env_.windows ? env_.windows->FindWindowByPattern(pattern, rtrim(s.FocusOnWindow)) : 0;
     const auto completed = [&] {
-        debug("Completed wait at " + formatDate(now.date, "@d17") + " " + formatTime(now.time, "@t7"), "Debug");
+        debug("Completed wait at " + formatDate(now.date, "@d17") + " " + formatTime(now.time, "@t7"),
+              "Debug");
     };
     if (absence) {
         if (h == 0) {
@@ -457,14 +488,25 @@ void ScriptEngine::executeStartProgram(QueueEntry& head, bool& keep) {
     std::string options = rtrim(s.DDEApplicationName);
     options.resize(4, ' ');
     const bool wait = options[0] == '1';
-    const Priority priority = options[1] == '1' ? Priority::Low : options[1] == '3' ? Priority::High : Priority::Normal;
+    const Priority priority = options[1] == '1'   ? Priority::Low
+                              : options[1] == '3' ? Priority::High
+                                                  : Priority::Normal;
     ShowMode show = ShowMode::Normal;
     switch (options[2]) {
-    case '2': show = ShowMode::MinimizedFocus; break;
-    case '3': show = ShowMode::MaximizedFocus; break;
-    case '7': show = ShowMode::MinimizedNoFocus; break;
-    case '8': show = ShowMode::NoActivate; break;
-    default: break;
+    case '2':
+        show = ShowMode::MinimizedFocus;
+        break;
+    case '3':
+        show = ShowMode::MaximizedFocus;
+        break;
+    case '7':
+        show = ShowMode::MinimizedNoFocus;
+        break;
+    case '8':
+        show = ShowMode::NoActivate;
+        break;
+    default:
+        break;
     }
     if (options[3] == '1' || translateFilenames) {
         s.Command = translate(s.Command);
@@ -494,8 +536,9 @@ void ScriptEngine::executeStartProgram(QueueEntry& head, bool& keep) {
         r.wantHandle = true;
         label = "Debug - Full Command Sent";
     }
-    debug(r.command + " " + r.folder + " " + (wait ? "1" : "0") + " " + std::to_string(static_cast<int>(show)) + " " +
-              std::to_string(static_cast<int>(priority)) + " " + verb,
+    debug(r.command + " " + r.folder + " " + (wait ? "1" : "0") + " " +
+              std::to_string(static_cast<int>(show)) + " " + std::to_string(static_cast<int>(priority)) +
+              " " + verb,
           label);
     StartOutcome outcome;
     std::optional<ProgramLaunch> transfer;
@@ -517,8 +560,8 @@ void ScriptEngine::executeStartProgram(QueueEntry& head, bool& keep) {
         outcome.started = started.ok;
         outcome.pid = started.pid;
         if (!started.ok)
-            ui_.message("Error Code " + std::to_string(started.code), "Could not start " + transfer->visibleCommand + ".",
-                        MessageIcon::Hand);
+            ui_.message("Error Code " + std::to_string(started.code),
+                        "Could not start " + transfer->visibleCommand + ".", MessageIcon::Hand);
     } else if (env_.execution) {
         outcome = env_.execution->startProgram(r);
     }
@@ -559,7 +602,8 @@ void ScriptEngine::executeWaitForProgram(QueueEntry& head, bool& keep) {
 void ScriptEngine::executeStartScript(QueueEntry& head, bool& keep) {
     const std::string file = rtrim(head.step.Command);
     const std::string modeText = rtrim(head.step.Path);
-    const char mode = modeText.empty() ? 'I' : static_cast<char>(std::toupper(static_cast<unsigned char>(modeText[0])));
+    const char mode =
+        modeText.empty() ? 'I' : static_cast<char>(std::toupper(static_cast<unsigned char>(modeText[0])));
     const Moment start = startMoment();
     std::deque<QueueEntry> rest(queue_.begin() + 1, queue_.end());
     std::deque<QueueEntry> list;
@@ -567,8 +611,10 @@ void ScriptEngine::executeStartScript(QueueEntry& head, bool& keep) {
     std::vector<ScriptingRecord> steps;
     std::string error;
     if (env_.readScriptFile) {
-        if (auto read = env_.readScriptFile(file, error)) steps = std::move(*read);
-        else ui_.message("Script Error", error, MessageIcon::Hand);
+        if (auto read = env_.readScriptFile(file, error))
+            steps = std::move(*read);
+        else
+            ui_.message("Script Error", error, MessageIcon::Hand);
     } else {
         ui_.message("Script Error", "Scripts cannot be read from files here: " + file, MessageIcon::Hand);
     }

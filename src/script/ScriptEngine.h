@@ -39,10 +39,10 @@ struct QueueEntry {
 // empty in tests that do not reach it; a step that needs a missing service
 // fails as that service would (see each member).
 struct ScriptEnvironment {
-    ScriptValues* values = nullptr;        // variables, translation, comparison
-    KeystrokeSender* keys = nullptr;       // Send Keys
-    WindowTargeting* windows = nullptr;    // Set Focus, Wait, If Window..., Close Program
-    TaskExecution* execution = nullptr;    // Start Program, Display Message (task window)
+    ScriptValues* values = nullptr;     // variables, translation, comparison
+    KeystrokeSender* keys = nullptr;    // Send Keys
+    WindowTargeting* windows = nullptr; // Set Focus, Wait, If Window..., Close Program
+    TaskExecution* execution = nullptr; // Start Program, Display Message (task window)
     // File Actions: performs the step's operation.
     std::function<void(const ScriptingRecord& step)> fileAction;
     // Transfers: FTP/HTTP file actions become Start Program entries when queued,

@@ -1,5 +1,5 @@
-#include "StoreFixture.h"
 #include "data/Backup.h"
+#include "StoreFixture.h"
 
 #include <sys/wait.h>
 #include <unistd.h>
@@ -64,7 +64,8 @@ TEST_F(StoreTest, BackupIsConsistentWhileAnotherProcessWritesAndRestoresTheData)
         ASSERT_EQ(sch.open(), Level::Benign);
         EXPECT_EQ(sch.recordCount(), 800);
         sch.setOrder(0);
-        while (sch.next() == Level::Benign) sch.deleteRecord();
+        while (sch.next() == Level::Benign)
+            sch.deleteRecord();
         EXPECT_EQ(sch.recordCount(), 0);
     }
     ds->closeAll();

@@ -7,7 +7,7 @@ using namespace qd;
 
 TEST(Calendar, DayNumbersAnchorAndWeekday) {
     EXPECT_EQ(dateFromMDY(1, 1, 1801), 4);
-    EXPECT_EQ(weekdayOf(dateFromMDY(1, 1, 1801)), 4); // a Thursday
+    EXPECT_EQ(weekdayOf(dateFromMDY(1, 1, 1801)), 4);  // a Thursday
     EXPECT_EQ(weekdayOf(dateFromMDY(12, 7, 2026)), 1); // a Monday
     const CivilDate c = civilFromDate(dateFromMDY(10, 31, 1959));
     EXPECT_EQ(c.year, 1959);

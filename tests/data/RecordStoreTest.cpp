@@ -11,13 +11,33 @@ using qdtest::StoreTest;
 namespace {
 
 const std::pair<const char*, int> kRecordSizes[] = {
-    {"Schedule", 1113},        {"Scripting", 2528},         {"ScheduleWorkFile", 1113},     {"QDUSD", 73},
-    {"QDSCD", 12},             {"Categories", 20},          {"Holidays", 54},               {"SysHotKeys", 139},
-    {"Configuration", 295},    {"QD_LOG", 182},             {"Contact", 394},               {"ContactCategories", 20},
-    {"Messages", 2214},        {"MsgLink", 4435},           {"Todo", 152},                  {"Clipboard", 169},
-    {"ClipboardCategories", 20}, {"Users", 396},            {"Favorites", 1072},            {"Commands", 151},
-    {"Actions", 4127},         {"ScriptTemplates", 319},    {"ScriptTemplateDetails", 2528}, {"Export", 1550},
-    {"SyncSchedule", 1074},    {"SyncScripting", 2528},     {"SyncTodo", 152},
+    {"Schedule", 1113},
+    {"Scripting", 2528},
+    {"ScheduleWorkFile", 1113},
+    {"QDUSD", 73},
+    {"QDSCD", 12},
+    {"Categories", 20},
+    {"Holidays", 54},
+    {"SysHotKeys", 139},
+    {"Configuration", 295},
+    {"QD_LOG", 182},
+    {"Contact", 394},
+    {"ContactCategories", 20},
+    {"Messages", 2214},
+    {"MsgLink", 4435},
+    {"Todo", 152},
+    {"Clipboard", 169},
+    {"ClipboardCategories", 20},
+    {"Users", 396},
+    {"Favorites", 1072},
+    {"Commands", 151},
+    {"Actions", 4127},
+    {"ScriptTemplates", 319},
+    {"ScriptTemplateDetails", 2528},
+    {"Export", 1550},
+    {"SyncSchedule", 1074},
+    {"SyncScripting", 2528},
+    {"SyncTodo", 152},
 };
 
 } // namespace
@@ -30,14 +50,16 @@ TEST(Dictionary, EveryTableHasItsRecordSizeKeysAndUniformKeyDirections) {
         EXPECT_EQ(fixedRecordSize(*t), size) << label;
         for (const auto& k : t->keys) {
             ASSERT_FALSE(k.components.empty()) << k.name;
-            for (const auto& c : k.components) EXPECT_EQ(c.descending, k.components[0].descending) << k.name;
+            for (const auto& c : k.components)
+                EXPECT_EQ(c.descending, k.components[0].descending) << k.name;
         }
     }
     EXPECT_EQ(tables::Schedule().keys.size(), 11u);
     EXPECT_EQ(tables::ScheduleWorkFile().keys.size(), 13u);
     EXPECT_EQ(tables::Contact().keys.size(), 9u);
     // The advance-warning key of the per-user table starts with the whole group.
-    const KeyDef& adv = tables::QDUSD().keys[static_cast<std::size_t>(tables::QDUSD().findKey("US:KeyAdvanced"))];
+    const KeyDef& adv =
+        tables::QDUSD().keys[static_cast<std::size_t>(tables::QDUSD().findKey("US:KeyAdvanced"))];
     EXPECT_EQ(adv.components.size(), 8u);
     EXPECT_EQ(tables::Messages().findField("M_:Mail:Server"), 11);
     EXPECT_EQ(tables::ScriptTemplateDetails().findField("QDD:WIZ_ID"), 0);
@@ -79,7 +101,8 @@ TEST_F(StoreTest, StepsAreNumberedWithinTheirTask) {
     EXPECT_EQ(scr.rec.Sequence, 2); // the second step of task 9
     std::vector<std::pair<int, int>> order;
     scr.setOrder(scr.def().findKey("SCR:KeyID"));
-    while (scr.next() == Level::Benign) order.emplace_back(scr.rec.ID, scr.rec.Sequence);
+    while (scr.next() == Level::Benign)
+        order.emplace_back(scr.rec.ID, scr.rec.Sequence);
     EXPECT_EQ(order, (std::vector<std::pair<int, int>>{{7, 1}, {7, 2}, {7, 3}, {9, 1}, {9, 2}}));
 }
 
@@ -124,7 +147,7 @@ TEST_F(StoreTest, TextsAreCutToTheirWidthWithoutSplittingCharacters) {
     Table<ScheduleRecord> sch(*ds, tables::Schedule());
     ASSERT_EQ(sch.open(), Level::Benign);
     sch.rec.Description = std::string(50, 'x');
-    sch.rec.AlarmFile = std::string(300, 'a'); // CSTRING(255) holds 254 characters
+    sch.rec.AlarmFile = std::string(300, 'a');                    // CSTRING(255) holds 254 characters
     sch.rec.Category = std::string(19, 'c') + "\xc3\xa9\xc3\xa9"; // 21 characters, 23 bytes
     sch.rec.User = "padded   ";
     sch.rec.Message = std::string(5000, 'm');
@@ -146,8 +169,9 @@ TEST_F(StoreTest, DispatcherKeyListsEnabledTasksInDateOrderAndLeavesOutEmptyOnes
         int disabled, date, time;
         const char* name;
     };
-    const Row rows[] = {{0, 90000, 500, "late"}, {1, 0, 0, "disabled-undated"}, {0, 0, 0, "enabled-undated"},
-                        {0, 80000, 900, "early-b"}, {1, 70000, 1, "disabled-early"}, {0, 80000, 100, "early-a"}};
+    const Row rows[] = {{0, 90000, 500, "late"},         {1, 0, 0, "disabled-undated"},
+                        {0, 0, 0, "enabled-undated"},    {0, 80000, 900, "early-b"},
+                        {1, 70000, 1, "disabled-early"}, {0, 80000, 100, "early-a"}};
     for (const auto& r : rows) {
         sch.rec = {};
         sch.rec.Disabled = static_cast<std::uint8_t>(r.disabled);
@@ -158,14 +182,17 @@ TEST_F(StoreTest, DispatcherKeyListsEnabledTasksInDateOrderAndLeavesOutEmptyOnes
     }
     std::vector<std::string> seen;
     sch.setOrder(sch.def().findKey("SCH:KeyDateEnabled"));
-    while (sch.next() == Level::Benign) seen.push_back(sch.rec.Description);
-    EXPECT_EQ(seen, (std::vector<std::string>{"early-a", "early-b", "late", "disabled-undated", "disabled-early"}));
+    while (sch.next() == Level::Benign)
+        seen.push_back(sch.rec.Description);
+    EXPECT_EQ(seen,
+              (std::vector<std::string>{"early-a", "early-b", "late", "disabled-undated", "disabled-early"}));
     ASSERT_EQ(sch.first(sch.def().findKey("SCH:KeyDateEnabled")), Level::Benign);
     EXPECT_EQ(sch.rec.Description, "early-a");
     // Backwards from the end, and from a position.
     seen.clear();
     sch.setOrder(sch.def().findKey("SCH:KeyDateEnabled"));
-    while (sch.previous() == Level::Benign) seen.push_back(sch.rec.Description);
+    while (sch.previous() == Level::Benign)
+        seen.push_back(sch.rec.Description);
     EXPECT_EQ(seen.front(), "disabled-early");
     EXPECT_EQ(seen.back(), "early-a");
     sch.rec = {};
@@ -190,7 +217,8 @@ TEST_F(StoreTest, ClipboardDateKeyIsNewestFirstAndShowsEveryRecord) {
     }
     std::vector<int> seen;
     cli.setOrder(cli.def().findKey("CLI:KeyClipDate"));
-    while (cli.next() == Level::Benign) seen.push_back(cli.rec.ClipDate * 10 + cli.rec.ClipTime);
+    while (cli.next() == Level::Benign)
+        seen.push_back(cli.rec.ClipDate * 10 + cli.rec.ClipTime);
     EXPECT_EQ(seen, (std::vector<int>{3009, 3001, 2002, 1005, 0}));
     // The same contents are stored once.
     cli.rec.ClipHashKey = "hash1";
@@ -248,7 +276,8 @@ TEST_F(StoreTest, OperationsOnATableNeverOpenedRaiseMessage39) {
     Table<ScheduleRecord> sch(*ds, tables::Schedule());
     EXPECT_EQ(sch.next(), Level::Program);
     EXPECT_EQ(lastTitle(), "File Usage Error");
-    EXPECT_EQ(lastText(), "Attempt to use file (Schedule) before it was opened  Press OK to end this application");
+    EXPECT_EQ(lastText(),
+              "Attempt to use file (Schedule) before it was opened  Press OK to end this application");
 }
 
 TEST_F(StoreTest, EncryptedContainerNeedsThePasswordWhileMessageLinkIsPlain) {
@@ -281,7 +310,7 @@ TEST_F(StoreTest, EncryptedContainerNeedsThePasswordWhileMessageLinkIsPlain) {
 }
 
 TEST_F(StoreTest, StorageNamesAreCaseInsensitiveAndShareOneContainer) {
-    Table<ContactRecord> c(*ds, tables::Contact());            // "Qd97.TPS\!Contact"
+    Table<ContactRecord> c(*ds, tables::Contact());                      // "Qd97.TPS\!Contact"
     Table<ContactCategoriesRecord> cc(*ds, tables::ContactCategories()); // "qd97\!ConCat"
     ASSERT_EQ(c.open(), Level::Benign);
     ASSERT_EQ(cc.open(), Level::Benign);

@@ -5,8 +5,7 @@ using qdtest::StoreTest;
 
 namespace {
 
-template <class R>
-long long countOf(DataSet& ds, const TableDef& def) {
+template <class R> long long countOf(DataSet& ds, const TableDef& def) {
     Table<R> t(ds, def);
     t.open();
     return t.recordCount();
@@ -19,7 +18,8 @@ TEST_F(StoreTest, DeletingATaskDeletesItsStepsUserRecordsAndContactLinks) {
     Table<ScriptingRecord> scr(*ds, tables::Scripting());
     Table<QDUSDRecord> usd(*ds, tables::QDUSD());
     Table<QDSCDRecord> scd(*ds, tables::QDSCD());
-    for (FileManager* t : std::initializer_list<FileManager*>{&sch, &scr, &usd, &scd}) ASSERT_EQ(t->open(), Level::Benign);
+    for (FileManager* t : std::initializer_list<FileManager*>{&sch, &scr, &usd, &scd})
+        ASSERT_EQ(t->open(), Level::Benign);
     for (int task = 1; task <= 2; ++task) {
         sch.rec = {};
         ASSERT_EQ(sch.insert(), Level::Benign);
@@ -47,7 +47,8 @@ TEST_F(StoreTest, DeletingATaskDeletesItsStepsUserRecordsAndContactLinks) {
     EXPECT_EQ(usd.recordCount(), 2);
     EXPECT_EQ(scd.recordCount(), 1);
     scr.setOrder(0);
-    while (scr.next() == Level::Benign) EXPECT_EQ(scr.rec.ID, 2);
+    while (scr.next() == Level::Benign)
+        EXPECT_EQ(scr.rec.ID, 2);
 }
 
 TEST_F(StoreTest, RestrictRefusesDeletingAUsedCategoryAndDeletesNothing) {
@@ -71,8 +72,9 @@ TEST_F(StoreTest, RestrictRefusesDeletingAUsedCategoryAndDeletesNothing) {
     ASSERT_EQ(cat.fetch(0), Level::Benign);
     EXPECT_EQ(RelationManager(cat).deleteRecord(), Level::Notify);
     EXPECT_EQ(lastTitle(), "Referential Integrity Delete Error");
-    EXPECT_EQ(lastText(), "This record is referenced from the file Schedule. This record cannot be deleted while "
-                          "these references exist.");
+    EXPECT_EQ(lastText(),
+              "This record is referenced from the file Schedule. This record cannot be deleted while "
+              "these references exist.");
     EXPECT_EQ(cat.recordCount(), 2);
     EXPECT_EQ(sch.recordCount(), 1);
 
@@ -98,7 +100,8 @@ TEST_F(StoreTest, RestrictDeepInACascadeRollsBackEverything) {
     Table<ScheduleRecord> sch(*ds, tables::Schedule());
     Table<ScriptingRecord> scr(*ds, tables::Scripting());
     Table<MessagesRecord> msg(*ds, tables::Messages());
-    for (FileManager* t : std::initializer_list<FileManager*>{&hot, &sch, &scr, &msg}) ASSERT_EQ(t->open(), Level::Benign);
+    for (FileManager* t : std::initializer_list<FileManager*>{&hot, &sch, &scr, &msg})
+        ASSERT_EQ(t->open(), Level::Benign);
     msg.rec.Subject = "Report";
     ASSERT_EQ(msg.insert(), Level::Benign);
     sch.rec.TaskType = "Hot Key";
@@ -126,7 +129,8 @@ TEST_F(StoreTest, CascadeOnChangeRenamesChildren) {
     Table<ClipboardRecord> cli(*ds, tables::Clipboard());
     Table<UsersRecord> usr(*ds, tables::Users());
     Table<QDUSDRecord> usd(*ds, tables::QDUSD());
-    for (FileManager* t : std::initializer_list<FileManager*>{&clc, &cli, &usr, &usd}) ASSERT_EQ(t->open(), Level::Benign);
+    for (FileManager* t : std::initializer_list<FileManager*>{&clc, &cli, &usr, &usd})
+        ASSERT_EQ(t->open(), Level::Benign);
     clc.rec.Category = "Snippets";
     ASSERT_EQ(clc.insert(), Level::Benign);
     for (int i = 0; i < 3; ++i) {
@@ -139,7 +143,8 @@ TEST_F(StoreTest, CascadeOnChangeRenamesChildren) {
     ASSERT_EQ(RelationManager(clc).update(), Level::Benign);
     cli.setOrder(0);
     int renamed = 0;
-    while (cli.next() == Level::Benign) renamed += cli.rec.Category == "Code";
+    while (cli.next() == Level::Benign)
+        renamed += cli.rec.Category == "Code";
     EXPECT_EQ(renamed, 3);
     // A clipboard category with entries cannot be deleted.
     EXPECT_EQ(RelationManager(clc).deleteRecord(), Level::Notify);

@@ -1,7 +1,7 @@
+#include "data/Startup.h"
 #include "data/FileManager.h"
 #include "data/IniFile.h"
 #include "data/QD_Files.h"
-#include "data/Startup.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -81,4 +81,6 @@ TEST_F(StartupTest, CancellingTheChooserCreatesTheDataInTheInstallFolder) {
     EXPECT_TRUE(f.newDataSet);
 }
 
-TEST(ProductTest, FrameTitleIsProductAndVersion) { EXPECT_EQ(frameTitle(), "Quandrel 2000 2.04"); }
+TEST(ProductTest, FrameTitleIsProductAndVersion) {
+    EXPECT_EQ(frameTitle(), "Quandrel 2000 2.04");
+}

@@ -28,8 +28,8 @@ struct Raw {
     std::string text(const std::string& q) {
         sqlite3_stmt* s = nullptr;
         std::string out;
-        if (sqlite3_prepare_v2(db, q.c_str(), -1, &s, nullptr) == SQLITE_OK && sqlite3_step(s) == SQLITE_ROW &&
-            sqlite3_column_text(s, 0))
+        if (sqlite3_prepare_v2(db, q.c_str(), -1, &s, nullptr) == SQLITE_OK &&
+            sqlite3_step(s) == SQLITE_ROW && sqlite3_column_text(s, 0))
             out = reinterpret_cast<const char*>(sqlite3_column_text(s, 0));
         sqlite3_finalize(s);
         return out;
@@ -64,8 +64,10 @@ void damageDateKey(const std::filesystem::path& container) {
         ASSERT_EQ(raw.exec("INSERT INTO s (\"_rev\", \"ID\", \"Date\") VALUES (1, 900, 81234)"), SQLITE_OK);
         raw.exec("PRAGMA writable_schema = ON");
         std::string q = "INSERT INTO sqlite_master (type, name, tbl_name, rootpage, sql) VALUES ('index', "
-                        "'SCH:KeyDate', 's', " + root + ", '";
-        for (char c : sqlText) q += c == '\'' ? std::string("''") : std::string(1, c);
+                        "'SCH:KeyDate', 's', " +
+                        root + ", '";
+        for (char c : sqlText)
+            q += c == '\'' ? std::string("''") : std::string(1, c);
         q += "')";
         ASSERT_EQ(raw.exec(q), SQLITE_OK);
     }
@@ -109,9 +111,11 @@ TEST_F(StoreTest, DamagedKeyLeftUnopenedAfterNo) {
 TEST_F(StoreTest, OlderTemplateLayoutCarriesFilenameIntoDOSFilename) {
     {
         Raw raw(dir / "QDTpl.TPS", true);
-        ASSERT_EQ(raw.exec("CREATE TABLE \"_qd_tables\" (name TEXT PRIMARY KEY COLLATE NOCASE, label TEXT NOT NULL, "
-                           "version INTEGER NOT NULL)"),
-                  SQLITE_OK);
+        ASSERT_EQ(
+            raw.exec(
+                "CREATE TABLE \"_qd_tables\" (name TEXT PRIMARY KEY COLLATE NOCASE, label TEXT NOT NULL, "
+                "version INTEGER NOT NULL)"),
+            SQLITE_OK);
         raw.exec("INSERT INTO \"_qd_tables\" VALUES ('ScriptTemplates', 'ScriptTemplates', 1)");
         ASSERT_EQ(raw.exec("CREATE TABLE ScriptTemplates (WIZ_ID INTEGER, Description TEXT, Filename TEXT, "
                            "Obsolete INTEGER)"),

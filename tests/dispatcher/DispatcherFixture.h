@@ -54,7 +54,8 @@ struct CountingScripts : qd::ScriptHost {
 class DispatcherTest : public ::testing::Test {
 protected:
     DispatcherTest()
-        : errors(&ui), ds(dir.path(), errors), clock({qd::dateFromMDY(3, 10, 2026), qd::timeFromHMS(9, 0, 0)}),
+        : errors(&ui), ds(dir.path(), errors),
+          clock({qd::dateFromMDY(3, 10, 2026), qd::timeFromHMS(9, 0, 0)}),
           log(qd::EventLogConfig{dir.path(), "d3", true, false}, &clock),
           exec(ds, settings, frame, ui, log, launcher, clock) {
         settings.UseQDMsg = false;
@@ -95,7 +96,8 @@ protected:
         qd::Table<qd::ScheduleRecord> t(ds, qd::tables::Schedule());
         t.open();
         t.setOrder(0);
-        while (t.next() == qd::Level::Benign) out.push_back(t.rec);
+        while (t.next() == qd::Level::Benign)
+            out.push_back(t.rec);
         return out;
     }
     std::vector<std::string> logLines() { return qd::readLogTail(dir.path()).lines; }

@@ -15,7 +15,8 @@ const Date kDay = dateFromMDY(3, 10, 2026);
 TEST_F(DispatcherTest, PhasesRotateAndTheDueCheckRunsEveryFourthTick) {
     addTask(daily("Stand-up", kDay, timeFromHMS(9, 0, 0)));
     Dispatcher& d = dispatcher();
-    for (int i = 1; i <= 2; ++i) d.tick();
+    for (int i = 1; i <= 2; ++i)
+        d.tick();
     EXPECT_EQ(d.phase(), 2);
     EXPECT_EQ(d.statusText(), "No tasks pending");
     d.tick(); // phase 3: the due-task check
@@ -70,7 +71,8 @@ TEST_F(DispatcherTest, OverdueTaskRunsWithinTenMinutesAndIsSkippedAfter) {
     EXPECT_EQ(tasks[0].Date, kDay);
     EXPECT_EQ(tasks[0].Time, timeFromHMS(12, 0, 0));
     // The skipped occurrence is kept in history as such.
-    const auto skipped = std::find_if(tasks.begin(), tasks.end(), [](const ScheduleRecord& t) { return t.Skipped; });
+    const auto skipped =
+        std::find_if(tasks.begin(), tasks.end(), [](const ScheduleRecord& t) { return t.Skipped; });
     ASSERT_NE(skipped, tasks.end());
     EXPECT_EQ(skipped->Description, "(Skipped) Hourly");
 }
@@ -118,7 +120,8 @@ TEST_F(DispatcherTest, RepeatingTaskLeavesOneHistoryCopyPerRun) {
     EXPECT_EQ(tasks[0].AdvanceWarnDate, kDay + 3);
     EXPECT_EQ(tasks[0].AdvanceWarnTime, timeFromHMS(6, 30, 0));
     for (int i = 1; i <= 3; ++i) {
-        EXPECT_TRUE(tasks[static_cast<std::size_t>(i)].Completed && tasks[static_cast<std::size_t>(i)].Disabled);
+        EXPECT_TRUE(tasks[static_cast<std::size_t>(i)].Completed &&
+                    tasks[static_cast<std::size_t>(i)].Disabled);
         EXPECT_EQ(tasks[static_cast<std::size_t>(i)].Date, kDay + i - 1);
     }
 }
@@ -164,7 +167,8 @@ TEST_F(DispatcherTest, OverflowingTimeIsCarriedIntoTheDateFirst) {
 TEST_F(DispatcherTest, InactiveDispatcherPerformsNothing) {
     settings.StartUpActive = false;
     addTask(daily("Anything", kDay - 1, timeFromHMS(8, 0, 0)));
-    for (int i = 0; i < 8; ++i) dispatcher().tick();
+    for (int i = 0; i < 8; ++i)
+        dispatcher().tick();
     EXPECT_EQ(dispatcher().title(), "Quandrel 2000 (Inactive)");
     EXPECT_EQ(dispatcher().frameIcon(), "~blank.ico");
     EXPECT_EQ(allTasks().size(), 1u);
@@ -197,7 +201,8 @@ TEST_F(DispatcherTest, DateJumpWarnsOnceAndStartsTheBackup) {
     dispatcher().watchDateAndExitCodes();
     ASSERT_EQ(ui.shown.size(), 1u);
     EXPECT_EQ(ui.shown[0].title, "Warning");
-    EXPECT_EQ(ui.shown[0].text.rfind("Warning!\r\rYou have set the system date forward more than 3 days.", 0), 0u);
+    EXPECT_EQ(ui.shown[0].text.rfind("Warning!\r\rYou have set the system date forward more than 3 days.", 0),
+              0u);
     EXPECT_EQ(dispatcher().lastCheckDate(), kDay + 5);
     for (int i = 0; i < 200 && qdtest::readFile(dir / "backup-calls").empty(); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));

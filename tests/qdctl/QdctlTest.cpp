@@ -31,8 +31,8 @@ TEST_F(QdctlTest, RecordsAreAddedReadChangedListedAndDeleted) {
     EXPECT_NE(out.find("25 tables ready"), std::string::npos);
     ASSERT_EQ(run({"rec", "add", "Categories", "CAT:Category=Work"}), 0) << err;
     EXPECT_EQ(out, "CAT:Category=Work\n");
-    ASSERT_EQ(run({"--json", "rec", "add", "SCH", "sch:description=Back up", "SCH:Category=Work", "SCH:Date=2026-12-24",
-                   "SCH:Time=09:30", "Message=two\nlines"}),
+    ASSERT_EQ(run({"--json", "rec", "add", "SCH", "sch:description=Back up", "SCH:Category=Work",
+                   "SCH:Date=2026-12-24", "SCH:Time=09:30", "Message=two\nlines"}),
               0)
         << err;
     EXPECT_EQ(out, "{\"SCH:ID\": 1}\n");
@@ -44,11 +44,14 @@ TEST_F(QdctlTest, RecordsAreAddedReadChangedListedAndDeleted) {
 
     ASSERT_EQ(run({"rec", "set", "SCH", "SCH:ID=1", "--", "SCH:Time=10:00:30.5"}), 1);
     EXPECT_NE(err.find("not a time"), std::string::npos);
-    ASSERT_EQ(run({"rec", "set", "SCH", "SCH:ID=1", "--", "SCH:Time=10:00:30.50", "SCH:Disabled=1"}), 0) << err;
+    ASSERT_EQ(run({"rec", "set", "SCH", "SCH:ID=1", "--", "SCH:Time=10:00:30.50", "SCH:Disabled=1"}), 0)
+        << err;
     ASSERT_EQ(run({"rec", "add", "SCH", "SCH:Description=Second", "SCH:Date=82000"}), 0);
     ASSERT_EQ(run({"rec", "list", "SCH", "--key", "SCH:KeyDateEnabled"}), 0) << err;
     EXPECT_EQ(out.find("SCH:ID=2"), 0u) << out; // enabled before disabled
-    ASSERT_EQ(run({"--json", "rec", "list", "SCH", "--key", "KeyDate", "--from", "SCH:Date=82100", "--limit", "5"}), 0);
+    ASSERT_EQ(
+        run({"--json", "rec", "list", "SCH", "--key", "KeyDate", "--from", "SCH:Date=82100", "--limit", "5"}),
+        0);
     EXPECT_EQ(out.find("{\"SCH:ID\": 1,"), 0u) << out;
 
     ASSERT_EQ(run({"rec", "del", "SCH", "SCH:ID=2"}), 0) << err;
@@ -60,14 +63,16 @@ TEST_F(QdctlTest, RefusedChangesPrintTheMessageAndChangeNothing) {
     ASSERT_EQ(run({"rec", "add", "CAT", "CAT:Category=Work"}), 0);
     ASSERT_EQ(run({"rec", "add", "SCH", "SCH:Category=Work"}), 0);
     EXPECT_EQ(run({"rec", "del", "Categories", "CAT:Category=work"}), 1);
-    EXPECT_NE(err.find("Referential Integrity Delete Error: This record is referenced from the file Schedule."),
-              std::string::npos);
+    EXPECT_NE(
+        err.find("Referential Integrity Delete Error: This record is referenced from the file Schedule."),
+        std::string::npos);
     EXPECT_EQ(run({"rec", "set", "Categories", "CAT:Category=Work", "--", "CAT:Category=Job"}), 1);
     EXPECT_NE(err.find("Referential Integrity Update Error"), std::string::npos);
     ASSERT_EQ(run({"rec", "get", "CAT", "CAT:Category=Work"}), 0);
     EXPECT_EQ(run({"rec", "add", "HOL", "HOL:HolidayDate=2026-12-25"}), 0);
     EXPECT_EQ(run({"rec", "add", "HOL", "HOL:HolidayDate=2026-12-25", "HOL:Holiday=Again"}), 1);
-    EXPECT_NE(err.find("Duplicate Key Error: Adding this record creates a duplicate entry for the key: HOL:KeyHolidayDate"),
+    EXPECT_NE(err.find("Duplicate Key Error: Adding this record creates a duplicate entry for the key: "
+                       "HOL:KeyHolidayDate"),
               std::string::npos);
     ASSERT_EQ(run({"rec", "list", "HOL"}), 0);
     EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1);
@@ -106,7 +111,8 @@ TEST_F(QdctlTest, BadInputIsRefusedWithAClearError) {
 TEST_F(QdctlTest, DamagedContainerIsReportedAndLeftAsItWas) {
     qdtest::writeFile(dir / "QD97.TPS", std::string(5000, '\x01'));
     EXPECT_EQ(run({"rec", "list", "SCH"}), 1);
-    EXPECT_NE(err.find("File Access Error: File (QD97.TPS) could not be opened.  Error: "), std::string::npos) << err;
+    EXPECT_NE(err.find("File Access Error: File (QD97.TPS) could not be opened.  Error: "), std::string::npos)
+        << err;
     EXPECT_NE(err.find("Disk Error"), std::string::npos);
     EXPECT_EQ(qdtest::readFile(dir / "QD97.TPS"), std::string(5000, '\x01'));
 }

@@ -33,7 +33,9 @@ TEST_F(RunCommandTest, SimulatedClockPerformsTasksAndScriptsWithoutWaiting) {
                    "SCH:EveryType=minute(s)", "SCH:Date=2026-12-07", "SCH:Time=10:00"}),
               0)
         << err;
-    ASSERT_EQ(run({"rec", "add", "SCR", "SCR:ID=1", "SCR:Action=Set Value", "SCR:Path=TOTAL", "SCR:Command==6*7"}), 0);
+    ASSERT_EQ(
+        run({"rec", "add", "SCR", "SCR:ID=1", "SCR:Action=Set Value", "SCR:Path=TOTAL", "SCR:Command==6*7"}),
+        0);
     const auto started = std::chrono::steady_clock::now();
     ASSERT_EQ(run({"--now", "2026-12-07 09:59:50", "run", "--until", "2026-12-07", "10:02:30"}), 0) << err;
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(30));
@@ -54,16 +56,18 @@ TEST_F(RunCommandTest, SimulatedClockPerformsTasksAndScriptsWithoutWaiting) {
 }
 
 TEST_F(RunCommandTest, InactiveRunPerformsNothingAndQuestionsTakeTheAnswer) {
-    ASSERT_EQ(run({"rec", "add", "SCH", "SCH:Description=Ask first", "SCH:TaskType=Run Program", "SCH:Command=N/A",
-                   "SCH:ScheduleType=Once", "SCH:UserSkip=1", "SCH:Date=2026-12-07", "SCH:Time=10:00"}),
-              0);
+    ASSERT_EQ(
+        run({"rec", "add", "SCH", "SCH:Description=Ask first", "SCH:TaskType=Run Program", "SCH:Command=N/A",
+             "SCH:ScheduleType=Once", "SCH:UserSkip=1", "SCH:Date=2026-12-07", "SCH:Time=10:00"}),
+        0);
     ASSERT_EQ(run({"--now", "2026-12-07 10:00:05", "run", "--ticks", "8", "/I"}), 0) << err;
     EXPECT_NE(out.find("(Inactive)"), std::string::npos);
     EXPECT_EQ(out.find("task #1"), std::string::npos);
 
     ASSERT_EQ(run({"--now", "2026-12-07 10:00:05", "--answer", "no", "run", "--ticks", "8"}), 0) << err;
     EXPECT_NE(err.find("Confirm Task: Ask first is due to run.  Run it now? [no]"), std::string::npos) << err;
-    EXPECT_NE(out.find("task #1 Ask first (2026/12/07 10:00:00): skipped, Task skipped; completed"), std::string::npos)
+    EXPECT_NE(out.find("task #1 Ask first (2026/12/07 10:00:00): skipped, Task skipped; completed"),
+              std::string::npos)
         << out;
     EXPECT_EQ(run({"run", "--ticks", "x"}), 2);
 }

@@ -28,8 +28,9 @@ struct ScriptCommandsTest : ::testing::Test {
 
 TEST_F(ScriptCommandsTest, ScriptTextRunVariablesAndFileRoundTrip) {
     ASSERT_EQ(run({"rec", "add", "SCH", "SCH:Description=Scripted"}), 0);
-    const std::string text = "SET COUNT 3\r\nSET TOTAL \"=[COUNT]*2\"\r\nIF TOTAL = 6\r\n  SET OK yes\r\nEND\r\n"
-                             "IF TOTAL > 6\r\n  SET WRONG 1\r\nEND\r\n";
+    const std::string text =
+        "SET COUNT 3\r\nSET TOTAL \"=[COUNT]*2\"\r\nIF TOTAL = 6\r\n  SET OK yes\r\nEND\r\n"
+        "IF TOTAL > 6\r\n  SET WRONG 1\r\nEND\r\n";
     ASSERT_EQ(run({"script", "set", "1", "-"}, text), 0) << err;
     ASSERT_EQ(run({"script", "show", "1"}), 0);
     EXPECT_NE(out.find("SET TOTAL"), std::string::npos);
@@ -64,7 +65,8 @@ TEST_F(ScriptCommandsTest, ScriptTextRunVariablesAndFileRoundTrip) {
 TEST_F(ScriptCommandsTest, TemplateCopyResolvesPromptsOnce) {
     ASSERT_EQ(run({"rec", "add", "SCH", "SCH:Description=Target"}), 0);
     ASSERT_EQ(run({"rec", "add", "QDT", "QDT:Description=Greeting"}), 0);
-    ASSERT_EQ(run({"rec", "add", "QDD", "QDD:WIZ_ID=1", "QDD:Action=Send Keys", "QDD:Keystrokes=[?Your name][TAB][?]"}),
+    ASSERT_EQ(run({"rec", "add", "QDD", "QDD:WIZ_ID=1", "QDD:Action=Send Keys",
+                   "QDD:Keystrokes=[?Your name][TAB][?]"}),
               0);
     ASSERT_EQ(run({"template", "list"}), 0);
     EXPECT_EQ(out, "1  Greeting\n");

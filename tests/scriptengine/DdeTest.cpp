@@ -1,5 +1,5 @@
-#include "dispatcher/ProcessLauncher.h"
 #include "script/Dde.h"
+#include "dispatcher/ProcessLauncher.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -25,7 +25,8 @@ TEST(DdeTest, CommandIsSentOnTheSessionBus) {
         GTEST_SKIP() << "dbus-daemon is not installed";
     qdtest::TempDir dir;
     const std::string info = (dir / "bus").string();
-    ASSERT_EQ(std::system(("dbus-daemon --session --fork --print-address=1 --print-pid=1 > " + info).c_str()), 0);
+    ASSERT_EQ(std::system(("dbus-daemon --session --fork --print-address=1 --print-pid=1 > " + info).c_str()),
+              0);
     std::ifstream in(info);
     std::string address;
     int pid = 0;
@@ -56,6 +57,7 @@ TEST(DdeTest, CommandIsSentOnTheSessionBus) {
         setenv("DBUS_SESSION_BUS_ADDRESS", saved.c_str(), 1);
     const std::string seen = qdtest::readFile(monitorOut);
     EXPECT_NE(seen.find("destination=org.quandrel.dde.Word"), std::string::npos) << seen;
-    EXPECT_NE(seen.find("path=/System; interface=org.quandrel.Dde; member=Execute"), std::string::npos) << seen;
+    EXPECT_NE(seen.find("path=/System; interface=org.quandrel.Dde; member=Execute"), std::string::npos)
+        << seen;
     EXPECT_NE(seen.find("string \"[FileOpen(\"a.doc\")]\""), std::string::npos) << seen;
 }

@@ -37,8 +37,8 @@ protected:
         env.keys = &keys;
         env.windows = &targeting;
         env.execution = &exec;
-        env.readScriptFile = [this](const std::string& file, std::string& error)
-            -> std::optional<std::vector<ScriptingRecord>> {
+        env.readScriptFile = [this](const std::string& file,
+                                    std::string& error) -> std::optional<std::vector<ScriptingRecord>> {
             auto it = files.find(file);
             if (it == files.end()) {
                 error = "No such script file: " + file;
@@ -51,7 +51,8 @@ protected:
         exec.setScriptHost(engine.get());
         engine->setObserver([this](const QueueEntry& e, const std::string& note) {
             std::string a = e.step.Action;
-            while (!a.empty() && a.back() == ' ') a.pop_back();
+            while (!a.empty() && a.back() == ' ')
+                a.pop_back();
             executed.push_back(a + (e.step.Command.empty() ? "" : ":" + e.step.Command) +
                                (note.empty() ? "" : " [" + note + "]"));
         });
@@ -116,7 +117,8 @@ TEST_F(ScriptEngineTest, ScriptsQueuedBackToBackRunOneAfterTheOther) {
     // The second script starts one delay after the first one's last moment.
     EXPECT_EQ(q[3].dueTime, start + 40 + 10 + 10);
     runAll();
-    EXPECT_EQ(executed, (std::vector<std::string>{"Comment:a1", "Comment:a2", "**End**", "Comment:b1", "**End**"}));
+    EXPECT_EQ(executed,
+              (std::vector<std::string>{"Comment:a1", "Comment:a2", "**End**", "Comment:b1", "**End**"}));
     EXPECT_TRUE(logged("Comment  "));
 }
 
@@ -141,8 +143,8 @@ TEST_F(ScriptEngineTest, FalseConditionsSkipWholeBlocksIncludingNestedOnes) {
     engine->queueSteps({set, test, inner, comment("in"), step("...End If"), comment("still skipped"),
                         step("...End If"), comment("after")});
     runAll();
-    EXPECT_EQ(executed, (std::vector<std::string>{"Set Value:5 [COUNT=5]", "If Value...:COUNT [false]", "Comment:after",
-                                                  "**End**"}));
+    EXPECT_EQ(executed, (std::vector<std::string>{"Set Value:5 [COUNT=5]", "If Value...:COUNT [false]",
+                                                  "Comment:after", "**End**"}));
 
     // Without its End If a false block swallows the rest and the next script.
     executed.clear();
