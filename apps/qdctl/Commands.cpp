@@ -67,9 +67,9 @@ const std::vector<Command>& commands() {
          cmdReschedule, true},
         {"history",
          "  history remove [--expires N] [--remove-uncompleted] [--save-scripts]\n"
-         "                                            the daily removal of old history and holiday roll;\n"
-         "                                            the settings come from these options for now\n"
-         "                                            (without --expires nothing is removed)\n",
+         "                                            the daily removal of old history and holiday roll,\n"
+         "                                            with the data set's settings (HistoryExpires, ...)\n"
+         "                                            unless the options give them\n",
          cmdHistory, true},
         {"run",
          "  run [--ticks N | --until DATE TIME] [/I] [User=NAME]\n"

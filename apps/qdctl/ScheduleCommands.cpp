@@ -2,6 +2,8 @@
 
 #include "Values.h"
 
+#include "data/Settings.h"
+
 #include "data/Calendar.h"
 #include "data/EventLog.h"
 #include "data/FileManager.h"
@@ -319,7 +321,18 @@ int cmdReschedule(Context& c, const std::vector<std::string>& args, std::size_t 
 
 int cmdHistory(Context& c, const std::vector<std::string>& args, std::size_t pos) {
     if (pos >= args.size() || args[pos] != "remove") return c.usage("expected: history remove [options]");
+    // The data set's settings, unless the options say otherwise.
+    qd::ProgramSettings settings;
+    {
+        qd::SettingsStore store(*c.ds);
+        qd::SettingsEnvironment env;
+        env.networkUser = qd::networkUserName();
+        qd::loadAllSettings(store, settings, env);
+    }
     qd::HistoryOptions options;
+    options.historyExpires = settings.HistoryExpires;
+    options.removeUncompleted = settings.RemoveUncompleted;
+    options.saveScripts = settings.SaveScripts;
     for (++pos; pos < args.size(); ++pos) {
         if (args[pos] == "--expires" && pos + 1 < args.size()) {
             const auto n = parseNumber(args[++pos]);
@@ -334,10 +347,7 @@ int cmdHistory(Context& c, const std::vector<std::string>& args, std::size_t pos
         }
     }
     // The check is logged when the data set's LogEvents setting is on.
-    qd::EventLogConfig config;
-    config.dataFolder = c.ds->folder();
-    config.logEvents = qd::TableSettingStore(*c.ds).value("LogEvents") == "1";
-    qd::EventLog log(config);
+    qd::EventLog log(qd::eventLogConfig(settings, c.ds->folder()));
     qd::HistoryRemover remover(*c.ds, log, c.ui);
     const bool ran = remover.RemoveHistory(options, c.now().today());
     if (c.json)

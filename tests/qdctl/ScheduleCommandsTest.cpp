@@ -183,4 +183,10 @@ TEST_F(ScheduleCommands, HistoryRemoveNeedsItsLimit) {
     EXPECT_EQ(out, "History checked: 1 tasks removed\n");
     EXPECT_EQ(run({"rec", "get", "SCH", "SCH:ID=" + old}), 1);
     EXPECT_EQ(run({"history", "remove", "--expires", "x"}), 2);
+    // Without the option the data set's own setting decides.
+    const std::string older = addDaily("2026-04-01", {"SCH:Disabled=1", "SCH:Completed=1"});
+    ASSERT_EQ(run({"config", "set", "HistoryExpires", "30"}), 0) << err;
+    ASSERT_EQ(run({"history", "remove"}), 0) << err;
+    EXPECT_EQ(out, "History checked: 1 tasks removed\n");
+    EXPECT_EQ(run({"rec", "get", "SCH", "SCH:ID=" + older}), 1);
 }
