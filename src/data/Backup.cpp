@@ -67,6 +67,30 @@ bool copyDatabase(sqlite3* from, sqlite3* to, std::string& error) {
     return true;
 }
 
+// Copies each file into `toFolder` under its own name; stops at the first failure.
+void copyFiles(const std::vector<std::filesystem::path>& files, const std::filesystem::path& toFolder,
+               BackupResult& r) {
+    for (const auto& file : files) {
+        const bool encrypted = isEncryptedFile(file);
+        std::string error;
+        sqlite3* from = openKeyed(file, encrypted, false, error);
+        if (!from) {
+            r.error = file.filename().string() + ": " + error;
+            return;
+        }
+        sqlite3* to = openKeyed(toFolder / file.filename(), encrypted, true, error);
+        const bool ok = to && copyDatabase(from, to, error);
+        sqlite3_close(from);
+        sqlite3_close(to);
+        if (!ok) {
+            r.error = file.filename().string() + ": " + error;
+            return;
+        }
+        r.files.push_back(file.filename().string());
+    }
+    r.ok = true;
+}
+
 } // namespace
 
 std::vector<std::filesystem::path> dataSetFiles(const std::filesystem::path& dataFolder,
@@ -100,26 +124,7 @@ BackupResult backupDataSet(const std::filesystem::path& dataFolder, const std::s
         r.error = "Cannot create " + r.folder.string() + ": " + ec.message();
         return r;
     }
-    for (const auto& file : files) {
-        const bool encrypted = isEncryptedFile(file);
-        std::string error;
-        sqlite3* from = openKeyed(file, encrypted, false, error);
-        if (!from) {
-            r.error = file.filename().string() + ": " + error;
-            return r;
-        }
-        const auto target = r.folder / file.filename();
-        sqlite3* to = openKeyed(target, encrypted, true, error);
-        const bool ok = to && copyDatabase(from, to, error);
-        sqlite3_close(from);
-        sqlite3_close(to);
-        if (!ok) {
-            r.error = file.filename().string() + ": " + error;
-            return r;
-        }
-        r.files.push_back(file.filename().string());
-    }
-    r.ok = true;
+    copyFiles(files, r.folder, r);
     return r;
 }
 
@@ -154,26 +159,9 @@ BackupResult restoreBackup(const std::filesystem::path& dataFolder, const std::s
         r.error = "No backup named " + name;
         return r;
     }
-    for (const auto& file : files) {
-        const bool encrypted = isEncryptedFile(file);
-        std::string error;
-        sqlite3* from = openKeyed(file, encrypted, false, error);
-        if (!from) {
-            r.error = file.filename().string() + ": " + error;
-            return r;
-        }
-        sqlite3* to = openKeyed(dataFolder / file.filename(), encrypted, true, error);
-        const bool ok = to && copyDatabase(from, to, error);
-        sqlite3_close(from);
-        sqlite3_close(to);
-        if (!ok) {
-            r.error = file.filename().string() + ": " + error;
-            return r;
-        }
-        r.files.push_back(file.filename().string());
-    }
-    r.ok = true;
+    copyFiles(files, dataFolder, r);
     return r;
 }
+
 
 } // namespace qd

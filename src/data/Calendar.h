@@ -6,6 +6,7 @@
 // 8640000 is 23:59:59.99, and 0 means "no time".
 #pragma once
 
+#include <compare>
 #include <cstdint>
 
 namespace qd {

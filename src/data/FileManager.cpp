@@ -541,36 +541,23 @@ void FileManager::setPosition(int key, int components) {
     }
 }
 
-Level FileManager::next() {
-    if (!opened()) return notOpened();
-    if (orderKey_ < 0) setOrder(0);
-    Seek seek = positioned_ ? Seek::After : pending_;
-    sqlite3_stmt* s = seekStatement(orderKey_, seek, positioned_ ? -1 : pendingComponents_);
-    if (!s) return fail(false, 1, SQLITE_ERROR);
-    if (seek != Seek::First)
-        bindKeyValues(s, orderKey_, positioned_ ? -1 : pendingComponents_, 1, seek == Seek::After);
-    const int rc = sqlite3_step(s);
-    if (rc == SQLITE_ROW) {
-        readRow(s);
-        sqlite3_reset(s);
-        return Level::Benign;
-    }
-    sqlite3_reset(s);
-    if (rc == SQLITE_DONE) {
-        lastError_ = {SQLITE_DONE, "End of file"};
-        return Level::Notify;
-    }
-    return fail(false, 1, rc);
-}
+Level FileManager::next() { return step(true); }
 
-Level FileManager::previous() {
+Level FileManager::previous() { return step(false); }
+
+Level FileManager::step(bool forward) {
     if (!opened()) return notOpened();
     if (orderKey_ < 0) setOrder(0);
-    Seek seek = positioned_ ? Seek::Before : (pending_ == Seek::First ? Seek::Last : Seek::AtOrBefore);
-    sqlite3_stmt* s = seekStatement(orderKey_, seek, positioned_ ? -1 : pendingComponents_);
+    Seek seek;
+    if (forward)
+        seek = positioned_ ? Seek::After : pending_;
+    else
+        seek = positioned_ ? Seek::Before : (pending_ == Seek::First ? Seek::Last : Seek::AtOrBefore);
+    const int components = positioned_ ? -1 : pendingComponents_;
+    sqlite3_stmt* s = seekStatement(orderKey_, seek, components);
     if (!s) return fail(false, 1, SQLITE_ERROR);
-    if (seek != Seek::Last)
-        bindKeyValues(s, orderKey_, positioned_ ? -1 : pendingComponents_, 1, seek == Seek::Before);
+    if (seek != Seek::First && seek != Seek::Last)
+        bindKeyValues(s, orderKey_, components, 1, seek == Seek::After || seek == Seek::Before);
     const int rc = sqlite3_step(s);
     if (rc == SQLITE_ROW) {
         readRow(s);
@@ -579,7 +566,7 @@ Level FileManager::previous() {
     }
     sqlite3_reset(s);
     if (rc == SQLITE_DONE) {
-        lastError_ = {SQLITE_DONE, "Beginning of file"};
+        lastError_ = {SQLITE_DONE, forward ? "End of file" : "Beginning of file"};
         return Level::Notify;
     }
     return fail(false, 1, rc);

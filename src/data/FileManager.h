@@ -96,6 +96,7 @@ private:
     Level doDelete(bool silent);
     Level notOpened();
     Level readRow(sqlite3_stmt* s);
+    Level step(bool forward);
     sqlite3_stmt* seekStatement(int key, Seek seek, int components);
     int bindKeyValues(sqlite3_stmt* s, int key, int components, int start, bool withRid);
     void bindBuffer(sqlite3_stmt* s, int start);

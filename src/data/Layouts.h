@@ -9,30 +9,9 @@
 #define QD_LAYOUT_SCHEDULE(F, G)                                                                             \
     F(ID, LONG, 0)                                                                                           \
     F(User, STRING, 40)                                                                                      \
-    F(TaskType, STRING, 20)                                                                                  \
-    F(Category, STRING, 20)                                                                                  \
-    F(Description, STRING, 40)                                                                               \
-    F(Command, STRING, 255)                                                                                  \
-    F(Path, STRING, 255)                                                                                     \
-    F(ScheduleType, STRING, 15)                                                                              \
-    G(DayOfWeekGroup, 7)                                                                                     \
-    F(Sunday, BYTE, 0)                                                                                       \
-    F(Monday, BYTE, 0)                                                                                       \
-    F(Tuesday, BYTE, 0)                                                                                      \
-    F(Wednesday, BYTE, 0)                                                                                    \
-    F(Thursday, BYTE, 0)                                                                                     \
-    F(Friday, BYTE, 0)                                                                                       \
-    F(Saturday, BYTE, 0)                                                                                     \
-    F(MonthRepeat, STRING, 18)                                                                               \
-    F(Offset, LONG, 0)                                                                                       \
-    F(Every, LONG, 0)                                                                                        \
+    QD_LAYOUT_SCHEDULE_RULE(F, G)                                                                            \
     G(EveryOrdinal, 6)                                                                                       \
-    F(Every1st, BYTE, 0)                                                                                     \
-    F(Every2nd, BYTE, 0)                                                                                     \
-    F(Every3rd, BYTE, 0)                                                                                     \
-    F(Every4th, BYTE, 0)                                                                                     \
-    F(EveryLast, BYTE, 0)                                                                                    \
-    F(LastDayofMonth, BYTE, 0)                                                                               \
+    QD_LAYOUT_SCHEDULE_ORDINALS(F, G)                                                                        \
     F(EveryType, STRING, 20)                                                                                 \
     QD_LAYOUT_SCHEDULE_TAIL(F, G)
 
@@ -40,6 +19,15 @@
 // ordinal flag.
 #define QD_LAYOUT_SYNCSCHEDULE(F, G)                                                                         \
     F(ID, LONG, 0)                                                                                           \
+    QD_LAYOUT_SCHEDULE_RULE(F, G)                                                                            \
+    G(EveryOrdinal, 7)                                                                                       \
+    QD_LAYOUT_SCHEDULE_ORDINALS(F, G)                                                                        \
+    F(Bimonthly, BYTE, 0)                                                                                    \
+    F(EveryType, STRING, 20)                                                                                 \
+    QD_LAYOUT_SCHEDULE_TAIL(F, G)
+
+// The parts the two task layouts share.
+#define QD_LAYOUT_SCHEDULE_RULE(F, G)                                                                        \
     F(TaskType, STRING, 20)                                                                                  \
     F(Category, STRING, 20)                                                                                  \
     F(Description, STRING, 40)                                                                               \
@@ -56,17 +44,15 @@
     F(Saturday, BYTE, 0)                                                                                     \
     F(MonthRepeat, STRING, 18)                                                                               \
     F(Offset, LONG, 0)                                                                                       \
-    F(Every, LONG, 0)                                                                                        \
-    G(EveryOrdinal, 7)                                                                                       \
+    F(Every, LONG, 0)
+
+#define QD_LAYOUT_SCHEDULE_ORDINALS(F, G)                                                                    \
     F(Every1st, BYTE, 0)                                                                                     \
     F(Every2nd, BYTE, 0)                                                                                     \
     F(Every3rd, BYTE, 0)                                                                                     \
     F(Every4th, BYTE, 0)                                                                                     \
     F(EveryLast, BYTE, 0)                                                                                    \
-    F(LastDayofMonth, BYTE, 0)                                                                               \
-    F(Bimonthly, BYTE, 0)                                                                                    \
-    F(EveryType, STRING, 20)                                                                                 \
-    QD_LAYOUT_SCHEDULE_TAIL(F, G)
+    F(LastDayofMonth, BYTE, 0)
 
 #define QD_LAYOUT_SCHEDULE_TAIL(F, G)                                                                        \
     G(ScheduleDateAndTime, 5)                                                                                \

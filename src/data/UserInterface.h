@@ -12,6 +12,17 @@ namespace qd {
 
 enum class MessageIcon { None, Information, Exclamation, Question, Hand };
 
+// A value the user types, picks from a file dialog or chooses from a list.
+enum class PromptKind { Text, File, Choice };
+struct PromptRequest {
+    PromptKind kind = PromptKind::Text;
+    std::string title;
+    std::string label;                // shown beside the value, e.g. "Server:"
+    std::string initial;              // the value the field starts with
+    std::vector<std::string> choices; // Choice: the texts to pick from
+    std::string filter;               // File: the file dialog's filter, e.g. "All Files|*.*"
+};
+
 class UserInterface {
 public:
     virtual ~UserInterface() = default;
@@ -34,13 +45,19 @@ public:
         message(title, text, MessageIcon::Exclamation);
         return 1;
     }
+    // Asks for one value; nullopt when the user cancels. An interface that
+    // cannot ask answers as a cancel.
+    virtual std::optional<std::string> prompt(const PromptRequest& request) {
+        (void)request;
+        return std::nullopt;
+    }
 };
 
 // Answers from a script and records everything shown; for tests and batch runs.
 class ScriptedUserInterface : public UserInterface {
 public:
     struct Shown {
-        std::string kind; // "message", "ask", "chooseFolder", "clipboard"
+        std::string kind; // "message", "ask", "chooseFolder", "clipboard", "prompt"
         std::string title;
         std::string text;
     };
@@ -74,6 +91,16 @@ public:
         return a;
     }
 
+    // Answers the next scripted prompt answer (nullopt, a cancel, when none is left).
+    std::optional<std::string> prompt(const PromptRequest& request) override {
+        shown.push_back({"prompt", request.title, request.label});
+        prompts.push_back(request);
+        if (promptAnswers.empty()) return std::nullopt;
+        auto a = promptAnswers.front();
+        promptAnswers.pop_front();
+        return a;
+    }
+
     // Titles of everything shown, in order.
     std::vector<std::string> titles() const {
         std::vector<std::string> t;
@@ -85,6 +112,8 @@ public:
     std::deque<int> buttonAnswers;
     bool defaultAnswer = false;
     std::optional<std::string> folderAnswer;
+    std::deque<std::optional<std::string>> promptAnswers;
+    std::vector<PromptRequest> prompts;
     std::string clipboard;
     std::vector<Shown> shown;
 };

@@ -5,6 +5,7 @@
 #include "dispatcher/ProcessLauncher.h"
 #include "dispatcher/TaskExecution.h"
 #include "script/Keystrokes.h"
+#include "script/ScriptStrings.h"
 #include "script/Transfer.h"
 #include "script/Values.h"
 #include "script/WindowTargeting.h"
@@ -15,22 +16,11 @@
 namespace qd {
 namespace {
 
-std::string rtrim(const std::string& s) {
-    std::size_t e = s.size();
-    while (e > 0 && s[e - 1] == ' ')
-        --e;
-    return s.substr(0, e);
-}
+using script::lower;
+using script::startsWith;
 
-std::string lower(std::string s) {
-    for (auto& c : s)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
-
-bool startsWith(const std::string& s, const std::string& prefix) {
-    return s.rfind(prefix, 0) == 0;
-}
+// A field's text without its trailing blanks.
+std::string rt(std::string_view s) { return std::string(script::rtrim(s)); }
 
 long long absolute(Date d, Time t) {
     return static_cast<long long>(d) * kTimeDay + t;
@@ -81,59 +71,59 @@ const char* const kActions[] = {"Display Message",
 } // namespace
 
 bool isKnownAction(const std::string& action) {
-    const std::string a = rtrim(action);
+    const std::string a = rt(action);
     return std::any_of(std::begin(kActions), std::end(kActions), [&](const char* k) { return a == k; });
 }
 
 std::string StepDescription(const ScriptingRecord& s) {
-    const std::string action = rtrim(s.Action);
-    const std::string command = rtrim(s.Command);
-    const std::string path = rtrim(s.Path);
+    const std::string action = rt(s.Action);
+    const std::string command = rt(s.Command);
+    const std::string path = rt(s.Path);
     std::string d;
     if (action == "Start Program" || action == "Wait for Program End" || action == "Start Script" ||
         action == "Close Program") {
         d = command + " " + path;
-        if (action == "Close Program" && rtrim(d).empty()) d = "Window with focus";
+        if (action == "Close Program" && rt(d).empty()) d = "Window with focus";
     } else if (action == "Set Value") {
         d = path + " = " + command;
     } else if (action == "If Value...") {
-        d = command + " " + rtrim(s.WindowTitleToCheckFor) + " " + rtrim(s.WaitForWindow);
+        d = command + " " + rt(s.WindowTitleToCheckFor) + " " + rt(s.WaitForWindow);
     } else if (action == "File Actions") {
-        const std::string op = rtrim(s.DDEType);
+        const std::string op = rt(s.DDEType);
         if (op == "Delete" || op == "Recycle" || op == "Log Windows" || op == "Make Directory" ||
             op == "Remove Directory")
             d = op + " " + command;
         else
             d = op + " " + command + " to " + path;
     } else if (action == "Send Keystrokes" || action == "Send Keys") {
-        d = rtrim(s.Keystrokes);
+        d = rt(s.Keystrokes);
     } else if (action == "DDE" || action == "DDE (Dynamic Data Exchange)") {
-        d = rtrim(s.DDEType) + " " + rtrim(s.DDEApplicationName) + " " + rtrim(s.DDEApplicationTopic);
+        d = rt(s.DDEType) + " " + rt(s.DDEApplicationName) + " " + rt(s.DDEApplicationTopic);
     } else if (action == "Display Message") {
-        d = rtrim(s.DDEApplicationName) + " " + rtrim(s.DDEApplicationTopic);
-        if (s.SecondsToWait != 0 && !rtrim(s.FocusOnWindow).empty()) d += " <" + rtrim(s.FocusOnWindow) + ">";
+        d = rt(s.DDEApplicationName) + " " + rt(s.DDEApplicationTopic);
+        if (s.SecondsToWait != 0 && !rt(s.FocusOnWindow).empty()) d += " <" + rt(s.FocusOnWindow) + ">";
     } else if (action == "Set Focus") {
-        d = rtrim(s.FocusOnWindow);
-        if (!rtrim(s.WaitForWindow).empty()) d += " (containing " + rtrim(s.WaitForWindow) + ")";
+        d = rt(s.FocusOnWindow);
+        if (!rt(s.WaitForWindow).empty()) d += " (containing " + rt(s.WaitForWindow) + ")";
     } else if (action == "If Window...") {
-        if (!rtrim(s.FocusOnWindow).empty())
-            d = rtrim(s.WindowTitleToCheckFor) + " (containing " + rtrim(s.FocusOnWindow) + ") " +
-                rtrim(s.WindowExistance);
+        if (!rt(s.FocusOnWindow).empty())
+            d = rt(s.WindowTitleToCheckFor) + " (containing " + rt(s.FocusOnWindow) + ") " +
+                rt(s.WindowExistance);
         else
-            d = rtrim(s.WindowTitleToCheckFor) + " " + rtrim(s.WindowExistance);
+            d = rt(s.WindowTitleToCheckFor) + " " + rt(s.WindowExistance);
     } else if (action == "If Time Elapsed...") {
         d = secondsOrMinutes(s.TimeElapsed, " seconds");
     } else if (action == "Send Email") {
         const std::string id = "Message #" + std::to_string(s.EmailID);
-        d = rtrim(s.WindowTitleToCheckFor).empty() ? id : rtrim(s.WindowTitleToCheckFor) + " - " + id;
+        d = rt(s.WindowTitleToCheckFor).empty() ? id : rt(s.WindowTitleToCheckFor) + " - " + id;
     } else if (action == "Wait") {
         if (s.SecondsToWait != 0) {
             d = secondsOrMinutes(s.SecondsToWait, " seconds ");
-            if (!rtrim(s.WaitForWindow).empty())
-                d += " " + rtrim(s.DDEApplicationName) + " " + rtrim(s.WaitForWindow);
+            if (!rt(s.WaitForWindow).empty())
+                d += " " + rt(s.DDEApplicationName) + " " + rt(s.WaitForWindow);
         } else {
-            d = rtrim(s.WaitForWindow);
-            if (!rtrim(s.FocusOnWindow).empty()) d += " (containing " + rtrim(s.FocusOnWindow) + ")";
+            d = rt(s.WaitForWindow);
+            if (!rt(s.FocusOnWindow).empty()) d += " (containing " + rt(s.FocusOnWindow) + ")";
         }
     }
     return fitText(d, FieldType::String, 128);
@@ -152,7 +142,7 @@ ScriptEngine::ScriptEngine(DataSet& ds, EventLog& log, UserInterface& ui, const 
 
 int ScriptEngine::runningScripts() const {
     const auto ends = std::count_if(queue_.begin(), queue_.end(),
-                                    [](const QueueEntry& e) { return rtrim(e.step.Action) == kEndMarker; });
+                                    [](const QueueEntry& e) { return rt(e.step.Action) == kEndMarker; });
     if (ends > 0) return static_cast<int>(ends);
     return queue_.empty() ? 0 : 1;
 }
@@ -181,11 +171,11 @@ Moment ScriptEngine::appendTimed(std::deque<QueueEntry>& into, const std::vector
                                  Moment start, pid_t handle, bool runningReference, bool reportUnknown) {
     Moment t = start;
     for (ScriptingRecord step : steps) {
-        const std::string action = rtrim(step.Action);
+        const std::string action = rt(step.Action);
         if (!startsWith(action, "Wait")) {
             if (action.find("...") == std::string::npos) t.time += globalDelay;
         } else {
-            const std::string mode = lower(rtrim(step.DDEApplicationName));
+            const std::string mode = lower(rt(step.DDEApplicationName));
             if (mode == "or" || mode == "either")
                 step.TimeElapsed = 0;
             else
@@ -200,7 +190,7 @@ Moment ScriptEngine::appendTimed(std::deque<QueueEntry>& into, const std::vector
             step.TimeElapsed = refTime;
             step.SecondsToWait = refDate;
         }
-        if (action == "File Actions" && env_.transfers && IsTransferOperation(rtrim(step.DDEType))) {
+        if (action == "File Actions" && env_.transfers && IsTransferOperation(rt(step.DDEType))) {
             if (auto rewritten = RewriteTransferStep(step)) step = *rewritten;
         }
         if (reportUnknown && !action.empty() && action != "Comment" && !isKnownAction(action))
@@ -252,7 +242,7 @@ void ScriptEngine::appendEntry(const ScriptingRecord& step) {
 std::string ScriptEngine::statusLine() const {
     if (queue_.empty()) return "";
     const QueueEntry& head = queue_.front();
-    const std::string action = rtrim(head.step.Action);
+    const std::string action = rt(head.step.Action);
     const std::string desc = StepDescription(head.step);
     return (desc.empty() ? action + " " : action + " " + desc + " ") + formatTime(head.dueTime, "@t7");
 }
@@ -274,7 +264,7 @@ void ScriptEngine::executeNextStep() {
     if (!keep) {
         if (!queue_.empty()) {
             const QueueEntry& head = queue_.front();
-            log(rtrim(head.step.Action) + "  " + StepDescription(head.step), "Script");
+            log(rt(head.step.Action) + "  " + StepDescription(head.step), "Script");
             queue_.pop_front();
         }
     }
@@ -290,7 +280,7 @@ void ScriptEngine::skipBlock(bool& keep) {
             keep = true;
             return;
         }
-        const std::string head = lower(rtrim(queue_.front().step.Action));
+        const std::string head = lower(rt(queue_.front().step.Action));
         if (startsWith(head, "end") || head == "...end if") return;
         if (startsWith(head, "if ")) {
             skipBlock(keep);
@@ -301,13 +291,13 @@ void ScriptEngine::skipBlock(bool& keep) {
 
 void ScriptEngine::execute(QueueEntry& head, bool& keep, std::string& note) {
     ScriptingRecord& s = head.step;
-    const std::string action = rtrim(s.Action);
+    const std::string action = rt(s.Action);
     const Moment now = clock_.now();
     if (action == "Display Message") {
         const std::string text = translate(s.DDEApplicationName);
         const std::string title = translate(s.DDEApplicationTopic);
         if (s.SecondsToWait != 0) {
-            const std::string list = rtrim(s.FocusOnWindow);
+            const std::string list = rt(s.FocusOnWindow);
             if (!list.empty()) {
                 std::vector<std::string> buttons;
                 std::size_t start = 0;
@@ -335,10 +325,10 @@ void ScriptEngine::execute(QueueEntry& head, bool& keep, std::string& note) {
     } else if (action == "Exit Script") {
         do {
             queue_.pop_front();
-        } while (!queue_.empty() && rtrim(queue_.front().step.Action) != kEndMarker);
+        } while (!queue_.empty() && rt(queue_.front().step.Action) != kEndMarker);
         if (queue_.empty()) keep = true;
     } else if (action == "Close Program") {
-        const std::string pattern = rtrim(s.Command);
+        const std::string pattern = rt(s.Command);
         CloseOutcome outcome = CloseOutcome::NotFound;
         if (env_.windows) {
             WindowHandle startWindow = 0;
@@ -349,7 +339,7 @@ void ScriptEngine::execute(QueueEntry& head, bool& keep, std::string& note) {
                         break;
                     }
             }
-            outcome = env_.windows->CloseProgram(pattern, rtrim(s.Path), env_.ownMainWindow, startWindow);
+            outcome = env_.windows->CloseProgram(pattern, rt(s.Path), env_.ownMainWindow, startWindow);
         }
         if (outcome == CloseOutcome::NotFound && !pattern.empty()) {
             ProcessLauncher launcher;
@@ -366,22 +356,22 @@ void ScriptEngine::execute(QueueEntry& head, bool& keep, std::string& note) {
             const TypeTextResult r = env_.keys->SendKeystrokes(text);
             if (r.status != KeyStatus::Ok) {
                 note = std::string("keystrokes failed: ") + toString(r.status);
-                log(rtrim(s.Keystrokes) + " " + toString(r.status), "Script");
+                log(rt(s.Keystrokes) + " " + toString(r.status), "Script");
             }
         } else {
             note = "no keyboard";
-            log(rtrim(s.Keystrokes) + " (no keyboard)", "Script");
+            log(rt(s.Keystrokes) + " (no keyboard)", "Script");
         }
     } else if (action == "DDE" || action == "DDE (Dynamic Data Exchange)") {
         if (env_.dde)
-            env_.dde(rtrim(s.DDEApplicationName), rtrim(s.DDEApplicationTopic), rtrim(s.DDECommand));
+            env_.dde(rt(s.DDEApplicationName), rt(s.DDEApplicationTopic), rt(s.DDECommand));
     } else if (action == "Set Focus") {
         const WindowHandle h =
-            env_.windows ? env_.windows->SetFocus(rtrim(s.FocusOnWindow), rtrim(s.WaitForWindow)) : 0;
+            env_.windows ? env_.windows->SetFocus(rt(s.FocusOnWindow), rt(s.WaitForWindow)) : 0;
         if (h != 0)
             debug(std::to_string(h), "Foreground Window");
         else
-            debug(rtrim(s.FocusOnWindow) + " Failed Set Focus", "Debug");
+            debug(rt(s.FocusOnWindow) + " Failed Set Focus", "Debug");
     } else if (action == "File Actions") {
         if (env_.fileAction) env_.fileAction(s);
     } else if (action == "Send Email") {
@@ -392,12 +382,12 @@ void ScriptEngine::execute(QueueEntry& head, bool& keep, std::string& note) {
         setVariable("EmailExitCode", std::to_string(code));
         note = "EmailExitCode=" + std::to_string(code);
     } else if (action == "Set Value") {
-        setVariable(rtrim(s.Path), rtrim(s.Command));
-        if (env_.values) note = rtrim(s.Path) + "=" + env_.values->variables().text(rtrim(s.Path));
+        setVariable(rt(s.Path), rt(s.Command));
+        if (env_.values) note = rt(s.Path) + "=" + env_.values->variables().text(rt(s.Path));
     } else if (action == "If Value...") {
         const bool ok =
-            env_.values && env_.values->CompareValues(rtrim(s.Command), rtrim(s.WindowTitleToCheckFor),
-                                                      rtrim(s.WaitForWindow));
+            env_.values && env_.values->CompareValues(rt(s.Command), rt(s.WindowTitleToCheckFor),
+                                                      rt(s.WaitForWindow));
         if (ok) {
             log(action + " *TRUE* " + StepDescription(s), "Script");
         } else {
@@ -410,9 +400,9 @@ void ScriptEngine::execute(QueueEntry& head, bool& keep, std::string& note) {
     } else if (action == "Wait") {
         executeWait(head, keep);
     } else if (action == "If Window...") {
-        const bool wanted = lower(rtrim(s.WindowExistance)).find("exists") != std::string::npos;
-        const bool found = env_.windows && env_.windows->FindWindowByPattern(rtrim(s.WindowTitleToCheckFor),
-                                                                             rtrim(s.FocusOnWindow)) > 0;
+        const bool wanted = lower(rt(s.WindowExistance)).find("exists") != std::string::npos;
+        const bool found = env_.windows && env_.windows->FindWindowByPattern(rt(s.WindowTitleToCheckFor),
+                                                                             rt(s.FocusOnWindow)) > 0;
         if (found != wanted) {
             log(action + " " + StepDescription(s), "Script");
             skipBlock(keep);
@@ -425,7 +415,7 @@ void ScriptEngine::execute(QueueEntry& head, bool& keep, std::string& note) {
         const Date refDate = s.SecondsToWait;
         const Time refTime = s.TimeElapsed;
         const bool before = now.date < refDate || (now.date == refDate && now.time < refTime);
-        const bool greater = lower(rtrim(s.IfTimeElapsed)).find("greater") != std::string::npos;
+        const bool greater = lower(rt(s.IfTimeElapsed)).find("greater") != std::string::npos;
         if ((!before && greater) || (before && !greater)) {
             log(action + " " + StepDescription(s), "Script");
             skipBlock(keep);
@@ -444,7 +434,7 @@ void ScriptEngine::execute(QueueEntry& head, bool& keep, std::string& note) {
 void ScriptEngine::executeWait(QueueEntry& head, bool& keep) {
     ScriptingRecord& s = head.step;
     const Moment now = clock_.now();
-    const std::string mode = lower(rtrim(s.DDEApplicationName));
+    const std::string mode = lower(rt(s.DDEApplicationName));
     if (mode == "or" || mode == "either") {
         if (s.NextTaskID == 0) {
             Date d = now.date;
@@ -456,12 +446,12 @@ void ScriptEngine::executeWait(QueueEntry& head, bool& keep) {
         }
         if (absolute(now.date, now.time) > absolute(s.NextTaskID, s.TimeElapsed)) return;
     }
-    std::string pattern = rtrim(s.WaitForWindow);
+    std::string pattern = rt(s.WaitForWindow);
     if (pattern.empty()) return;
     const bool absence = pattern.front() == '~';
     if (absence) pattern.erase(0, 1);
     const WindowHandle h =
-        env_.windows ? env_.windows->FindWindowByPattern(pattern, rtrim(s.FocusOnWindow)) : 0;
+        env_.windows ? env_.windows->FindWindowByPattern(pattern, rt(s.FocusOnWindow)) : 0;
     const auto completed = [&] {
         debug("Completed wait at " + formatDate(now.date, "@d17") + " " + formatTime(now.time, "@t7"),
               "Debug");
@@ -485,7 +475,7 @@ void ScriptEngine::executeWait(QueueEntry& head, bool& keep) {
 
 void ScriptEngine::executeStartProgram(QueueEntry& head, bool& keep) {
     ScriptingRecord& s = head.step;
-    std::string options = rtrim(s.DDEApplicationName);
+    std::string options = rt(s.DDEApplicationName);
     options.resize(4, ' ');
     const bool wait = options[0] == '1';
     const Priority priority = options[1] == '1'   ? Priority::Low
@@ -511,12 +501,12 @@ void ScriptEngine::executeStartProgram(QueueEntry& head, bool& keep) {
     if (options[3] == '1' || translateFilenames) {
         s.Command = translate(s.Command);
         s.Path = translate(s.Path);
-        debug(rtrim(s.Command), "Translated");
+        debug(rt(s.Command), "Translated");
     }
-    const std::string verb = rtrim(s.DDEApplicationTopic);
+    const std::string verb = rt(s.DDEApplicationTopic);
     ProgramStartRequest r;
-    r.command = rtrim(s.Command);
-    r.folder = rtrim(s.Path);
+    r.command = rt(s.Command);
+    r.folder = rt(s.Path);
     std::string label;
     if (!wait && priority == Priority::Normal && show == ShowMode::Normal && verb.empty()) {
         r.forceNormal = true;
@@ -600,8 +590,8 @@ void ScriptEngine::executeWaitForProgram(QueueEntry& head, bool& keep) {
 }
 
 void ScriptEngine::executeStartScript(QueueEntry& head, bool& keep) {
-    const std::string file = rtrim(head.step.Command);
-    const std::string modeText = rtrim(head.step.Path);
+    const std::string file = rt(head.step.Command);
+    const std::string modeText = rt(head.step.Path);
     const char mode =
         modeText.empty() ? 'I' : static_cast<char>(std::toupper(static_cast<unsigned char>(modeText[0])));
     const Moment start = startMoment();

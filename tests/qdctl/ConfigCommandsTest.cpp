@@ -1,4 +1,4 @@
-#include "Context.h"
+#include "QdctlFixture.h"
 #include "support/TempDir.h"
 
 #include "data/Clock.h"
@@ -13,21 +13,8 @@
 
 namespace {
 
-struct ConfigCommandsTest : ::testing::Test {
-    qdtest::TempDir dir;
-    std::string out;
-    std::string err;
-
-    int run(std::vector<std::string> args) {
-        args.insert(args.begin(), {"--data", dir.str(), "--now", "2026-03-01 09:00"});
-        std::istringstream in;
-        std::ostringstream o;
-        std::ostringstream e;
-        const int rc = qdctl::run(args, qdctl::Io{in, o, e, false});
-        out = o.str();
-        err = e.str();
-        return rc;
-    }
+struct ConfigCommandsTest : qdtest::QdctlFixture {
+    ConfigCommandsTest() { leading = {"--now", "2026-03-01 09:00"}; }
 
     // The stored row as `rec get` shows it ("" when there is none).
     std::string storedRow(const std::string& key) {

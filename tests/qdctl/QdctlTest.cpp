@@ -1,30 +1,11 @@
-#include "Context.h"
+#include "QdctlFixture.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <sstream>
 
-namespace {
-
-struct QdctlTest : ::testing::Test {
-    qdtest::TempDir dir;
-    std::string out;
-    std::string err;
-
-    int run(std::vector<std::string> args, const std::string& input = "") {
-        args.insert(args.begin(), {"--data", dir.str()});
-        std::istringstream in(input);
-        std::ostringstream o;
-        std::ostringstream e;
-        const int rc = qdctl::run(args, qdctl::Io{in, o, e, false});
-        out = o.str();
-        err = e.str();
-        return rc;
-    }
-};
-
-} // namespace
+using QdctlTest = qdtest::QdctlFixture;
 
 TEST_F(QdctlTest, RecordsAreAddedReadChangedListedAndDeleted) {
     ASSERT_EQ(run({"init"}), 0) << err;

@@ -1,4 +1,4 @@
-#include "Context.h"
+#include "QdctlFixture.h"
 #include "support/TempDir.h"
 
 #include "data/Calendar.h"
@@ -15,21 +15,8 @@ const std::string kNow = "2026-06-10 10:00";
 const qd::Date kToday = qd::dateFromMDY(6, 10, 2026);
 const qd::Time kNine = qd::timeFromHMS(9, 0, 0);
 
-struct ScheduleCommands : ::testing::Test {
-    qdtest::TempDir dir;
-    std::string out;
-    std::string err;
-
-    int run(std::vector<std::string> args) {
-        args.insert(args.begin(), {"--data", dir.str(), "--now", kNow});
-        std::istringstream in;
-        std::ostringstream o;
-        std::ostringstream e;
-        const int rc = qdctl::run(args, qdctl::Io{in, o, e, false});
-        out = o.str();
-        err = e.str();
-        return rc;
-    }
+struct ScheduleCommands : qdtest::QdctlFixture {
+    ScheduleCommands() { leading = {"--now", kNow}; }
     int lines() const { return static_cast<int>(std::count(out.begin(), out.end(), '\n')); }
     bool has(const std::string& text, const std::string& what) const {
         return text.find(what) != std::string::npos;

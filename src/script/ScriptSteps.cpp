@@ -1,0 +1,149 @@
+#include "script/ScriptSteps.h"
+
+#include "data/FileManager.h"
+#include "script/ScriptStrings.h"
+
+namespace qd {
+
+namespace {
+
+int primaryKeyIndex(const TableDef& def) {
+    for (std::size_t k = 0; k < def.keys.size(); ++k)
+        if (def.keys[k].primary) return static_cast<int>(k);
+    return 0;
+}
+
+StepStatus failure(const FileManager& t, Level level) {
+    StepStatus s;
+    s.level = level == Level::Benign ? Level::Notify : level;
+    s.error = t.lastError().text;
+    if (s.error.empty()) s.error = "The table could not be used";
+    return s;
+}
+
+// Positions the table before the first step of `id`.
+void positionAt(Table<ScriptingRecord>& t, std::int32_t id) {
+    const int key = primaryKeyIndex(t.def());
+    t.rec = {};
+    t.rec.ID = id;
+    t.setPosition(key, 1);
+}
+
+// A write transaction on the table's file; rolled back unless committed.
+class Transaction {
+public:
+    explicit Transaction(FileManager& t) : file_(t.file()) {
+        if (file_ && file_->begin() != 0) file_ = nullptr;
+        started_ = file_ != nullptr;
+    }
+    ~Transaction() {
+        if (started_ && !done_) file_->rollback();
+    }
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+    bool started() const { return started_; }
+    bool commit() {
+        done_ = true;
+        return started_ && file_->commit() == 0;
+    }
+
+private:
+    StoreFile* file_;
+    bool started_ = false;
+    bool done_ = false;
+};
+
+StepStatus deleteAll(Table<ScriptingRecord>& t, std::int32_t id) {
+    for (;;) {
+        positionAt(t, id);
+        const Level l = t.next();
+        if (l == Level::Notify || t.rec.ID != id) return {};
+        if (l != Level::Benign) return failure(t, l);
+        if (Level d = t.tryDelete(); d != Level::Benign) return failure(t, d);
+    }
+}
+
+} // namespace
+
+void fitStepFields(ScriptingRecord& s) {
+    using script::fitField;
+    s.Action = fitField(s.Action, stepwidth::Action);
+    s.Keystrokes = fitField(s.Keystrokes, stepwidth::Keystrokes);
+    s.WaitForWindow = fitField(s.WaitForWindow, stepwidth::Text);
+    s.FocusOnWindow = fitField(s.FocusOnWindow, stepwidth::Text);
+    s.WindowExistance = fitField(s.WindowExistance, stepwidth::WindowExistance);
+    s.WindowTitleToCheckFor = fitField(s.WindowTitleToCheckFor, stepwidth::Text);
+    s.IfTimeElapsed = fitField(s.IfTimeElapsed, stepwidth::IfTimeElapsed);
+    s.NetworkUser = fitField(s.NetworkUser, stepwidth::NetworkUser);
+    s.Command = fitField(s.Command, stepwidth::Text);
+    s.Path = fitField(s.Path, stepwidth::Text);
+    s.DDEType = fitField(s.DDEType, stepwidth::DDEType);
+    s.DDEApplicationName = fitField(s.DDEApplicationName, stepwidth::Text);
+    s.DDEApplicationTopic = fitField(s.DDEApplicationTopic, stepwidth::Text);
+    s.DDELinkItem = fitField(s.DDELinkItem, stepwidth::DDELinkItem);
+    s.DDECommand = fitField(s.DDECommand, stepwidth::Text);
+}
+
+StepsResult LoadScriptSteps(DataSet& ds, const TableDef& table, std::int32_t id) {
+    StepsResult r;
+    Table<ScriptingRecord> t(ds, table);
+    if (Level l = t.open(); l != Level::Benign) {
+        StepStatus s = failure(t, l);
+        r.level = s.level;
+        r.error = s.error;
+        return r;
+    }
+    positionAt(t, id);
+    for (;;) {
+        const Level l = t.next();
+        if (l == Level::Notify) break;
+        if (l != Level::Benign) {
+            StepStatus s = failure(t, l);
+            r.level = s.level;
+            r.error = s.error;
+            break;
+        }
+        if (t.rec.ID != id) break;
+        r.steps.push_back(t.rec);
+    }
+    t.close();
+    return r;
+}
+
+std::int32_t HighestSequence(DataSet& ds, const TableDef& table, std::int32_t id, StepStatus* status) {
+    StepsResult r = LoadScriptSteps(ds, table, id);
+    if (status) *status = StepStatus{r.level, r.error};
+    std::int32_t highest = 0;
+    for (const auto& s : r.steps)
+        highest = std::max(highest, s.Sequence);
+    return highest;
+}
+
+StepStatus DeleteScriptSteps(DataSet& ds, const TableDef& table, std::int32_t id) {
+    Table<ScriptingRecord> t(ds, table);
+    if (Level l = t.open(); l != Level::Benign) return failure(t, l);
+    Transaction tx(t);
+    StepStatus s = deleteAll(t, id);
+    if (s.ok() && tx.started() && !tx.commit()) s = failure(t, Level::Notify);
+    t.close();
+    return s;
+}
+
+StepStatus ReplaceScriptSteps(DataSet& ds, const TableDef& table, std::int32_t id,
+                              const std::vector<ScriptingRecord>& steps) {
+    Table<ScriptingRecord> t(ds, table);
+    if (Level l = t.open(); l != Level::Benign) return failure(t, l);
+    Transaction tx(t);
+    StepStatus s = deleteAll(t, id);
+    for (std::size_t i = 0; s.ok() && i < steps.size(); ++i) {
+        t.rec = steps[i];
+        t.rec.ID = id;
+        fitStepFields(t.rec);
+        if (Level l = t.tryInsert(); l != Level::Benign) s = failure(t, l);
+    }
+    if (s.ok() && tx.started() && !tx.commit()) s = failure(t, Level::Notify);
+    t.close();
+    return s;
+}
+
+} // namespace qd

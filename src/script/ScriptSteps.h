@@ -1,0 +1,89 @@
+// The step record's action names and the reading and writing of the steps of
+// one task (table Scripting, by SCR:ID) or one template (table
+// ScriptTemplateDetails, by QDD:WIZ_ID: the same record layout).
+#pragma once
+
+#include "data/DataSet.h"
+#include "data/ErrorClass.h"
+#include "data/Records.h"
+#include "data/TableDefs.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qd {
+
+namespace action {
+inline constexpr std::string_view DisplayMessage = "Display Message";
+inline constexpr std::string_view StartProgram = "Start Program";
+inline constexpr std::string_view CloseProgram = "Close Program";
+inline constexpr std::string_view ExitScript = "Exit Script";
+inline constexpr std::string_view SendKeystrokes = "Send Keystrokes";
+inline constexpr std::string_view SendKeys = "Send Keys";
+inline constexpr std::string_view DDELong = "DDE (Dynamic Data Exchange)";
+inline constexpr std::string_view DDE = "DDE";
+inline constexpr std::string_view SetFocus = "Set Focus";
+inline constexpr std::string_view Wait = "Wait";
+inline constexpr std::string_view IfWindow = "If Window...";
+inline constexpr std::string_view IfTimeElapsed = "If Time Elapsed...";
+inline constexpr std::string_view IfValue = "If Value...";
+inline constexpr std::string_view EndIf = "...End If";
+inline constexpr std::string_view FileActions = "File Actions";
+inline constexpr std::string_view SendEmail = "Send Email";
+inline constexpr std::string_view SetValue = "Set Value";
+inline constexpr std::string_view StartScript = "Start Script";
+inline constexpr std::string_view Comment = "Comment";
+} // namespace action
+
+// Widths of the step's text fields.
+namespace stepwidth {
+inline constexpr std::size_t Action = 27;
+inline constexpr std::size_t Keystrokes = 255;
+inline constexpr std::size_t Text =
+    255; // WaitForWindow, FocusOnWindow, WindowTitleToCheckFor, Command, Path, DDE texts
+inline constexpr std::size_t WindowExistance = 20;
+inline constexpr std::size_t IfTimeElapsed = 20;
+inline constexpr std::size_t NetworkUser = 30;
+inline constexpr std::size_t DDEType = 20;
+inline constexpr std::size_t DDELinkItem = 80;
+} // namespace stepwidth
+
+// Cuts every text field of a step to its width (trailing blanks removed).
+void fitStepFields(ScriptingRecord& step);
+
+struct StepsResult {
+    Level level = Level::Benign;
+    std::string error; // the record layer's error text when level is not Benign
+    std::vector<ScriptingRecord> steps;
+    bool ok() const { return level == Level::Benign; }
+};
+
+struct StepStatus {
+    Level level = Level::Benign;
+    std::string error;
+    bool ok() const { return level == Level::Benign; }
+};
+
+// The steps of task (or template) `id` in sequence order. `table` is
+// tables::Scripting() or tables::ScriptTemplateDetails().
+StepsResult LoadScriptSteps(DataSet& ds, const TableDef& table, std::int32_t id);
+inline StepsResult LoadScriptSteps(DataSet& ds, std::int32_t taskId) {
+    return LoadScriptSteps(ds, tables::Scripting(), taskId);
+}
+
+// Deletes every step of task (or template) `id`, in one transaction.
+StepStatus DeleteScriptSteps(DataSet& ds, const TableDef& table, std::int32_t id);
+
+// Replaces the steps of `id` by `steps` (their ID is set to `id`; a sequence of
+// 0 is numbered after the highest in use), in one transaction: on failure the
+// old steps stay.
+StepStatus ReplaceScriptSteps(DataSet& ds, const TableDef& table, std::int32_t id,
+                              const std::vector<ScriptingRecord>& steps);
+
+// Highest sequence number in use by `id` (0 when it has no steps).
+std::int32_t HighestSequence(DataSet& ds, const TableDef& table, std::int32_t id,
+                             StepStatus* status = nullptr);
+
+} // namespace qd

@@ -1,0 +1,494 @@
+#include "script/ScriptText.h"
+
+#include "data/Pictures.h"
+#include "script/ScriptStrings.h"
+
+#include <algorithm>
+
+namespace qd {
+
+using script::ltrim;
+using script::rtrim;
+using script::toLong;
+using script::upper;
+
+namespace {
+
+constexpr std::size_t kUserWidth = 128; // FTP user: first 128 characters of DDEApplicationTopic
+constexpr int kIndentStep = 3;
+constexpr int kMaxIndent = 24;
+
+std::string arg(const std::vector<std::string>& t, std::size_t n) {
+    return n <= t.size() ? t[n - 1] : std::string();
+}
+
+std::string stripEnclosingQuotes(std::string_view v) {
+    if (v.size() >= 2 && v.front() == '"' && v.back() == '"') return std::string(v.substr(1, v.size() - 2));
+    return std::string(v);
+}
+
+bool positiveDigit(char c) {
+    return c >= '1' && c <= '9';
+}
+
+char optionAt(std::string_view options, std::size_t i) {
+    return i < options.size() ? options[i] : ' ';
+}
+
+// Blanks out empty arguments ('""') at the end of a line, then the trailing blanks.
+std::string dropTrailingEmpties(std::string line) {
+    for (;;) {
+        std::string_view v = rtrim(line);
+        if (v.size() >= 3 && v.substr(v.size() - 2) == "\"\"" && v[v.size() - 3] == ' ') {
+            line.resize(v.size() - 2);
+            continue;
+        }
+        line.resize(v.size());
+        return line;
+    }
+}
+
+std::string join(std::string_view keyword, std::initializer_list<std::string_view> values) {
+    std::string line(keyword);
+    for (std::string_view v : values) {
+        line += ' ';
+        line += QuoteArgument(v);
+    }
+    return line;
+}
+
+std::string fileLine(const ScriptingRecord& s) {
+    const std::string op(rtrim(s.DDEType));
+    if (op == "Delete" || op == "Recycle") return join("FILE", {op, s.Command});
+    if (op == "FTP Upload" || op == "FTP Download") {
+        const std::string_view topic = s.DDEApplicationTopic;
+        const std::string user(rtrim(topic.substr(0, std::min(topic.size(), kUserWidth))));
+        const std::string password(topic.size() > kUserWidth ? topic.substr(kUserWidth) : std::string_view());
+        return join("FILE", {op, s.Command, s.Path, s.DDEApplicationName, user, password});
+    }
+    if (op == "HTTP Download") return join("FILE", {op, s.Command, s.Path, s.DDEApplicationName});
+    return join("FILE", {op, s.Command, s.Path});
+}
+
+std::string startLine(const ScriptingRecord& s) {
+    std::string line = join("START", {s.Command, s.Path});
+    const std::string_view o = s.DDEApplicationName;
+    if (positiveDigit(optionAt(o, 0))) line += " WAIT=" + std::to_string(s.TimeElapsed);
+    if (const char p = optionAt(o, 1); positiveDigit(p) && p != '2') line += std::string(" PRIORITY=") + p;
+    if (const char m = optionAt(o, 2); m >= '2' && m <= '9') line += std::string(" MODE=") + m;
+    const std::string_view verb = rtrim(s.DDEApplicationTopic);
+    if (!verb.empty() && verb.find(' ') == std::string_view::npos) line += " ACTION=" + std::string(verb);
+    if (positiveDigit(optionAt(o, 3))) line += " /TRANSLATE";
+    return line;
+}
+
+bool isWaitMode(std::string_view mode) {
+    const std::string m = upper(rtrim(mode));
+    return m == "AND" || m == "OR" || m == "EITHER" || m == "BOTH";
+}
+
+std::string waitLine(const ScriptingRecord& s) {
+    const std::string seconds = std::to_string(s.SecondsToWait);
+    const bool hasSeconds = s.SecondsToWait > 0;
+    const bool hasWindow = !rtrim(s.WaitForWindow).empty();
+    if (hasSeconds && hasWindow) {
+        // A mode the WAIT line cannot name is written with the seconds first,
+        // which reads back as "Both" (wait for the seconds, then the window).
+        if (isWaitMode(s.DDEApplicationName))
+            return join("WAIT", {s.DDEApplicationName, seconds, s.WaitForWindow, s.FocusOnWindow});
+        return join("WAIT", {seconds, s.WaitForWindow, s.FocusOnWindow});
+    }
+    if (hasWindow) return join("WAIT", {s.WaitForWindow, s.FocusOnWindow});
+    if (hasSeconds) return join("WAIT", {seconds});
+    return "WAIT";
+}
+
+// The START options, searched in the upper-cased line.
+void applyStartOptions(ScriptingRecord& s, std::string_view line) {
+    const std::string u = upper(line);
+    std::string options = "0210";
+    if (auto p = u.find("WAIT="); p != std::string::npos) {
+        options[0] = '1';
+        std::string digits;
+        for (std::size_t i = p + 5; i < u.size() && i < p + 10 && u[i] >= '0' && u[i] <= '9'; ++i)
+            digits += u[i];
+        s.TimeElapsed = toLong(digits);
+    }
+    if (auto p = u.find("PRIORITY="); p != std::string::npos && p + 9 < u.size()) options[1] = u[p + 9];
+    if (auto p = u.find("MODE="); p != std::string::npos && p + 5 < u.size()) options[2] = u[p + 5];
+    if (u.find("/TRANSLATE") != std::string::npos) options[3] = '1';
+    if (auto p = u.find("ACTION="); p != std::string::npos) {
+        const std::string code = u.substr(p + 7, 2);
+        static const std::pair<const char*, const char*> verbs[] = {
+            {"OP", "Open"},    {"VI", "View"}, {"PR", "Print"}, {"PL", "Play"},
+            {"EX", "Explore"}, {"FI", "Find"}, {"ED", "Edit"}};
+        std::string verb;
+        for (const auto& [c, v] : verbs)
+            if (code == c) verb = v;
+        if (verb.empty()) {
+            verb = u.substr(p + 7, 7);
+            if (auto b = verb.find(' '); b != std::string::npos) verb.resize(b);
+        }
+        s.DDEApplicationTopic = verb;
+    }
+    s.DDEApplicationName = options;
+}
+
+void parseWait(ScriptingRecord& s, const std::vector<std::string>& t) {
+    const std::string t1 = arg(t, 1);
+    auto both = [&] { return s.SecondsToWait > 0 && !s.WaitForWindow.empty() ? "Both" : ""; };
+    if (isWaitMode(t1)) {
+        s.DDEApplicationName = t1;
+        s.SecondsToWait = toLong(arg(t, 2));
+        s.WaitForWindow = arg(t, 3);
+        s.FocusOnWindow = arg(t, 4);
+    } else if (auto n = script::parseDecimal(t1); n && *n >= 1) {
+        s.SecondsToWait = toLong(t1);
+        s.WaitForWindow = arg(t, 2);
+        s.FocusOnWindow = arg(t, 3);
+        s.DDEApplicationName = both();
+    } else {
+        s.WaitForWindow = t1;
+        s.FocusOnWindow = arg(t, 2);
+        s.SecondsToWait = toLong(arg(t, 3));
+        s.DDEApplicationName = both();
+    }
+}
+
+} // namespace
+
+std::vector<std::string> TokenizeArguments(std::string_view a) {
+    std::vector<std::string> raw;
+    a = ltrim(a);
+    std::string cur;
+    bool quoted = false;
+    int brackets = 0;
+    bool pending = false; // a token is open (possibly empty after a separator)
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        const char c = a[i];
+        if (c == '"') {
+            quoted = !quoted;
+        } else if (!quoted) {
+            if (c == '[') {
+                ++brackets;
+            } else if (c == ']' && brackets > 0) {
+                --brackets;
+            } else if (brackets == 0 && (c == ' ' || c == ',')) {
+                raw.push_back(std::move(cur));
+                cur.clear();
+                pending = false;
+                while (i + 1 < a.size() && a[i + 1] == ' ')
+                    ++i;
+                continue;
+            }
+        }
+        cur += c;
+        pending = true;
+    }
+    if (pending) raw.push_back(std::move(cur));
+    std::vector<std::string> tokens;
+    tokens.reserve(raw.size());
+    for (const auto& r : raw)
+        tokens.emplace_back(rtrim(stripEnclosingQuotes(r)));
+    return tokens;
+}
+
+// True when a "[" stays open to the end: unquoted, it would glue the
+// following arguments to this one.
+static bool hasOpenBracket(std::string_view v) {
+    int depth = 0;
+    for (char c : v) {
+        if (c == '[') ++depth;
+        if (c == ']' && depth > 0) --depth;
+    }
+    return depth > 0;
+}
+
+std::string QuoteArgument(std::string_view value) {
+    std::string v = stripEnclosingQuotes(value);
+    if (v.empty()) return "\"\"";
+    if (v.find_first_of(" ,/\\") != std::string::npos || hasOpenBracket(v))
+        return "\"" + std::string(rtrim(v)) + "\"";
+    return std::string(rtrim(v));
+}
+
+std::string FileOperationFromText(std::string_view name) {
+    const std::string u(rtrim(upper(name)));
+    static const std::pair<const char*, const char*> names[] = {
+        {"COPY", "Copy"},
+        {"RENAME", "Rename"},
+        {"RECYCLE", "Recycle"},
+        {"MOVE", "Move"},
+        {"DELETE", "Delete"},
+        {"MAKE DIRECTORY", "Make Directory"},
+        {"MAKE", "Make Directory"},
+        {"REMOVE DIRECTORY", "Remove Directory"},
+        {"REMOVE", "Remove Directory"},
+        {"GET FILE DATE", "Get File Date"},
+        {"FILE DATE", "Get File Date"},
+        {"DATE", "Get File Date"},
+        {"GET FILE TIME", "Get File Time"},
+        {"FILE TIME", "Get File Time"},
+        {"TIME", "Get File Time"},
+        {"GET FILE SIZE", "Get File Size"},
+        {"FILE SIZE", "Get File Size"},
+        {"SIZE", "Get File Size"},
+        {"LOG WINDOWS", "Log Windows"},
+        {"IF FILE EXISTS", "If File Exists"},
+        {"FILE EXISTS", "If File Exists"},
+        {"EXISTS", "If File Exists"},
+        {"FTPUPLOAD", "FTP Upload"},
+        {"FTP UPLOAD", "FTP Upload"},
+        {"FTPDOWNLOAD", "FTP Download"},
+        {"FTP DOWNLOAD", "FTP Download"},
+        {"FTP", "FTP Download"},
+        {"HTTPDOWNLOAD", "HTTP Download"},
+        {"HTTP DOWNLOAD", "HTTP Download"},
+        {"HTTP", "HTTP Download"},
+    };
+    for (const auto& [text, op] : names)
+        if (u == text) return op;
+    return "Copy";
+}
+
+ParsedLine ParseScriptLine(std::string_view raw) {
+    ParsedLine p;
+    const std::string_view line = ltrim(raw);
+    if (rtrim(line).empty()) return p;
+    const std::size_t blank = line.find(' ');
+    p.keyword = std::string(line.substr(0, blank));
+    p.rest = blank == std::string_view::npos ? std::string() : std::string(line.substr(blank + 1));
+    const std::string key = upper(p.keyword);
+    const std::vector<std::string> t = TokenizeArguments(p.rest);
+    ScriptingRecord& s = p.step;
+    p.kind = ParsedLine::Kind::Step;
+    if (key == "DISPLAY") {
+        s.Action = action::DisplayMessage;
+        s.DDEApplicationName = arg(t, 1);
+        s.DDEApplicationTopic = arg(t, 2);
+        s.FocusOnWindow = arg(t, 3);
+        s.SecondsToWait = upper(line).find("/MODAL") != std::string::npos ? 0 : 1;
+        if (upper(s.DDEApplicationTopic) == "/MODAL") s.DDEApplicationTopic.clear();
+        if (upper(s.FocusOnWindow) == "/MODAL") s.FocusOnWindow.clear();
+    } else if (key == "EXIT") {
+        s.Action = action::ExitScript;
+    } else if (key == "CLOSE") {
+        s.Action = action::CloseProgram;
+        s.Command = arg(t, 1);
+        s.Path = arg(t, 2);
+    } else if (key == "START") {
+        s.Action = action::StartProgram;
+        s.Command = arg(t, 1);
+        s.Path = arg(t, 2);
+        applyStartOptions(s, line);
+    } else if (key == "KEYS") {
+        s.Action = action::SendKeys;
+        s.Keystrokes = p.rest;
+    } else if (key == "DDE") {
+        s.Action = action::DDELong;
+        s.DDEApplicationName = arg(t, 1);
+        s.DDEApplicationTopic = arg(t, 2);
+        s.DDECommand = arg(t, 3);
+    } else if (key == "FOCUS") {
+        s.Action = action::SetFocus;
+        s.FocusOnWindow = arg(t, 1);
+        s.WaitForWindow = arg(t, 2);
+    } else if (key == "FILE") {
+        s.Action = action::FileActions;
+        const std::string op = arg(t, 1);
+        s.DDEType = FileOperationFromText(op);
+        s.Command = arg(t, 2);
+        s.Path = arg(t, 3);
+        if (upper(op).find("TP") != std::string::npos) {
+            s.DDEApplicationName = arg(t, 4);
+            std::string user = std::string(cutUtf8(arg(t, 5), kUserWidth));
+            const std::string password = arg(t, 6);
+            if (!password.empty()) user.resize(kUserWidth, ' ');
+            s.DDEApplicationTopic = user + password;
+        }
+    } else if (key == "EMAIL") {
+        s.Action = action::SendEmail;
+        s.EmailID = toLong(arg(t, 1));
+    } else if (key == "SET") {
+        s.Action = action::SetValue;
+        s.Path = arg(t, 1);
+        s.Command = arg(t, 2);
+    } else if (key == "IF") {
+        s.Action = action::IfValue;
+        s.Command = arg(t, 1);
+        s.WindowTitleToCheckFor = arg(t, 2);
+        s.WaitForWindow = arg(t, 3);
+    } else if (key == "SCRIPT") {
+        s.Action = action::StartScript;
+        s.Command = arg(t, 1);
+        s.Path = arg(t, 2);
+        const char mode = s.Path.empty() ? ' ' : script::upperChar(s.Path.front());
+        if (mode == 'I') s.Path = "Insert (Execute and continue)";
+        if (mode == 'J') s.Path = "Jump to (Execute and skip)";
+        if (mode == 'A') s.Path = "Append";
+    } else if (key == "WAIT") {
+        s.Action = action::Wait;
+        parseWait(s, t);
+    } else if (key == "IFWINDOW" || key == "IFNOTWINDOW") {
+        s.Action = action::IfWindow;
+        s.WindowExistance = key == "IFWINDOW" ? "Exists" : "Does not exist";
+        s.WindowTitleToCheckFor = arg(t, 1);
+        s.FocusOnWindow = arg(t, 2);
+    } else if (key == "IFTIME" || key == "IFTIMELESS") {
+        s.Action = action::IfTimeElapsed;
+        s.IfTimeElapsed = key == "IFTIME" ? "Greater than" : "Less than";
+        s.TimeElapsed = toLong(arg(t, 1));
+    } else if (key == "END") {
+        s.Action = action::EndIf;
+    } else if (key == "COMMENT" || key == "!") {
+        s.Action = action::Comment;
+        s.Command = arg(t, 1);
+    } else {
+        p.kind = ParsedLine::Kind::Unknown;
+        s.Action = p.keyword;
+    }
+    fitStepFields(s);
+    return p;
+}
+
+std::optional<std::string> StepToTextLine(const ScriptingRecord& s) {
+    using namespace action;
+    const std::string_view a = rtrim(s.Action);
+    if (a == DisplayMessage) {
+        std::string line = join("DISPLAY", {s.DDEApplicationName, s.DDEApplicationTopic, s.FocusOnWindow});
+        if (s.SecondsToWait == 0) line += " /MODAL";
+        return line;
+    }
+    if (a == ExitScript) return std::string("EXIT");
+    if (a == CloseProgram) return join("CLOSE", {s.Command, s.Path});
+    if (a == StartProgram) return startLine(s);
+    if (a == SendKeystrokes || a == SendKeys) return "KEYS " + s.Keystrokes;
+    if (a == DDELong || a == DDE)
+        return join("DDE", {s.DDEApplicationName, s.DDEApplicationTopic, s.DDECommand});
+    if (a == SetFocus) return join("FOCUS", {s.FocusOnWindow, s.WaitForWindow});
+    if (a == FileActions) return fileLine(s);
+    if (a == SendEmail) return "EMAIL " + std::to_string(s.EmailID);
+    if (a == SetValue) return join("SET", {s.Path, s.Command});
+    if (a == IfValue) return join("IF", {s.Command, s.WindowTitleToCheckFor, s.WaitForWindow});
+    if (a == StartScript) return join("SCRIPT", {s.Command, s.Path});
+    if (a == Wait) return waitLine(s);
+    if (a == IfWindow) {
+        const bool exists = upper(s.WindowExistance).find("EXISTS") != std::string::npos;
+        return join(exists ? "IFWINDOW" : "IFNOTWINDOW", {s.WindowTitleToCheckFor, s.FocusOnWindow});
+    }
+    if (a == IfTimeElapsed) {
+        const bool less = upper(s.IfTimeElapsed).find("LESS") != std::string::npos;
+        return std::string(less ? "IFTIMELESS " : "IFTIME ") + std::to_string(s.TimeElapsed);
+    }
+    if (a == EndIf) return std::string("END");
+    if (a == Comment) return join("COMMENT", {s.Command});
+    return std::nullopt;
+}
+
+std::string StepsToText(const std::vector<ScriptingRecord>& steps) {
+    std::string text;
+    int depth = 0;
+    for (const auto& s : steps) {
+        auto line = StepToTextLine(s);
+        if (!line) continue;
+        const std::string keyword = line->substr(0, line->find(' '));
+        if (keyword == "END") depth = std::max(0, depth - kIndentStep);
+        // Keystrokes are written exactly as they stand; other lines lose their
+        // trailing empty arguments.
+        const std::string body = keyword == "KEYS" ? *line : dropTrailingEmpties(*line);
+        text += std::string(static_cast<std::size_t>(std::min(depth, kMaxIndent)), ' ') + body + "\r\n";
+        if (keyword == "IF" || keyword == "IFWINDOW" || keyword == "IFNOTWINDOW" || keyword == "IFTIME" ||
+            keyword == "IFTIMELESS")
+            depth += kIndentStep;
+    }
+    return text;
+}
+
+std::vector<ScriptingRecord> TextToSteps(std::string_view text, std::int32_t taskId, UserInterface* ui) {
+    std::vector<ScriptingRecord> steps;
+    std::int32_t number = 0;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        std::size_t end = text.find_first_of("\r\n", pos);
+        std::size_t next;
+        if (end == std::string_view::npos)
+            end = next = text.size();
+        else if (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n')
+            next = end + 2; // CR LF is one line end
+        else
+            next = end + 1;
+        const std::string_view line = text.substr(pos, end - pos);
+        pos = next;
+        ++number;
+        ParsedLine p = ParseScriptLine(line);
+        if (p.kind == ParsedLine::Kind::Empty) continue;
+        if (p.kind == ParsedLine::Kind::Unknown && ui)
+            ui->message("Error", "Unknown script action:\n\n" + p.keyword + "\n" + p.rest);
+        p.step.ID = taskId;
+        p.step.Sequence = number;
+        steps.push_back(std::move(p.step));
+    }
+    return steps;
+}
+
+std::string ScriptToText(DataSet& ds, std::int32_t taskId, UserInterface& ui) {
+    if (taskId == 0) {
+        ui.message("Error", "No task ID");
+        return {};
+    }
+    StepsResult r = LoadScriptSteps(ds, tables::Scripting(), taskId);
+    if (!r.ok()) ui.message("Error", "Next script:  " + r.error);
+    return StepsToText(r.steps);
+}
+
+bool TextToScript(DataSet& ds, std::int32_t taskId, std::string_view text, UserInterface& ui) {
+    if (text.empty()) {
+        ui.message("Error", "Nothing to save.");
+        return false;
+    }
+    const std::vector<ScriptingRecord> steps = TextToSteps(text, taskId, &ui);
+    StepStatus st = ReplaceScriptSteps(ds, tables::Scripting(), taskId, steps);
+    if (!st.ok()) {
+        ui.message("Error", "Error adding scripting:\n" + st.error);
+        return false;
+    }
+    return true;
+}
+
+const std::vector<std::string>& ScriptTextReferenceLines() {
+    static const std::vector<std::string> lines = {
+        "KEYS keys",
+        "FOCUS window_title optional_contents",
+        "WAIT 999 Or window_title optional_content",
+        "WAIT 999 And window_title optional_content",
+        "DISPLAY message title button_text /MODAL",
+        "START program_to_start start_in WAIT=999 /TRANSLATE",
+        "IF value_name < compare_to_this",
+        "IF value_name > compare_to_this",
+        "IF value_name = compare_to_this",
+        "IF value_name <> compare_to_this",
+        "IFTIME 999",
+        "IFTIMELESS 999",
+        "IFWINDOW window_title",
+        "IFNOTWINDOW window_title",
+        "END",
+        "FILE Copy filename_1 filename_2",
+        "FILE Move filename_1 filename_2",
+        "FILE Delete filename_1",
+        "FILE \"Make Directory\" filename_1",
+        "FILE \"Remove Directory\" filename_1",
+        "FILE \"Get File Date\" filename_1",
+        "FILE \"Get File Time\" filename_1",
+        "FILE \"Get File Size\" filename_1",
+        "FILE \"If File Exists\" filename_1",
+        "FILE \"Log Windows\" filename_1",
+        "SET value_name value",
+        "SCRIPT script_filename \"Insert (Execute and continue)\"",
+        "CLOSE program_file_name",
+        "EMAIL 999",
+        "EXIT",
+    };
+    return lines;
+}
+
+} // namespace qd

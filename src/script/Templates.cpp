@@ -1,0 +1,279 @@
+#include "script/Templates.h"
+
+#include "data/FileManager.h"
+#include "data/Pictures.h"
+#include "script/ScriptStrings.h"
+#include "script/WindowTargeting.h"
+
+#include <algorithm>
+
+namespace qd {
+
+using script::ltrim;
+using script::rtrim;
+using script::upper;
+
+namespace {
+constexpr std::size_t kPromptWidth = 45;
+constexpr std::size_t kValueWidth = 255;
+constexpr std::size_t kKindWidth = 10;
+constexpr std::int32_t kSequenceLimit = 1000;
+} // namespace
+
+// ---- TokenQueue ----
+
+std::string TokenQueue::keyOf(std::string_view prompt) {
+    return script::fitField(upper(rtrim(prompt)), kPromptWidth);
+}
+
+std::optional<TokenEntry> TokenQueue::find(std::string_view prompt) const {
+    const std::string key = keyOf(prompt);
+    std::lock_guard lock(mutex_);
+    for (const auto& e : entries_)
+        if (e.PROMPT == key) return e;
+    return std::nullopt;
+}
+
+void TokenQueue::set(std::string_view kind, std::string_view prompt, std::string_view value) {
+    TokenEntry e{script::fitField(kind, kKindWidth), keyOf(prompt), script::fitField(value, kValueWidth)};
+    std::lock_guard lock(mutex_);
+    for (auto& existing : entries_)
+        if (existing.PROMPT == e.PROMPT) {
+            existing = std::move(e);
+            return;
+        }
+    entries_.push_back(std::move(e));
+}
+
+std::vector<TokenEntry> TokenQueue::entries() const {
+    std::lock_guard lock(mutex_);
+    return entries_;
+}
+
+void TokenQueue::clear() {
+    std::lock_guard lock(mutex_);
+    entries_.clear();
+}
+
+TokenQueue& TOKENQUEUE() {
+    static TokenQueue q;
+    return q;
+}
+
+// ---- prompts ----
+
+std::optional<std::string> TemplatePrompter::ask(PromptRequest request, const std::string& kind,
+                                                 const std::string& prompt) {
+    request.label = prompt + ":";
+    if (auto previous = tokens_.find(prompt)) request.initial = previous->VALUE;
+    auto answer = ui_.prompt(request);
+    if (!answer) return std::nullopt;
+    tokens_.set(kind, prompt, *answer);
+    return std::string(rtrim(*answer));
+}
+
+std::optional<std::string> TemplatePrompter::TemplateTokenAskText(const std::string& prompt) {
+    PromptRequest r;
+    r.kind = PromptKind::Text;
+    r.title = "Script Template";
+    return ask(std::move(r), "TEXT", prompt);
+}
+
+std::optional<std::string> TemplatePrompter::TemplateTokenAskFile(const std::string& prompt) {
+    PromptRequest r;
+    r.kind = PromptKind::File;
+    r.title = "Choose a File";
+    r.filter = "All Files|*.*";
+    return ask(std::move(r), "FILE", prompt);
+}
+
+std::optional<std::string> TemplatePrompter::TemplateTokenAskWindow(const std::string& prompt) {
+    PromptRequest r;
+    r.kind = PromptKind::Choice;
+    r.title = "Choose a Window";
+    if (windows_)
+        for (const auto& w : windows_->ListWindows())
+            r.choices.push_back(w.text);
+    return ask(std::move(r), "WINDOW", prompt);
+}
+
+// ---- resolution ----
+
+bool TokenResolver::resolve(std::string& field) {
+    if (field.find("[?") == std::string::npos) return true;
+    std::string out;
+    std::string_view rest = field;
+    for (std::size_t pos; (pos = rest.find("[?")) != std::string_view::npos;) {
+        out += rest.substr(0, pos);
+        const std::string_view r = ltrim(rest.substr(pos + 2));
+        const std::size_t close = r.find(']');
+        if (close == std::string_view::npos) { // no "]": the rest stays as written
+            out += rest.substr(pos);
+            rest = {};
+            break;
+        }
+        const std::string_view body = r.substr(0, close);
+        std::optional<std::string> answer;
+        if (close == 0) {
+            answer = last_;
+        } else {
+            const std::size_t blank = body.find(' ');
+            const std::string word = upper(body.substr(0, blank));
+            if (word == "FILE" || word == "WINDOW" || word == "TEXT") {
+                std::string prompt(blank == std::string_view::npos ? std::string_view()
+                                                                   : script::trim(body.substr(blank)));
+                if (prompt.empty()) prompt = word;
+                answer = word == "FILE"     ? prompter_.TemplateTokenAskFile(prompt)
+                         : word == "WINDOW" ? prompter_.TemplateTokenAskWindow(prompt)
+                                            : prompter_.TemplateTokenAskText(prompt);
+            } else {
+                const std::string prompt(rtrim(body));
+                const std::string key = TokenQueue::keyOf(prompt);
+                auto known = answeredHere_.count(key) ? prompter_.tokens().find(prompt) : std::nullopt;
+                if (known) {
+                    answer = std::string(rtrim(known->VALUE));
+                } else {
+                    answer = prompter_.TemplateTokenAskText(prompt);
+                    if (answer) answeredHere_.insert(key);
+                }
+            }
+        }
+        if (!answer) return false;
+        last_ = *answer;
+        out += rtrim(*answer);
+        rest = r.substr(close + 1); // scanning goes on after the answer
+    }
+    out += rest;
+    field = std::move(out);
+    return true;
+}
+
+bool TokenResolver::resolveStep(ScriptingRecord& s) {
+    for (std::string* f :
+         {&s.Keystrokes, &s.WaitForWindow, &s.FocusOnWindow, &s.WindowTitleToCheckFor, &s.Command, &s.Path,
+          &s.DDEApplicationName, &s.DDEApplicationTopic, &s.DDELinkItem, &s.DDECommand})
+        if (!resolve(*f)) return false;
+    fitStepFields(s);
+    return true;
+}
+
+std::string FolderOfCommand(std::string_view command) {
+    const std::size_t p = command.find_last_of("/\\");
+    if (p == std::string_view::npos) return {};
+    return std::string(command.substr(0, p));
+}
+
+TemplateCopyResult CopyScriptTemplateToScript(DataSet& ds, std::int32_t templateId, std::int32_t taskId,
+                                              UserInterface& ui, WindowTargeting* windows,
+                                              TokenQueue& tokens) {
+    TemplateCopyResult result;
+    StepsResult source = LoadScriptSteps(ds, tables::ScriptTemplateDetails(), templateId);
+    if (!source.ok()) {
+        result.ok = false;
+        result.error = source.error;
+        return result;
+    }
+    StepsResult existing = LoadScriptSteps(ds, tables::Scripting(), taskId);
+    if (!existing.ok()) {
+        result.ok = false;
+        result.error = existing.error;
+        return result;
+    }
+    std::set<std::int32_t> taken;
+    std::int32_t next = 1;
+    for (const auto& s : existing.steps) {
+        taken.insert(s.Sequence);
+        next = std::max(next, s.Sequence + 1);
+    }
+
+    Table<ScriptingRecord> t(ds, tables::Scripting());
+    if (t.open() != Level::Benign) {
+        result.ok = false;
+        result.error = t.lastError().text;
+        return result;
+    }
+    TemplatePrompter prompter(ui, tokens, windows);
+    TokenResolver resolver(prompter);
+    for (const auto& templateStep : source.steps) {
+        if (rtrim(templateStep.Action).empty()) continue;
+        ScriptingRecord s = templateStep;
+        s.ID = taskId;
+        if (!resolver.resolveStep(s)) {
+            result.cancelled = true;
+            break;
+        }
+        if (rtrim(s.Action) == action::StartProgram && rtrim(s.Path).empty())
+            s.Path = FolderOfCommand(s.Command);
+        while (taken.count(next) && next < kSequenceLimit)
+            ++next;
+        s.Sequence = next;
+        t.rec = s;
+        if (t.tryInsert() == Level::Benign) {
+            ++result.added;
+            taken.insert(next);
+        } else {
+            result.ok = false;
+            result.error = t.lastError().text;
+            ui.message("Error!", "Error adding script item " + result.error);
+        }
+        ++next;
+    }
+    t.close();
+    return result;
+}
+
+StepStatus DeleteScriptTemplateDetails(DataSet& ds, std::int32_t templateId) {
+    return DeleteScriptSteps(ds, tables::ScriptTemplateDetails(), templateId);
+}
+
+ScriptFileStatus ExportScriptTemplate(DataSet& ds, std::int32_t templateId, const std::filesystem::path& file,
+                                      UserInterface* ui) {
+    ScriptFileStatus st = ExportScript(ds, tables::ScriptTemplateDetails(), templateId, file, ui);
+    if (!st) return st;
+    Table<ScriptTemplatesRecord> t(ds, tables::ScriptTemplates());
+    if (t.open() != Level::Benign) return {false, t.lastError().text};
+    t.rec.WIZ_ID = templateId;
+    if (t.fetch("QDT:K_WIZ_ID") == Level::Benign) {
+        t.rec.DOSFilename = file.string();
+        if (t.tryUpdate() != Level::Benign) st = {false, t.lastError().text};
+    }
+    t.close();
+    return st;
+}
+
+TemplateImportResult ImportScriptTemplate(DataSet& ds, const std::filesystem::path& file,
+                                          const std::string& description, UserInterface* ui) {
+    TemplateImportResult r;
+    ScriptFileContent probe;
+    if (ScriptFileStatus st = LoadScriptFile(file, probe); !st) {
+        r.ok = false;
+        r.error = st.error;
+        return r;
+    }
+    Table<ScriptTemplatesRecord> t(ds, tables::ScriptTemplates());
+    if (t.open() != Level::Benign) {
+        r.ok = false;
+        r.error = t.lastError().text;
+        return r;
+    }
+    t.rec = {};
+    t.rec.Description = rtrim(description).empty() ? file.stem().string() : std::string(rtrim(description));
+    t.rec.DOSFilename = file.string();
+    t.rec.Description = script::fitField(t.rec.Description, 60);
+    t.rec.DOSFilename = script::fitField(t.rec.DOSFilename, 255);
+    if (t.tryInsert() != Level::Benign) {
+        r.ok = false;
+        r.error = t.lastError().text;
+        t.close();
+        return r;
+    }
+    r.templateId = t.rec.WIZ_ID;
+    t.close();
+    ImportResult imported = ImportScript(ds, tables::ScriptTemplateDetails(), r.templateId, file, ui);
+    r.ok = imported.ok;
+    r.error = imported.error;
+    r.added = imported.added;
+    return r;
+}
+
+} // namespace qd

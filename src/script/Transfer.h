@@ -1,0 +1,115 @@
+// FTP and HTTP "File Actions" steps run as separate transfer programs, qdftp
+// and httpget, whose exit code (TransferCodes.h) lands in "ExitCode".
+//
+// When a script is queued, such a step becomes a waiting "Start Program" entry
+// (RewriteTransferStep):
+//   FTP Upload     QDFTP U <local file> <remote path> <host> <user>
+//   FTP Download   QDFTP D <remote path> <local file> <host> <user>
+//   HTTP Download  HTTPGET <address> <local file> /AUTO
+// with options "1211" (wait, normal priority, show normally, translate
+// variables) and a limit of 360000 seconds. Each argument is quoted by
+// QuoteTransferArgument. The FTP password is not put on the command line, where
+// every local user could read it from the process list: the entry keeps it in
+// SCR:DDECommand, and StartTransfer hands it to qdftp in the environment
+// variable QDFTP_PASSWORD.
+//
+// The interpreter starts a "Start Program" entry whose command names QDFTP or
+// HTTPGET (IsTransferCommand) with StartTransfer instead of the general program
+// start, polls the returned process on each tick (259 while it runs), and stores
+// the exit code in "ExitCode".
+#pragma once
+
+#include "data/Records.h"
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <sys/types.h>
+#include <vector>
+
+namespace qd {
+
+class ScriptValues;
+
+// "FTP Upload", "FTP Download" or "HTTP Download".
+bool IsTransferOperation(std::string_view operation);
+
+// The quoting of a command-line argument: one pair of enclosing double quotes
+// is removed; a value holding a blank, "/" or "\" is enclosed in double quotes
+// (without blanks around it); an empty value is written '""'.
+std::string QuoteTransferArgument(std::string_view value);
+
+// The "Start Program" entry for a transfer step; nullopt for other steps.
+std::optional<ScriptingRecord> RewriteTransferStep(const ScriptingRecord& fileActionStep);
+
+// A command line split into arguments: blanks separate outside double quotes;
+// quotes are removed ('""' is an empty argument).
+std::vector<std::string> SplitCommandLine(std::string_view command);
+
+// Whether a command's first word names a transfer program (QDFTP or HTTPGET,
+// any case, with or without ".EXE").
+bool IsTransferCommand(std::string_view command);
+
+struct TransferStartOptions {
+    ScriptValues* values = nullptr;      // for translating the operands
+    bool translateFilenames = false;     // TRANSLATEFILENAMES: translate even without option 4
+    std::filesystem::path programFolder; // where qdftp and httpget are; empty: beside the running program
+    std::filesystem::path workingFolder; // empty: the entry's SCR:Path, else the current folder
+};
+
+// What StartTransfer runs: the program, its arguments, the extra environment.
+struct ProgramLaunch {
+    std::filesystem::path program;
+    std::vector<std::string> arguments;   // argv[1...]
+    std::vector<std::string> environment; // "NAME=value" added to the inherited environment
+    std::filesystem::path workingFolder;
+    std::string visibleCommand; // the command line as shown and logged (no password)
+};
+
+// The launch of a transfer "Start Program" entry (translating the command,
+// folder and password when the entry's option 4 is "1" or translateFilenames
+// is set); nullopt when the command does not name a transfer program.
+std::optional<ProgramLaunch> PrepareTransferLaunch(const ScriptingRecord& startEntry,
+                                                   const TransferStartOptions& options);
+
+// A started child process. Destroying the object leaves a running process
+// running (a transfer goes on); poll or wait to collect its exit code.
+class ChildProcess {
+public:
+    ChildProcess() = default;
+    ~ChildProcess();
+    ChildProcess(ChildProcess&& other) noexcept;
+    ChildProcess& operator=(ChildProcess&& other) noexcept;
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    // Starts the program; 0 or the errno of the failure.
+    int start(const ProgramLaunch& launch);
+    // The exit code once the process ended (128 + signal number when killed);
+    // nullopt while it runs or when none was started.
+    std::optional<int> poll();
+    // Waits for the end; the exit code, or -1 when none was started.
+    int wait();
+    bool running() const { return pid_ > 0 && !exitCode_; }
+    pid_t pid() const { return pid_; }
+
+private:
+    pid_t pid_ = 0;
+    std::optional<int> exitCode_;
+};
+
+// Starts a transfer entry. Returns the running process, or nullopt (with the
+// reason in `error`) when the command names no transfer program or it cannot
+// be started.
+std::optional<ChildProcess> StartTransfer(const ScriptingRecord& startEntry,
+                                          const TransferStartOptions& options, std::string* error = nullptr);
+
+// Starts a transfer entry and waits for its end: the exit code, or -1 when it
+// could not be started.
+int RunTransfer(const ScriptingRecord& startEntry, const TransferStartOptions& options);
+
+// The folder of the running program (where the separate programs are installed).
+std::filesystem::path ProgramFolder();
+
+} // namespace qd

@@ -1,0 +1,42 @@
+// Moving files and folders to the desktop's trash (the freedesktop.org trash
+// layout that file managers show and restore from):
+//   <trash>/files/<name>               the item itself
+//   <trash>/info/<name>.trashinfo      "[Trash Info]", Path=<original path,
+//                                       percent-encoded>, DeletionDate=<local time>
+// Items on the file system of the home trash ($XDG_DATA_HOME/Trash, by default
+// ~/.local/share/Trash) go there. Items on another file system go to the trash
+// folder at the top of that file system ($topdir/.Trash/$uid when the
+// administrator prepared a sticky .Trash, else $topdir/.Trash-$uid), with a
+// Path relative to the top; when neither can be used they are copied into the
+// home trash and then removed.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace qd {
+
+class Clock;
+
+struct TrashOptions {
+    std::filesystem::path homeTrash; // empty: $XDG_DATA_HOME/Trash or ~/.local/share/Trash
+    const Clock* clock = nullptr;    // deletion date; nullptr: the process clock
+};
+
+// The home trash folder the options name.
+std::filesystem::path homeTrashFolder(const TrashOptions& options);
+
+struct TrashResult {
+    int error = 0;                   // 0, or the errno of the failure
+    std::filesystem::path trashedAs; // the item's path inside the trash
+    std::filesystem::path infoFile;
+    explicit operator bool() const { return error == 0; }
+};
+
+// Moves one file, link or folder (with its contents) to the trash.
+TrashResult moveToTrash(const std::filesystem::path& item, const TrashOptions& options = {});
+
+// Percent-encoding of a path for the Path key ("/" and unreserved characters kept).
+std::string trashPathEncode(const std::string& path);
+
+} // namespace qd

@@ -1,0 +1,190 @@
+// qdftp and httpget against real servers on 127.0.0.1 (tools/test-servers.sh:
+// pyftpdlib and python3 -m http.server), started once for this program.
+#include "script/ScriptSteps.h"
+#include "script/Transfer.h"
+#include "script/TransferCodes.h"
+#include "script/Values.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <cstdio>
+#include <cstdlib>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+using namespace qd;
+namespace fs = std::filesystem;
+using qdtest::readFile;
+using qdtest::writeFile;
+
+namespace {
+
+const char* kUser = "qduser";
+const char* kPassword = "s3cret pass";
+
+class Servers : public ::testing::Environment {
+public:
+    void SetUp() override {
+        const std::string cmd =
+            std::string(QD_TEST_SERVERS_SCRIPT) + " start " + root().string() + " >/dev/null";
+        ASSERT_EQ(std::system(cmd.c_str()), 0)
+            << "the test servers did not start (python3-pyftpdlib installed?)";
+        ftpPort = std::stoi(readFile(root() / "ftp.port"));
+        httpPort = std::stoi(readFile(root() / "http.port"));
+    }
+    void TearDown() override {
+        const std::string cmd = std::string(QD_TEST_SERVERS_SCRIPT) + " stop " + root().string();
+        if (std::system(cmd.c_str()) != 0) std::fprintf(stderr, "stopping the test servers failed\n");
+    }
+    static fs::path root() { return dir().path(); }
+    static qdtest::TempDir& dir() {
+        static qdtest::TempDir d;
+        return d;
+    }
+    static inline int ftpPort = 0;
+    static inline int httpPort = 0;
+};
+
+// A port on 127.0.0.1 that nothing listens on.
+int closedPort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    socklen_t len = sizeof a;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+    ::close(fd);
+    return ntohs(a.sin_port);
+}
+
+fs::path binDir() {
+    const char* d = std::getenv("QD_BIN_DIR");
+    return d ? fs::path(d) : ProgramFolder();
+}
+
+int runProgram(const std::string& program, const std::vector<std::string>& args,
+               const std::vector<std::string>& env = {}) {
+    ProgramLaunch l;
+    l.program = binDir() / program;
+    l.arguments = args;
+    l.environment = env;
+    ChildProcess p;
+    if (p.start(l) != 0) return -1;
+    return p.wait();
+}
+
+ScriptingRecord ftpStep(const std::string& op, const std::string& first, const std::string& second, int port,
+                        const std::string& user, const std::string& password) {
+    ScriptingRecord s;
+    s.Action = "File Actions";
+    s.DDEType = op;
+    s.Command = first;
+    s.Path = second;
+    s.DDEApplicationName = "127.0.0.1:" + std::to_string(port);
+    std::string topic = user;
+    topic.resize(128, ' ');
+    s.DDEApplicationTopic = topic + password;
+    return s;
+}
+
+class TransferIntegrationTest : public ::testing::Test {
+protected:
+    TransferIntegrationTest() { options.programFolder = binDir(); }
+    int runStep(const ScriptingRecord& fileAction) {
+        auto entry = RewriteTransferStep(fileAction);
+        EXPECT_TRUE(entry);
+        return entry ? RunTransfer(*entry, options) : -1;
+    }
+    fs::path ftpRoot() const { return Servers::root() / "ftp"; }
+    fs::path httpRoot() const { return Servers::root() / "http"; }
+
+    qdtest::TempDir local;
+    TransferStartOptions options;
+};
+
+TEST_F(TransferIntegrationTest, FtpUploadThenDownloadThroughScriptSteps) {
+    writeFile(local / "report 1.txt", "quarterly figures\n");
+    EXPECT_EQ(runStep(ftpStep("FTP Upload", (local / "report 1.txt").string(), "report.txt", Servers::ftpPort,
+                              kUser, kPassword)),
+              transfer::kOk);
+    EXPECT_EQ(readFile(ftpRoot() / "report.txt"), "quarterly figures\n");
+
+    EXPECT_EQ(runStep(ftpStep("FTP Download", "report.txt", (local / "back.txt").string(), Servers::ftpPort,
+                              kUser, kPassword)),
+              transfer::kOk);
+    EXPECT_EQ(readFile(local / "back.txt"), "quarterly figures\n");
+}
+
+TEST_F(TransferIntegrationTest, FtpPasswordFromVariablesAndAnonymousDownload) {
+    writeFile(ftpRoot() / "public.txt", "open to all");
+    VariableQueue vars;
+    ScriptValues values(vars);
+    values.SetValue("PW", kPassword);
+    options.values = &values;
+    EXPECT_EQ(runStep(ftpStep("FTP Download", "public.txt", (local / "p1.txt").string(), Servers::ftpPort,
+                              kUser, "[PW]")),
+              transfer::kOk);
+    EXPECT_EQ(readFile(local / "p1.txt"), "open to all");
+    EXPECT_EQ(
+        runStep(ftpStep("FTP Download", "public.txt", (local / "p2.txt").string(), Servers::ftpPort, "", "")),
+        transfer::kOk);
+    EXPECT_EQ(readFile(local / "p2.txt"), "open to all");
+}
+
+TEST_F(TransferIntegrationTest, FtpFailuresHaveTheirOwnExitCodes) {
+    writeFile(ftpRoot() / "exists.txt", "x");
+    writeFile(local / "keep.txt", "local copy");
+    EXPECT_EQ(runStep(ftpStep("FTP Download", "exists.txt", (local / "keep.txt").string(), Servers::ftpPort,
+                              kUser, "wrong")),
+              transfer::kLoginRefused);
+    EXPECT_EQ(runStep(ftpStep("FTP Download", "missing.txt", (local / "keep.txt").string(), Servers::ftpPort,
+                              kUser, kPassword)),
+              transfer::kNotFound);
+    EXPECT_EQ(readFile(local / "keep.txt"), "local copy"); // a failed download leaves the old file
+    EXPECT_EQ(runStep(ftpStep("FTP Download", "exists.txt", (local / "x.txt").string(), closedPort(), kUser,
+                              kPassword)),
+              transfer::kCannotConnect);
+    EXPECT_EQ(runStep(ftpStep("FTP Upload", (local / "none.txt").string(), "n.txt", Servers::ftpPort, kUser,
+                              kPassword)),
+              transfer::kLocalFileError);
+    EXPECT_EQ(runProgram("qdftp", {"X", "a", "b", "host", "user"}), transfer::kBadCommandLine);
+    EXPECT_EQ(runProgram("qdftp", {"U", "a"}), transfer::kBadCommandLine);
+    EXPECT_EQ(runProgram("qdftp", {"D", "exists.txt", (local / "arg.txt").string(),
+                                   "127.0.0.1:" + std::to_string(Servers::ftpPort), kUser, kPassword}),
+              transfer::kOk);
+}
+
+TEST_F(TransferIntegrationTest, HttpDownloadsAndFailures) {
+    writeFile(httpRoot() / "page.html", "<p>hello</p>");
+    ScriptingRecord s;
+    s.Action = "File Actions";
+    s.DDEType = "HTTP Download";
+    s.Command = "http://127.0.0.1:" + std::to_string(Servers::httpPort) + "/page.html";
+    s.Path = (local / "page.html").string();
+    EXPECT_EQ(runStep(s), transfer::kOk);
+    EXPECT_EQ(readFile(local / "page.html"), "<p>hello</p>");
+
+    writeFile(local / "old.html", "old");
+    s.Command = "http://127.0.0.1:" + std::to_string(Servers::httpPort) + "/missing.html";
+    s.Path = (local / "old.html").string();
+    EXPECT_EQ(runStep(s), transfer::kNotFound);
+    EXPECT_EQ(readFile(local / "old.html"), "old");
+
+    s.Command = "http://127.0.0.1:" + std::to_string(closedPort()) + "/page.html";
+    EXPECT_EQ(runStep(s), transfer::kCannotConnect);
+    EXPECT_EQ(runProgram("httpget", {}), transfer::kBadCommandLine);
+    EXPECT_EQ(runProgram("httpget", {"file:///etc/passwd", (local / "p").string()}),
+              transfer::kBadCommandLine);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    ::testing::AddGlobalTestEnvironment(new Servers);
+    return RUN_ALL_TESTS();
+}
