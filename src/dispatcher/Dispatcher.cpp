@@ -60,6 +60,8 @@ void Dispatcher::open() {
 }
 
 void Dispatcher::tick() {
+    // Collect the exit codes of ended programs, so none stays a zombie.
+    processTable().reap();
     animation_ = animation_ % 7 + 1;
     wasBusy_ = busy_;
     busy_ = false;

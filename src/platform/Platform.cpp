@@ -33,4 +33,18 @@ const char* toString(WindowStatus s) {
     return "unknown";
 }
 
+const char* toString(WindowState s) {
+    switch (s) {
+    case WindowState::Withdrawn:
+        return "withdrawn";
+    case WindowState::Normal:
+        return "normal";
+    case WindowState::Minimized:
+        return "minimized";
+    case WindowState::Maximized:
+        return "maximized";
+    }
+    return "unknown";
+}
+
 } // namespace qd

@@ -29,6 +29,16 @@ struct TopLevelWindow {
     std::int32_t pid = 0;  // owning process, 0 when unknown
 };
 
+// How a top-level window is shown.
+enum class WindowState {
+    Withdrawn, // not on screen and not minimised: never shown, or hidden
+    Normal,
+    Minimized,
+    Maximized,
+};
+
+const char* toString(WindowState s);
+
 struct ChildWindow {
     WindowHandle handle = 0; // 0 for elements that have no window of their own
     std::string text;
@@ -61,6 +71,21 @@ public:
 
     // Process that owns the window, 0 when unknown.
     virtual std::int32_t windowPid(WindowHandle window) = 0;
+
+    // How the window is shown now (Withdrawn for a window that does not exist).
+    // Desktops that cannot tell report every existing window as Normal.
+    virtual WindowState windowState(WindowHandle window) {
+        return exists(window) ? WindowState::Normal : WindowState::Withdrawn;
+    }
+
+    // Shows the window normally, minimised or maximised, or hides it
+    // (Withdrawn). Does not change the focus. NoWindowManager when the desktop
+    // needs a window manager for this state and has none.
+    virtual WindowStatus setWindowState(WindowHandle window, WindowState state) {
+        (void)window;
+        (void)state;
+        return WindowStatus::Failed;
+    }
 };
 
 } // namespace qd

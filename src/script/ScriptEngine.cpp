@@ -342,9 +342,15 @@ void ScriptEngine::execute(QueueEntry& head, bool& keep, std::string& note) {
             outcome = env_.windows->CloseProgram(pattern, rt(s.Path), env_.ownMainWindow, startWindow);
         }
         if (outcome == CloseOutcome::NotFound && !pattern.empty()) {
-            ProcessLauncher launcher;
-            launcher.createProcess("KillProc \"" + pattern + "\"", ds_.folder());
+            // No window matches: the process closer ends the owner of a window with
+            // that title. The pattern is one argument, whatever it contains.
+            ProcessLauncher own;
+            ProcessLauncher& launcher = env_.execution ? env_.execution->launcher() : own;
+            const auto killproc = launcher.ownProgram("KillProc");
+            const SpawnResult r =
+                killproc ? launcher.startProgram(*killproc, {"killproc", pattern}, {}, ds_.folder()) : SpawnResult{};
             note = "KillProc " + pattern;
+            if (!r.ok) log("KillProc " + pattern + ": " + (r.error.empty() ? "not installed" : r.error), "Script");
         }
     } else if (action == "Start Program") {
         executeStartProgram(head, keep);

@@ -149,3 +149,13 @@ TEST(AlarmRepeatTest, RepeatsEveryIntervalUntilTheMaximumTime) {
     AlarmRepeat none({d, t0}, 0, 0);
     EXPECT_FALSE(none.due({d, t0 + 100000}));
 }
+
+TEST_F(DispatcherTest, ChainCommandStartsTheNextProgramAndEndsThisOne) {
+    ProgramStartRequest r;
+    r.command = "qdchain " + (dir / "bin" / "next").string();
+    r.taskId = 3;
+    exec.startProgram(r);
+    EXPECT_EQ(frame.shutdowns, 1);
+    EXPECT_TRUE(scripts.queued.empty()); // nothing else of the request is done
+    EXPECT_FALSE(logged("Run Program"));
+}

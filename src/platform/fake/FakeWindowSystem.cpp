@@ -12,6 +12,7 @@ WindowHandle FakeWindowSystem::add(const std::string& title, bool visible, const
     w.info.visible = visible;
     w.info.className = className;
     w.info.pid = pid;
+    w.state = visible ? WindowState::Normal : WindowState::Withdrawn;
     windows.push_back(w);
     return w.info.handle;
 }
@@ -69,6 +70,23 @@ WindowStatus FakeWindowSystem::close(WindowHandle window) {
 std::int32_t FakeWindowSystem::windowPid(WindowHandle window) {
     if (Window* w = find(window)) return w->info.pid;
     return 0;
+}
+
+WindowState FakeWindowSystem::windowState(WindowHandle window) {
+    if (Window* w = find(window)) return w->state;
+    return WindowState::Withdrawn;
+}
+
+WindowStatus FakeWindowSystem::setWindowState(WindowHandle window, WindowState state) {
+    if (noDisplay) return WindowStatus::NoDisplay;
+    Window* w = find(window);
+    if (!w) return WindowStatus::NotFound;
+    if (noWindowManager && (state == WindowState::Minimized || state == WindowState::Maximized))
+        return WindowStatus::NoWindowManager;
+    stateChanges.emplace_back(window, state);
+    w->state = state;
+    w->info.visible = state == WindowState::Normal || state == WindowState::Maximized;
+    return WindowStatus::Ok;
 }
 
 } // namespace qd

@@ -5,6 +5,7 @@
 
 #include "platform/WindowSystem.h"
 
+#include <utility>
 #include <vector>
 
 namespace qd {
@@ -14,6 +15,7 @@ public:
     struct Window {
         TopLevelWindow info;
         std::vector<ChildWindow> children;
+        WindowState state = WindowState::Normal;
     };
 
     // Adds a window behind the existing ones; returns its handle (1000, 1001 ...).
@@ -31,6 +33,8 @@ public:
     WindowStatus close(WindowHandle window) override;
     bool exists(WindowHandle window) override { return find(window) != nullptr; }
     std::int32_t windowPid(WindowHandle window) override;
+    WindowState windowState(WindowHandle window) override;
+    WindowStatus setWindowState(WindowHandle window, WindowState state) override;
 
     Window* find(WindowHandle window);
 
@@ -38,6 +42,8 @@ public:
     WindowHandle foreground = 0;
     std::vector<WindowHandle> activated;
     std::vector<WindowHandle> closed;
+    std::vector<std::pair<WindowHandle, WindowState>> stateChanges;
+    bool noWindowManager = false; // setWindowState refuses Minimized and Maximized
     bool noDisplay = false;
     int listCalls = 0;
 

@@ -3,6 +3,7 @@
 #include "platform/TextUtil.h"
 #include "platform/x11/AtSpiTree.h"
 #include "platform/x11/X11Connection.h"
+#include "platform/x11/X11WindowState.h"
 
 #include <X11/Xlib-xcb.h>
 #include <X11/Xlib.h>
@@ -433,6 +434,16 @@ WindowStatus X11WindowSystem::activate(WindowHandle window) {
     if (err) return WindowStatus::Failed;
     (void)active;
     return WindowStatus::Ok;
+}
+
+WindowState X11WindowSystem::windowState(WindowHandle window) {
+    if (!d->dpy) return WindowState::Withdrawn;
+    return x11WindowState(*d->conn, window);
+}
+
+WindowStatus X11WindowSystem::setWindowState(WindowHandle window, WindowState state) {
+    if (!d->dpy) return WindowStatus::NoDisplay;
+    return x11SetWindowState(*d->conn, window, state);
 }
 
 WindowStatus X11WindowSystem::close(WindowHandle window) {

@@ -31,6 +31,8 @@ public:
     WindowStatus close(WindowHandle window) override;
     bool exists(WindowHandle window) override;
     std::int32_t windowPid(WindowHandle window) override;
+    WindowState windowState(WindowHandle window) override;
+    WindowStatus setWindowState(WindowHandle window, WindowState state) override;
 
     // Host name the window's program runs on (WM_CLIENT_MACHINE), "" when unknown.
     std::string clientMachine(WindowHandle window);
