@@ -81,7 +81,7 @@ int main(int argc, char** argv) {
     int closeAfter = 0;
     QString clientMachine;
     bool swallow = false;
-    std::vector<WindowSpec> specs;
+    std::vector<WindowSpec> requested;
     const QStringList args = app.arguments();
     for (int i = 1; i < args.size(); ++i) {
         const QString& a = args[i];
@@ -99,26 +99,26 @@ int main(int argc, char** argv) {
         else if (a == "--swallow")
             swallow = true;
         else if (a == "--window")
-            specs.emplace_back(next());
-        else if (a == "--hidden" && !specs.empty())
-            specs.back().hidden = true;
-        else if (a == "--minimized" && !specs.empty())
-            specs.back().minimized = true;
-        else if (a == "--button" && !specs.empty())
-            specs.back().buttons << next();
-        else if (a == "--native-child" && !specs.empty())
-            specs.back().nativeChildren << next();
+            requested.emplace_back(next());
+        else if (a == "--hidden" && !requested.empty())
+            requested.back().hidden = true;
+        else if (a == "--minimized" && !requested.empty())
+            requested.back().minimized = true;
+        else if (a == "--button" && !requested.empty())
+            requested.back().buttons << next();
+        else if (a == "--native-child" && !requested.empty())
+            requested.back().nativeChildren << next();
         else if (a == "--windows") {
             const int n = next().toInt();
             const QString prefix = next();
             for (int k = 1; k <= n; ++k)
-                specs.emplace_back(prefix + QString::number(k));
+                requested.emplace_back(prefix + QString::number(k));
         } else {
             std::fprintf(stderr, "qd_keyprobe: unknown argument %s\n", qPrintable(a));
             return 2;
         }
     }
-    if (specs.empty()) specs.emplace_back("KeyProbe");
+    if (requested.empty()) requested.emplace_back("KeyProbe");
 
     KeyRecorder recorder(logFile.isEmpty() ? "/dev/null" : logFile, closeAfter, swallow);
     app.installEventFilter(&recorder);
@@ -126,7 +126,7 @@ int main(int argc, char** argv) {
     // Closed windows are destroyed, as an application's closed window goes away.
     std::vector<QPointer<QWidget>> windows;
     std::vector<std::pair<QPointer<QWidget>, QString>> namedChildren;
-    for (const WindowSpec& s : specs) {
+    for (const WindowSpec& s : requested) {
         auto* w = new QWidget;
         w->setAttribute(Qt::WA_DeleteOnClose);
         w->setWindowTitle(s.title);
@@ -163,7 +163,7 @@ int main(int argc, char** argv) {
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
         for (std::size_t i = 0; i < windows.size(); ++i) {
-            const WindowSpec& s = specs[i];
+            const WindowSpec& s = requested[i];
             if (!windows[i]) continue;
             if (!s.hidden && !s.minimized && !windows[i]->windowHandle()->isExposed()) return;
         }
@@ -181,7 +181,7 @@ int main(int argc, char** argv) {
         if (!ready.open(QIODevice::WriteOnly | QIODevice::Truncate)) return;
         QByteArray text;
         for (std::size_t i = 0; i < windows.size(); ++i)
-            text += QByteArray::number(windows[i] ? windows[i]->winId() : 0) + ' ' + specs[i].title.toUtf8() +
+            text += QByteArray::number(windows[i] ? windows[i]->winId() : 0) + ' ' + requested[i].title.toUtf8() +
                     '\n';
         ready.write(text);
         ready.close();
