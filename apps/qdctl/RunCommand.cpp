@@ -87,6 +87,8 @@ int cmdRun(Context& c, const std::vector<std::string>& args, std::size_t pos) {
     std::signal(SIGINT, onSignal);
     std::signal(SIGTERM, onSignal);
     const bool simulated = c.clock != nullptr;
+    // Real time: one tick per second of the steady clock, however long a tick took.
+    auto nextTick = std::chrono::steady_clock::now();
     for (long long n = 0; !gStop; ++n) {
         if (ticks >= 0 && n >= ticks) break;
         if (until && c.now().now() >= *until) break;
@@ -95,7 +97,8 @@ int cmdRun(Context& c, const std::vector<std::string>& args, std::size_t pos) {
         if (simulated) {
             c.clock->advanceSeconds(1);
         } else {
-            std::this_thread::sleep_for(std::chrono::seconds(1));
+            nextTick += std::chrono::seconds(1);
+            std::this_thread::sleep_until(nextTick);
         }
     }
     std::signal(SIGINT, SIG_DFL);
