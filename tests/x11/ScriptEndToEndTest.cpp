@@ -94,6 +94,8 @@ protected:
         if (!session_) GTEST_SKIP() << error;
         // The started test program finds the display in our environment.
         setenv("QT_QPA_PLATFORM", "xcb", 1);
+        // killproc is started from beside the running program, as in the program itself.
+        launcher.setProgramFolder({});
         desktop_ = openX11Desktop(session_->display);
         ASSERT_TRUE(desktop_.connected());
 
