@@ -115,9 +115,12 @@ bool Dispatcher::removeHistory() {
 }
 
 void Dispatcher::checkDueTask() {
-    Table<ScheduleRecord> sch(ds_, tables::Schedule());
-    if (sch.open() != Level::Benign) return;
-    sch.setOrder(sch.def().findKey("SCH:KeyDateEnabled"));
+    // The table stays open between checks, with its statements prepared once.
+    if (!schedule_) schedule_ = std::make_unique<Table<ScheduleRecord>>(ds_, tables::Schedule());
+    Table<ScheduleRecord>& sch = *schedule_;
+    if (!sch.opened() && sch.open() != Level::Benign) return;
+    static const int kKeyDateEnabled = tables::Schedule().findKey("SCH:KeyDateEnabled");
+    sch.setOrder(kKeyDateEnabled);
     bool found = false;
     for (int read = 0; read < kDueTaskReadLimit; ++read) {
         if (sch.next() != Level::Benign || sch.rec.Disabled) break;
@@ -158,6 +161,11 @@ void Dispatcher::performDueTask(Table<ScheduleRecord>& sch) {
     report.description = task.Description;
     report.occurrence = {task.Date, task.Time};
     report.reason = "Performed";
+
+    // Claim the occurrence: another dispatcher on the same data (another process)
+    // may have read the task too. Writing the unchanged record succeeds for only
+    // one of them; the other finds the record changed and leaves it.
+    if (sch.tryUpdate() != Level::Benign) return;
 
     const int id = task.ID;
     task.Skipped = 0;

@@ -89,6 +89,7 @@ private:
     TaskExecution& exec_;
     ScriptHost& scripts_;
     const Clock& clock_;
+    std::unique_ptr<Table<ScheduleRecord>> schedule_;
     std::unique_ptr<TaskStore> taskStore_;
     std::unique_ptr<HolidayCalendar> holidays_;
 
