@@ -51,9 +51,13 @@ KeySym keysymForControl(char32_t ch) {
     }
 }
 
-// Time for the receiving application to take in a key-map change before the
-// spare key codes are reset.
-constexpr std::chrono::milliseconds kRemapSettle{100};
+// Time for the receiving application to read the keys typed on spare key codes
+// before those codes are reset. X gives no sign that a client has read an event,
+// so this is a margin; a busy machine (seen with sanitizer builds under load)
+// needed more than 100 ms.
+constexpr std::chrono::milliseconds kRemapSettle{400};
+// The same for a spare code reused within one text.
+constexpr std::chrono::milliseconds kReuseSettle{50};
 
 } // namespace
 
@@ -290,7 +294,7 @@ struct X11Keyboard::Impl {
         if (bound.count(kc)) {
             // Reusing a key code: give the receiver time to read the earlier use.
             XSync(dpy, False);
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            std::this_thread::sleep_for(kReuseSettle);
         }
         KeySym syms[2] = {ks, ks};
         XChangeKeyboardMapping(dpy, kc, 2, syms, 1);
