@@ -32,16 +32,6 @@ long long absolute(Date d, Time t) {
     return static_cast<long long>(d) * kTimeDay + t;
 }
 
-void deleteScriptSteps(DataSet& ds, int taskId) {
-    Table<ScriptingRecord> scr(ds, tables::Scripting());
-    if (scr.open() != Level::Benign) return;
-    scr.rec = {};
-    scr.rec.ID = taskId;
-    scr.setPosition(scr.def().findKey("SCR:KeyID"), 1);
-    while (scr.next() == Level::Benign && scr.rec.ID == taskId)
-        scr.deleteRecord();
-}
-
 } // namespace
 
 Dispatcher::Dispatcher(DataSet& ds, const ProgramSettings& settings, Frame& frame, UserInterface& ui,

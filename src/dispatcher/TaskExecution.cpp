@@ -1,6 +1,7 @@
 #include "dispatcher/TaskExecution.h"
 
 #include "data/FileManager.h"
+#include "schedule/ScheduleTables.h"
 
 #include <algorithm>
 #include <cctype>
@@ -255,26 +256,6 @@ int TaskExecution::snoozeTask(const ScheduleRecord& task, int minutes) {
     if (sch.insert() != Level::Benign) return 0;
     copyScriptSteps(ds_, task.ID, sch.rec.ID);
     return sch.rec.ID;
-}
-
-bool copyScriptSteps(DataSet& ds, int fromTask, int toTask) {
-    if (fromTask == toTask || fromTask == 0 || toTask == 0) return false;
-    Table<ScriptingRecord> src(ds, tables::Scripting());
-    Table<ScriptingRecord> dst(ds, tables::Scripting());
-    if (src.open() != Level::Benign || dst.open() != Level::Benign) return false;
-    std::vector<ScriptingRecord> steps;
-    src.rec = {};
-    src.rec.ID = fromTask;
-    src.setPosition(src.def().findKey("SCR:KeyID"), 1);
-    while (src.next() == Level::Benign && src.rec.ID == fromTask)
-        steps.push_back(src.rec);
-    bool ok = true;
-    for (const auto& step : steps) {
-        dst.rec = step;
-        dst.rec.ID = toTask;
-        ok = dst.tryInsert() == Level::Benign && ok;
-    }
-    return ok;
 }
 
 } // namespace qd

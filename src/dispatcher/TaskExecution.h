@@ -118,8 +118,4 @@ private:
     std::atomic<bool> addingScripting_{false};
 };
 
-// Copies the script steps of one task to another (renumbered from 1). Returns
-// false when a step could not be written.
-bool copyScriptSteps(DataSet& ds, int fromTask, int toTask);
-
 } // namespace qd

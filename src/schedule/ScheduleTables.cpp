@@ -44,6 +44,27 @@ bool copyTaskSteps(Table<ScriptingRecord>& steps, std::int32_t fromTask, std::in
 
 } // namespace
 
+bool copyScriptSteps(DataSet& ds, std::int32_t fromTask, std::int32_t toTask) {
+    if (fromTask == toTask || fromTask == 0 || toTask == 0) return false;
+    Table<ScriptingRecord> steps(ds, tables::Scripting());
+    if (steps.open() != Level::Benign) return false;
+    return copyTaskSteps(steps, fromTask, toTask);
+}
+
+bool deleteScriptSteps(DataSet& ds, std::int32_t task) {
+    Table<ScriptingRecord> steps(ds, tables::Scripting());
+    if (steps.open() != Level::Benign) return false;
+    std::vector<ScriptingRecord> all;
+    if (!readSteps(steps, task, all)) return false;
+    bool ok = true;
+    for (const ScriptingRecord& step : all) {
+        steps.rec = step;
+        ok = steps.fetch(keyOf(steps, "SCR:KeyID")) == Level::Benign &&
+             steps.deleteRecord() == Level::Benign && ok;
+    }
+    return ok;
+}
+
 // --- tasks ---------------------------------------------------------------------------
 
 TableTaskStore::TableTaskStore(DataSet& ds) : ds_(ds), schedule_(ds, tables::Schedule()) {}

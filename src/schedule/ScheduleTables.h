@@ -78,4 +78,10 @@ private:
     Table<ConfigurationRecord> configuration_;
 };
 
+// Copies the script steps of one task to another, keeping their sequence numbers.
+// False when a step could not be read or written.
+bool copyScriptSteps(DataSet& ds, std::int32_t fromTask, std::int32_t toTask);
+// Deletes every script step of a task.
+bool deleteScriptSteps(DataSet& ds, std::int32_t task);
+
 } // namespace qd

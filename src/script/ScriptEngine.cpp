@@ -5,6 +5,7 @@
 #include "dispatcher/ProcessLauncher.h"
 #include "dispatcher/TaskExecution.h"
 #include "script/Keystrokes.h"
+#include "script/ScriptSteps.h"
 #include "script/ScriptStrings.h"
 #include "script/Transfer.h"
 #include "script/Values.h"
@@ -20,7 +21,9 @@ using script::lower;
 using script::startsWith;
 
 // A field's text without its trailing blanks.
-std::string rt(std::string_view s) { return std::string(script::rtrim(s)); }
+std::string rt(std::string_view s) {
+    return std::string(script::rtrim(s));
+}
 
 long long absolute(Date d, Time t) {
     return static_cast<long long>(d) * kTimeDay + t;
@@ -119,8 +122,7 @@ std::string StepDescription(const ScriptingRecord& s) {
     } else if (action == "Wait") {
         if (s.SecondsToWait != 0) {
             d = secondsOrMinutes(s.SecondsToWait, " seconds ");
-            if (!rt(s.WaitForWindow).empty())
-                d += " " + rt(s.DDEApplicationName) + " " + rt(s.WaitForWindow);
+            if (!rt(s.WaitForWindow).empty()) d += " " + rt(s.DDEApplicationName) + " " + rt(s.WaitForWindow);
         } else {
             d = rt(s.WaitForWindow);
             if (!rt(s.FocusOnWindow).empty()) d += " (containing " + rt(s.FocusOnWindow) + ")";
@@ -202,26 +204,10 @@ Moment ScriptEngine::appendTimed(std::deque<QueueEntry>& into, const std::vector
 
 void ScriptEngine::queueTaskScript(int taskId, pid_t startHandle) {
     if (taskId == 0) return;
-    Table<ScriptingRecord> scr(ds_, tables::Scripting());
-    if (scr.open() != Level::Benign) {
-        log("Set Error: " + scr.lastError().text, "Script");
-        return;
-    }
-    std::vector<ScriptingRecord> steps;
-    scr.rec = {};
-    scr.rec.ID = taskId;
-    scr.setPosition(scr.def().findKey("SCR:KeyID"), 1);
-    for (;;) {
-        const Level l = scr.next();
-        if (l != Level::Benign) {
-            if (scr.lastError().code != 101 /* end of the steps */)
-                ui_.message("Error", "Error executing script: " + scr.lastError().text, MessageIcon::Hand);
-            break;
-        }
-        if (scr.rec.ID != taskId) break;
-        steps.push_back(scr.rec);
-    }
-    queueSteps(steps, startHandle);
+    const StepsResult steps = LoadScriptSteps(ds_, taskId);
+    // Whatever was read before an error is queued all the same.
+    if (!steps.ok()) ui_.message("Error", "Error executing script: " + steps.error, MessageIcon::Hand);
+    queueSteps(steps.steps, startHandle);
 }
 
 int ScriptEngine::queueSteps(const std::vector<ScriptingRecord>& steps, pid_t startHandle) {
@@ -348,9 +334,11 @@ void ScriptEngine::execute(QueueEntry& head, bool& keep, std::string& note) {
             ProcessLauncher& launcher = env_.execution ? env_.execution->launcher() : own;
             const auto killproc = launcher.ownProgram("KillProc");
             const SpawnResult r =
-                killproc ? launcher.startProgram(*killproc, {"killproc", pattern}, {}, ds_.folder()) : SpawnResult{};
+                killproc ? launcher.startProgram(*killproc, {"killproc", pattern}, {}, ds_.folder())
+                         : SpawnResult{};
             note = "KillProc " + pattern;
-            if (!r.ok) log("KillProc " + pattern + ": " + (r.error.empty() ? "not installed" : r.error), "Script");
+            if (!r.ok)
+                log("KillProc " + pattern + ": " + (r.error.empty() ? "not installed" : r.error), "Script");
         }
     } else if (action == "Start Program") {
         executeStartProgram(head, keep);
@@ -369,8 +357,7 @@ void ScriptEngine::execute(QueueEntry& head, bool& keep, std::string& note) {
             log(rt(s.Keystrokes) + " (no keyboard)", "Script");
         }
     } else if (action == "DDE" || action == "DDE (Dynamic Data Exchange)") {
-        if (env_.dde)
-            env_.dde(rt(s.DDEApplicationName), rt(s.DDEApplicationTopic), rt(s.DDECommand));
+        if (env_.dde) env_.dde(rt(s.DDEApplicationName), rt(s.DDEApplicationTopic), rt(s.DDECommand));
     } else if (action == "Set Focus") {
         const WindowHandle h =
             env_.windows ? env_.windows->SetFocus(rt(s.FocusOnWindow), rt(s.WaitForWindow)) : 0;
@@ -391,9 +378,8 @@ void ScriptEngine::execute(QueueEntry& head, bool& keep, std::string& note) {
         setVariable(rt(s.Path), rt(s.Command));
         if (env_.values) note = rt(s.Path) + "=" + env_.values->variables().text(rt(s.Path));
     } else if (action == "If Value...") {
-        const bool ok =
-            env_.values && env_.values->CompareValues(rt(s.Command), rt(s.WindowTitleToCheckFor),
-                                                      rt(s.WaitForWindow));
+        const bool ok = env_.values && env_.values->CompareValues(rt(s.Command), rt(s.WindowTitleToCheckFor),
+                                                                  rt(s.WaitForWindow));
         if (ok) {
             log(action + " *TRUE* " + StepDescription(s), "Script");
         } else {
@@ -456,8 +442,7 @@ void ScriptEngine::executeWait(QueueEntry& head, bool& keep) {
     if (pattern.empty()) return;
     const bool absence = pattern.front() == '~';
     if (absence) pattern.erase(0, 1);
-    const WindowHandle h =
-        env_.windows ? env_.windows->FindWindowByPattern(pattern, rt(s.FocusOnWindow)) : 0;
+    const WindowHandle h = env_.windows ? env_.windows->FindWindowByPattern(pattern, rt(s.FocusOnWindow)) : 0;
     const auto completed = [&] {
         debug("Completed wait at " + formatDate(now.date, "@d17") + " " + formatTime(now.time, "@t7"),
               "Debug");
