@@ -12,6 +12,7 @@
 // Exit codes: 0 done, 1 other failure (server error), 2 bad command line,
 // 3 cannot connect, 4 login refused (401), 5 not found (404, 410), 6 local
 // file error. Messages go to standard error.
+#include "script/ScriptStrings.h"
 #include "script/TransferCodes.h"
 
 #include <curl/curl.h>
@@ -22,18 +23,13 @@
 #include <vector>
 
 namespace fs = std::filesystem;
+using qd::script::upper;
 using namespace qd::transfer;
 
 namespace {
 
 void fail(const std::string& what) {
     std::fprintf(stderr, "httpget: %s\n", what.c_str());
-}
-
-std::string upper(std::string s) {
-    for (char& c : s)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return s;
 }
 
 size_t writeToFile(char* data, size_t size, size_t count, void* file) {

@@ -15,6 +15,7 @@
 // Exit codes: 0 done, 1 other failure, 2 bad command line, 3 cannot connect,
 // 4 login refused, 5 remote file or folder not found, 6 local file error.
 // Messages go to standard error; the password is never printed.
+#include "script/ScriptStrings.h"
 #include "script/TransferCodes.h"
 
 #include <curl/curl.h>
@@ -26,18 +27,13 @@
 #include <string>
 
 namespace fs = std::filesystem;
+using qd::script::upper;
 using namespace qd::transfer;
 
 namespace {
 
 void fail(const std::string& what) {
     std::fprintf(stderr, "qdftp: %s\n", what.c_str());
-}
-
-std::string upper(std::string s) {
-    for (char& c : s)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return s;
 }
 
 // Percent-encodes a remote path, keeping "/" as the separator.

@@ -381,18 +381,21 @@ Level FileManager::doInsert(bool silent) {
     return Level::Benign;
 }
 
+// An update or delete before any record was read: `message` is the operation's own.
+Level FileManager::noCurrentRecord(bool silent, int message) {
+    lastError_ = {SQLITE_NOTFOUND, "No record has been read"};
+    if (silent) return Level::Notify;
+    ErrorContext ctx;
+    ctx.file = def_.label;
+    ctx.errorText = lastError_.text;
+    return ds_.errors().throwMessage(message, ctx);
+}
+
 Level FileManager::doUpdate(bool silent, int concurrencyMessage) {
     if (!opened()) return notOpened();
     StoreFile* f = file();
     if (!f) return notOpened();
-    if (!hasCurrent()) {
-        lastError_ = {SQLITE_NOTFOUND, "No record has been read"};
-        if (silent) return Level::Notify;
-        ErrorContext ctx;
-        ctx.file = def_.label;
-        ctx.errorText = lastError_.text;
-        return ds_.errors().throwMessage(25, ctx);
-    }
+    if (!hasCurrent()) return noCurrentRecord(silent, 25);
     bool own = false;
     if (int rc = f->beginOperation(own); rc != SQLITE_OK) return fail(silent, 25, rc);
     const int n = def_.valueCount();
@@ -449,14 +452,7 @@ Level FileManager::doDelete(bool silent) {
     if (!opened()) return notOpened();
     StoreFile* f = file();
     if (!f) return notOpened();
-    if (!hasCurrent()) {
-        lastError_ = {SQLITE_NOTFOUND, "No record has been read"};
-        if (silent) return Level::Notify;
-        ErrorContext ctx;
-        ctx.file = def_.label;
-        ctx.errorText = lastError_.text;
-        return ds_.errors().throwMessage(11, ctx);
-    }
+    if (!hasCurrent()) return noCurrentRecord(silent, 11);
     sqlite3_stmt* s = statement(2, [&] { return "DELETE FROM " + sqlTable_ + " WHERE \"_rid\" = ?"; });
     if (!s) return fail(silent, 11, SQLITE_ERROR);
     sqlite3_bind_int64(s, 1, currentRid_);
@@ -541,9 +537,13 @@ void FileManager::setPosition(int key, int components) {
     }
 }
 
-Level FileManager::next() { return step(true); }
+Level FileManager::next() {
+    return step(true);
+}
 
-Level FileManager::previous() { return step(false); }
+Level FileManager::previous() {
+    return step(false);
+}
 
 Level FileManager::step(bool forward) {
     if (!opened()) return notOpened();

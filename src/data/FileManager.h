@@ -95,6 +95,7 @@ private:
     Level doUpdate(bool silent, int concurrencyMessage);
     Level doDelete(bool silent);
     Level notOpened();
+    Level noCurrentRecord(bool silent, int message);
     Level readRow(sqlite3_stmt* s);
     Level step(bool forward);
     sqlite3_stmt* seekStatement(int key, Seek seek, int components);
