@@ -5,6 +5,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <future>
+#include <memory>
 #include <set>
 #include <thread>
 
@@ -228,23 +230,27 @@ TEST_F(StoreTest, RecordLocksAreWaitedForFiveSecondsThenReported) {
     addTasks(*ds, 1);
     Table<ScheduleRecord> sch(*ds, tables::Schedule());
     ASSERT_EQ(sch.open(), Level::Benign);
+    // Starts a holder and returns once it has the lock (opening a keyed file takes
+    // a while, longer still in a sanitizer build).
     auto holdLock = [this](int ms) {
-        return std::thread([this, ms] {
+        auto locked = std::make_shared<std::promise<void>>();
+        std::thread t([this, ms, locked] {
             Raw raw(dir / "QD97.TPS", true);
             raw.exec("BEGIN IMMEDIATE");
+            locked->set_value();
             std::this_thread::sleep_for(std::chrono::milliseconds(ms));
             raw.exec("COMMIT");
         });
+        locked->get_future().wait();
+        return t;
     };
     // Another process holds the file for a second: the insert waits and succeeds.
     std::thread holder = holdLock(1000);
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
     sch.rec = {};
     EXPECT_EQ(sch.insert(), Level::Benign);
     holder.join();
     // Held longer than the five seconds: the insert fails with its message, nothing written.
     holder = holdLock(6500);
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
     sch.rec = {};
     EXPECT_EQ(sch.insert(), Level::Notify);
     EXPECT_EQ(lastTitle(), "Record Insert Error");

@@ -127,19 +127,20 @@ TEST_F(X11States, MaximiseMinimiseHideAndRestore) {
     EXPECT_EQ(ws.windowState(w), WindowState::Normal);
 
     ASSERT_EQ(ws.setWindowState(w, WindowState::Maximized), WindowStatus::Ok);
-    EXPECT_TRUE(x_->maximized(w));
+    EXPECT_TRUE(waitFor([&] { return x_->maximized(w); }, std::chrono::seconds(3)));
     EXPECT_EQ(ws.windowState(w), WindowState::Maximized);
 
+    // The window manager sets its properties one after the other: give it time.
     ASSERT_EQ(ws.setWindowState(w, WindowState::Minimized), WindowStatus::Ok);
-    EXPECT_EQ(x_->icccmState(w), IconicState);
-    EXPECT_FALSE(x_->viewable(w));
+    EXPECT_TRUE(waitFor([&] { return x_->icccmState(w) == IconicState; }, std::chrono::seconds(3)));
+    EXPECT_TRUE(waitFor([&] { return !x_->viewable(w); }, std::chrono::seconds(3)));
     EXPECT_EQ(ws.windowState(w), WindowState::Minimized);
 
     // Back to normal from minimised and maximised at once.
     ASSERT_EQ(ws.setWindowState(w, WindowState::Normal), WindowStatus::Ok);
-    EXPECT_EQ(x_->icccmState(w), NormalState);
-    EXPECT_FALSE(x_->maximized(w));
-    EXPECT_TRUE(x_->viewable(w));
+    EXPECT_TRUE(waitFor([&] { return x_->icccmState(w) == NormalState; }, std::chrono::seconds(3)));
+    EXPECT_TRUE(waitFor([&] { return !x_->maximized(w); }, std::chrono::seconds(3)));
+    EXPECT_TRUE(waitFor([&] { return x_->viewable(w); }, std::chrono::seconds(3)));
 
     // Hidden: off the screen and out of the window manager's list, yet alive.
     ASSERT_EQ(ws.setWindowState(w, WindowState::Withdrawn), WindowStatus::Ok);
