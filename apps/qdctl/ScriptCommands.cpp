@@ -111,7 +111,7 @@ int scriptRun(Context& c, const std::vector<std::string>& args, std::size_t pos,
         qd::ScriptFileContent content;
         const auto status = qd::LoadScriptFile(args[pos], content);
         if (!status.ok) return c.failed(status.error);
-        qd::ReportUnrecognized(c.ui, content.unrecognized);
+        qd::ReportUnrecognized(c.ui, content);
         out << "queued " << runtime.scripts().queueSteps(content.steps) << " steps from " << args[pos]
             << "\n";
     } else {

@@ -105,8 +105,10 @@ bool writeAll(int fd, const std::string& data) {
     return true;
 }
 
+} // namespace
+
 // Replaces the file with the text: temporary file, fsync, rename, fsync of the folder.
-IniStatus replaceFile(const fs::path& target, const std::string& text) {
+IniStatus ReplaceFileAtomically(const fs::path& target, const std::string& text, std::optional<mode_t> mode) {
     const fs::path dir = target.has_parent_path() ? target.parent_path() : fs::path(".");
     std::string tmpl = (dir / ("." + target.filename().string() + ".XXXXXX")).string();
     const int fd = ::mkostemp(tmpl.data(), O_CLOEXEC);
@@ -116,7 +118,9 @@ IniStatus replaceFile(const fs::path& target, const std::string& text) {
     bool ok = writeAll(fd, text) && ::fsync(fd) == 0;
     int err = errno;
     if (ok) {
-        if (existed) {
+        if (mode) {
+            ok = ::fchmod(fd, *mode) == 0;
+        } else if (existed) {
             // Keep the owner and the permissions of the file being replaced.
             if (::fchown(fd, old.st_uid, old.st_gid) != 0) {
                 // Not permitted for an ordinary user writing a file of another: keep ours.
@@ -146,6 +150,8 @@ IniStatus replaceFile(const fs::path& target, const std::string& text) {
     }
     return {};
 }
+
+namespace {
 
 // Exclusive lock on a folder for the life of the object (no lock when the folder
 // cannot be opened; the write that follows reports that failure).
@@ -448,7 +454,7 @@ IniStatus IniFile::modify(const std::function<bool(IniDocument&)>& change) {
     IniDocument doc;
     if (IniStatus s = load(doc); !s) return s;
     if (!change(doc)) return {};
-    return replaceFile(target, doc.text());
+    return ReplaceFileAtomically(target, doc.text());
 }
 
 IniStatus IniFile::set(std::string_view section, std::string_view key, std::string_view value) {

@@ -20,6 +20,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <sys/types.h>
 #include <utility>
 #include <vector>
 
@@ -40,6 +41,14 @@ struct IniStatus {
     explicit operator bool() const { return ok; }
     static IniStatus failure(std::string text) { return IniStatus{false, std::move(text)}; }
 };
+
+// Replaces `file` by `text` atomically: a temporary file in the same folder,
+// fsync, rename over the file, fsync of the folder; a failure leaves the old
+// file. The new file gets `mode` when given (also over a file that had other
+// permissions), otherwise the permissions of the file it replaces, or the
+// default ones for a new file.
+IniStatus ReplaceFileAtomically(const std::filesystem::path& file, const std::string& text,
+                                std::optional<mode_t> mode = std::nullopt);
 
 // The file in `folder` whose name equals `name` without regard to case (the exact
 // spelling first); folder / name when there is none.

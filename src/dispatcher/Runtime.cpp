@@ -75,7 +75,7 @@ Runtime::Runtime(DataSet& ds, UserInterface& ui, Frame& frame, const Clock& cloc
                      fe);
     };
     env.readScriptFile = [folder](const std::string& file,
-                                  std::string& error) -> std::optional<std::vector<ScriptingRecord>> {
+                                  std::string& error) -> std::optional<ScriptFileContent> {
         std::filesystem::path p(file);
         if (p.is_relative()) p = folder / p;
         ScriptFileContent content;
@@ -84,7 +84,7 @@ Runtime::Runtime(DataSet& ds, UserInterface& ui, Frame& frame, const Clock& cloc
             error = status.error;
             return std::nullopt;
         }
-        return content.steps;
+        return content;
     };
     ProcessLauncher* launcher = &launcher_;
     env.dde = [launcher](const std::string& service, const std::string& topic, const std::string& command) {

@@ -1,6 +1,7 @@
 #include "dispatcher/TaskExecution.h"
 
 #include "data/FileManager.h"
+#include "data/Redact.h"
 #include "schedule/ScheduleTables.h"
 
 #include <algorithm>
@@ -165,7 +166,7 @@ StartOutcome TaskExecution::startProgram(const ProgramStartRequest& request) {
         return outcome;
     }
     const ShowMode mode = request.forceNormal ? ShowMode::Normal : request.showMode;
-    log(command, "Run Program");
+    log(maskCredentials(command), "Run Program");
     const std::filesystem::path folder =
         trimmed(request.folder).empty() ? ds_.folder() : std::filesystem::path(trimmed(request.folder));
     if (upper(trimmed(command)) != "N/A") {
@@ -180,7 +181,7 @@ StartOutcome TaskExecution::startProgram(const ProgramStartRequest& request) {
             if (r.ok) {
                 outcome.pid = r.pid;
                 if (settings_.LogEvents && settings_.LogExitCodes)
-                    started_.push_back({r.pid, command.substr(0, std::min<std::size_t>(80, command.size()))});
+                    started_.push_back({r.pid, maskCredentials(command).substr(0, 80)});
             }
         }
         if (!r.ok) {

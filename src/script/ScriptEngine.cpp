@@ -250,7 +250,9 @@ void ScriptEngine::executeNextStep() {
     if (!keep) {
         if (!queue_.empty()) {
             const QueueEntry& head = queue_.front();
-            log(rt(head.step.Action) + "  " + StepDescription(head.step), "Script");
+            const std::string action = rt(head.step.Action);
+            const bool keys = action == "Send Keys" || action == "Send Keystrokes";
+            log(action + "  " + (keys ? keystrokesForLog(head.step) : StepDescription(head.step)), "Script");
             queue_.pop_front();
         }
     }
@@ -258,19 +260,36 @@ void ScriptEngine::executeNextStep() {
     if (queue_.empty()) tempScriptingActive = false;
 }
 
+std::string ScriptEngine::keystrokesForLog(const ScriptingRecord& step) const {
+    const std::string text = rt(step.Keystrokes);
+    if (debugMode) return text;
+    const auto characters = std::count_if(text.begin(), text.end(), [](char c) {
+        return (static_cast<unsigned char>(c) & 0xC0) != 0x80; // not a UTF-8 continuation byte
+    });
+    return std::to_string(characters) + " characters";
+}
+
 void ScriptEngine::skipBlock(bool& keep) {
     debug("Removing task items.", "Test failed");
+    // Drops the false block: up to its End If (nested If blocks are dropped whole),
+    // but never past the end of the script the block belongs to. A block without
+    // an End If ends at the script's end marker, which then ends the script as
+    // usual; the next queued script is left alone.
+    int depth = 0;
     for (;;) {
         queue_.pop_front();
         if (queue_.empty()) {
             keep = true;
             return;
         }
-        const std::string head = lower(rt(queue_.front().step.Action));
-        if (startsWith(head, "end") || head == "...end if") return;
-        if (startsWith(head, "if ")) {
-            skipBlock(keep);
-            if (keep) return;
+        const std::string action = rt(queue_.front().step.Action);
+        if (action == kEndMarker) return;
+        const std::string head = lower(action);
+        if (startsWith(head, "end") || head == "...end if") {
+            if (depth == 0) return;
+            --depth;
+        } else if (startsWith(head, "if ")) {
+            ++depth;
         }
     }
 }
@@ -350,11 +369,11 @@ void ScriptEngine::execute(QueueEntry& head, bool& keep, std::string& note) {
             const TypeTextResult r = env_.keys->SendKeystrokes(text);
             if (r.status != KeyStatus::Ok) {
                 note = std::string("keystrokes failed: ") + toString(r.status);
-                log(rt(s.Keystrokes) + " " + toString(r.status), "Script");
+                log(keystrokesForLog(s) + " " + toString(r.status), "Script");
             }
         } else {
             note = "no keyboard";
-            log(rt(s.Keystrokes) + " (no keyboard)", "Script");
+            log(keystrokesForLog(s) + " (no keyboard)", "Script");
         }
     } else if (action == "DDE" || action == "DDE (Dynamic Data Exchange)") {
         if (env_.dde) env_.dde(rt(s.DDEApplicationName), rt(s.DDEApplicationTopic), rt(s.DDECommand));
@@ -592,10 +611,12 @@ void ScriptEngine::executeStartScript(QueueEntry& head, bool& keep) {
     std::vector<ScriptingRecord> steps;
     std::string error;
     if (env_.readScriptFile) {
-        if (auto read = env_.readScriptFile(file, error))
-            steps = std::move(*read);
-        else
+        if (auto read = env_.readScriptFile(file, error)) {
+            ReportUnrecognized(ui_, *read);
+            steps = std::move(read->steps);
+        } else {
             ui_.message("Script Error", error, MessageIcon::Hand);
+        }
     } else {
         ui_.message("Script Error", "Scripts cannot be read from files here: " + file, MessageIcon::Hand);
     }

@@ -10,8 +10,10 @@
 #include "data/DataSet.h"
 #include "data/EventLog.h"
 #include "data/Records.h"
+#include "data/Redact.h"
 #include "data/UserInterface.h"
 #include "dispatcher/ScriptHost.h"
+#include "script/ScriptFile.h"
 
 #include <deque>
 #include <functional>
@@ -49,8 +51,9 @@ struct ScriptEnvironment {
     // and an entry that runs qdftp or httpget gets its password outside the
     // command line. Off: they are left as they are.
     bool transfers = true;
-    // Reads an exported script file; nullopt with `error` set when it cannot.
-    std::function<std::optional<std::vector<ScriptingRecord>>(const std::string& file, std::string& error)>
+    // Reads a script file (its steps and the actions it left out); nullopt with
+    // `error` set when it cannot.
+    std::function<std::optional<ScriptFileContent>(const std::string& file, std::string& error)>
         readScriptFile;
     // Send Email: the mail result code of sending the stored message.
     std::function<int(int emailId)> sendEmail;
@@ -108,10 +111,16 @@ private:
     void executeStartProgram(QueueEntry& head, bool& keep);
     void executeWaitForProgram(QueueEntry& head, bool& keep);
     void executeStartScript(QueueEntry& head, bool& keep);
-    void log(const std::string& detail, const std::string& label) { log_.log(detail, label); }
-    void debug(const std::string& detail, const std::string& label) {
-        if (debugMode) log_.log(detail, label);
+    // Every line the engine logs goes out with the passwords of addresses masked.
+    void log(const std::string& detail, const std::string& label) {
+        log_.log(maskCredentials(detail), label);
     }
+    void debug(const std::string& detail, const std::string& label) {
+        if (debugMode) log(detail, label);
+    }
+    // What the log shows of a keystroke step's text: its length, or with the
+    // debug switch on the text itself (it may hold a password).
+    std::string keystrokesForLog(const ScriptingRecord& step) const;
     void setVariable(const std::string& name, const std::string& value);
     std::string translate(const std::string& text) const;
 

@@ -1,13 +1,15 @@
 #include "script/ScriptFile.h"
 
 #include "data/FileManager.h"
+#include "data/IniFile.h"
 #include "script/ScriptStrings.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <fstream>
-#include <random>
-#include <sstream>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace qd {
 
@@ -213,14 +215,18 @@ std::string WriteScriptFileText(const std::vector<ScriptingRecord>& steps) {
     return out;
 }
 
-std::vector<ExportRecord> ParseExportLines(std::string_view text) {
+namespace {
+
+// Calls `line` for each line of a script file's text, fields without trailing
+// blanks; stops early when it returns false.
+template <class F> void forEachExportLine(std::string_view text, F&& line) {
     if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
-    std::vector<ExportRecord> lines;
     std::vector<std::string> fields;
     std::string field;
     bool quoted = false;      // inside quotes
     bool wasQuoted = false;   // the current field began with a quote
     bool lineHasData = false; // anything seen on this line
+    bool go = true;
     auto endField = [&] {
         fields.push_back(wasQuoted ? field : std::string(script::trim(field)));
         field.clear();
@@ -234,14 +240,14 @@ std::vector<ExportRecord> ParseExportLines(std::string_view text) {
             const std::size_t widths[] = {kExportTypeWidth, 255, 255, 255, 255, 255, 255};
             for (std::size_t i = 0; i < 7 && i < fields.size(); ++i)
                 *dest[i] = fitField(fields[i], widths[i]);
-            lines.push_back(std::move(e));
+            go = line(e);
         }
         fields.clear();
         field.clear();
         wasQuoted = false;
         lineHasData = false;
     };
-    for (std::size_t i = 0; i < text.size(); ++i) {
+    for (std::size_t i = 0; go && i < text.size(); ++i) {
         const char c = text[i];
         if (quoted) {
             if (c == '"') {
@@ -262,7 +268,13 @@ std::vector<ExportRecord> ParseExportLines(std::string_view text) {
         }
         lineHasData = true;
         if (c == ',') {
-            endField();
+            // Fields beyond the seventh are dropped as they end.
+            if (fields.size() < 7) {
+                endField();
+            } else {
+                field.clear();
+                wasQuoted = false;
+            }
         } else if (c == '"' && script::trim(field).empty() && !wasQuoted) {
             field.clear();
             quoted = true;
@@ -272,70 +284,130 @@ std::vector<ExportRecord> ParseExportLines(std::string_view text) {
         }
         // characters after a closing quote and before the comma are ignored
     }
-    endLine();
+    if (go) endLine();
+}
+
+// The most distinct unrecognised actions a report names.
+constexpr std::size_t kListedUnrecognized = 5;
+
+} // namespace
+
+std::vector<ExportRecord> ParseExportLines(std::string_view text) {
+    std::vector<ExportRecord> lines;
+    forEachExportLine(text, [&](ExportRecord& e) {
+        lines.push_back(std::move(e));
+        return true;
+    });
     return lines;
 }
 
 ScriptFileContent ParseScriptFileText(std::string_view text) {
     ScriptFileContent c;
-    for (const ExportRecord& e : ParseExportLines(text)) {
+    forEachExportLine(text, [&](const ExportRecord& e) {
         ScriptingRecord s;
         switch (ExportRecordToStep(e, s)) {
         case ImportKind::Step:
+            if (c.steps.size() >= kMaxScriptFileSteps) {
+                c.tooManySteps = true;
+                return false;
+            }
             NormaliseImportedStep(s);
             s.Sequence = static_cast<std::int32_t>(c.steps.size() + 1);
             c.steps.push_back(std::move(s));
             break;
-        case ImportKind::Unrecognized:
-            c.unrecognized.emplace_back(rtrim(e.Type));
+        case ImportKind::Unrecognized: {
+            ++c.unrecognizedLines;
+            std::string a(rtrim(e.Type));
+            if (std::find(c.unrecognized.begin(), c.unrecognized.end(), a) == c.unrecognized.end()) {
+                if (c.unrecognized.size() < kListedUnrecognized)
+                    c.unrecognized.push_back(std::move(a));
+                else
+                    c.moreUnrecognized = true;
+            }
             break;
+        }
         case ImportKind::Skipped:
             break;
         }
-    }
+        return true;
+    });
     return c;
 }
 
 ScriptFileStatus SaveScriptFile(const std::filesystem::path& file,
                                 const std::vector<ScriptingRecord>& steps) {
-    namespace fs = std::filesystem;
-    const std::string text = WriteScriptFileText(steps);
-    std::random_device rd;
-    fs::path temp = file;
-    temp += ".tmp" + std::to_string(rd() % 1000000);
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (!out) return {false, "Cannot create " + temp.string() + ": " + std::strerror(errno)};
-        out.write(text.data(), static_cast<std::streamsize>(text.size()));
-        out.flush();
-        if (!out) {
-            std::error_code ec;
-            fs::remove(temp, ec);
-            return {false, "Cannot write " + temp.string()};
-        }
-    }
-    std::error_code ec;
-    fs::rename(temp, file, ec);
-    if (ec) {
-        fs::remove(temp, ec);
-        return {false, "Cannot write " + file.string() + ": " + ec.message()};
-    }
+    // Owner only: FTP steps carry their password.
+    const IniStatus st = ReplaceFileAtomically(file, WriteScriptFileText(steps), 0600);
+    if (!st) return {false, st.message};
     return {};
+}
+
+ScriptFileStatus ReadScriptFileText(const std::filesystem::path& file, std::string& text) {
+    text.clear();
+    // Non-blocking, so that a FIFO or a device cannot hold the caller; only a
+    // regular file is read.
+    const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return {false, "Cannot open " + file.string() + ": " + std::strerror(errno)};
+    struct stat st {};
+    ScriptFileStatus status;
+    if (::fstat(fd, &st) != 0) {
+        status = {false, "Cannot read " + file.string() + ": " + std::strerror(errno)};
+    } else if (!S_ISREG(st.st_mode)) {
+        status = {false, "Cannot read " + file.string() + ": not a regular file"};
+    } else if (static_cast<std::uintmax_t>(st.st_size) > kMaxScriptFileBytes) {
+        status = {false, "Cannot read " + file.string() + ": larger than the 16 MB a script file may have"};
+    } else {
+        text.resize(static_cast<std::size_t>(st.st_size));
+        std::size_t done = 0;
+        for (;;) {
+            // One byte more than the file had, to see whether it grew past the limit.
+            if (done == text.size()) text.resize(std::min(done + 65536, kMaxScriptFileBytes + 1));
+            if (done == text.size()) break;
+            const ssize_t n = ::read(fd, text.data() + done, text.size() - done);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) {
+                status = {false, "Cannot read " + file.string() + ": " + std::strerror(errno)};
+                break;
+            }
+            if (n == 0) break;
+            done += static_cast<std::size_t>(n);
+        }
+        text.resize(done);
+        if (status.ok && done > kMaxScriptFileBytes)
+            status = {false,
+                      "Cannot read " + file.string() + ": larger than the 16 MB a script file may have"};
+    }
+    ::close(fd);
+    if (!status.ok) text.clear();
+    return status;
 }
 
 ScriptFileStatus LoadScriptFile(const std::filesystem::path& file, ScriptFileContent& content) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) return {false, "Cannot open " + file.string() + ": " + std::strerror(errno)};
-    std::ostringstream buf;
-    buf << in.rdbuf();
-    if (in.bad()) return {false, "Cannot read " + file.string()};
-    content = ParseScriptFileText(buf.str());
+    std::string text;
+    if (ScriptFileStatus st = ReadScriptFileText(file, text); !st) return st;
+    content = ParseScriptFileText(text);
+    if (content.tooManySteps) {
+        content = {};
+        return {false, "Cannot read " + file.string() + ": more than " + std::to_string(kMaxScriptFileSteps) +
+                           " steps"};
+    }
     return {};
 }
 
-void ReportUnrecognized(UserInterface& ui, const std::vector<std::string>& actions) {
-    for (const auto& a : actions)
-        ui.message("Import Error", "Unrecognized script action: " + a);
+std::string UnrecognizedReport(const ScriptFileContent& content) {
+    if (content.unrecognizedLines == 0) return {};
+    std::string text = "Unrecognized script action: ";
+    for (std::size_t i = 0; i < content.unrecognized.size(); ++i)
+        text += (i ? ", " : "") + content.unrecognized[i];
+    if (content.unrecognizedLines > content.unrecognized.size()) {
+        if (content.moreUnrecognized) text += ", ...";
+        text += " (" + std::to_string(content.unrecognizedLines) + " lines left out)";
+    }
+    return text;
+}
+
+void ReportUnrecognized(UserInterface& ui, const ScriptFileContent& content) {
+    if (content.unrecognizedLines > 0) ui.message("Import Error", UnrecognizedReport(content));
 }
 
 ImportResult ImportScript(DataSet& ds, const TableDef& table, std::int32_t id,
@@ -347,27 +419,19 @@ ImportResult ImportScript(DataSet& ds, const TableDef& table, std::int32_t id,
         r.error = st.error;
         return r;
     }
-    if (ui) ReportUnrecognized(*ui, content.unrecognized);
-    Table<ScriptingRecord> t(ds, table);
-    if (t.open() != Level::Benign) {
+    if (ui) ReportUnrecognized(*ui, content);
+    // All steps in one transaction: a failure adds none of them.
+    std::vector<ScriptingRecord> steps = std::move(content.steps);
+    for (auto& s : steps)
+        s.Sequence = 0; // numbered after the highest in use
+    const StepStatus st = AppendScriptSteps(ds, table, id, steps);
+    if (!st.ok()) {
         r.ok = false;
-        r.error = t.lastError().text;
+        r.error = st.error;
         if (ui) ui->message("Error!", "Error adding script item " + r.error);
         return r;
     }
-    for (const auto& s : content.steps) {
-        t.rec = s;
-        t.rec.ID = id;
-        t.rec.Sequence = 0; // numbered after the highest in use
-        if (t.tryInsert() != Level::Benign) {
-            r.ok = false;
-            r.error = t.lastError().text;
-            if (ui) ui->message("Error!", "Error adding script item " + r.error);
-            break;
-        }
-        ++r.added;
-    }
-    t.close();
+    r.added = static_cast<int>(steps.size());
     return r;
 }
 

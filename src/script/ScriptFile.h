@@ -61,9 +61,16 @@ std::string WriteScriptFileText(const std::vector<ScriptingRecord>& steps);
 // The lines of a script file's text, fields without trailing blanks.
 std::vector<ExportRecord> ParseExportLines(std::string_view text);
 
+// Limits of a script file: its size, and the steps it may hold.
+inline constexpr std::size_t kMaxScriptFileBytes = 16u << 20;
+inline constexpr std::size_t kMaxScriptFileSteps = 100000;
+
 struct ScriptFileContent {
     std::vector<ScriptingRecord> steps;    // normalised, Sequence 1, 2, 3 ...
-    std::vector<std::string> unrecognized; // actions that were left out, in file order
+    std::vector<std::string> unrecognized; // actions that were left out, each once, the first few
+    std::size_t unrecognizedLines = 0;     // lines left out for an unrecognised action
+    bool moreUnrecognized = false;         // other actions beyond those listed
+    bool tooManySteps = false;             // reading stopped at kMaxScriptFileSteps
 };
 ScriptFileContent ParseScriptFileText(std::string_view text);
 
@@ -73,14 +80,22 @@ struct ScriptFileStatus {
     explicit operator bool() const { return ok; }
 };
 
-// Writes the file (replacing it; a failed write leaves the old file).
+// Writes the file (replacing it; a failed write leaves the old file). The file
+// is private to its owner: it may hold FTP passwords.
 ScriptFileStatus SaveScriptFile(const std::filesystem::path& file, const std::vector<ScriptingRecord>& steps);
-// Reads and parses a file: the "Start Script" step's reader (it then reports
-// content.unrecognized with ReportUnrecognized).
+// The text of a script file: only a regular file of at most kMaxScriptFileBytes
+// is read (a FIFO or a device is refused at once, never waited for).
+ScriptFileStatus ReadScriptFileText(const std::filesystem::path& file, std::string& text);
+// Reads and parses a file (ReadScriptFileText, then ParseScriptFileText; more
+// than kMaxScriptFileSteps steps is an error). The caller reports
+// content.unrecognized with ReportUnrecognized.
 ScriptFileStatus LoadScriptFile(const std::filesystem::path& file, ScriptFileContent& content);
 
-// Shows "Unrecognized script action: " + action (title "Import Error") for each.
-void ReportUnrecognized(UserInterface& ui, const std::vector<std::string>& actions);
+// One "Import Error" message for the unrecognised actions of one file:
+// "Unrecognized script action: " and the action when one line was left out;
+// otherwise the first few actions and the count of lines left out.
+std::string UnrecognizedReport(const ScriptFileContent& content);
+void ReportUnrecognized(UserInterface& ui, const ScriptFileContent& content);
 
 struct ImportResult {
     bool ok = true;

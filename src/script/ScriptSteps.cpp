@@ -129,21 +129,37 @@ StepStatus DeleteScriptSteps(DataSet& ds, const TableDef& table, std::int32_t id
     return s;
 }
 
-StepStatus ReplaceScriptSteps(DataSet& ds, const TableDef& table, std::int32_t id,
-                              const std::vector<ScriptingRecord>& steps) {
+namespace {
+
+StepStatus writeSteps(DataSet& ds, const TableDef& table, std::int32_t id,
+                      const std::vector<ScriptingRecord>& steps, bool replace) {
     Table<ScriptingRecord> t(ds, table);
     if (Level l = t.open(); l != Level::Benign) return failure(t, l);
     Transaction tx(t);
-    StepStatus s = deleteAll(t, id);
+    StepStatus s;
+    if (!tx.started()) s = failure(t, Level::Notify);
+    if (s.ok() && replace) s = deleteAll(t, id);
     for (std::size_t i = 0; s.ok() && i < steps.size(); ++i) {
         t.rec = steps[i];
         t.rec.ID = id;
         fitStepFields(t.rec);
         if (Level l = t.tryInsert(); l != Level::Benign) s = failure(t, l);
     }
-    if (s.ok() && tx.started() && !tx.commit()) s = failure(t, Level::Notify);
+    if (s.ok() && !tx.commit()) s = failure(t, Level::Notify);
     t.close();
     return s;
+}
+
+} // namespace
+
+StepStatus ReplaceScriptSteps(DataSet& ds, const TableDef& table, std::int32_t id,
+                              const std::vector<ScriptingRecord>& steps) {
+    return writeSteps(ds, table, id, steps, true);
+}
+
+StepStatus AppendScriptSteps(DataSet& ds, const TableDef& table, std::int32_t id,
+                             const std::vector<ScriptingRecord>& steps) {
+    return writeSteps(ds, table, id, steps, false);
 }
 
 } // namespace qd

@@ -82,6 +82,11 @@ StepStatus DeleteScriptSteps(DataSet& ds, const TableDef& table, std::int32_t id
 StepStatus ReplaceScriptSteps(DataSet& ds, const TableDef& table, std::int32_t id,
                               const std::vector<ScriptingRecord>& steps);
 
+// Adds `steps` to `id` (their ID is set to `id`; a sequence of 0 is numbered
+// after the highest in use), in one transaction: on failure none is added.
+StepStatus AppendScriptSteps(DataSet& ds, const TableDef& table, std::int32_t id,
+                             const std::vector<ScriptingRecord>& steps);
+
 // Highest sequence number in use by `id` (0 when it has no steps).
 std::int32_t HighestSequence(DataSet& ds, const TableDef& table, std::int32_t id,
                              StepStatus* status = nullptr);

@@ -22,11 +22,6 @@ std::string arg(const std::vector<std::string>& t, std::size_t n) {
     return n <= t.size() ? t[n - 1] : std::string();
 }
 
-std::string stripEnclosingQuotes(std::string_view v) {
-    if (v.size() >= 2 && v.front() == '"' && v.back() == '"') return std::string(v.substr(1, v.size() - 2));
-    return std::string(v);
-}
-
 bool positiveDigit(char c) {
     return c >= '1' && c <= '9';
 }
@@ -48,11 +43,14 @@ std::string dropTrailingEmpties(std::string line) {
     }
 }
 
-std::string join(std::string_view keyword, std::initializer_list<std::string_view> values) {
+// The keyword and its quoted arguments; `mustQuote` names values that would
+// read as something else unquoted.
+std::string join(std::string_view keyword, std::initializer_list<std::string_view> values,
+                 bool (*mustQuote)(std::string_view) = nullptr) {
     std::string line(keyword);
     for (std::string_view v : values) {
         line += ' ';
-        line += QuoteArgument(v);
+        line += QuoteArgument(v, mustQuote && mustQuote(v));
     }
     return line;
 }
@@ -70,14 +68,68 @@ std::string fileLine(const ScriptingRecord& s) {
     return join("FILE", {op, s.Command, s.Path});
 }
 
+// A START option word: recognised only as a separate, unquoted word after the
+// program and its folder, so that a URL or a file name holding "MODE=" stays
+// what it is.
+bool isStartOption(std::string_view word) {
+    const std::string u = upper(word);
+    return script::startsWith(u, "WAIT=") || script::startsWith(u, "PRIORITY=") ||
+           script::startsWith(u, "MODE=") || script::startsWith(u, "ACTION=") || u == "/TRANSLATE";
+}
+
+bool isModalSwitch(std::string_view word) {
+    return upper(word) == "/MODAL";
+}
+
+// The verb of an "ACTION=" word (the text after the "="): two letters name a
+// known verb, anything else is taken upper-cased, at most 7 characters.
+std::string verbOf(std::string_view value) {
+    const std::string u = upper(value);
+    static const std::pair<const char*, const char*> verbs[] = {
+        {"OP", "Open"},    {"VI", "View"}, {"PR", "Print"}, {"PL", "Play"},
+        {"EX", "Explore"}, {"FI", "Find"}, {"ED", "Edit"}};
+    for (const auto& [c, v] : verbs)
+        if (u.substr(0, 2) == c) return v;
+    std::string verb = u.substr(0, 7);
+    if (auto b = verb.find(' '); b != std::string::npos) verb.resize(b);
+    return verb;
+}
+
+// Applies one START option word to the step (`options` holds the four option
+// characters).
+void applyStartOption(ScriptingRecord& s, std::string& options, std::string_view word) {
+    const std::string u = upper(word);
+    if (script::startsWith(u, "WAIT=")) {
+        options[0] = '1';
+        std::string digits;
+        for (std::size_t i = 5; i < u.size() && i < 10 && u[i] >= '0' && u[i] <= '9'; ++i)
+            digits += u[i];
+        s.TimeElapsed = toLong(digits);
+    } else if (script::startsWith(u, "PRIORITY=")) {
+        if (u.size() > 9) options[1] = u[9];
+    } else if (script::startsWith(u, "MODE=")) {
+        if (u.size() > 5) options[2] = u[5];
+    } else if (script::startsWith(u, "ACTION=")) {
+        s.DDEApplicationTopic = verbOf(std::string_view(word).substr(7));
+    } else if (u == "/TRANSLATE") {
+        options[3] = '1';
+    }
+}
+
+// The longest limit a WAIT= word carries (five digits).
+constexpr std::int32_t kMaxWaitLimit = 99999;
+
 std::string startLine(const ScriptingRecord& s) {
-    std::string line = join("START", {s.Command, s.Path});
+    std::string line = join("START", {s.Command, s.Path}, isStartOption);
     const std::string_view o = s.DDEApplicationName;
-    if (positiveDigit(optionAt(o, 0))) line += " WAIT=" + std::to_string(s.TimeElapsed);
+    if (positiveDigit(optionAt(o, 0)))
+        line += " WAIT=" + std::to_string(std::clamp(s.TimeElapsed, std::int32_t{0}, kMaxWaitLimit));
     if (const char p = optionAt(o, 1); positiveDigit(p) && p != '2') line += std::string(" PRIORITY=") + p;
     if (const char m = optionAt(o, 2); m >= '2' && m <= '9') line += std::string(" MODE=") + m;
-    const std::string_view verb = rtrim(s.DDEApplicationTopic);
-    if (!verb.empty() && verb.find(' ') == std::string_view::npos) line += " ACTION=" + std::string(verb);
+    // The verb is written only when the word reads back as the same verb.
+    const std::string verb(rtrim(s.DDEApplicationTopic));
+    if (!verb.empty() && verb.find_first_of(" ,\"[]") == std::string::npos && verbOf(verb) == verb)
+        line += " ACTION=" + verb;
     if (positiveDigit(optionAt(o, 3))) line += " /TRANSLATE";
     return line;
 }
@@ -87,77 +139,75 @@ bool isWaitMode(std::string_view mode) {
     return m == "AND" || m == "OR" || m == "EITHER" || m == "BOTH";
 }
 
+// A first WAIT argument that would read as a mode or as seconds.
+bool looksLikeWaitCount(std::string_view value) {
+    return isWaitMode(value) || script::parseDecimal(value).has_value();
+}
+
 std::string waitLine(const ScriptingRecord& s) {
     const std::string seconds = std::to_string(s.SecondsToWait);
     const bool hasSeconds = s.SecondsToWait > 0;
     const bool hasWindow = !rtrim(s.WaitForWindow).empty();
     if (hasSeconds && hasWindow) {
-        // A mode the WAIT line cannot name is written with the seconds first,
-        // which reads back as "Both" (wait for the seconds, then the window).
-        if (isWaitMode(s.DDEApplicationName))
+        // The seconds-first line reads back as "Both" (wait for the seconds, then
+        // the window), so "Both", and any mode the line cannot name, is written so.
+        if (isWaitMode(s.DDEApplicationName) && rtrim(s.DDEApplicationName) != "Both")
             return join("WAIT", {s.DDEApplicationName, seconds, s.WaitForWindow, s.FocusOnWindow});
         return join("WAIT", {seconds, s.WaitForWindow, s.FocusOnWindow});
     }
-    if (hasWindow) return join("WAIT", {s.WaitForWindow, s.FocusOnWindow});
+    if (hasWindow) {
+        const std::string first = QuoteArgument(s.WaitForWindow, looksLikeWaitCount(s.WaitForWindow));
+        return "WAIT " + first + " " + QuoteArgument(s.FocusOnWindow);
+    }
     if (hasSeconds) return join("WAIT", {seconds});
     return "WAIT";
 }
 
-// The START options, searched in the upper-cased line.
-void applyStartOptions(ScriptingRecord& s, std::string_view line) {
-    const std::string u = upper(line);
-    std::string options = "0210";
-    if (auto p = u.find("WAIT="); p != std::string::npos) {
-        options[0] = '1';
-        std::string digits;
-        for (std::size_t i = p + 5; i < u.size() && i < p + 10 && u[i] >= '0' && u[i] <= '9'; ++i)
-            digits += u[i];
-        s.TimeElapsed = toLong(digits);
-    }
-    if (auto p = u.find("PRIORITY="); p != std::string::npos && p + 9 < u.size()) options[1] = u[p + 9];
-    if (auto p = u.find("MODE="); p != std::string::npos && p + 5 < u.size()) options[2] = u[p + 5];
-    if (u.find("/TRANSLATE") != std::string::npos) options[3] = '1';
-    if (auto p = u.find("ACTION="); p != std::string::npos) {
-        const std::string code = u.substr(p + 7, 2);
-        static const std::pair<const char*, const char*> verbs[] = {
-            {"OP", "Open"},    {"VI", "View"}, {"PR", "Print"}, {"PL", "Play"},
-            {"EX", "Explore"}, {"FI", "Find"}, {"ED", "Edit"}};
-        std::string verb;
-        for (const auto& [c, v] : verbs)
-            if (code == c) verb = v;
-        if (verb.empty()) {
-            verb = u.substr(p + 7, 7);
-            if (auto b = verb.find(' '); b != std::string::npos) verb.resize(b);
-        }
-        s.DDEApplicationTopic = verb;
-    }
-    s.DDEApplicationName = options;
+// The tokens of a line's arguments, each with whether it was written in quotes.
+struct Token {
+    std::string text;
+    bool quoted = false;
+};
+std::vector<Token> tokenize(std::string_view arguments);
+
+std::string tok(const std::vector<Token>& t, std::size_t n) {
+    return n <= t.size() ? t[n - 1].text : std::string();
 }
 
-void parseWait(ScriptingRecord& s, const std::vector<std::string>& t) {
-    const std::string t1 = arg(t, 1);
+void parseWait(ScriptingRecord& s, const std::vector<Token>& t) {
+    const bool quoted = !t.empty() && t[0].quoted;
+    const std::string t1 = tok(t, 1);
     auto both = [&] { return s.SecondsToWait > 0 && !s.WaitForWindow.empty() ? "Both" : ""; };
-    if (isWaitMode(t1)) {
+    if (!quoted && isWaitMode(t1)) {
         s.DDEApplicationName = t1;
-        s.SecondsToWait = toLong(arg(t, 2));
-        s.WaitForWindow = arg(t, 3);
-        s.FocusOnWindow = arg(t, 4);
-    } else if (auto n = script::parseDecimal(t1); n && *n >= 1) {
+        s.SecondsToWait = toLong(tok(t, 2));
+        s.WaitForWindow = tok(t, 3);
+        s.FocusOnWindow = tok(t, 4);
+    } else if (auto n = script::parseDecimal(t1); !quoted && n && *n >= 1) {
         s.SecondsToWait = toLong(t1);
-        s.WaitForWindow = arg(t, 2);
-        s.FocusOnWindow = arg(t, 3);
+        s.WaitForWindow = tok(t, 2);
+        s.FocusOnWindow = tok(t, 3);
         s.DDEApplicationName = both();
     } else {
         s.WaitForWindow = t1;
-        s.FocusOnWindow = arg(t, 2);
-        s.SecondsToWait = toLong(arg(t, 3));
+        s.FocusOnWindow = tok(t, 2);
+        s.SecondsToWait = toLong(tok(t, 3));
         s.DDEApplicationName = both();
     }
 }
 
-} // namespace
+// A quoted token's text: the enclosing quotes removed, doubled quotes made single.
+std::string unquoteToken(std::string_view raw) {
+    std::string out;
+    const std::string_view inner = raw.substr(1, raw.size() - 2);
+    for (std::size_t i = 0; i < inner.size(); ++i) {
+        out += inner[i];
+        if (inner[i] == '"' && i + 1 < inner.size() && inner[i + 1] == '"') ++i;
+    }
+    return out;
+}
 
-std::vector<std::string> TokenizeArguments(std::string_view a) {
+std::vector<Token> tokenize(std::string_view a) {
     std::vector<std::string> raw;
     a = ltrim(a);
     std::string cur;
@@ -167,6 +217,13 @@ std::vector<std::string> TokenizeArguments(std::string_view a) {
     for (std::size_t i = 0; i < a.size(); ++i) {
         const char c = a[i];
         if (c == '"') {
+            if (quoted && i + 1 < a.size() && a[i + 1] == '"') {
+                // A doubled quote inside quotes is a quote of the text.
+                cur += "\"\"";
+                ++i;
+                pending = true;
+                continue;
+            }
             quoted = !quoted;
         } else if (!quoted) {
             if (c == '[') {
@@ -186,11 +243,24 @@ std::vector<std::string> TokenizeArguments(std::string_view a) {
         pending = true;
     }
     if (pending) raw.push_back(std::move(cur));
-    std::vector<std::string> tokens;
+    std::vector<Token> tokens;
     tokens.reserve(raw.size());
-    for (const auto& r : raw)
-        tokens.emplace_back(rtrim(stripEnclosingQuotes(r)));
+    for (const auto& r : raw) {
+        Token t;
+        t.quoted = r.size() >= 2 && r.front() == '"' && r.back() == '"';
+        t.text = std::string(rtrim(t.quoted ? unquoteToken(r) : r));
+        tokens.push_back(std::move(t));
+    }
     return tokens;
+}
+
+} // namespace
+
+std::vector<std::string> TokenizeArguments(std::string_view a) {
+    std::vector<std::string> out;
+    for (Token& t : tokenize(a))
+        out.push_back(std::move(t.text));
+    return out;
 }
 
 // True when a "[" stays open to the end: unquoted, it would glue the
@@ -204,12 +274,19 @@ static bool hasOpenBracket(std::string_view v) {
     return depth > 0;
 }
 
-std::string QuoteArgument(std::string_view value) {
-    std::string v = stripEnclosingQuotes(value);
+std::string QuoteArgument(std::string_view value, bool always) {
+    // Quotes in the value are escaped, never stripped: what is read back is the
+    // value itself.
+    const std::string_view v = value;
     if (v.empty()) return "\"\"";
-    if (v.find_first_of(" ,/\\") != std::string::npos || hasOpenBracket(v))
-        return "\"" + std::string(rtrim(v)) + "\"";
-    return std::string(rtrim(v));
+    if (!always && v.find_first_of(" ,/\\\"") == std::string::npos && !hasOpenBracket(v))
+        return std::string(rtrim(v));
+    std::string out = "\"";
+    for (char c : rtrim(v)) {
+        out += c;
+        if (c == '"') out += '"';
+    }
+    return out + "\"";
 }
 
 std::string FileOperationFromText(std::string_view name) {
@@ -259,17 +336,25 @@ ParsedLine ParseScriptLine(std::string_view raw) {
     p.keyword = std::string(line.substr(0, blank));
     p.rest = blank == std::string_view::npos ? std::string() : std::string(line.substr(blank + 1));
     const std::string key = upper(p.keyword);
-    const std::vector<std::string> t = TokenizeArguments(p.rest);
+    const std::vector<Token> tokens = tokenize(p.rest);
+    std::vector<std::string> t;
+    for (const Token& k : tokens)
+        t.push_back(k.text);
     ScriptingRecord& s = p.step;
     p.kind = ParsedLine::Kind::Step;
     if (key == "DISPLAY") {
         s.Action = action::DisplayMessage;
+        // An unquoted "/MODAL" word asks for the task message window; in the place
+        // of an argument it stands for an empty one.
+        s.SecondsToWait = 1;
+        for (std::size_t i = 0; i < tokens.size(); ++i) {
+            if (tokens[i].quoted || !isModalSwitch(tokens[i].text)) continue;
+            s.SecondsToWait = 0;
+            t[i].clear();
+        }
         s.DDEApplicationName = arg(t, 1);
         s.DDEApplicationTopic = arg(t, 2);
         s.FocusOnWindow = arg(t, 3);
-        s.SecondsToWait = upper(line).find("/MODAL") != std::string::npos ? 0 : 1;
-        if (upper(s.DDEApplicationTopic) == "/MODAL") s.DDEApplicationTopic.clear();
-        if (upper(s.FocusOnWindow) == "/MODAL") s.FocusOnWindow.clear();
     } else if (key == "EXIT") {
         s.Action = action::ExitScript;
     } else if (key == "CLOSE") {
@@ -278,9 +363,16 @@ ParsedLine ParseScriptLine(std::string_view raw) {
         s.Path = arg(t, 2);
     } else if (key == "START") {
         s.Action = action::StartProgram;
-        s.Command = arg(t, 1);
-        s.Path = arg(t, 2);
-        applyStartOptions(s, line);
+        // Options are the unquoted option words at the end of the line.
+        std::size_t first = tokens.size();
+        while (first > 0 && !tokens[first - 1].quoted && isStartOption(tokens[first - 1].text))
+            --first;
+        std::string options = "0210";
+        for (std::size_t i = first; i < tokens.size(); ++i)
+            applyStartOption(s, options, tokens[i].text);
+        s.DDEApplicationName = options;
+        s.Command = first >= 1 ? t[0] : std::string();
+        s.Path = first >= 2 ? t[1] : std::string();
     } else if (key == "KEYS") {
         s.Action = action::SendKeys;
         s.Keystrokes = p.rest;
@@ -328,7 +420,7 @@ ParsedLine ParseScriptLine(std::string_view raw) {
         if (mode == 'A') s.Path = "Append";
     } else if (key == "WAIT") {
         s.Action = action::Wait;
-        parseWait(s, t);
+        parseWait(s, tokens);
     } else if (key == "IFWINDOW" || key == "IFNOTWINDOW") {
         s.Action = action::IfWindow;
         s.WindowExistance = key == "IFWINDOW" ? "Exists" : "Does not exist";
@@ -355,7 +447,8 @@ std::optional<std::string> StepToTextLine(const ScriptingRecord& s) {
     using namespace action;
     const std::string_view a = rtrim(s.Action);
     if (a == DisplayMessage) {
-        std::string line = join("DISPLAY", {s.DDEApplicationName, s.DDEApplicationTopic, s.FocusOnWindow});
+        std::string line =
+            join("DISPLAY", {s.DDEApplicationName, s.DDEApplicationTopic, s.FocusOnWindow}, isModalSwitch);
         if (s.SecondsToWait == 0) line += " /MODAL";
         return line;
     }

@@ -16,12 +16,18 @@
 // Lines end with CR LF, CR or LF; leading blanks are ignored; the keyword is
 // the first word (any case). Arguments are separated by blanks or commas
 // outside double quotes and outside square brackets; one pair of enclosing
-// quotes is removed, '""' is an empty argument. "KEYS" takes the rest of the
-// line as it stands.
+// quotes is removed, a doubled quote inside quotes is one quote of the text,
+// '""' is an empty argument. "KEYS" takes the rest of the line as it stands.
+// The START options (WAIT=, PRIORITY=, MODE=, ACTION=, /TRANSLATE) count only
+// as separate unquoted words at the end of the line; "/MODAL" only as a
+// separate unquoted word.
 //
-// The generator quotes every argument that holds a blank, a comma, "/", "\" or
-// a "[" left open (and writes "" for an empty one), indents the lines inside If blocks by 3
-// blanks per level (at most 24) and drops empty arguments at the end of a line.
+// The generator quotes every argument that holds a blank, a comma, "/", "", a
+// quote or a "[" left open, and every argument that would otherwise read as an
+// option or a WAIT count (and writes "" for an empty one), indents the lines
+// inside If blocks by 3 blanks per level (at most 24) and drops empty arguments
+// at the end of a line. Reading back what it wrote and writing it again gives
+// the same text.
 #pragma once
 
 #include "data/DataSet.h"
@@ -40,8 +46,10 @@ namespace qd {
 // The arguments of a line (the text after the keyword), tokens unquoted.
 std::vector<std::string> TokenizeArguments(std::string_view arguments);
 
-// An argument as the generator writes it.
-std::string QuoteArgument(std::string_view value);
+// An argument as the generator writes it: in double quotes (a quote inside
+// doubled, so the value reads back exactly) when it holds a blank, a comma, "/", "\\", a quote or a "[" left
+// open, or when `always` is set; "" when empty.
+std::string QuoteArgument(std::string_view value, bool always = false);
 
 // The operation a FILE line names ("make directory" -> "Make Directory";
 // unknown names -> "Copy").

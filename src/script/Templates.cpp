@@ -186,14 +186,11 @@ TemplateCopyResult CopyScriptTemplateToScript(DataSet& ds, std::int32_t template
         next = std::max(next, s.Sequence + 1);
     }
 
-    Table<ScriptingRecord> t(ds, tables::Scripting());
-    if (t.open() != Level::Benign) {
-        result.ok = false;
-        result.error = t.lastError().text;
-        return result;
-    }
+    // Every prompt is answered first; the steps are then written in one
+    // transaction (a cancelled prompt keeps the steps resolved before it).
     TemplatePrompter prompter(ui, tokens, windows);
     TokenResolver resolver(prompter);
+    std::vector<ScriptingRecord> resolved;
     for (const auto& templateStep : source.steps) {
         if (rtrim(templateStep.Action).empty()) continue;
         ScriptingRecord s = templateStep;
@@ -207,18 +204,17 @@ TemplateCopyResult CopyScriptTemplateToScript(DataSet& ds, std::int32_t template
         while (taken.count(next) && next < kSequenceLimit)
             ++next;
         s.Sequence = next;
-        t.rec = s;
-        if (t.tryInsert() == Level::Benign) {
-            ++result.added;
-            taken.insert(next);
-        } else {
-            result.ok = false;
-            result.error = t.lastError().text;
-            ui.message("Error!", "Error adding script item " + result.error);
-        }
+        taken.insert(next);
+        resolved.push_back(std::move(s));
         ++next;
     }
-    t.close();
+    if (const StepStatus st = AppendScriptSteps(ds, tables::Scripting(), taskId, resolved); !st.ok()) {
+        result.ok = false;
+        result.error = st.error;
+        ui.message("Error!", "Error adding script item " + result.error);
+        return result;
+    }
+    result.added = static_cast<int>(resolved.size());
     return result;
 }
 

@@ -105,8 +105,9 @@ struct TemplateCopyResult {
 // the script of task `taskId`, numbered after the task's highest step,
 // resolving tokens. Steps with a blank action are skipped. A "Start Program"
 // step without a folder gets the command up to its last "/" or "\" (none
-// when the command has no folder part). A failed add shows "Error adding
-// script item " and the error text (title "Error!") and the copy goes on.
+// when the command has no folder part). The steps are written in one
+// transaction: a failed add shows "Error adding script item " and the error
+// text (title "Error!") and adds none of them.
 TemplateCopyResult CopyScriptTemplateToScript(DataSet& ds, std::int32_t templateId, std::int32_t taskId,
                                               UserInterface& ui, WindowTargeting* windows = nullptr,
                                               TokenQueue& tokens = TOKENQUEUE());

@@ -254,6 +254,16 @@ TEST(Keystrokes, CrLfIsOneEnterAndMissingCharactersAreSkipped) {
     EXPECT_EQ(res.status, KeyStatus::Ok);
 }
 
+TEST(Keystrokes, LoneCarriageReturnIsAnEnterOfItsOwn) {
+    // Only CR LF collapses into one Enter; a CR alone, or before another CR, is one.
+    Rig r;
+    r.send("a\rb");
+    EXPECT_EQ(r.kb.typedText(), "a\rb");
+    Rig twice;
+    twice.send("a\r\r\nb\r");
+    EXPECT_EQ(twice.kb.typedText(), "a\r\nb\r");
+}
+
 TEST(Keystrokes, FailureReleasesEverything) {
     Rig r;
     int n = 0;

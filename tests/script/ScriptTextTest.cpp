@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 using namespace qd;
 
 namespace {
@@ -19,7 +21,7 @@ TEST(ScriptTextTokens, SeparatorsQuotesAndBrackets) {
     EXPECT_EQ(TokenizeArguments("[DATE, X] y"), (std::vector<std::string>{"[DATE, X]", "y"}));
     EXPECT_EQ(TokenizeArguments("a,,b"), (std::vector<std::string>{"a", "", "b"}));
     EXPECT_EQ(TokenizeArguments("a   b"), (std::vector<std::string>{"a", "b"}));
-    EXPECT_EQ(TokenizeArguments("\"in \"\"side\""), (std::vector<std::string>{"in \"\"side"}));
+    EXPECT_EQ(TokenizeArguments("\"in \"\"side\""), (std::vector<std::string>{"in \"side"}));
     EXPECT_TRUE(TokenizeArguments("").empty());
 }
 
@@ -75,9 +77,9 @@ TEST(ScriptTextParse, StartOptions) {
     EXPECT_EQ(s.DDEApplicationTopic, "Print");
     EXPECT_EQ(s.TimeElapsed, 0);
 
-    s = parse("START x y ACTION=properties more");
+    s = parse("START x y ACTION=properties");
     EXPECT_EQ(s.DDEApplicationTopic, "Print"); // the first two letters decide
-    s = parse("START x y ACTION=runas more");
+    s = parse("START x y ACTION=runas");
     EXPECT_EQ(s.DDEApplicationTopic, "RUNAS");
     s = parse("START x y ACTION=Open WAIT=1234567");
     EXPECT_EQ(s.DDEApplicationTopic, "Open");
@@ -216,6 +218,152 @@ TEST(ScriptTextText, GeneratorQuotesAndModes) {
     EXPECT_EQ(StepsToText({s}), "COMMENT\r\n");
     s.Action = "Wait for Program End";
     EXPECT_FALSE(StepToTextLine(s));
+}
+
+TEST(ScriptTextParse, StartOptionsCountOnlyAsTrailingUnquotedWords) {
+    // Option-like text inside an address is part of the address.
+    ScriptingRecord s = parse("START \"http://h/x?MODE=3&WAIT=7&ACTION=PRINT\"");
+    EXPECT_EQ(s.Command, "http://h/x?MODE=3&WAIT=7&ACTION=PRINT");
+    EXPECT_EQ(s.DDEApplicationName, "0210");
+    EXPECT_EQ(s.DDEApplicationTopic, "");
+    EXPECT_EQ(s.TimeElapsed, 0);
+    s = parse("START firefox http://h/?a=1 MODE=3");
+    EXPECT_EQ(s.Path, "http://h/?a=1");
+    EXPECT_EQ(s.DDEApplicationName, "0230");
+    // An option word in the middle is an argument, not an option.
+    s = parse("START prog MODE=3 folder");
+    EXPECT_EQ(s.Path, "MODE=3");
+    EXPECT_EQ(s.DDEApplicationName, "0210");
+    // Without a folder the option is still an option, not the folder.
+    s = parse("START prog WAIT=5");
+    EXPECT_EQ(s.Command, "prog");
+    EXPECT_EQ(s.Path, "");
+    EXPECT_EQ(s.DDEApplicationName, "1210");
+    EXPECT_EQ(s.TimeElapsed, 5);
+    // A quoted option word is an argument.
+    s = parse("START prog \"WAIT=5\"");
+    EXPECT_EQ(s.Path, "WAIT=5");
+    EXPECT_EQ(s.DDEApplicationName, "0210");
+    // /MODAL inside a quoted message is text.
+    s = parse("DISPLAY \"type /modal to stop\" Title");
+    EXPECT_EQ(s.DDEApplicationName, "type /modal to stop");
+    EXPECT_EQ(s.SecondsToWait, 1);
+}
+
+TEST(ScriptTextText, StartWithDefaultOptionsWritesNoOptionWords) {
+    ScriptingRecord s;
+    s.Action = "Start Program";
+    s.Command = "notepad.exe";
+    s.DDEApplicationName = "0210";
+    EXPECT_EQ(StepsToText({s}), "START notepad.exe\r\n");
+    s.DDEApplicationName = "";
+    EXPECT_EQ(StepsToText({s}), "START notepad.exe\r\n");
+    s.DDEApplicationName = "0230";
+    EXPECT_EQ(StepsToText({s}), "START notepad.exe \"\" MODE=3\r\n");
+}
+
+TEST(ScriptTextText, QuotesInsideArgumentsSurviveAShowSetRoundTrip) {
+    ScriptingRecord s;
+    s.Action = "Start Program";
+    s.Command = "\"/opt/my app/run\" --x";
+    s.Path = "WAIT=5";
+    const std::string line = *StepToTextLine(s);
+    EXPECT_EQ(line, "START \"\"\"/opt/my app/run\"\" --x\" \"WAIT=5\"");
+    const ScriptingRecord back = parse(line);
+    EXPECT_EQ(back.Command, s.Command);
+    EXPECT_EQ(back.Path, "WAIT=5");
+    EXPECT_EQ(back.DDEApplicationName, "0210");
+    EXPECT_EQ(TokenizeArguments("\"a \"\"b\"\"\" \"\"\"\" \"\""),
+              (std::vector<std::string>{"a \"b\"", "\"", ""}));
+}
+
+// Random steps of every action the text carries, with field values chosen to
+// trip the reader: quotes, option words, "/MODAL", numbers and wait modes in
+// first place, brackets, commas, non-ASCII. Showing, setting and showing again
+// must give the same text.
+TEST(ScriptTextText, ShowSetShowIsTheIdentityForRandomSteps) {
+    const std::vector<std::string> pieces = {"a",
+                                             "Zed",
+                                             "two words",
+                                             "\"",
+                                             "\"\"",
+                                             "say \"hi\"",
+                                             "\"/opt/my app/run\" --x",
+                                             "WAIT=5",
+                                             "mode=3",
+                                             "ACTION=PRINT",
+                                             "/TRANSLATE",
+                                             "/modal",
+                                             "/MODAL",
+                                             "7",
+                                             "0",
+                                             "-3",
+                                             "1.5",
+                                             "OR",
+                                             "either",
+                                             "Both",
+                                             "[DATE]",
+                                             "x[y",
+                                             "end]",
+                                             "a,b",
+                                             ",",
+                                             "c:\\dir",
+                                             "/usr/bin",
+                                             "ümlaut",
+                                             "日本",
+                                             "http://u:p@h/?MODE=3&WAIT=7",
+                                             " lead",
+                                             "=",
+                                             "<>",
+                                             "!",
+                                             "KEYS"};
+    const std::vector<std::string> actions = {"Display Message",    "Start Program", "Close Program",
+                                              "Exit Script",        "Send Keys",     "DDE",
+                                              "Set Focus",          "Wait",          "If Window...",
+                                              "If Time Elapsed...", "...End If",     "File Actions",
+                                              "Send Email",         "Set Value",     "If Value...",
+                                              "Start Script",       "Comment"};
+    std::mt19937 rng(20261207);
+    auto pick = [&](std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(rng); };
+    auto text = [&] {
+        std::string t;
+        const std::size_t n = pick(3);
+        for (std::size_t i = 0; i <= n; ++i)
+            t += pieces[pick(pieces.size())];
+        return pick(6) == 0 ? std::string() : t;
+    };
+    auto number = [&] {
+        return static_cast<std::int32_t>(std::uniform_int_distribution<int>(-5, 200000)(rng));
+    };
+    for (int round = 0; round < 3000; ++round) {
+        ScriptingRecord s;
+        s.Action = actions[pick(actions.size())];
+        for (std::string* f :
+             {&s.Keystrokes, &s.WaitForWindow, &s.FocusOnWindow, &s.WindowTitleToCheckFor, &s.Command,
+              &s.Path, &s.DDEApplicationName, &s.DDEApplicationTopic, &s.DDECommand})
+            *f = text();
+        s.SecondsToWait = pick(3) == 0 ? number() : static_cast<std::int32_t>(pick(2));
+        s.TimeElapsed = number();
+        s.EmailID = number();
+        s.WindowExistance = pick(2) ? "Exists" : "Does not exist";
+        s.IfTimeElapsed = pick(2) ? "Greater than" : "Less than";
+        if (s.Action == "File Actions") s.DDEType = FileOperationFromText(pieces[pick(pieces.size())]);
+        if (s.Action == "Start Program" && pick(2))
+            s.DDEApplicationName =
+                std::string{"01"[pick(2)], "0123"[pick(4)], "1238"[pick(4)], "01"[pick(2)]};
+        if (s.Action == "Start Program" && pick(2))
+            s.DDEApplicationTopic =
+                std::vector<std::string>{"Open", "Print", "RUNAS", "runas", "Printto"}[pick(5)];
+        if (s.Action == "Start Script")
+            s.Path = std::vector<std::string>{"Append", "Jump to (Execute and skip)",
+                                              "Insert (Execute and continue)", "", "xyz"}[pick(5)];
+        fitStepFields(s);
+        const std::string shown = StepsToText({s});
+        ScriptedUserInterface ui;
+        const std::vector<ScriptingRecord> back = TextToSteps(shown, 1, &ui);
+        ASSERT_EQ(StepsToText(back), shown) << "round " << round;
+        EXPECT_TRUE(ui.shown.empty()) << shown;
+    }
 }
 
 using ScriptTextStoreTest = qdtest::StoreTest;

@@ -1,5 +1,6 @@
 #include "script/Templates.h"
 #include "../data/StoreFixture.h"
+#include "data/StoreFile.h"
 #include "platform/fake/FakeWindowSystem.h"
 #include "script/WindowTargeting.h"
 
@@ -65,6 +66,25 @@ TEST_F(TemplatesTest, SamePromptInTwoStepsAsksOncePerCopy) {
     ASSERT_EQ(ui.prompts.size(), 2u);
     EXPECT_EQ(ui.prompts[1].initial, "alpha");
     EXPECT_EQ(task(2).at(1).Keystrokes, "echo beta");
+}
+
+TEST_F(TemplatesTest, CopyAddsAllStepsOrNone) {
+    const auto id = makeTemplate("Three", {keys("one"), keys("two"), keys("boom")});
+    // The store refuses the third step of the task: the first two must not stay.
+    Table<ScriptingRecord> t(*ds, tables::Scripting());
+    ASSERT_EQ(t.open(), Level::Benign);
+    const TableDef& def = tables::Scripting();
+    ASSERT_EQ(t.file()->exec("CREATE TEMP TRIGGER refuse BEFORE INSERT ON " +
+                             sql::quote(ds->locate(def).table) + " WHEN NEW." +
+                             sql::columnName(def, def.findField("SCR:Keystrokes")) +
+                             " = 'boom' BEGIN SELECT RAISE(ABORT, 'refused'); END"),
+              0);
+    TemplateCopyResult r = CopyScriptTemplateToScript(*ds, id, 6, ui, nullptr, tokens);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.added, 0);
+    EXPECT_TRUE(task(6).empty());
+    EXPECT_EQ(lastTitle(), "Error!");
+    t.close();
 }
 
 TEST_F(TemplatesTest, CancellingStopsTheCopyAndKeepsTheStepsAdded) {
