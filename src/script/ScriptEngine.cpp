@@ -7,6 +7,7 @@
 #include "script/Keystrokes.h"
 #include "script/ScriptSteps.h"
 #include "script/ScriptStrings.h"
+#include "script/StepActions.h"
 #include "script/Transfer.h"
 #include "script/Values.h"
 #include "script/WindowTargeting.h"
@@ -18,7 +19,6 @@ namespace qd {
 namespace {
 
 using script::lower;
-using script::startsWith;
 
 // A field's text without its trailing blanks.
 std::string rt(std::string_view s) {
@@ -46,89 +46,21 @@ void normalize(Moment& m) {
     normalize(m.date, m.time);
 }
 
-std::string secondsOrMinutes(long long seconds, const char* secondsWord) {
-    if (seconds > 120 && seconds % 60 == 0) return std::to_string(seconds / 60) + " minutes";
-    return std::to_string(seconds) + secondsWord;
+bool isEndMarker(const ScriptingRecord& s) {
+    return actionOf(s) == StepAction::EndOfScript;
 }
 
-const char* const kActions[] = {"Display Message",
-                                "Start Program",
-                                "Close Program",
-                                "Exit Script",
-                                "Send Keystrokes",
-                                "Send Keys",
-                                "DDE (Dynamic Data Exchange)",
-                                "DDE",
-                                "Set Focus",
-                                "Wait",
-                                "If Window...",
-                                "If Time Elapsed...",
-                                "If Value...",
-                                "...End If",
-                                "File Actions",
-                                "Send Email",
-                                "Set Value",
-                                "Start Script",
-                                "Comment"};
+ScriptingRecord endMarker() {
+    ScriptingRecord end{};
+    end.Action = action::EndOfScript;
+    return end;
+}
 
 } // namespace
 
-bool isKnownAction(const std::string& action) {
-    const std::string a = rt(action);
-    return std::any_of(std::begin(kActions), std::end(kActions), [&](const char* k) { return a == k; });
-}
-
 std::string StepDescription(const ScriptingRecord& s) {
-    const std::string action = rt(s.Action);
-    const std::string command = rt(s.Command);
-    const std::string path = rt(s.Path);
-    std::string d;
-    if (action == "Start Program" || action == "Wait for Program End" || action == "Start Script" ||
-        action == "Close Program") {
-        d = command + " " + path;
-        if (action == "Close Program" && rt(d).empty()) d = "Window with focus";
-    } else if (action == "Set Value") {
-        d = path + " = " + command;
-    } else if (action == "If Value...") {
-        d = command + " " + rt(s.WindowTitleToCheckFor) + " " + rt(s.WaitForWindow);
-    } else if (action == "File Actions") {
-        const std::string op = rt(s.DDEType);
-        if (op == "Delete" || op == "Recycle" || op == "Log Windows" || op == "Make Directory" ||
-            op == "Remove Directory")
-            d = op + " " + command;
-        else
-            d = op + " " + command + " to " + path;
-    } else if (action == "Send Keystrokes" || action == "Send Keys") {
-        d = rt(s.Keystrokes);
-    } else if (action == "DDE" || action == "DDE (Dynamic Data Exchange)") {
-        d = rt(s.DDEType) + " " + rt(s.DDEApplicationName) + " " + rt(s.DDEApplicationTopic);
-    } else if (action == "Display Message") {
-        d = rt(s.DDEApplicationName) + " " + rt(s.DDEApplicationTopic);
-        if (s.SecondsToWait != 0 && !rt(s.FocusOnWindow).empty()) d += " <" + rt(s.FocusOnWindow) + ">";
-    } else if (action == "Set Focus") {
-        d = rt(s.FocusOnWindow);
-        if (!rt(s.WaitForWindow).empty()) d += " (containing " + rt(s.WaitForWindow) + ")";
-    } else if (action == "If Window...") {
-        if (!rt(s.FocusOnWindow).empty())
-            d = rt(s.WindowTitleToCheckFor) + " (containing " + rt(s.FocusOnWindow) + ") " +
-                rt(s.WindowExistance);
-        else
-            d = rt(s.WindowTitleToCheckFor) + " " + rt(s.WindowExistance);
-    } else if (action == "If Time Elapsed...") {
-        d = secondsOrMinutes(s.TimeElapsed, " seconds");
-    } else if (action == "Send Email") {
-        const std::string id = "Message #" + std::to_string(s.EmailID);
-        d = rt(s.WindowTitleToCheckFor).empty() ? id : rt(s.WindowTitleToCheckFor) + " - " + id;
-    } else if (action == "Wait") {
-        if (s.SecondsToWait != 0) {
-            d = secondsOrMinutes(s.SecondsToWait, " seconds ");
-            if (!rt(s.WaitForWindow).empty()) d += " " + rt(s.DDEApplicationName) + " " + rt(s.WaitForWindow);
-        } else {
-            d = rt(s.WaitForWindow);
-            if (!rt(s.FocusOnWindow).empty()) d += " (containing " + rt(s.FocusOnWindow) + ")";
-        }
-    }
-    return fitText(d, FieldType::String, 128);
+    const ActionDescriptor& d = describeAction(actionOf(s));
+    return fitText(d.describe ? d.describe(s) : std::string(), FieldType::String, 128);
 }
 
 ScriptEngine::ScriptEngine(DataSet& ds, EventLog& log, UserInterface& ui, const Clock& clock,
@@ -143,8 +75,8 @@ ScriptEngine::ScriptEngine(DataSet& ds, EventLog& log, UserInterface& ui, const 
 }
 
 int ScriptEngine::runningScripts() const {
-    const auto ends = std::count_if(queue_.begin(), queue_.end(),
-                                    [](const QueueEntry& e) { return rt(e.step.Action) == kEndMarker; });
+    const auto ends =
+        std::count_if(queue_.begin(), queue_.end(), [](const QueueEntry& e) { return isEndMarker(e.step); });
     if (ends > 0) return static_cast<int>(ends);
     return queue_.empty() ? 0 : 1;
 }
@@ -173,18 +105,24 @@ Moment ScriptEngine::appendTimed(std::deque<QueueEntry>& into, const std::vector
                                  Moment start, pid_t handle, bool runningReference, bool reportUnknown) {
     Moment t = start;
     for (ScriptingRecord step : steps) {
-        const std::string action = rt(step.Action);
-        if (!startsWith(action, "Wait")) {
-            if (action.find("...") == std::string::npos) t.time += globalDelay;
-        } else {
+        const StepAction action = actionOf(step);
+        switch (timingOf(step)) {
+        case StepTiming::Delay:
+            t.time += globalDelay;
+            break;
+        case StepTiming::NoDelay:
+            break;
+        case StepTiming::Wait: {
             const std::string mode = lower(rt(step.DDEApplicationName));
             if (mode == "or" || mode == "either")
                 step.TimeElapsed = 0;
             else
                 t.time += step.SecondsToWait * 100;
+            break;
+        }
         }
         normalize(t);
-        if (action == "If Time Elapsed...") {
+        if (action == StepAction::IfTimeElapsed) {
             const Moment ref = runningReference ? t : start;
             Time refTime = static_cast<Time>(static_cast<long long>(step.TimeElapsed) * 100 + ref.time);
             Date refDate = ref.date;
@@ -192,11 +130,12 @@ Moment ScriptEngine::appendTimed(std::deque<QueueEntry>& into, const std::vector
             step.TimeElapsed = refTime;
             step.SecondsToWait = refDate;
         }
-        if (action == "File Actions" && env_.transfers && IsTransferOperation(rt(step.DDEType))) {
+        if (action == StepAction::FileActions && env_.transfers && IsTransferOperation(rt(step.DDEType))) {
             if (auto rewritten = RewriteTransferStep(step)) step = *rewritten;
         }
-        if (reportUnknown && !action.empty() && action != "Comment" && !isKnownAction(action))
-            ui_.message("Import Error", "Unrecognized script action: " + action, MessageIcon::Exclamation);
+        const std::string name = rt(step.Action);
+        if (reportUnknown && !name.empty() && action != StepAction::Comment && !isKnownAction(name))
+            ui_.message("Import Error", "Unrecognized script action: " + name, MessageIcon::Exclamation);
         into.push_back(QueueEntry{step, t.date, t.time, handle});
     }
     return t;
@@ -214,9 +153,7 @@ int ScriptEngine::queueSteps(const std::vector<ScriptingRecord>& steps, pid_t st
     if (steps.empty()) return 0;
     const Moment s = startMoment();
     const Moment t = appendTimed(queue_, steps, s, startHandle, false, false);
-    ScriptingRecord end{};
-    end.Action = kEndMarker;
-    queue_.push_back(QueueEntry{end, t.date, t.time, 0});
+    queue_.push_back(QueueEntry{endMarker(), t.date, t.time, 0});
     return static_cast<int>(steps.size());
 }
 
@@ -250,9 +187,10 @@ void ScriptEngine::executeNextStep() {
     if (!keep) {
         if (!queue_.empty()) {
             const QueueEntry& head = queue_.front();
-            const std::string action = rt(head.step.Action);
-            const bool keys = action == "Send Keys" || action == "Send Keystrokes";
-            log(action + "  " + (keys ? keystrokesForLog(head.step) : StepDescription(head.step)), "Script");
+            const bool keys = actionOf(head.step) == StepAction::SendKeys;
+            log(rt(head.step.Action) + "  " +
+                    (keys ? keystrokesForLog(head.step) : StepDescription(head.step)),
+                "Script");
             queue_.pop_front();
         }
     }
@@ -282,121 +220,174 @@ void ScriptEngine::skipBlock(bool& keep) {
             keep = true;
             return;
         }
-        const std::string action = rt(queue_.front().step.Action);
-        if (action == kEndMarker) return;
-        const std::string head = lower(action);
-        if (startsWith(head, "end") || head == "...end if") {
+        const ScriptingRecord& step = queue_.front().step;
+        if (isEndMarker(step)) return;
+        switch (blockRoleOf(step)) {
+        case BlockRole::Closes:
             if (depth == 0) return;
             --depth;
-        } else if (startsWith(head, "if ")) {
+            break;
+        case BlockRole::Opens:
             ++depth;
+            break;
+        case BlockRole::None:
+            break;
         }
     }
 }
 
 void ScriptEngine::execute(QueueEntry& head, bool& keep, std::string& note) {
     ScriptingRecord& s = head.step;
-    const std::string action = rt(s.Action);
-    const Moment now = clock_.now();
-    if (action == "Display Message") {
-        const std::string text = translate(s.DDEApplicationName);
-        const std::string title = translate(s.DDEApplicationTopic);
-        if (s.SecondsToWait != 0) {
-            const std::string list = rt(s.FocusOnWindow);
-            if (!list.empty()) {
-                std::vector<std::string> buttons;
-                std::size_t start = 0;
-                while (start <= list.size()) {
-                    std::size_t bar = list.find('|', start);
-                    if (bar == std::string::npos) bar = list.size();
-                    buttons.push_back(list.substr(start, bar - start));
-                    start = bar + 1;
-                }
-                const int pressed = ui_.chooseButton(title, text, buttons);
-                setVariable("RESPONSE", std::to_string(pressed));
-                note = "RESPONSE=" + std::to_string(pressed);
-            } else {
-                ui_.message(title, text, MessageIcon::None);
-            }
-        } else if (env_.execution) {
-            ScheduleRecord task{};
-            task.Description = fitText(title, FieldType::String, 40);
-            task.Alarm = 0;
-            task.Message = fitText(text, FieldType::Memo, 4096);
-            env_.execution->showTaskMessage(task, false);
-        } else {
-            ui_.message(title, text, MessageIcon::None);
-        }
-    } else if (action == "Exit Script") {
+    switch (actionOf(s)) {
+    case StepAction::DisplayMessage:
+        executeDisplayMessage(s, note);
+        break;
+    case StepAction::ExitScript:
         do {
             queue_.pop_front();
-        } while (!queue_.empty() && rt(queue_.front().step.Action) != kEndMarker);
+        } while (!queue_.empty() && !isEndMarker(queue_.front().step));
         if (queue_.empty()) keep = true;
-    } else if (action == "Close Program") {
-        const std::string pattern = rt(s.Command);
-        CloseOutcome outcome = CloseOutcome::NotFound;
-        if (env_.windows) {
-            WindowHandle startWindow = 0;
-            if (head.startHandle > 0) {
-                for (const auto& w : env_.windows->ListWindows())
-                    if (env_.windows->windowSystem().windowPid(w.handle) == head.startHandle) {
-                        startWindow = w.handle;
-                        break;
-                    }
-            }
-            outcome = env_.windows->CloseProgram(pattern, rt(s.Path), env_.ownMainWindow, startWindow);
-        }
-        if (outcome == CloseOutcome::NotFound && !pattern.empty()) {
-            // No window matches: the process closer ends the owner of a window with
-            // that title. The pattern is one argument, whatever it contains.
-            ProcessLauncher own;
-            ProcessLauncher& launcher = env_.execution ? env_.execution->launcher() : own;
-            const auto killproc = launcher.ownProgram("KillProc");
-            const SpawnResult r =
-                killproc ? launcher.startProgram(*killproc, {"killproc", pattern}, {}, ds_.folder())
-                         : SpawnResult{};
-            note = "KillProc " + pattern;
-            if (!r.ok)
-                log("KillProc " + pattern + ": " + (r.error.empty() ? "not installed" : r.error), "Script");
-        }
-    } else if (action == "Start Program") {
+        break;
+    case StepAction::CloseProgram:
+        executeCloseProgram(head, note);
+        break;
+    case StepAction::StartProgram:
         executeStartProgram(head, keep);
-    } else if (action == "Wait for Program End") {
+        break;
+    case StepAction::WaitForProgramEnd:
         executeWaitForProgram(head, keep);
-    } else if (action == "Send Keystrokes" || action == "Send Keys") {
-        const std::string text = fitText(s.Keystrokes, FieldType::Memo, 10000);
-        if (env_.keys) {
-            const TypeTextResult r = env_.keys->SendKeystrokes(text);
-            if (r.status != KeyStatus::Ok) {
-                note = std::string("keystrokes failed: ") + toString(r.status);
-                log(keystrokesForLog(s) + " " + toString(r.status), "Script");
-            }
-        } else {
-            note = "no keyboard";
-            log(keystrokesForLog(s) + " (no keyboard)", "Script");
-        }
-    } else if (action == "DDE" || action == "DDE (Dynamic Data Exchange)") {
+        break;
+    case StepAction::SendKeys:
+        executeSendKeys(s, note);
+        break;
+    case StepAction::Dde:
         if (env_.dde) env_.dde(rt(s.DDEApplicationName), rt(s.DDEApplicationTopic), rt(s.DDECommand));
-    } else if (action == "Set Focus") {
+        break;
+    case StepAction::SetFocus: {
         const WindowHandle h =
             env_.windows ? env_.windows->SetFocus(rt(s.FocusOnWindow), rt(s.WaitForWindow)) : 0;
         if (h != 0)
             debug(std::to_string(h), "Foreground Window");
         else
             debug(rt(s.FocusOnWindow) + " Failed Set Focus", "Debug");
-    } else if (action == "File Actions") {
+        break;
+    }
+    case StepAction::FileActions:
         if (env_.fileAction) env_.fileAction(s);
-    } else if (action == "Send Email") {
+        break;
+    case StepAction::SendEmail: {
         const int code = env_.sendEmail ? env_.sendEmail(s.EmailID) : -1;
         if (!env_.sendEmail)
             log("Message #" + std::to_string(s.EmailID) + " not sent: no mail sender is set up",
                 "Send Email");
         setVariable("EmailExitCode", std::to_string(code));
         note = "EmailExitCode=" + std::to_string(code);
-    } else if (action == "Set Value") {
+        break;
+    }
+    case StepAction::SetValue:
         setVariable(rt(s.Path), rt(s.Command));
         if (env_.values) note = rt(s.Path) + "=" + env_.values->variables().text(rt(s.Path));
-    } else if (action == "If Value...") {
+        break;
+    case StepAction::IfValue:
+    case StepAction::IfWindow:
+    case StepAction::IfTimeElapsed:
+        executeCondition(s, keep, note);
+        break;
+    case StepAction::StartScript:
+        executeStartScript(head, keep);
+        break;
+    case StepAction::Wait:
+        executeWait(head, keep);
+        break;
+    case StepAction::EndIf:
+    case StepAction::EndOfScript:
+    case StepAction::Comment:
+        break; // nothing to do
+    case StepAction::Unknown:
+        ui_.message("Script Error", "Invalid script option: " + rt(s.Action), MessageIcon::Hand);
+        break;
+    }
+}
+
+void ScriptEngine::executeDisplayMessage(const ScriptingRecord& s, std::string& note) {
+    const std::string text = translate(s.DDEApplicationName);
+    const std::string title = translate(s.DDEApplicationTopic);
+    if (s.SecondsToWait != 0) {
+        const std::string list = rt(s.FocusOnWindow);
+        if (!list.empty()) {
+            std::vector<std::string> buttons;
+            std::size_t start = 0;
+            while (start <= list.size()) {
+                std::size_t bar = list.find('|', start);
+                if (bar == std::string::npos) bar = list.size();
+                buttons.push_back(list.substr(start, bar - start));
+                start = bar + 1;
+            }
+            const int pressed = ui_.chooseButton(title, text, buttons);
+            setVariable("RESPONSE", std::to_string(pressed));
+            note = "RESPONSE=" + std::to_string(pressed);
+        } else {
+            ui_.message(title, text, MessageIcon::None);
+        }
+    } else if (env_.execution) {
+        ScheduleRecord task{};
+        task.Description = fitText(title, FieldType::String, 40);
+        task.Alarm = 0;
+        task.Message = fitText(text, FieldType::Memo, 4096);
+        env_.execution->showTaskMessage(task, false);
+    } else {
+        ui_.message(title, text, MessageIcon::None);
+    }
+}
+
+void ScriptEngine::executeCloseProgram(const QueueEntry& head, std::string& note) {
+    const ScriptingRecord& s = head.step;
+    const std::string pattern = rt(s.Command);
+    CloseOutcome outcome = CloseOutcome::NotFound;
+    if (env_.windows) {
+        WindowHandle startWindow = 0;
+        if (head.startHandle > 0) {
+            for (const auto& w : env_.windows->ListWindows())
+                if (env_.windows->windowSystem().windowPid(w.handle) == head.startHandle) {
+                    startWindow = w.handle;
+                    break;
+                }
+        }
+        outcome = env_.windows->CloseProgram(pattern, rt(s.Path), env_.ownMainWindow, startWindow);
+    }
+    if (outcome == CloseOutcome::NotFound && !pattern.empty()) {
+        // No window matches: the process closer ends the owner of a window with
+        // that title. The pattern is one argument, whatever it contains.
+        ProcessLauncher own;
+        ProcessLauncher& launcher = env_.execution ? env_.execution->launcher() : own;
+        const auto killproc = launcher.ownProgram("KillProc");
+        const SpawnResult r = killproc
+                                  ? launcher.startProgram(*killproc, {"killproc", pattern}, {}, ds_.folder())
+                                  : SpawnResult{};
+        note = "KillProc " + pattern;
+        if (!r.ok)
+            log("KillProc " + pattern + ": " + (r.error.empty() ? "not installed" : r.error), "Script");
+    }
+}
+
+void ScriptEngine::executeSendKeys(const ScriptingRecord& s, std::string& note) {
+    const std::string text = fitText(s.Keystrokes, FieldType::Memo, 10000);
+    if (env_.keys) {
+        const TypeTextResult r = env_.keys->SendKeystrokes(text);
+        if (r.status != KeyStatus::Ok) {
+            note = std::string("keystrokes failed: ") + toString(r.status);
+            log(keystrokesForLog(s) + " " + toString(r.status), "Script");
+        }
+    } else {
+        note = "no keyboard";
+        log(keystrokesForLog(s) + " (no keyboard)", "Script");
+    }
+}
+
+void ScriptEngine::executeCondition(const ScriptingRecord& s, bool& keep, std::string& note) {
+    const std::string action = rt(s.Action);
+    switch (actionOf(s)) {
+    case StepAction::IfValue: {
         const bool ok = env_.values && env_.values->CompareValues(rt(s.Command), rt(s.WindowTitleToCheckFor),
                                                                   rt(s.WaitForWindow));
         if (ok) {
@@ -406,11 +397,9 @@ void ScriptEngine::execute(QueueEntry& head, bool& keep, std::string& note) {
             skipBlock(keep);
         }
         note = ok ? "true" : "false";
-    } else if (action == "Start Script") {
-        executeStartScript(head, keep);
-    } else if (action == "Wait") {
-        executeWait(head, keep);
-    } else if (action == "If Window...") {
+        return;
+    }
+    case StepAction::IfWindow: {
         const bool wanted = lower(rt(s.WindowExistance)).find("exists") != std::string::npos;
         const bool found = env_.windows && env_.windows->FindWindowByPattern(rt(s.WindowTitleToCheckFor),
                                                                              rt(s.FocusOnWindow)) > 0;
@@ -422,7 +411,10 @@ void ScriptEngine::execute(QueueEntry& head, bool& keep, std::string& note) {
             debug("Next item will be processed.  " + StepDescription(s), "Test Passed");
             note = "true";
         }
-    } else if (action == "If Time Elapsed...") {
+        return;
+    }
+    case StepAction::IfTimeElapsed: {
+        const Moment now = clock_.now();
         const Date refDate = s.SecondsToWait;
         const Time refTime = s.TimeElapsed;
         const bool before = now.date < refDate || (now.date == refDate && now.time < refTime);
@@ -435,10 +427,10 @@ void ScriptEngine::execute(QueueEntry& head, bool& keep, std::string& note) {
             debug("Next item will be processed.", "Test Passed");
             note = "true";
         }
-    } else if (action == "...End If" || action == kEndMarker || action == "Comment") {
-        // nothing to do
-    } else {
-        ui_.message("Script Error", "Invalid script option: " + action, MessageIcon::Hand);
+        return;
+    }
+    default:
+        return;
     }
 }
 
@@ -576,7 +568,7 @@ void ScriptEngine::executeStartProgram(QueueEntry& head, bool& keep) {
     } else {
         s.NextTaskID = 0;
     }
-    s.Action = "Wait for Program End";
+    s.Action = action::WaitForProgramEnd;
     head.startHandle = outcome.pid;
     keep = true;
 }
@@ -622,9 +614,7 @@ void ScriptEngine::executeStartScript(QueueEntry& head, bool& keep) {
     }
     const Moment t = appendTimed(list, steps, start, head.startHandle, true, true);
     if (mode == 'A') {
-        ScriptingRecord end{};
-        end.Action = kEndMarker;
-        list.push_back(QueueEntry{end, t.date, t.time, 0});
+        list.push_back(QueueEntry{endMarker(), t.date, t.time, 0});
     } else if (mode != 'J') {
         list.insert(list.end(), rest.begin(), rest.end());
     }

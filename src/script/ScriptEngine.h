@@ -14,6 +14,7 @@
 #include "data/UserInterface.h"
 #include "dispatcher/ScriptHost.h"
 #include "script/ScriptFile.h"
+#include "script/StepActions.h"
 
 #include <deque>
 #include <functional>
@@ -28,7 +29,7 @@ class ScriptValues;
 class TaskExecution;
 class WindowTargeting;
 
-inline constexpr const char* kEndMarker = "**End**";
+inline constexpr std::string_view kEndMarker = action::EndOfScript;
 
 struct QueueEntry {
     ScriptingRecord step;
@@ -107,6 +108,11 @@ private:
     Moment startMoment() const;
     void skipBlock(bool& keep);
     void execute(QueueEntry& head, bool& keep, std::string& note);
+    void executeDisplayMessage(const ScriptingRecord& step, std::string& note);
+    void executeCloseProgram(const QueueEntry& head, std::string& note);
+    void executeSendKeys(const ScriptingRecord& step, std::string& note);
+    // If Value..., If Window..., If Time Elapsed...: a false condition skips its block.
+    void executeCondition(const ScriptingRecord& step, bool& keep, std::string& note);
     void executeWait(QueueEntry& head, bool& keep);
     void executeStartProgram(QueueEntry& head, bool& keep);
     void executeWaitForProgram(QueueEntry& head, bool& keep);
@@ -132,8 +138,5 @@ private:
     std::deque<QueueEntry> queue_;
     std::function<void(const QueueEntry&, const std::string&)> observer_;
 };
-
-// Known step actions (as stored), for readers that check them.
-bool isKnownAction(const std::string& action);
 
 } // namespace qd

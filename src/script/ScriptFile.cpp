@@ -5,6 +5,7 @@
 #include "script/ScriptStrings.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -20,22 +21,19 @@ using script::toLong;
 
 namespace {
 
-std::string num(std::int32_t v) {
-    return std::to_string(v);
+// The descriptor of an action the file carries; a name cut to the type width
+// ("DDE (Dynamic Data Ex") stands for the action whose stored name it begins.
+const ActionDescriptor* fileAction(std::string_view type) {
+    if (const ActionDescriptor* d = findAction(type)) return d->inFile ? d : nullptr;
+    if (type.size() != kExportTypeWidth) return nullptr;
+    for (const auto& d : StepActions())
+        if (d.inFile && d.name.size() > kExportTypeWidth && d.name.substr(0, kExportTypeWidth) == type)
+            return &d;
+    return nullptr;
 }
 
-const std::string& longDdeCut() {
-    static const std::string cut(action::DDELong.substr(0, kExportTypeWidth));
-    return cut;
-}
-
-bool carried(std::string_view a) {
-    using namespace action;
-    for (std::string_view k :
-         {CloseProgram, StartProgram, DisplayMessage, SendKeystrokes, SendKeys, DDELong, DDE, SetFocus, Wait,
-          IfWindow, IfTimeElapsed, EndIf, ExitScript, FileActions, SendEmail, SetValue, IfValue, StartScript})
-        if (a == k) return true;
-    return false;
+std::array<std::string*, 5> columnsOf(ExportRecord& e) {
+    return {&e.Field1, &e.Field2, &e.Field3, &e.Field4, &e.Field5};
 }
 
 void quoteField(std::string& out, std::string_view v) {
@@ -50,153 +48,56 @@ void quoteField(std::string& out, std::string_view v) {
 } // namespace
 
 std::optional<ExportRecord> StepToExportRecord(const ScriptingRecord& s) {
-    using namespace action;
     const std::string_view a = rtrim(s.Action);
-    if (!carried(a)) return std::nullopt;
+    const ActionDescriptor* d = findAction(a);
+    if (!d || !d->inFile) return std::nullopt;
     ExportRecord e;
     e.Type = fitField(a, kExportTypeWidth);
-    if (a == CloseProgram) {
-        e.Field1 = s.Command;
-        e.Field2 = s.Path;
-    } else if (a == StartProgram) {
-        e.Field1 = s.Command;
-        e.Field2 = s.Path;
-        e.Field3 = s.DDEApplicationName;
-        e.Field4 = num(s.TimeElapsed);
-    } else if (a == DisplayMessage) {
-        e.Field1 = s.DDEApplicationName;
-        e.Field2 = s.DDEApplicationTopic;
-        e.Field3 = num(s.SecondsToWait);
-        e.Field4 = s.FocusOnWindow;
-    } else if (a == SendKeystrokes || a == SendKeys) {
-        e.Field1 = s.Keystrokes;
-    } else if (a == DDELong || a == DDE) {
-        e.Field1 = s.DDEType;
-        e.Field2 = s.DDEApplicationName;
-        e.Field3 = s.DDEApplicationTopic;
-        e.Field4 = s.DDELinkItem;
-        e.Field5 = s.DDECommand;
-    } else if (a == SetFocus) {
-        e.Field1 = s.FocusOnWindow;
-        e.Field2 = s.WaitForWindow;
-    } else if (a == Wait) {
-        e.Field1 = num(s.SecondsToWait);
-        e.Field2 = s.WaitForWindow;
-        e.Field3 = s.DDEApplicationName;
-        e.Field4 = s.FocusOnWindow;
-    } else if (a == IfWindow) {
-        e.Field1 = s.WindowExistance;
-        e.Field2 = s.WindowTitleToCheckFor;
-        e.Field3 = s.FocusOnWindow;
-    } else if (a == IfTimeElapsed) {
-        e.Field1 = s.IfTimeElapsed;
-        e.Field2 = num(s.TimeElapsed);
-    } else if (a == FileActions) {
-        e.Field1 = s.DDEType;
-        e.Field2 = s.Command;
-        e.Field3 = s.Path;
-        e.Field4 = s.DDEApplicationName;
-        e.Field5 = s.DDEApplicationTopic;
-    } else if (a == SendEmail) {
-        e.Field1 = num(s.EmailID);
-    } else if (a == SetValue) {
-        e.Field1 = s.Path;
-        e.Field2 = s.Command;
-    } else if (a == IfValue) {
-        e.Field1 = s.Command;
-        e.Field2 = s.WindowTitleToCheckFor;
-        e.Field3 = s.WaitForWindow;
-    } else if (a == StartScript) {
-        e.Field1 = s.Command;
-        e.Field2 = s.Path;
-    }
+    const auto columns = columnsOf(e);
+    for (std::size_t i = 0; i < columns.size(); ++i)
+        *columns[i] = d->fileColumns[i].get(s);
     return e;
 }
 
 ImportKind ExportRecordToStep(const ExportRecord& e, ScriptingRecord& s) {
-    using namespace action;
     s = {};
-    std::string a(rtrim(e.Type));
-    if (a.empty() || a == Comment) return ImportKind::Skipped;
-    if (a == longDdeCut()) a = DDELong;
-    if (!carried(a)) return ImportKind::Unrecognized;
-    s.Action = a;
-    if (a == CloseProgram) {
-        s.Command = e.Field1;
-        s.Path = e.Field2;
-    } else if (a == StartProgram) {
-        s.Command = e.Field1;
-        s.Path = e.Field2;
-        s.DDEApplicationName = e.Field3;
-        s.TimeElapsed = toLong(e.Field4);
-    } else if (a == DisplayMessage) {
-        s.DDEApplicationName = e.Field1;
-        s.DDEApplicationTopic = e.Field2;
-        s.SecondsToWait = toLong(e.Field3);
-        s.FocusOnWindow = e.Field4;
-    } else if (a == SendKeystrokes || a == SendKeys) {
-        s.Keystrokes = e.Field1;
-    } else if (a == DDELong || a == DDE) {
-        s.DDEType = e.Field1;
-        s.DDEApplicationName = e.Field2;
-        s.DDEApplicationTopic = e.Field3;
-        s.DDELinkItem = e.Field4;
-        s.DDECommand = e.Field5;
-    } else if (a == SetFocus) {
-        s.FocusOnWindow = e.Field1;
-        s.WaitForWindow = e.Field2;
-    } else if (a == Wait) {
-        s.SecondsToWait = toLong(e.Field1);
-        s.WaitForWindow = e.Field2;
-        s.DDEApplicationName = e.Field3;
-        s.FocusOnWindow = e.Field4;
-    } else if (a == IfWindow) {
-        s.WindowExistance = e.Field1;
-        s.WindowTitleToCheckFor = e.Field2;
-        s.FocusOnWindow = e.Field3;
-    } else if (a == IfTimeElapsed) {
-        s.IfTimeElapsed = e.Field1;
-        s.TimeElapsed = toLong(e.Field2);
-    } else if (a == FileActions) {
-        s.DDEType = e.Field1;
-        s.Command = e.Field2;
-        s.Path = e.Field3;
-        s.DDEApplicationName = e.Field4;
-        s.DDEApplicationTopic = e.Field5;
-    } else if (a == SendEmail) {
-        s.EmailID = toLong(e.Field1);
-    } else if (a == SetValue) {
-        s.Path = e.Field1;
-        s.Command = e.Field2;
-    } else if (a == IfValue) {
-        s.Command = e.Field1;
-        s.WindowTitleToCheckFor = e.Field2;
-        s.WaitForWindow = e.Field3;
-    } else if (a == StartScript) {
-        s.Command = e.Field1;
-        s.Path = e.Field2;
-    }
+    const std::string_view a = rtrim(e.Type);
+    if (a.empty() || actionOf(a) == StepAction::Comment) return ImportKind::Skipped;
+    const ActionDescriptor* d = fileAction(a);
+    if (!d) return ImportKind::Unrecognized;
+    // The name as written; a cut name becomes the whole one.
+    s.Action = findAction(a) ? std::string(a) : std::string(d->name);
+    ExportRecord copy = e;
+    const auto columns = columnsOf(copy);
+    for (std::size_t i = 0; i < columns.size(); ++i)
+        d->fileColumns[i].set(s, *columns[i]);
     fitStepFields(s);
     return ImportKind::Step;
 }
 
 void NormaliseImportedStep(ScriptingRecord& s) {
-    using namespace action;
-    const std::string_view a = rtrim(s.Action);
-    if (a == SendKeystrokes) {
-        s.Action = SendKeys;
-    } else if (a == IfWindow) {
+    switch (actionOf(s)) {
+    case StepAction::SendKeys:
+        s.Action = action::SendKeys;
+        break;
+    case StepAction::IfWindow:
         s.WindowExistance =
             lower(s.WindowExistance).find("exists") != std::string::npos ? "Exists" : "Does not exist";
-    } else if (a == IfTimeElapsed) {
+        break;
+    case StepAction::IfTimeElapsed:
         s.IfTimeElapsed =
             lower(s.IfTimeElapsed).find("grea") != std::string::npos ? "Greater than" : "Less than";
-    } else if (a == Wait) {
+        break;
+    case StepAction::Wait: {
         const std::string m = script::upper(rtrim(s.DDEApplicationName));
         if (m == "AND" || m == "BOTH")
             s.DDEApplicationName = "Both";
         else if (m == "EITHER")
             s.DDEApplicationName = "Either";
+        break;
+    }
+    default:
+        break;
     }
 }
 

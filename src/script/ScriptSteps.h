@@ -1,4 +1,4 @@
-// The step record's action names and the reading and writing of the steps of
+// The reading and writing of the steps of
 // one task (table Scripting, by SCR:ID) or one template (table
 // ScriptTemplateDetails, by QDD:WIZ_ID: the same record layout).
 #pragma once
@@ -7,6 +7,7 @@
 #include "data/ErrorClass.h"
 #include "data/Records.h"
 #include "data/TableDefs.h"
+#include "script/StepActions.h"
 
 #include <cstdint>
 #include <string>
@@ -14,28 +15,6 @@
 #include <vector>
 
 namespace qd {
-
-namespace action {
-inline constexpr std::string_view DisplayMessage = "Display Message";
-inline constexpr std::string_view StartProgram = "Start Program";
-inline constexpr std::string_view CloseProgram = "Close Program";
-inline constexpr std::string_view ExitScript = "Exit Script";
-inline constexpr std::string_view SendKeystrokes = "Send Keystrokes";
-inline constexpr std::string_view SendKeys = "Send Keys";
-inline constexpr std::string_view DDELong = "DDE (Dynamic Data Exchange)";
-inline constexpr std::string_view DDE = "DDE";
-inline constexpr std::string_view SetFocus = "Set Focus";
-inline constexpr std::string_view Wait = "Wait";
-inline constexpr std::string_view IfWindow = "If Window...";
-inline constexpr std::string_view IfTimeElapsed = "If Time Elapsed...";
-inline constexpr std::string_view IfValue = "If Value...";
-inline constexpr std::string_view EndIf = "...End If";
-inline constexpr std::string_view FileActions = "File Actions";
-inline constexpr std::string_view SendEmail = "Send Email";
-inline constexpr std::string_view SetValue = "Set Value";
-inline constexpr std::string_view StartScript = "Start Script";
-inline constexpr std::string_view Comment = "Comment";
-} // namespace action
 
 // Widths of the step's text fields.
 namespace stepwidth {

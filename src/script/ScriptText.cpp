@@ -341,9 +341,26 @@ ParsedLine ParseScriptLine(std::string_view raw) {
     for (const Token& k : tokens)
         t.push_back(k.text);
     ScriptingRecord& s = p.step;
+    const ActionDescriptor* d = findActionByKeyword(key);
+    if (!d) {
+        p.kind = ParsedLine::Kind::Unknown;
+        s.Action = p.keyword;
+        fitStepFields(s);
+        return p;
+    }
     p.kind = ParsedLine::Kind::Step;
-    if (key == "DISPLAY") {
-        s.Action = action::DisplayMessage;
+    s.Action = std::string(d->name);
+    // The positional arguments, from token `first` on.
+    auto setArguments = [&](std::size_t first = 0, std::size_t end = std::string::npos) {
+        for (std::size_t i = 0; i < d->textArguments.size(); ++i)
+            d->textArguments[i].set(s, first + i < std::min(end, t.size()) ? t[first + i] : std::string());
+    };
+    switch (d->textRule) {
+    case TextRule::None:
+    case TextRule::Plain:
+        setArguments();
+        break;
+    case TextRule::Display:
         // An unquoted "/MODAL" word asks for the task message window; in the place
         // of an argument it stands for an empty one.
         s.SecondsToWait = 1;
@@ -352,17 +369,9 @@ ParsedLine ParseScriptLine(std::string_view raw) {
             s.SecondsToWait = 0;
             t[i].clear();
         }
-        s.DDEApplicationName = arg(t, 1);
-        s.DDEApplicationTopic = arg(t, 2);
-        s.FocusOnWindow = arg(t, 3);
-    } else if (key == "EXIT") {
-        s.Action = action::ExitScript;
-    } else if (key == "CLOSE") {
-        s.Action = action::CloseProgram;
-        s.Command = arg(t, 1);
-        s.Path = arg(t, 2);
-    } else if (key == "START") {
-        s.Action = action::StartProgram;
+        setArguments();
+        break;
+    case TextRule::Start: {
         // Options are the unquoted option words at the end of the line.
         std::size_t first = tokens.size();
         while (first > 0 && !tokens[first - 1].quoted && isStartOption(tokens[first - 1].text))
@@ -371,22 +380,13 @@ ParsedLine ParseScriptLine(std::string_view raw) {
         for (std::size_t i = first; i < tokens.size(); ++i)
             applyStartOption(s, options, tokens[i].text);
         s.DDEApplicationName = options;
-        s.Command = first >= 1 ? t[0] : std::string();
-        s.Path = first >= 2 ? t[1] : std::string();
-    } else if (key == "KEYS") {
-        s.Action = action::SendKeys;
+        setArguments(0, first);
+        break;
+    }
+    case TextRule::Keys:
         s.Keystrokes = p.rest;
-    } else if (key == "DDE") {
-        s.Action = action::DDELong;
-        s.DDEApplicationName = arg(t, 1);
-        s.DDEApplicationTopic = arg(t, 2);
-        s.DDECommand = arg(t, 3);
-    } else if (key == "FOCUS") {
-        s.Action = action::SetFocus;
-        s.FocusOnWindow = arg(t, 1);
-        s.WaitForWindow = arg(t, 2);
-    } else if (key == "FILE") {
-        s.Action = action::FileActions;
+        break;
+    case TextRule::File: {
         const std::string op = arg(t, 1);
         s.DDEType = FileOperationFromText(op);
         s.Command = arg(t, 2);
@@ -398,83 +398,80 @@ ParsedLine ParseScriptLine(std::string_view raw) {
             if (!password.empty()) user.resize(kUserWidth, ' ');
             s.DDEApplicationTopic = user + password;
         }
-    } else if (key == "EMAIL") {
-        s.Action = action::SendEmail;
-        s.EmailID = toLong(arg(t, 1));
-    } else if (key == "SET") {
-        s.Action = action::SetValue;
-        s.Path = arg(t, 1);
-        s.Command = arg(t, 2);
-    } else if (key == "IF") {
-        s.Action = action::IfValue;
-        s.Command = arg(t, 1);
-        s.WindowTitleToCheckFor = arg(t, 2);
-        s.WaitForWindow = arg(t, 3);
-    } else if (key == "SCRIPT") {
-        s.Action = action::StartScript;
-        s.Command = arg(t, 1);
-        s.Path = arg(t, 2);
+        break;
+    }
+    case TextRule::Script: {
+        setArguments();
         const char mode = s.Path.empty() ? ' ' : script::upperChar(s.Path.front());
         if (mode == 'I') s.Path = "Insert (Execute and continue)";
         if (mode == 'J') s.Path = "Jump to (Execute and skip)";
         if (mode == 'A') s.Path = "Append";
-    } else if (key == "WAIT") {
-        s.Action = action::Wait;
+        break;
+    }
+    case TextRule::Wait:
         parseWait(s, tokens);
-    } else if (key == "IFWINDOW" || key == "IFNOTWINDOW") {
-        s.Action = action::IfWindow;
-        s.WindowExistance = key == "IFWINDOW" ? "Exists" : "Does not exist";
-        s.WindowTitleToCheckFor = arg(t, 1);
-        s.FocusOnWindow = arg(t, 2);
-    } else if (key == "IFTIME" || key == "IFTIMELESS") {
-        s.Action = action::IfTimeElapsed;
-        s.IfTimeElapsed = key == "IFTIME" ? "Greater than" : "Less than";
-        s.TimeElapsed = toLong(arg(t, 1));
-    } else if (key == "END") {
-        s.Action = action::EndIf;
-    } else if (key == "COMMENT" || key == "!") {
-        s.Action = action::Comment;
-        s.Command = arg(t, 1);
-    } else {
-        p.kind = ParsedLine::Kind::Unknown;
-        s.Action = p.keyword;
+        break;
+    case TextRule::IfWindow:
+        s.WindowExistance = key == d->keywords.front() ? "Exists" : "Does not exist";
+        setArguments();
+        break;
+    case TextRule::IfTime:
+        s.IfTimeElapsed = key == d->keywords.front() ? "Greater than" : "Less than";
+        setArguments();
+        break;
     }
     fitStepFields(s);
     return p;
 }
 
+namespace {
+
+// The keyword and the quoted values of the descriptor's arguments.
+std::string argumentLine(std::string_view keyword, const ActionDescriptor& d, const ScriptingRecord& s,
+                         bool (*mustQuote)(std::string_view) = nullptr) {
+    std::string line(keyword);
+    for (const StepField& f : d.textArguments) {
+        const std::string v = f.get(s);
+        line += ' ';
+        line += QuoteArgument(v, mustQuote && mustQuote(v));
+    }
+    return line;
+}
+
+} // namespace
+
 std::optional<std::string> StepToTextLine(const ScriptingRecord& s) {
-    using namespace action;
-    const std::string_view a = rtrim(s.Action);
-    if (a == DisplayMessage) {
-        std::string line =
-            join("DISPLAY", {s.DDEApplicationName, s.DDEApplicationTopic, s.FocusOnWindow}, isModalSwitch);
+    const ActionDescriptor* d = findAction(s.Action);
+    if (!d || d->textRule == TextRule::None) return std::nullopt;
+    const std::string_view keyword = d->keywords.front();
+    switch (d->textRule) {
+    case TextRule::None:
+        return std::nullopt;
+    case TextRule::Plain:
+    case TextRule::Script:
+        return argumentLine(keyword, *d, s);
+    case TextRule::Display: {
+        std::string line = argumentLine(keyword, *d, s, isModalSwitch);
         if (s.SecondsToWait == 0) line += " /MODAL";
         return line;
     }
-    if (a == ExitScript) return std::string("EXIT");
-    if (a == CloseProgram) return join("CLOSE", {s.Command, s.Path});
-    if (a == StartProgram) return startLine(s);
-    if (a == SendKeystrokes || a == SendKeys) return "KEYS " + s.Keystrokes;
-    if (a == DDELong || a == DDE)
-        return join("DDE", {s.DDEApplicationName, s.DDEApplicationTopic, s.DDECommand});
-    if (a == SetFocus) return join("FOCUS", {s.FocusOnWindow, s.WaitForWindow});
-    if (a == FileActions) return fileLine(s);
-    if (a == SendEmail) return "EMAIL " + std::to_string(s.EmailID);
-    if (a == SetValue) return join("SET", {s.Path, s.Command});
-    if (a == IfValue) return join("IF", {s.Command, s.WindowTitleToCheckFor, s.WaitForWindow});
-    if (a == StartScript) return join("SCRIPT", {s.Command, s.Path});
-    if (a == Wait) return waitLine(s);
-    if (a == IfWindow) {
+    case TextRule::Start:
+        return startLine(s);
+    case TextRule::Keys:
+        return std::string(keyword) + " " + s.Keystrokes;
+    case TextRule::File:
+        return fileLine(s);
+    case TextRule::Wait:
+        return waitLine(s);
+    case TextRule::IfWindow: {
         const bool exists = upper(s.WindowExistance).find("EXISTS") != std::string::npos;
-        return join(exists ? "IFWINDOW" : "IFNOTWINDOW", {s.WindowTitleToCheckFor, s.FocusOnWindow});
+        return argumentLine(exists ? d->keywords[0] : d->keywords[1], *d, s);
     }
-    if (a == IfTimeElapsed) {
+    case TextRule::IfTime: {
         const bool less = upper(s.IfTimeElapsed).find("LESS") != std::string::npos;
-        return std::string(less ? "IFTIMELESS " : "IFTIME ") + std::to_string(s.TimeElapsed);
+        return std::string(less ? d->keywords[1] : d->keywords[0]) + " " + std::to_string(s.TimeElapsed);
     }
-    if (a == EndIf) return std::string("END");
-    if (a == Comment) return join("COMMENT", {s.Command});
+    }
     return std::nullopt;
 }
 
@@ -484,15 +481,14 @@ std::string StepsToText(const std::vector<ScriptingRecord>& steps) {
     for (const auto& s : steps) {
         auto line = StepToTextLine(s);
         if (!line) continue;
-        const std::string keyword = line->substr(0, line->find(' '));
-        if (keyword == "END") depth = std::max(0, depth - kIndentStep);
+        const BlockRole block = blockRoleOf(s);
+        if (block == BlockRole::Closes) depth = std::max(0, depth - kIndentStep);
         // Keystrokes are written exactly as they stand; other lines lose their
         // trailing empty arguments.
-        const std::string body = keyword == "KEYS" ? *line : dropTrailingEmpties(*line);
+        const bool keys = describeAction(actionOf(s)).textRule == TextRule::Keys;
+        const std::string body = keys ? *line : dropTrailingEmpties(*line);
         text += std::string(static_cast<std::size_t>(std::min(depth, kMaxIndent)), ' ') + body + "\r\n";
-        if (keyword == "IF" || keyword == "IFWINDOW" || keyword == "IFNOTWINDOW" || keyword == "IFTIME" ||
-            keyword == "IFTIMELESS")
-            depth += kIndentStep;
+        if (block == BlockRole::Opens) depth += kIndentStep;
     }
     return text;
 }
