@@ -3,6 +3,7 @@
 #include "data/Clock.h"
 #include "data/IniFile.h"
 #include "data/Pictures.h"
+#include "data/TextWidth.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -18,9 +19,10 @@ namespace {
 namespace fs = std::filesystem;
 
 // The text cut to the width (whole UTF-8 characters only), control characters
-// turned into blanks, padded with blanks to exactly the width.
+// turned into blanks, padded with blanks to exactly the width in bytes: the
+// columns of a line start at fixed byte positions.
 std::string column(std::string_view text, std::size_t width) {
-    std::string out(cutUtf8(text, width));
+    std::string out(cutText(text, width, width));
     for (char& c : out)
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
     out.resize(width, ' ');

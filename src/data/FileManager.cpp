@@ -1,4 +1,5 @@
 #include "data/FileManager.h"
+#include "data/TextWidth.h"
 
 #include <sqlite3.h>
 
@@ -69,21 +70,9 @@ void writeField(const FieldPtr& f, const FieldValue& v) {
 }
 
 std::string fitText(const std::string& s, FieldType type, int width) {
-    std::size_t limit = static_cast<std::size_t>(type == FieldType::CString ? std::max(width - 1, 0) : width);
-    // Count characters, not bytes, so a multi-byte character is never split.
-    std::size_t chars = 0;
-    std::size_t i = 0;
-    while (i < s.size() && chars < limit) {
-        const auto c = static_cast<unsigned char>(s[i]);
-        std::size_t len = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xe ? 3 : (c >> 3) == 0x1e ? 4 : 1;
-        if (i + len > s.size()) len = s.size() - i;
-        i += len;
-        ++chars;
-    }
-    std::string out = s.substr(0, i);
-    while (!out.empty() && (out.back() == ' ' || out.back() == '\0'))
-        out.pop_back();
-    return out;
+    // A CSTRING field keeps one place for its terminator.
+    const int chars = type == FieldType::CString ? width - 1 : width;
+    return fitText(std::string_view(s), static_cast<std::size_t>(std::max(chars, 0)));
 }
 
 // ---------------------------------------------------------------------------

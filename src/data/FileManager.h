@@ -23,7 +23,7 @@ using FieldValue = std::variant<long long, std::string>;
 FieldValue readField(const FieldPtr& f);
 void writeField(const FieldPtr& f, const FieldValue& v);
 // Cuts a text to what the field holds (width in characters, CSTRING one less)
-// and removes trailing blanks.
+// and removes trailing blanks: fitText of data/TextWidth.h for a field.
 std::string fitText(const std::string& s, FieldType type, int width);
 
 class FileManager {

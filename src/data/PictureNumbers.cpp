@@ -1,6 +1,7 @@
 // Number and text pictures, and formatting or reading by any picture.
 #include "data/PictureText.h"
 #include "data/Pictures.h"
+#include "data/TextWidth.h"
 
 #include <algorithm>
 #include <charconv>
@@ -211,7 +212,7 @@ std::optional<long long> parseInteger(std::string_view text, std::string_view pi
 
 std::string formatText(std::string_view text, std::string_view picture) {
     const auto p = Picture::parse(picture);
-    if (p && p->kind == PictureKind::Texts) text = cutUtf8(text, static_cast<std::size_t>(p->width));
+    if (p && p->kind == PictureKind::Texts) text = cutText(text, static_cast<std::size_t>(p->width));
     return std::string(trimBlanks(text));
 }
 

@@ -555,15 +555,6 @@ PictureKind pictureKind(std::string_view picture) {
     return p ? p->kind : PictureKind::Invalid;
 }
 
-std::string_view cutUtf8(std::string_view text, std::size_t maxBytes) {
-    if (text.size() <= maxBytes) return text;
-    std::size_t n = maxBytes;
-    // Step back over continuation bytes to the start of the character that was cut.
-    while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80)
-        --n;
-    return text.substr(0, n);
-}
-
 // ---------------------------------------------------------------------------
 // Dates
 

@@ -147,7 +147,4 @@ std::optional<Date> parseUserDate(std::string_view text, std::string_view dateFo
 std::optional<Date> parseUserDate(std::string_view text, std::string_view dateFormat,
                                   const PictureLocale& locale, std::string* error = nullptr);
 
-// Cuts a text to at most maxBytes bytes without splitting a UTF-8 character.
-std::string_view cutUtf8(std::string_view text, std::size_t maxBytes);
-
 } // namespace qd

@@ -7,6 +7,7 @@
 
 #include "data/Layouts.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -46,10 +47,15 @@ inline constexpr FieldType qdFieldType_MEMO = FieldType::Memo;
 #define QD_REC_MEMBER(m, t, w) QdType_##t m{};
 #define QD_REC_GROUP(n, c)
 #define QD_REC_PTR(m, t, w) out.push_back(FieldPtr{qdFieldType_##t, &m});
+#define QD_REC_WIDTH(m, t, w) static constexpr std::size_t m = w;
 
 #define QD_DECLARE_RECORD(Name, LAYOUT)                                                                      \
     struct Name {                                                                                            \
         LAYOUT(QD_REC_MEMBER, QD_REC_GROUP)                                                                  \
+        /* The width of each text field, from the layout (Name::Width::Member). */                           \
+        struct Width {                                                                                       \
+            LAYOUT(QD_REC_WIDTH, QD_REC_GROUP)                                                               \
+        };                                                                                                   \
         void fieldPtrs(std::vector<FieldPtr>& out) {                                                         \
             out.clear();                                                                                     \
             LAYOUT(QD_REC_PTR, QD_REC_GROUP)                                                                 \

@@ -1,6 +1,7 @@
 #include "data/Settings.h"
 
 #include "data/Pictures.h"
+#include "data/TextWidth.h"
 
 #include <sqlite3.h>
 
@@ -217,7 +218,7 @@ std::int32_t decodeNumber(const SettingDef& def, std::string_view stored) {
 }
 
 std::string decodeText(const SettingDef& def, std::string_view stored) {
-    return withoutTrailingBlanks(cutUtf8(stored, static_cast<std::size_t>(def.width)));
+    return withoutTrailingBlanks(cutText(stored, static_cast<std::size_t>(def.width)));
 }
 
 std::string effectiveText(const SettingDef& def, std::string_view stored) {

@@ -108,16 +108,6 @@ std::string upperCase(std::string_view text) {
     return out;
 }
 
-std::string firstChars(std::string_view text, std::size_t maxChars) {
-    std::size_t i = 0;
-    for (std::size_t n = 0; n < maxChars && i < text.size(); ++n) {
-        char32_t cp = 0;
-        const std::size_t len = sequenceAt(text, i, cp);
-        i += len == 0 ? 1 : len;
-    }
-    return std::string(text.substr(0, i));
-}
-
 std::string_view trimTrailingBlanks(std::string_view text) {
     std::size_t n = text.size();
     while (n > 0 && text[n - 1] == ' ')

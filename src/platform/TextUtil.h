@@ -16,9 +16,6 @@ void appendUtf8(std::string& out, char32_t c);
 // Upper case of every letter (full Unicode case mapping).
 std::string upperCase(std::string_view text);
 
-// The first `maxChars` characters (never splits a character).
-std::string firstChars(std::string_view text, std::size_t maxChars);
-
 // The text without trailing blanks.
 std::string_view trimTrailingBlanks(std::string_view text);
 

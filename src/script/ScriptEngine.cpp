@@ -2,6 +2,7 @@
 
 #include "data/FileManager.h"
 #include "data/Pictures.h"
+#include "data/TextWidth.h"
 #include "dispatcher/ProcessLauncher.h"
 #include "dispatcher/TaskExecution.h"
 #include "script/Keystrokes.h"
@@ -46,6 +47,9 @@ void normalize(Moment& m) {
     normalize(m.date, m.time);
 }
 
+// The longest keystroke text one step types.
+constexpr std::size_t kMaxTypedText = 10000;
+
 bool isEndMarker(const ScriptingRecord& s) {
     return actionOf(s) == StepAction::EndOfScript;
 }
@@ -60,7 +64,7 @@ ScriptingRecord endMarker() {
 
 std::string StepDescription(const ScriptingRecord& s) {
     const ActionDescriptor& d = describeAction(actionOf(s));
-    return fitText(d.describe ? d.describe(s) : std::string(), FieldType::String, 128);
+    return fitText(d.describe ? d.describe(s) : std::string(), kDescriptionWidth);
 }
 
 ScriptEngine::ScriptEngine(DataSet& ds, EventLog& log, UserInterface& ui, const Clock& clock,
@@ -201,10 +205,7 @@ void ScriptEngine::executeNextStep() {
 std::string ScriptEngine::keystrokesForLog(const ScriptingRecord& step) const {
     const std::string text = rt(step.Keystrokes);
     if (debugMode) return text;
-    const auto characters = std::count_if(text.begin(), text.end(), [](char c) {
-        return (static_cast<unsigned char>(c) & 0xC0) != 0x80; // not a UTF-8 continuation byte
-    });
-    return std::to_string(characters) + " characters";
+    return std::to_string(characterCount(text)) + " characters";
 }
 
 void ScriptEngine::skipBlock(bool& keep) {
@@ -331,9 +332,9 @@ void ScriptEngine::executeDisplayMessage(const ScriptingRecord& s, std::string& 
         }
     } else if (env_.execution) {
         ScheduleRecord task{};
-        task.Description = fitText(title, FieldType::String, 40);
+        task.Description = fitText(title, ScheduleRecord::Width::Description);
         task.Alarm = 0;
-        task.Message = fitText(text, FieldType::Memo, 4096);
+        task.Message = fitText(text, ScheduleRecord::Width::Message);
         env_.execution->showTaskMessage(task, false);
     } else {
         ui_.message(title, text, MessageIcon::None);
@@ -371,7 +372,7 @@ void ScriptEngine::executeCloseProgram(const QueueEntry& head, std::string& note
 }
 
 void ScriptEngine::executeSendKeys(const ScriptingRecord& s, std::string& note) {
-    const std::string text = fitText(s.Keystrokes, FieldType::Memo, 10000);
+    const std::string text = fitText(s.Keystrokes, kMaxTypedText);
     if (env_.keys) {
         const TypeTextResult r = env_.keys->SendKeystrokes(text);
         if (r.status != KeyStatus::Ok) {

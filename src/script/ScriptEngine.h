@@ -64,7 +64,8 @@ struct ScriptEnvironment {
     unsigned long ownMainWindow = 0;
 };
 
-// One line of at most 128 characters describing a step.
+// One line of at most kDescriptionWidth characters describing a step.
+inline constexpr std::size_t kDescriptionWidth = 128;
 std::string StepDescription(const ScriptingRecord& step);
 
 class ScriptEngine : public ScriptHost {

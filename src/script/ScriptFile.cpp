@@ -2,6 +2,7 @@
 
 #include "data/FileManager.h"
 #include "data/IniFile.h"
+#include "data/TextWidth.h"
 #include "script/ScriptStrings.h"
 
 #include <algorithm>
@@ -14,7 +15,6 @@
 
 namespace qd {
 
-using script::fitField;
 using script::lower;
 using script::rtrim;
 using script::toLong;
@@ -52,7 +52,7 @@ std::optional<ExportRecord> StepToExportRecord(const ScriptingRecord& s) {
     const ActionDescriptor* d = findAction(a);
     if (!d || !d->inFile) return std::nullopt;
     ExportRecord e;
-    e.Type = fitField(a, kExportTypeWidth);
+    e.Type = fitText(a, kExportTypeWidth);
     const auto columns = columnsOf(e);
     for (std::size_t i = 0; i < columns.size(); ++i)
         *columns[i] = d->fileColumns[i].get(s);
@@ -138,9 +138,11 @@ template <class F> void forEachExportLine(std::string_view text, F&& line) {
             endField();
             ExportRecord e;
             std::string* dest[] = {&e.Type, &e.Field1, &e.Field2, &e.Field3, &e.Field4, &e.Field5, &e.Field6};
-            const std::size_t widths[] = {kExportTypeWidth, 255, 255, 255, 255, 255, 255};
+            using W = ExportRecord::Width;
+            const std::size_t widths[] = {W::Type,   W::Field1, W::Field2, W::Field3,
+                                          W::Field4, W::Field5, W::Field6};
             for (std::size_t i = 0; i < 7 && i < fields.size(); ++i)
-                *dest[i] = fitField(fields[i], widths[i]);
+                *dest[i] = fitText(fields[i], widths[i]);
             go = line(e);
         }
         fields.clear();

@@ -42,7 +42,7 @@
 
 namespace qd {
 
-inline constexpr std::size_t kExportTypeWidth = 20;
+inline constexpr std::size_t kExportTypeWidth = ExportRecord::Width::Type;
 
 // The line of one step; nullopt for steps the file does not carry.
 std::optional<ExportRecord> StepToExportRecord(const ScriptingRecord& step);

@@ -1,7 +1,7 @@
 #include "script/ScriptSteps.h"
 
 #include "data/FileManager.h"
-#include "script/ScriptStrings.h"
+#include "data/TextWidth.h"
 
 namespace qd {
 
@@ -65,23 +65,17 @@ StepStatus deleteAll(Table<ScriptingRecord>& t, std::int32_t id) {
 
 } // namespace
 
+namespace {
+void fitField(std::string& v, std::size_t width) {
+    v = fitText(v, width);
+}
+void fitField(std::int32_t&, std::size_t) {}
+} // namespace
+
 void fitStepFields(ScriptingRecord& s) {
-    using script::fitField;
-    s.Action = fitField(s.Action, stepwidth::Action);
-    s.Keystrokes = fitField(s.Keystrokes, stepwidth::Keystrokes);
-    s.WaitForWindow = fitField(s.WaitForWindow, stepwidth::Text);
-    s.FocusOnWindow = fitField(s.FocusOnWindow, stepwidth::Text);
-    s.WindowExistance = fitField(s.WindowExistance, stepwidth::WindowExistance);
-    s.WindowTitleToCheckFor = fitField(s.WindowTitleToCheckFor, stepwidth::Text);
-    s.IfTimeElapsed = fitField(s.IfTimeElapsed, stepwidth::IfTimeElapsed);
-    s.NetworkUser = fitField(s.NetworkUser, stepwidth::NetworkUser);
-    s.Command = fitField(s.Command, stepwidth::Text);
-    s.Path = fitField(s.Path, stepwidth::Text);
-    s.DDEType = fitField(s.DDEType, stepwidth::DDEType);
-    s.DDEApplicationName = fitField(s.DDEApplicationName, stepwidth::Text);
-    s.DDEApplicationTopic = fitField(s.DDEApplicationTopic, stepwidth::Text);
-    s.DDELinkItem = fitField(s.DDELinkItem, stepwidth::DDELinkItem);
-    s.DDECommand = fitField(s.DDECommand, stepwidth::Text);
+#define QD_FIT_STEP_FIELD(m, t, w) fitField(s.m, ScriptingRecord::Width::m);
+    QD_LAYOUT_SCRIPTING(QD_FIT_STEP_FIELD, QD_REC_GROUP)
+#undef QD_FIT_STEP_FIELD
 }
 
 StepsResult LoadScriptSteps(DataSet& ds, const TableDef& table, std::int32_t id) {

@@ -16,20 +16,8 @@
 
 namespace qd {
 
-// Widths of the step's text fields.
-namespace stepwidth {
-inline constexpr std::size_t Action = 27;
-inline constexpr std::size_t Keystrokes = 255;
-inline constexpr std::size_t Text =
-    255; // WaitForWindow, FocusOnWindow, WindowTitleToCheckFor, Command, Path, DDE texts
-inline constexpr std::size_t WindowExistance = 20;
-inline constexpr std::size_t IfTimeElapsed = 20;
-inline constexpr std::size_t NetworkUser = 30;
-inline constexpr std::size_t DDEType = 20;
-inline constexpr std::size_t DDELinkItem = 80;
-} // namespace stepwidth
-
-// Cuts every text field of a step to its width (trailing blanks removed).
+// Cuts every text field of a step to its width in the table layout (trailing
+// blanks removed).
 void fitStepFields(ScriptingRecord& step);
 
 struct StepsResult {

@@ -1,16 +1,10 @@
 #include "script/ScriptStrings.h"
 
-#include "data/Pictures.h"
-
 #include <cmath>
 #include <cstdio>
 #include <limits>
 
 namespace qd::script {
-
-std::string fitField(std::string_view s, std::size_t width) {
-    return std::string(rtrim(cutUtf8(s, width)));
-}
 
 std::optional<double> parseDecimal(std::string_view s) {
     s = trim(s);

@@ -1,5 +1,5 @@
 // Small text helpers shared by the script engine: blank trimming, ASCII case
-// folding, the numeric reading of a text, and cutting a text to a field width.
+// folding and the numeric reading of a text.
 #pragma once
 
 #include <cstddef>
@@ -53,10 +53,6 @@ inline bool startsWith(std::string_view s, std::string_view prefix) {
 inline bool containsNoCase(std::string_view haystack, std::string_view needle) {
     return upper(haystack).find(upper(needle)) != std::string::npos;
 }
-
-// The text cut to `width` bytes (never inside a UTF-8 character) without
-// trailing blanks: what a text field of that width holds.
-std::string fitField(std::string_view s, std::size_t width);
 
 // The numeric reading of a text: blanks around it are ignored; an optional sign,
 // digits with at most one decimal point, and an optional exponent make a number;

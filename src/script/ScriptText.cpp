@@ -1,6 +1,6 @@
 #include "script/ScriptText.h"
 
-#include "data/Pictures.h"
+#include "data/TextWidth.h"
 #include "script/ScriptStrings.h"
 
 #include <algorithm>
@@ -393,7 +393,7 @@ ParsedLine ParseScriptLine(std::string_view raw) {
         s.Path = arg(t, 3);
         if (upper(op).find("TP") != std::string::npos) {
             s.DDEApplicationName = arg(t, 4);
-            std::string user = std::string(cutUtf8(arg(t, 5), kUserWidth));
+            std::string user = std::string(cutText(arg(t, 5), kUserWidth));
             const std::string password = arg(t, 6);
             if (!password.empty()) user.resize(kUserWidth, ' ');
             s.DDEApplicationTopic = user + password;

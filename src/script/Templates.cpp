@@ -1,4 +1,5 @@
 #include "script/Templates.h"
+#include "data/TextWidth.h"
 
 #include "data/FileManager.h"
 #include "data/Pictures.h"
@@ -23,7 +24,7 @@ constexpr std::int32_t kSequenceLimit = 1000;
 // ---- TokenQueue ----
 
 std::string TokenQueue::keyOf(std::string_view prompt) {
-    return script::fitField(upper(rtrim(prompt)), kPromptWidth);
+    return fitText(upper(rtrim(prompt)), kPromptWidth);
 }
 
 std::optional<TokenEntry> TokenQueue::find(std::string_view prompt) const {
@@ -35,7 +36,7 @@ std::optional<TokenEntry> TokenQueue::find(std::string_view prompt) const {
 }
 
 void TokenQueue::set(std::string_view kind, std::string_view prompt, std::string_view value) {
-    TokenEntry e{script::fitField(kind, kKindWidth), keyOf(prompt), script::fitField(value, kValueWidth)};
+    TokenEntry e{fitText(kind, kKindWidth), keyOf(prompt), fitText(value, kValueWidth)};
     std::lock_guard lock(mutex_);
     for (auto& existing : entries_)
         if (existing.PROMPT == e.PROMPT) {
@@ -255,8 +256,8 @@ TemplateImportResult ImportScriptTemplate(DataSet& ds, const std::filesystem::pa
     t.rec = {};
     t.rec.Description = rtrim(description).empty() ? file.stem().string() : std::string(rtrim(description));
     t.rec.DOSFilename = file.string();
-    t.rec.Description = script::fitField(t.rec.Description, 60);
-    t.rec.DOSFilename = script::fitField(t.rec.DOSFilename, 255);
+    t.rec.Description = fitText(t.rec.Description, ScriptTemplatesRecord::Width::Description);
+    t.rec.DOSFilename = fitText(t.rec.DOSFilename, ScriptTemplatesRecord::Width::DOSFilename);
     if (t.tryInsert() != Level::Benign) {
         r.ok = false;
         r.error = t.lastError().text;

@@ -1,4 +1,5 @@
 #include "script/Transfer.h"
+#include "data/TextWidth.h"
 
 #include "script/ScriptSteps.h"
 #include "script/ScriptStrings.h"
@@ -67,7 +68,7 @@ std::optional<ScriptingRecord> RewriteTransferStep(const ScriptingRecord& step) 
                     " " + q(user);
     else
         r.Command = "HTTPGET " + q(step.Command) + " " + q(step.Path) + " /AUTO";
-    r.Command = script::fitField(r.Command, stepwidth::Text);
+    r.Command = fitText(r.Command, ScriptingRecord::Width::Command);
     r.Path.clear();
     r.DDEApplicationName = "1211";
     r.TimeElapsed = 360000;

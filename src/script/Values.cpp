@@ -3,6 +3,7 @@
 #include "data/Clock.h"
 #include "data/EventLog.h"
 #include "data/Pictures.h"
+#include "data/TextWidth.h"
 #include "script/Expression.h"
 #include "script/ScriptStrings.h"
 
@@ -39,8 +40,8 @@ std::string yyyymmdd(Date d) {
     return b;
 }
 
-void cutText(std::string& t) {
-    if (t.size() > kMaxText) t.resize(cutUtf8(t, kMaxText).size());
+void capText(std::string& t) {
+    t.resize(cutText(t, kMaxText).size());
 }
 
 } // namespace
@@ -48,13 +49,13 @@ void cutText(std::string& t) {
 // ---- VariableQueue ----
 
 std::string VariableQueue::keyOf(std::string_view name) {
-    return std::string(rtrim(cutUtf8(upper(rtrim(name)), kNameWidth)));
+    return std::string(rtrim(cutText(upper(rtrim(name)), kNameWidth)));
 }
 
 void VariableQueue::set(std::string_view name, std::string_view value) {
     VariableEntry e;
     e.NAME = keyOf(name);
-    e.STRINGVALUE = script::fitField(value, kValueWidth);
+    e.STRINGVALUE = fitText(value, kValueWidth);
     e.VALUE = twoDecimals(script::numericValue(e.STRINGVALUE));
     std::lock_guard lock(mutex_);
     for (auto& existing : entries_)
@@ -156,7 +157,7 @@ std::string ScriptValues::TranslateVariable(std::string_view rawName) const {
         return b;
     }
     if (key == "NOW") return formatTime(now.time, "@t7");
-    if (key == "FOCUS") return focus_ ? std::string(cutUtf8(focus_(), kMaxFocusText)) : std::string();
+    if (key == "FOCUS") return focus_ ? std::string(cutText(focus_(), kMaxFocusText)) : std::string();
     if (!name.empty() && name.front() == '=') {
         if (auto r = EvaluateExpression(name.substr(1)); r && !r->empty()) return *r;
     }
@@ -175,7 +176,7 @@ std::optional<std::string> ScriptValues::EvaluateExpression(std::string_view exp
 }
 
 std::string ScriptValues::TranslateText(std::string_view text) const {
-    std::string t(cutUtf8(text, kMaxText));
+    std::string t(cutText(text, kMaxText));
     std::size_t i = 0;
     while (i + 1 < t.size()) {
         if (t[i] != '[') {
@@ -209,7 +210,7 @@ std::string ScriptValues::TranslateText(std::string_view text) const {
             const std::size_t length = std::min(j - open - 1, kMaxName);
             const std::string value = TranslateVariable(rtrim(std::string_view(t).substr(open + 1, length)));
             t.replace(open, j - open + 1, value);
-            cutText(t);
+            capText(t);
             if (--depth == 0) {
                 resume = open + value.size();
                 closed = true;

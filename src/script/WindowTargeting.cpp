@@ -1,5 +1,6 @@
 #include "script/WindowTargeting.h"
 
+#include "data/TextWidth.h"
 #include "platform/TextUtil.h"
 
 #include <cstdio>
@@ -18,9 +19,7 @@ std::string fold(std::string_view s) {
 // The text cut or padded with blanks to exactly `width` bytes, never splitting
 // a character, so every field of a line starts at a fixed byte position.
 std::string field(std::string_view text, std::size_t width) {
-    std::string out = firstChars(text, width);
-    while (out.size() > width)
-        out = firstChars(out, decodeUtf8(out).size() - 1);
+    std::string out(cutText(text, width, width));
     out.append(width - out.size(), ' ');
     return out;
 }
@@ -49,8 +48,8 @@ const std::vector<WindowListEntry>& WindowTargeting::ListWindows() {
     for (const TopLevelWindow& w : all) {
         if (w.title.empty()) continue;
         if (excludeHiddenWindows && !w.visible) continue;
-        list_.push_back(
-            {firstChars(w.title, kMaxWindowText), w.handle, firstChars(w.className, kMaxWindowText)});
+        list_.push_back({std::string(cutText(w.title, kMaxWindowText)), w.handle,
+                         std::string(cutText(w.className, kMaxWindowText))});
     }
     return list_;
 }
@@ -59,8 +58,8 @@ const std::vector<ChildListEntry>& WindowTargeting::ListChildWindows(WindowHandl
     children_.clear();
     for (const ChildWindow& c : windows_.childWindows(window)) {
         if (c.text.empty()) continue;
-        children_.push_back(
-            {firstChars(c.text, kMaxWindowText), firstChars(c.className, kMaxWindowText), c.handle});
+        children_.push_back({std::string(cutText(c.text, kMaxWindowText)),
+                             std::string(cutText(c.className, kMaxWindowText)), c.handle});
     }
     return children_;
 }
@@ -111,7 +110,7 @@ int WindowTargeting::LogWindows(const std::string& fileName) {
                 listed.insert(c.handle).second) {
                 const std::string text =
                     c.text + " (Child of " + std::string(trimTrailingBlanks(entry.text)) + ")";
-                list_.push_back({firstChars(text, kMaxWindowText), c.handle, c.className});
+                list_.push_back({std::string(cutText(text, kMaxWindowText)), c.handle, c.className});
             }
         }
     }
@@ -123,7 +122,7 @@ int WindowTargeting::LogWindows(const std::string& fileName) {
 std::string WindowTargeting::FocusText() {
     const WindowHandle w = windows_.foregroundWindow();
     if (w == 0) return {};
-    return firstChars(windows_.windowText(w), kMaxWindowText);
+    return std::string(cutText(windows_.windowText(w), kMaxWindowText));
 }
 
 WindowHandle WindowTargeting::SetFocus(std::string_view pattern, std::string_view childText,

@@ -1,6 +1,7 @@
 // Random and hostile input for the parsers and the translator: nothing may
 // crash, hang or break the limits of the fields. (The fuzz/ targets do the same
 // with coverage guidance.)
+#include "data/TextWidth.h"
 #include "script/Expression.h"
 #include "script/ScriptFile.h"
 #include "script/ScriptText.h"
@@ -84,13 +85,14 @@ std::string soup(std::mt19937& rng, std::size_t maxPieces) {
     return s;
 }
 
+// Widths count characters (whole UTF-8 sequences).
 void checkWidths(const ScriptingRecord& s) {
-    EXPECT_LE(s.Action.size(), 27u);
-    EXPECT_LE(s.Keystrokes.size(), 255u);
-    EXPECT_LE(s.WindowExistance.size(), 20u);
-    EXPECT_LE(s.DDEType.size(), 20u);
-    EXPECT_LE(s.DDELinkItem.size(), 80u);
-    EXPECT_LE(s.DDEApplicationTopic.size(), 255u);
+    EXPECT_LE(characterCount(s.Action), 27u);
+    EXPECT_LE(characterCount(s.Keystrokes), 255u);
+    EXPECT_LE(characterCount(s.WindowExistance), 20u);
+    EXPECT_LE(characterCount(s.DDEType), 20u);
+    EXPECT_LE(characterCount(s.DDELinkItem), 80u);
+    EXPECT_LE(characterCount(s.DDEApplicationTopic), 255u);
 }
 
 TEST(RandomInputTest, ScriptTextParserAndGenerator) {
