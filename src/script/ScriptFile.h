@@ -104,10 +104,10 @@ struct ImportResult {
 };
 
 // ImportScript: adds the steps of a script file to task (or template) `id`,
-// after its existing steps. Unrecognised actions are reported through `ui`
-// ("Import Error") and skipped; a failed add shows "Error adding script item "
-// with the error text (title "Error!") and stops. A file that cannot be read is
-// reported in the result only.
+// after its existing steps, in one transaction. Unrecognised actions are
+// reported through `ui` (one "Import Error") and skipped; a failed add shows
+// "Error adding script item " with the error text (title "Error!") and adds
+// none of the steps. A file that cannot be read is reported in the result only.
 ImportResult ImportScript(DataSet& ds, const TableDef& table, std::int32_t id,
                           const std::filesystem::path& file, UserInterface* ui);
 

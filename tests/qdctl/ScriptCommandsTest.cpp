@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <sys/stat.h>
 
 using ScriptCommandsTest = qdtest::QdctlFixture;
 
@@ -59,4 +60,13 @@ TEST_F(ScriptCommandsTest, TemplateCopyResolvesPromptsOnce) {
     EXPECT_EQ(run({"template", "copy", "1", "1"}), 1);
     ASSERT_EQ(run({"rec", "list", "SCR"}), 0);
     EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1);
+}
+
+TEST_F(ScriptCommandsTest, RunFileRefusesWhatIsNotARegularFileAtOnce) {
+    const std::string fifo = (dir / "pipe.qds").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(run({"script", "run-file", fifo}), 1);
+    EXPECT_NE(err.find("not a regular file"), std::string::npos) << err;
+    EXPECT_EQ(run({"script", "run-file", "/dev/zero"}), 1);
+    EXPECT_NE(err.find("not a regular file"), std::string::npos) << err;
 }

@@ -260,7 +260,9 @@ TEST_F(ScriptEndToEnd, StartWaitFocusTypeTestCloseAndWaitAway) {
     };
     EXPECT_TRUE(has("Run Program"));
     EXPECT_TRUE(has("Wait  Untitled - *"));
-    EXPECT_TRUE(has("Send Keys  Hello [NAME]![ENTER][CtrlA]"));
+    // Keystroke texts are logged by their length only (they may hold passwords).
+    EXPECT_TRUE(has("Send Keys  27 characters"));
+    EXPECT_FALSE(has("Hello [NAME]"));
     EXPECT_TRUE(has("If Window... No Such Window 4711 Exists"));
     EXPECT_TRUE(has("Close Program  Untitled - *"));
     EXPECT_TRUE(has("Wait  ~Untitled - *"));
