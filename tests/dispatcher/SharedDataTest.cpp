@@ -131,6 +131,11 @@ TEST_F(DispatcherTest, SlowProgramStartLetsNoOtherDispatcherPerformTheOccurrence
     addTask(r);
     Station a(dir.path(), settings, clock);
     Station b(dir.path(), settings, clock);
+    // Both have their tables open before the task is due.
+    clock.set({kDay, timeFromHMS(7, 59, 0)});
+    a.dispatcher.checkDueTask();
+    b.dispatcher.checkDueTask();
+    clock.set({kDay, timeFromHMS(8, 0, 5)});
     std::atomic<bool> done{false};
     std::thread first([&] {
         a.dispatcher.checkDueTask();
