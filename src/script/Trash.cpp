@@ -1,6 +1,7 @@
 #include "script/Trash.h"
 
 #include "data/Clock.h"
+#include "remote/PercentEncoding.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -123,22 +124,6 @@ fs::path homeTrashFolder(const TrashOptions& options) {
     return fs::path(h) / ".local" / "share" / "Trash";
 }
 
-std::string trashPathEncode(const std::string& path) {
-    static const char* hex = "0123456789ABCDEF";
-    std::string out;
-    for (unsigned char c : path) {
-        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '/' ||
-            c == '-' || c == '_' || c == '.' || c == '~') {
-            out += static_cast<char>(c);
-        } else {
-            out += '%';
-            out += hex[c >> 4];
-            out += hex[c & 15];
-        }
-    }
-    return out;
-}
-
 TrashResult moveToTrash(const fs::path& item, const TrashOptions& options) {
     TrashResult r;
     std::error_code ec;
@@ -178,7 +163,7 @@ TrashResult moveToTrash(const fs::path& item, const TrashOptions& options) {
             recordedPath = abs.lexically_relative(top).string();
         }
     }
-    const std::string info = "[Trash Info]\nPath=" + trashPathEncode(recordedPath) +
+    const std::string info = "[Trash Info]\nPath=" + remote::percentEncodePath(recordedPath) +
                              "\nDeletionDate=" + deletionDate(options) + "\n";
     std::string name;
     if (int e = reserveName(trash, abs.filename().string(), info, name, r.infoFile)) {

@@ -36,7 +36,4 @@ struct TrashResult {
 // Moves one file, link or folder (with its contents) to the trash.
 TrashResult moveToTrash(const std::filesystem::path& item, const TrashOptions& options = {});
 
-// Percent-encoding of a path for the Path key ("/" and unreserved characters kept).
-std::string trashPathEncode(const std::string& path);
-
 } // namespace qd
