@@ -45,22 +45,36 @@ fs::path topDirectory(const fs::path& p) {
     return top;
 }
 
-// The trash folder of another file system's top directory, or empty.
-fs::path topTrash(const fs::path& top) {
+// Whether a trash folder and its files/ and info/ are real folders (not links)
+// of ours that no other user may write to.
+bool ownedPrivately(const fs::path& trash) {
+    for (const fs::path& p : {trash, trash / "files", trash / "info"}) {
+        struct stat st {};
+        if (!statOf(p, st, false) || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid() ||
+            (st.st_mode & (S_IWGRP | S_IWOTH)) != 0)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+fs::path topDirectoryTrash(const fs::path& top) {
     const std::string uid = std::to_string(::getuid());
     struct stat st {};
+    // The administrator's shared .Trash counts only as a sticky folder (not a
+    // link), and our folder in it only when it is ours alone.
     const fs::path shared = top / ".Trash";
     if (statOf(shared, st, false) && S_ISDIR(st.st_mode) && (st.st_mode & S_ISVTX)) {
         const fs::path mine = shared / uid;
-        if (prepareTrash(mine) == 0) return mine;
+        if (prepareTrash(mine) == 0 && ownedPrivately(mine)) return mine;
     }
     const fs::path own = top / (".Trash-" + uid);
-    if (prepareTrash(own) == 0) {
-        struct stat o {};
-        if (statOf(own, o, false) && o.st_uid == ::getuid()) return own;
-    }
+    if (prepareTrash(own) == 0 && ownedPrivately(own)) return own;
     return {};
 }
+
+namespace {
 
 std::string deletionDate(const TrashOptions& options) {
     const Moment m = (options.clock ? *options.clock : processClock()).now();
@@ -158,7 +172,7 @@ TrashResult moveToTrash(const fs::path& item, const TrashOptions& options) {
     std::string recordedPath = abs.string();
     if (parentSt.st_dev != homeSt.st_dev) {
         const fs::path top = topDirectory(abs.parent_path());
-        if (fs::path t = top.empty() ? fs::path() : topTrash(top); !t.empty()) {
+        if (fs::path t = top.empty() ? fs::path() : topDirectoryTrash(top); !t.empty()) {
             trash = t;
             recordedPath = abs.lexically_relative(top).string();
         }
