@@ -149,13 +149,19 @@ struct World {
             fe.folder = "/work";
             fe.trash.homeTrash = "/trash";
             fe.trash.clock = nullptr;
-            DoFileAction(step.DDEType, step.Command, step.Path, step.DDEApplicationName, step.DDEApplicationTopic,
-                         fe);
+            DoFileAction(step.DDEType, step.Command, step.Path, step.DDEApplicationName,
+                         step.DDEApplicationTopic, fe);
         };
         env.readScriptFile = [](const std::string& name,
                                 std::string& error) -> std::optional<std::vector<ScriptingRecord>> {
             fs::path p(name);
             if (p.is_relative()) p = fs::path("/work") / p;
+            // Only regular files are read as scripts (a FIFO would hold the run).
+            struct stat st {};
+            if (::stat(p.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+                error = "Not a script file: " + name;
+                return std::nullopt;
+            }
             ScriptFileContent content;
             const ScriptFileStatus status = LoadScriptFile(p, content);
             if (!status.ok) {
@@ -174,10 +180,14 @@ World* world = nullptr;
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-    char root[] = "/tmp/qd-fuzz-run-XXXXXX";
-    if (!::mkdtemp(root)) return 0;
+    // On tmpfs when there is one: the file actions sync what they write.
+    char root[] = "/dev/shm/qd-fuzz-run-XXXXXX";
+    char fallback[] = "/tmp/qd-fuzz-run-XXXXXX";
+    const char* made = ::mkdtemp(root);
+    if (!made) made = ::mkdtemp(fallback);
+    if (!made) return 0;
     for (const char* sub : {"data", "work", "trash", "tmp"})
-        ::mkdir((std::string(root) + "/" + sub).c_str(), 0700);
+        ::mkdir((std::string(made) + "/" + sub).c_str(), 0700);
     // The corpus folders and the dictionary are read (and new inputs written)
     // after the process is locked in: copy them to the path they will have there.
     for (int i = 1; i < *argc; ++i) {
@@ -188,13 +198,13 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
             continue;
         std::error_code ec;
         if (!fs::exists(arg, ec)) continue;
-        const fs::path copy = fs::path(root) / fs::path(arg).relative_path();
+        const fs::path copy = fs::path(made) / fs::path(arg).relative_path();
         fs::create_directories(copy.parent_path(), ec);
         fs::copy(arg, copy, fs::copy_options::recursive | fs::copy_options::overwrite_existing, ec);
     }
-    std::fprintf(stderr, "fuzz_script_run: private root %s\n", root);
-    if (!enterPrivateRoot(root)) {
-        std::fprintf(stderr, "fuzz_script_run: cannot lock the process into %s (%s); refusing to run\n", root,
+    std::fprintf(stderr, "fuzz_script_run: private root %s\n", made);
+    if (!enterPrivateRoot(made)) {
+        std::fprintf(stderr, "fuzz_script_run: cannot lock the process into %s (%s); refusing to run\n", made,
                      std::strerror(errno));
         std::abort();
     }
