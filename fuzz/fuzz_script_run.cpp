@@ -153,7 +153,7 @@ struct World {
                          step.DDEApplicationTopic, fe);
         };
         env.readScriptFile = [](const std::string& name,
-                                std::string& error) -> std::optional<std::vector<ScriptingRecord>> {
+                                std::string& error) -> std::optional<ScriptFileContent> {
             fs::path p(name);
             if (p.is_relative()) p = fs::path("/work") / p;
             // Only regular files are read as scripts (a FIFO would hold the run).
@@ -168,7 +168,7 @@ struct World {
                 error = status.error;
                 return std::nullopt;
             }
-            return content.steps;
+            return content;
         };
         engine = std::make_unique<ScriptEngine>(*ds, *log, ui, clock, env);
         engine->tempScriptingActive = true;
