@@ -26,10 +26,7 @@ ScheduleRecord dueDaily() {
 
 } // namespace
 
-// Today the next occurrence and the history copy are two writes that fail
-// apart and without a message (the sweep finds both); enabled again once the
-// claim writes both in one transaction.
-TEST(DispatcherFaults, DISABLED_AdvancingADueTaskWithItsHistoryCopyIsAllOrNothing) {
+TEST(DispatcherFaults, AdvancingADueTaskWithItsHistoryCopyIsAllOrNothing) {
     qdtest::FaultOperation op;
     op.name = "dispatcher advance";
     op.prepare = [](DataSet& ds) {
