@@ -82,8 +82,10 @@ bool isEncryptedStoreFile(const fs::path& file) {
 std::vector<fs::path> dataSetFiles(const fs::path& dataFolder, const std::string& only) {
     std::vector<fs::path> out;
     std::error_code ec;
-    for (const auto& e : fs::directory_iterator(dataFolder, ec)) {
-        if (!e.is_regular_file()) continue;
+    for (std::filesystem::directory_iterator it(dataFolder, ec), end; !ec && it != end; it.increment(ec)) {
+        const auto& e = *it;
+        std::error_code typeError;
+        if (!e.is_regular_file(typeError)) continue;
         const std::string name = e.path().filename().string();
         if (!equalsNoCase(e.path().extension().string(), ".TPS")) continue;
         if (!only.empty() && !equalsNoCase(name, only)) continue;
@@ -119,14 +121,19 @@ BackupResult backupDataSet(const fs::path& dataFolder, const std::string& stamp,
 std::vector<BackupInfo> listBackups(const fs::path& dataFolder) {
     std::vector<BackupInfo> out;
     std::error_code ec;
-    for (const auto& e : fs::directory_iterator(dataFolder / kBackupFolder, ec)) {
-        if (!e.is_directory()) continue;
+    for (std::filesystem::directory_iterator it(dataFolder / kBackupFolder, ec), end; !ec && it != end;
+         it.increment(ec)) {
+        const auto& e = *it;
+        std::error_code typeError;
+        if (!e.is_directory(typeError)) continue;
         BackupInfo info;
         info.name = e.path().filename().string();
         info.folder = e.path();
         for (const auto& f : dataSetFiles(e.path())) {
             info.files.push_back(f.filename().string());
-            info.bytes += fs::file_size(f, ec);
+            std::error_code sizeError;
+            const auto size = std::filesystem::file_size(f, sizeError);
+            if (!sizeError) info.bytes += size;
         }
         out.push_back(std::move(info));
     }

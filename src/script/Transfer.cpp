@@ -2,7 +2,7 @@
 
 #include "script/ScriptSteps.h"
 #include "script/ScriptStrings.h"
-#include "script/TransferCodes.h"
+#include "remote/ExitCodes.h"
 #include "script/Values.h"
 
 #include <cerrno>
@@ -130,7 +130,7 @@ std::optional<ProgramLaunch> PrepareTransferLaunch(const ScriptingRecord& entry,
     std::vector<std::string> words = SplitCommandLine(command);
     l.arguments.assign(words.begin() + 1, words.end());
     if (program == "qdftp" && !password.empty())
-        l.environment.push_back(std::string(transfer::kFtpPasswordVariable) + "=" + password);
+        l.environment.push_back(std::string(remote::kFtpPasswordVariable) + "=" + password);
     l.workingFolder =
         !options.workingFolder.empty() ? options.workingFolder : fs::path(std::string(rtrim(folder)));
     l.visibleCommand = command;
@@ -156,9 +156,9 @@ int ChildProcess::start(const ProgramLaunch& launch) {
     std::vector<std::string> env;
     for (char** e = environ; e && *e; ++e) {
         // A password variable of our own environment is never handed on.
-        if (std::strncmp(*e, transfer::kFtpPasswordVariable, std::strlen(transfer::kFtpPasswordVariable)) ==
+        if (std::strncmp(*e, remote::kFtpPasswordVariable, std::strlen(remote::kFtpPasswordVariable)) ==
                 0 &&
-            (*e)[std::strlen(transfer::kFtpPasswordVariable)] == '=')
+            (*e)[std::strlen(remote::kFtpPasswordVariable)] == '=')
             continue;
         env.emplace_back(*e);
     }
