@@ -7,6 +7,7 @@
 #include "data/Clock.h"
 #include "data/DataSet.h"
 #include "data/ErrorClass.h"
+#include "platform/SecretStore.h"
 
 #include <memory>
 #include <optional>
@@ -28,6 +29,14 @@ struct Context {
     std::unique_ptr<qd::DataSet> ds;
     // Set by --now: the moment every command sees, standing still.
     std::unique_ptr<qd::ManualClock> clock;
+    // Set by --passphrase-fd: where a protected data set's passphrase is read from.
+    std::optional<int> passphraseFd;
+    // The desktop keyring (made on first use).
+    std::unique_ptr<qd::SecretStore> keyring;
+    qd::SecretStore& secrets() {
+        if (!keyring) keyring = qd::openDesktopKeyring();
+        return *keyring;
+    }
 
     explicit Context(Io i) : io(i), ui(i.in, i.err, i.interactive), errors(&ui) {}
 
@@ -56,6 +65,10 @@ const std::vector<Command>& commands();
 int cmdInit(Context& c, const std::vector<std::string>& args, std::size_t pos);
 int cmdTable(Context& c, const std::vector<std::string>& args, std::size_t pos);
 int cmdRec(Context& c, const std::vector<std::string>& args, std::size_t pos);
+
+// Commands of ProtectCommands.cpp.
+int cmdProtect(Context& c, const std::vector<std::string>& args, std::size_t pos);
+int cmdUnprotect(Context& c, const std::vector<std::string>& args, std::size_t pos);
 
 // Parses "YYYY-MM-DD HH:MM[:SS[.cc]]" (or "YYYY-MM-DD" alone, at midnight).
 std::optional<qd::Moment> parseMoment(const std::string& text);
