@@ -51,7 +51,7 @@ void Dispatcher::open() {
 
 void Dispatcher::tick() {
     // Collect the exit codes of ended programs, so none stays a zombie.
-    processTable().reap();
+    exec_.launcher().reap();
     animation_ = animation_ % 7 + 1;
     wasBusy_ = busy_;
     busy_ = false;
@@ -332,10 +332,10 @@ void Dispatcher::watchDateAndExitCodes() {
     if (settings_.LogEvents && settings_.LogExitCodes) {
         auto& started = exec_.startedPrograms();
         for (std::size_t i = started.size(); i-- > 0;) {
-            const int code = processTable().exitCode(started[i].pid);
+            const int code = exec_.launcher().exitCode(started[i].pid);
             if (code == kStillActive) continue;
             log("Code " + std::to_string(code) + " for " + started[i].name, "Program Exit");
-            processTable().forget(started[i].pid);
+            exec_.launcher().forget(started[i].pid);
             started.erase(started.begin() + static_cast<std::ptrdiff_t>(i));
         }
     }

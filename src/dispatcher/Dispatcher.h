@@ -11,9 +11,9 @@
 #include "data/EventLog.h"
 #include "data/FileManager.h"
 #include "data/Globals.h"
-#include "dispatcher/Frame.h"
-#include "dispatcher/ScriptHost.h"
-#include "dispatcher/TaskExecution.h"
+#include "perform/Frame.h"
+#include "perform/ScriptHost.h"
+#include "perform/TaskExecution.h"
 
 #include <functional>
 #include <memory>

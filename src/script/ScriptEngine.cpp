@@ -2,8 +2,8 @@
 
 #include "data/FileManager.h"
 #include "data/Pictures.h"
-#include "dispatcher/ProcessLauncher.h"
-#include "dispatcher/TaskExecution.h"
+#include "perform/TaskExecution.h"
+#include "platform/Process.h"
 #include "script/Keystrokes.h"
 #include "script/ScriptSteps.h"
 #include "script/ScriptStrings.h"
@@ -330,11 +330,10 @@ void ScriptEngine::execute(QueueEntry& head, bool& keep, std::string& note) {
         if (outcome == CloseOutcome::NotFound && !pattern.empty()) {
             // No window matches: the process closer ends the owner of a window with
             // that title. The pattern is one argument, whatever it contains.
-            ProcessLauncher own;
-            ProcessLauncher& launcher = env_.execution ? env_.execution->launcher() : own;
-            const auto killproc = launcher.ownProgram("KillProc");
+            Process* launcher = env_.execution ? &env_.execution->launcher() : nullptr;
+            const auto killproc = launcher ? launcher->ownProgram("KillProc") : std::nullopt;
             const SpawnResult r =
-                killproc ? launcher.startProgram(*killproc, {"killproc", pattern}, {}, ds_.folder())
+                killproc ? launcher->startProgram(*killproc, {"killproc", pattern}, {}, ds_.folder())
                          : SpawnResult{};
             note = "KillProc " + pattern;
             if (!r.ok)
@@ -564,7 +563,8 @@ void ScriptEngine::executeStartProgram(QueueEntry& head, bool& keep) {
 
 void ScriptEngine::executeWaitForProgram(QueueEntry& head, bool& keep) {
     const ScriptingRecord& s = head.step;
-    const int code = head.startHandle > 0 ? processTable().exitCode(head.startHandle) : -1;
+    Process* launcher = env_.execution ? &env_.execution->launcher() : nullptr;
+    const int code = head.startHandle > 0 && launcher ? launcher->exitCode(head.startHandle) : -1;
     if (code == -1) {
         setVariable("ExitCode", "-1");
         return;
@@ -577,7 +577,7 @@ void ScriptEngine::executeWaitForProgram(QueueEntry& head, bool& keep) {
         return;
     }
     setVariable("ExitCode", std::to_string(code));
-    processTable().forget(head.startHandle);
+    launcher->forget(head.startHandle);
 }
 
 void ScriptEngine::executeStartScript(QueueEntry& head, bool& keep) {

@@ -11,7 +11,7 @@
 #include "data/EventLog.h"
 #include "data/Records.h"
 #include "data/UserInterface.h"
-#include "dispatcher/ScriptHost.h"
+#include "perform/ScriptHost.h"
 
 #include <deque>
 #include <functional>

@@ -4,7 +4,9 @@
 #include "DispatcherFixture.h"
 
 #include "data/Settings.h"
-#include "dispatcher/Runtime.h"
+#include "platform/null/NullDesktop.h"
+#include "platform/posix/PosixProcess.h"
+#include "runtime/Runtime.h"
 #include "script/Values.h"
 
 #include <map>
@@ -19,7 +21,8 @@ const Date kDay = dateFromMDY(3, 10, 2026);
 
 using Occurrence = std::tuple<int, Date, Time>; // task, its due date and time
 
-ScheduleRecord task(const std::string& name, const std::string& type, int every, const std::string& unit, Time at) {
+ScheduleRecord task(const std::string& name, const std::string& type, int every, const std::string& unit,
+                    Time at) {
     ScheduleRecord r{};
     r.Description = name;
     r.TaskType = type;
@@ -58,8 +61,9 @@ void fill(const std::filesystem::path& folder) {
     tasks[7].Command = "true";
     tasks[9].ScheduleType = "Day of Week";
     tasks[9].Monday = tasks[9].Tuesday = tasks[9].Wednesday = tasks[9].Thursday = tasks[9].Friday = 1;
-    for (int i = 0; i < 20; ++i) tasks.push_back(task("Daily " + std::to_string(i), "Display Message", 1, "day(s)",
-                                                     timeFromHMS(i % 24, (i * 7) % 60, 0)));
+    for (int i = 0; i < 20; ++i)
+        tasks.push_back(task("Daily " + std::to_string(i), "Display Message", 1, "day(s)",
+                             timeFromHMS(i % 24, (i * 7) % 60, 0)));
     for (auto& t : tasks) {
         sch.rec = t;
         ASSERT_EQ(sch.insert(), Level::Benign);
@@ -83,21 +87,24 @@ struct Engine {
     ErrorClass errors{&ui};
     DataSet ds;
     qdtest::RecordingFrame frame;
+    NullDesktop desktop;
+    PosixProcess process;
     Runtime runtime;
     Engine(const std::filesystem::path& folder, const Clock& clock, std::vector<Occurrence>& performed)
-        : ds(folder, errors), runtime(ds, ui, frame, clock, RuntimeOptions{{}, false}) {
+        : ds(folder, errors), runtime(ds, ui, frame, clock, desktop, process) {
         ui.defaultAnswer = true;
         runtime.dispatcher().setObserver([&performed](const PerformedTask& p) {
             performed.emplace_back(p.id, p.occurrence.date, p.occurrence.time);
         });
         runtime.open();
-        runtime.launcher().setProgramFolder(folder); // no message program there
+        process.setProgramFolder(folder); // no message program there
     }
 };
 
 std::map<Occurrence, int> counted(const std::vector<Occurrence>& list) {
     std::map<Occurrence, int> m;
-    for (const auto& o : list) ++m[o];
+    for (const auto& o : list)
+        ++m[o];
     return m;
 }
 
@@ -108,20 +115,23 @@ constexpr int kDaySeconds = 24 * 60 * 60;
 TEST(DispatcherDayTest, OneTwoAndRestartedDispatchersPerformTheSameOccurrences) {
     const Moment start{kDay, timeFromHMS(0, 0, 0)};
     qdtest::TempDir single, shared, restarted;
-    for (const auto* d : {&single, &shared, &restarted}) fill(d->path());
+    for (const auto* d : {&single, &shared, &restarted})
+        fill(d->path());
 
     std::vector<Occurrence> one;
     {
         ManualClock clock(start);
         Engine e(single.path(), clock, one);
-        for (int s = 0; s < kDaySeconds; ++s, clock.advanceSeconds(1)) e.runtime.tick();
+        for (int s = 0; s < kDaySeconds; ++s, clock.advanceSeconds(1))
+            e.runtime.tick();
         EXPECT_FALSE(e.frame.windows.empty()); // the messages were shown (the hand-over failed)
         EXPECT_GT(std::stoi(e.runtime.values().variables().text("RUNS")), 90);
     }
     // 96 + 24 + 2 + 12 + 8 + 6 + 5 + 4 occurrences of the repeating tasks, one of the
     // task with a bad unit (it moves a day at a time), one weekday, twenty daily ones.
     ASSERT_EQ(one.size(), 179u);
-    for (const auto& [occurrence, n] : counted(one)) EXPECT_EQ(n, 1) << std::get<0>(occurrence);
+    for (const auto& [occurrence, n] : counted(one))
+        EXPECT_EQ(n, 1) << std::get<0>(occurrence);
 
     std::vector<Occurrence> two;
     {
@@ -140,11 +150,13 @@ TEST(DispatcherDayTest, OneTwoAndRestartedDispatchersPerformTheSameOccurrences) 
         ManualClock clock(start);
         {
             Engine first(restarted.path(), clock, halves);
-            for (int s = 0; s < kDaySeconds / 2; ++s, clock.advanceSeconds(1)) first.runtime.tick();
+            for (int s = 0; s < kDaySeconds / 2; ++s, clock.advanceSeconds(1))
+                first.runtime.tick();
             first.runtime.close();
         }
         Engine second(restarted.path(), clock, halves);
-        for (int s = kDaySeconds / 2; s < kDaySeconds; ++s, clock.advanceSeconds(1)) second.runtime.tick();
+        for (int s = kDaySeconds / 2; s < kDaySeconds; ++s, clock.advanceSeconds(1))
+            second.runtime.tick();
     }
     EXPECT_EQ(counted(halves), counted(one));
 }

@@ -221,7 +221,7 @@ TEST_F(DispatcherTest, ExitCodesOfStartedProgramsAreLogged) {
     r.command = "sh -c \"exit 3\"";
     const StartOutcome o = exec.startProgram(r);
     ASSERT_TRUE(o.started);
-    processTable().wait(o.pid, 5000);
+    launcher.wait(o.pid, 5000);
     dispatcher().watchDateAndExitCodes();
     EXPECT_TRUE(logged("Code 3 for sh -c \"exit 3\""));
     EXPECT_TRUE(logged("Program Exit"));
