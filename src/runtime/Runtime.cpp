@@ -116,7 +116,14 @@ void Runtime::open() {
 }
 
 void Runtime::tick() {
-    dispatcher_->tick();
+    // Whatever escapes a job of this second is logged and the program goes on.
+    try {
+        dispatcher_->tick();
+    } catch (const std::exception& e) {
+        log_.log(e.what(), "Error");
+    } catch (...) {
+        log_.log("unknown error", "Error");
+    }
     StartedWindowPlacer* placer = desktop_.windowPlacer();
     if (!placer) return;
     for (const PlacementResult& r : placer->takeResults()) {

@@ -246,7 +246,14 @@ void ScriptEngine::executeNextStep() {
     bool keep = false;
     std::string note;
     QueueEntry executed = queue_.front();
-    execute(queue_.front(), keep, note);
+    try {
+        execute(queue_.front(), keep, note);
+    } catch (const std::exception& e) {
+        // A step that fails with an error is dropped; the script goes on.
+        log(rt(executed.step.Action) + ": " + e.what(), "Step Failed");
+        keep = false;
+        note = e.what();
+    }
     if (!keep) {
         if (!queue_.empty()) {
             const QueueEntry& head = queue_.front();

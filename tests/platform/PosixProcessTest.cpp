@@ -73,6 +73,17 @@ TEST_F(PosixProcessTest, ExitCodesStayUntilForgotten) {
     EXPECT_EQ(process.wait(running.pid, 5000), 128 + SIGKILL);
 }
 
+TEST_F(PosixProcessTest, UncollectedExitCodesDoNotPileUp) {
+    const std::size_t before = PosixProcess::knownChildren();
+    for (int i = 0; i < 300; ++i) {
+        const SpawnResult r = process.createProcess("true", {});
+        ASSERT_TRUE(r.ok);
+        process.wait(r.pid, 5000); // ends; its code is never forgotten
+    }
+    process.reap();
+    EXPECT_LE(PosixProcess::knownChildren(), before + 256);
+}
+
 TEST(NullDesktopTest, EveryCallAnswersNoDisplay) {
     auto desktop = openNullDesktop();
     EXPECT_FALSE(desktop->connected());

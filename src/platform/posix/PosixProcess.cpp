@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <deque>
 #include <fcntl.h>
 #include <map>
 #include <mutex>
@@ -21,12 +22,17 @@ namespace qd {
 namespace {
 
 // Exit codes of the children of this process. waitpid() answers for the whole
-// process, so every PosixProcess shares the one table.
+// process, so every PosixProcess shares the one table. Codes that nobody
+// collects are kept for the latest kKeptEndedCodes ended children only, so a
+// resident program that starts programs all day does not grow the table.
 class ProcessTable {
 public:
+    static constexpr std::size_t kKeptEndedCodes = 256;
+
     void add(pid_t pid) {
         std::lock_guard lock(mutex_);
         codes_[pid] = kStillActive;
+        ended_.erase(std::remove(ended_.begin(), ended_.end(), pid), ended_.end());
     }
     void reap() {
         std::lock_guard lock(mutex_);
@@ -38,6 +44,11 @@ public:
                 code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
             else if (r < 0 && errno == ECHILD)
                 code = -1;
+            if (code != kStillActive) ended_.push_back(pid);
+        }
+        while (ended_.size() > kKeptEndedCodes) {
+            codes_.erase(ended_.front());
+            ended_.pop_front();
         }
     }
     int exitCode(pid_t pid) {
@@ -49,12 +60,19 @@ public:
     void forget(pid_t pid) {
         std::lock_guard lock(mutex_);
         auto it = codes_.find(pid);
-        if (it != codes_.end() && it->second != kStillActive) codes_.erase(it);
+        if (it == codes_.end() || it->second == kStillActive) return;
+        codes_.erase(it);
+        ended_.erase(std::remove(ended_.begin(), ended_.end(), pid), ended_.end());
+    }
+    std::size_t size() {
+        std::lock_guard lock(mutex_);
+        return codes_.size();
     }
 
 private:
     std::mutex mutex_;
     std::map<pid_t, int> codes_;
+    std::deque<pid_t> ended_; // ended children, oldest first
 };
 
 ProcessTable& processTable() {
@@ -220,6 +238,10 @@ void PosixProcess::forget(pid_t pid) {
 
 void PosixProcess::reap() {
     processTable().reap();
+}
+
+std::size_t PosixProcess::knownChildren() {
+    return processTable().size();
 }
 
 // ---------------------------------------------------------------------------

@@ -30,6 +30,10 @@ public:
     void forget(pid_t pid) override;
     void reap() override;
 
+    // Children whose code is still held (running, or ended and not forgotten;
+    // ended ones beyond the latest 256 are dropped).
+    static std::size_t knownChildren();
+
 private:
     std::filesystem::path programFolder_;
 };
