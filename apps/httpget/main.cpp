@@ -5,15 +5,17 @@
 // "/AUTO" (any case) is accepted and changes nothing: the program never asks.
 // Redirects are followed (http and https only). An empty local name, or one
 // that is an existing folder, takes the address's last path part
-// ("index.html" when there is none). The download goes to a temporary file
-// beside the target and replaces the target only when complete, so a failed
-// download leaves an existing file as it was.
+// ("index.html" when there is none). The download goes to a new private
+// partial file beside the target (remote/PartFile.h) and replaces the target
+// only when complete, so a failed download leaves an existing file as it was.
 //
 // Exit codes: 0 done, 1 other failure (server error), 2 bad command line,
 // 3 cannot connect, 4 login refused (401), 5 not found (404, 410), 6 local
 // file error. Messages go to standard error.
+#include "remote/CurlResult.h"
+#include "remote/ExitCodes.h"
+#include "remote/PartFile.h"
 #include "script/ScriptStrings.h"
-#include "script/TransferCodes.h"
 
 #include <curl/curl.h>
 
@@ -24,7 +26,7 @@
 
 namespace fs = std::filesystem;
 using qd::script::upper;
-using namespace qd::transfer;
+using namespace qd::remote;
 
 namespace {
 
@@ -34,27 +36,6 @@ void fail(const std::string& what) {
 
 size_t writeToFile(char* data, size_t size, size_t count, void* file) {
     return std::fwrite(data, size, count, static_cast<std::FILE*>(file)) * size;
-}
-
-int exitFor(CURLcode rc) {
-    switch (rc) {
-    case CURLE_OK:
-        return kOk;
-    case CURLE_URL_MALFORMAT:
-    case CURLE_UNSUPPORTED_PROTOCOL:
-        return kBadCommandLine;
-    case CURLE_COULDNT_RESOLVE_HOST:
-    case CURLE_COULDNT_RESOLVE_PROXY:
-    case CURLE_COULDNT_CONNECT:
-    case CURLE_OPERATION_TIMEDOUT:
-        return kCannotConnect;
-    case CURLE_LOGIN_DENIED:
-        return kLoginRefused;
-    case CURLE_WRITE_ERROR:
-        return kLocalFileError;
-    default:
-        return kFailed;
-    }
 }
 
 std::string lastPathPart(const std::string& address) {
@@ -86,13 +67,10 @@ int main(int argc, char** argv) {
         local = lastPathPart(address);
     else if (fs::is_directory(local, ec))
         local = (fs::path(local) / lastPathPart(address)).string();
-    const fs::path target(local);
-    fs::path temp = target;
-    temp += ".httpget-part";
-
     if (curl_global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK) return kFailed;
-    std::FILE* out = std::fopen(temp.c_str(), "wb");
-    if (!out) {
+    PartFile::removeOnTermination();
+    PartFile part;
+    if (part.create(local, "httpget-part") != 0) {
         fail("cannot write " + local);
         curl_global_cleanup();
         return kLocalFileError;
@@ -112,33 +90,25 @@ int main(int argc, char** argv) {
     curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, 120L);
     curl_easy_setopt(curl, CURLOPT_USERAGENT, "httpget");
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, writeToFile);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, out);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, part.stream());
     const CURLcode rc = curl_easy_perform(curl);
     long status = 0;
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
     curl_easy_cleanup(curl);
     curl_global_cleanup();
-    const bool closed = std::fclose(out) == 0;
 
-    int code = exitFor(rc);
+    int code = exitCodeFor(rc);
     if (code == kOk && status >= 400) {
-        code = (status == 404 || status == 410)   ? kNotFound
-               : (status == 401 || status == 407) ? kLoginRefused
-                                                  : kFailed;
+        code = exitCodeForHttpStatus(status);
         fail("the server answered " + std::to_string(status));
     } else if (code != kOk) {
         fail(error[0] ? error : curl_easy_strerror(rc));
-    } else if (!closed) {
+    }
+    if (code != kOk) {
+        part.discard();
+    } else if (part.commit() != 0) {
         code = kLocalFileError;
         fail("cannot write " + local);
     }
-    if (code == kOk) {
-        fs::rename(temp, target, ec);
-        if (ec) {
-            code = kLocalFileError;
-            fail("cannot write " + local);
-        }
-    }
-    if (code != kOk) fs::remove(temp, ec);
     return code;
 }

@@ -16,8 +16,10 @@
 #include "schedule/ScheduleTables.h"
 
 #include <charconv>
+#include <csignal>
 #include <cstdio>
 #include <optional>
+#include <signal.h>
 
 namespace qdctl {
 namespace {
@@ -132,6 +134,39 @@ int occurrences(Context& c, const std::vector<std::string>& args, std::size_t po
 }
 
 // Progress of a batch run on standard error: the work's name, then every tenth percent.
+// SIGINT and SIGTERM during a long run ask it to stop, so that it can clean up
+// (the work file is removed) before the program ends; a second signal ends the
+// program at once.
+volatile std::sig_atomic_t interruptRequested = 0;
+
+extern "C" void requestInterrupt(int) {
+    interruptRequested = 1;
+}
+
+class InterruptGuard {
+public:
+    InterruptGuard() {
+        interruptRequested = 0;
+        struct sigaction sa {};
+        sa.sa_handler = requestInterrupt;
+        sa.sa_flags = SA_RESETHAND;
+        sigemptyset(&sa.sa_mask);
+        ::sigaction(SIGINT, &sa, &oldInt_);
+        ::sigaction(SIGTERM, &sa, &oldTerm_);
+    }
+    ~InterruptGuard() {
+        ::sigaction(SIGINT, &oldInt_, nullptr);
+        ::sigaction(SIGTERM, &oldTerm_, nullptr);
+    }
+    InterruptGuard(const InterruptGuard&) = delete;
+    InterruptGuard& operator=(const InterruptGuard&) = delete;
+    static bool requested() { return interruptRequested != 0; }
+
+private:
+    struct sigaction oldInt_ {};
+    struct sigaction oldTerm_ {};
+};
+
 class TerminalProgress final : public qd::Progress {
 public:
     explicit TerminalProgress(std::ostream& err) : err_(err) {}
@@ -144,7 +179,7 @@ public:
             err_ << "  " << line << "\n";
             shown_ = percent - percent % 10;
         }
-        return true;
+        return !InterruptGuard::requested();
     }
     void finish() override {}
 
@@ -279,20 +314,22 @@ int cmdWorkfile(Context& c, const std::vector<std::string>& args, std::size_t po
     }
     if (!from || !to) return c.usage("workfile needs --from DATE --to DATE");
 
+    const InterruptGuard interrupt;
     TerminalProgress progress(c.io.err);
     qd::WorkfileRun run(*c.ds);
     const bool created =
         run.create(static_cast<qd::Date>(*from), static_cast<qd::Date>(*to), c.ui, &progress);
-    {
+    if (created) {
         qd::Table<qd::ScheduleWorkFileRecord> rows(run.dataSet(), qd::tables::ScheduleWorkFile());
         if (rows.open() == qd::Level::Benign) {
             rows.setOrder(rows.def().findKey("SCW:KeyID"));
-            while (rows.next() == qd::Level::Benign)
+            while (!InterruptGuard::requested() && rows.next() == qd::Level::Benign)
                 c.io.out << (c.json ? recordJson(rows) : recordLine(rows)) << "\n";
         }
     }
     if (!run.remove())
         c.io.err << "qdctl: the work file " << run.file().string() << " could not be removed\n";
+    if (InterruptGuard::requested()) return c.failed("interrupted; the work file was removed");
     return created ? kOk : c.failed("the work file could not be filled");
 }
 

@@ -15,8 +15,11 @@
 // Exit codes: 0 done, 1 other failure, 2 bad command line, 3 cannot connect,
 // 4 login refused, 5 remote file or folder not found, 6 local file error.
 // Messages go to standard error; the password is never printed.
+#include "remote/CurlResult.h"
+#include "remote/ExitCodes.h"
+#include "remote/PartFile.h"
+#include "remote/PercentEncoding.h"
 #include "script/ScriptStrings.h"
-#include "script/TransferCodes.h"
 
 #include <curl/curl.h>
 
@@ -28,29 +31,12 @@
 
 namespace fs = std::filesystem;
 using qd::script::upper;
-using namespace qd::transfer;
+using namespace qd::remote;
 
 namespace {
 
 void fail(const std::string& what) {
     std::fprintf(stderr, "qdftp: %s\n", what.c_str());
-}
-
-// Percent-encodes a remote path, keeping "/" as the separator.
-std::string encodePath(const std::string& path) {
-    static const char* hex = "0123456789ABCDEF";
-    std::string out;
-    for (unsigned char c : path) {
-        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '/' ||
-            c == '-' || c == '_' || c == '.' || c == '~') {
-            out += static_cast<char>(c);
-        } else {
-            out += '%';
-            out += hex[c >> 4];
-            out += hex[c & 15];
-        }
-    }
-    return out;
 }
 
 std::string remoteUrl(std::string host, std::string remote) {
@@ -61,36 +47,8 @@ std::string remoteUrl(std::string host, std::string remote) {
         if (c == '\\') c = '/';
     // An absolute remote path is reached from the root, not from the login folder.
     if (!remote.empty() && remote.front() == '/')
-        return "ftp://" + host + "/%2F" + encodePath(remote.substr(1));
-    return "ftp://" + host + "/" + encodePath(remote);
-}
-
-int exitFor(CURLcode rc) {
-    switch (rc) {
-    case CURLE_OK:
-        return kOk;
-    case CURLE_URL_MALFORMAT:
-    case CURLE_UNSUPPORTED_PROTOCOL:
-        return kBadCommandLine;
-    case CURLE_COULDNT_RESOLVE_HOST:
-    case CURLE_COULDNT_RESOLVE_PROXY:
-    case CURLE_COULDNT_CONNECT:
-    case CURLE_OPERATION_TIMEDOUT:
-    case CURLE_WEIRD_SERVER_REPLY:
-        return kCannotConnect;
-    case CURLE_LOGIN_DENIED:
-        return kLoginRefused;
-    case CURLE_REMOTE_FILE_NOT_FOUND:
-    case CURLE_FTP_COULDNT_RETR_FILE:
-    case CURLE_REMOTE_ACCESS_DENIED:
-        return kNotFound;
-    case CURLE_WRITE_ERROR:
-    case CURLE_READ_ERROR:
-    case CURLE_FILE_COULDNT_READ_FILE:
-        return kLocalFileError;
-    default:
-        return kFailed;
-    }
+        return "ftp://" + host + "/%2F" + percentEncodePath(remote.substr(1));
+    return "ftp://" + host + "/" + percentEncodePath(remote);
 }
 
 size_t writeToFile(char* data, size_t size, size_t count, void* file) {
@@ -129,7 +87,7 @@ void common(Session& s, const std::string& url, const std::string& user, const s
 }
 
 int report(Session& s, CURLcode rc) {
-    const int code = exitFor(rc);
+    const int code = exitCodeFor(rc);
     if (code != kOk) fail(s.error[0] ? s.error : curl_easy_strerror(rc));
     return code;
 }
@@ -137,7 +95,8 @@ int report(Session& s, CURLcode rc) {
 int upload(const std::string& local, std::string remote, const std::string& host, const std::string& user,
            const std::string& password) {
     std::FILE* in = std::fopen(local.c_str(), "rb");
-    if (!in || fs::is_directory(local)) {
+    std::error_code ec;
+    if (!in || fs::is_directory(local, ec)) {
         if (in) std::fclose(in);
         fail("cannot read " + local);
         return kLocalFileError;
@@ -149,7 +108,6 @@ int upload(const std::string& local, std::string remote, const std::string& host
     curl_easy_setopt(s.curl, CURLOPT_UPLOAD, 1L);
     curl_easy_setopt(s.curl, CURLOPT_READFUNCTION, readFromFile);
     curl_easy_setopt(s.curl, CURLOPT_READDATA, in);
-    std::error_code ec;
     const auto size = fs::file_size(local, ec);
     if (!ec) curl_easy_setopt(s.curl, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(size));
     const CURLcode rc = curl_easy_perform(s.curl);
@@ -167,31 +125,21 @@ int download(std::string remote, std::string local, const std::string& host, con
         local = remoteName;
     else if (fs::is_directory(local, ec))
         local = (fs::path(local) / remoteName).string();
-    const fs::path target(local);
-    fs::path temp = target;
-    temp += ".qdftp-part";
-    std::FILE* out = std::fopen(temp.c_str(), "wb");
-    if (!out) {
+    PartFile part;
+    if (part.create(local, "qdftp-part") != 0) {
         fail("cannot write " + local);
         return kLocalFileError;
     }
     Session s;
     common(s, remoteUrl(host, remote), user, password);
     curl_easy_setopt(s.curl, CURLOPT_WRITEFUNCTION, writeToFile);
-    curl_easy_setopt(s.curl, CURLOPT_WRITEDATA, out);
+    curl_easy_setopt(s.curl, CURLOPT_WRITEDATA, part.stream());
     const CURLcode rc = curl_easy_perform(s.curl);
-    const bool closed = std::fclose(out) == 0;
-    if (rc != CURLE_OK || !closed) {
-        fs::remove(temp, ec);
-        if (rc == CURLE_OK) {
-            fail("cannot write " + local);
-            return kLocalFileError;
-        }
+    if (rc != CURLE_OK) {
+        part.discard();
         return report(s, rc);
     }
-    fs::rename(temp, target, ec);
-    if (ec) {
-        fs::remove(temp, ec);
+    if (part.commit() != 0) {
         fail("cannot write " + local);
         return kLocalFileError;
     }
@@ -225,6 +173,7 @@ int main(int argc, char** argv) {
         return kBadCommandLine;
     }
     if (curl_global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK) return kFailed;
+    PartFile::removeOnTermination();
     const int rc = mode == "U" ? upload(argv[2], argv[3], argv[4], argv[5], password)
                                : download(argv[2], argv[3], argv[4], argv[5], password);
     curl_global_cleanup();

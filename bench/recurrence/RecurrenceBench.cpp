@@ -14,7 +14,7 @@
 #include "data/Calendar.h"
 #include "data/Records.h"
 #include "data/UserInterface.h"
-#include "schedule/DayMath.h"
+#include "data/DayMath.h"
 #include "schedule/Recurrence.h"
 
 #include <chrono>

@@ -97,8 +97,10 @@ std::vector<std::filesystem::path> dataSetFiles(const std::filesystem::path& dat
                                                 const std::string& only) {
     std::vector<std::filesystem::path> out;
     std::error_code ec;
-    for (const auto& e : std::filesystem::directory_iterator(dataFolder, ec)) {
-        if (!e.is_regular_file()) continue;
+    for (std::filesystem::directory_iterator it(dataFolder, ec), end; !ec && it != end; it.increment(ec)) {
+        const auto& e = *it;
+        std::error_code typeError;
+        if (!e.is_regular_file(typeError)) continue;
         const std::string name = e.path().filename().string();
         if (!equalsNoCase(e.path().extension().string(), ".TPS")) continue;
         if (!only.empty() && !equalsNoCase(name, only)) continue;
@@ -131,14 +133,19 @@ BackupResult backupDataSet(const std::filesystem::path& dataFolder, const std::s
 std::vector<BackupInfo> listBackups(const std::filesystem::path& dataFolder) {
     std::vector<BackupInfo> out;
     std::error_code ec;
-    for (const auto& e : std::filesystem::directory_iterator(dataFolder / kBackupFolder, ec)) {
-        if (!e.is_directory()) continue;
+    for (std::filesystem::directory_iterator it(dataFolder / kBackupFolder, ec), end; !ec && it != end;
+         it.increment(ec)) {
+        const auto& e = *it;
+        std::error_code typeError;
+        if (!e.is_directory(typeError)) continue;
         BackupInfo info;
         info.name = e.path().filename().string();
         info.folder = e.path();
         for (const auto& f : dataSetFiles(e.path())) {
             info.files.push_back(f.filename().string());
-            info.bytes += std::filesystem::file_size(f, ec);
+            std::error_code sizeError;
+            const auto size = std::filesystem::file_size(f, sizeError);
+            if (!sizeError) info.bytes += size;
         }
         out.push_back(std::move(info));
     }
@@ -162,6 +169,5 @@ BackupResult restoreBackup(const std::filesystem::path& dataFolder, const std::s
     copyFiles(files, dataFolder, r);
     return r;
 }
-
 
 } // namespace qd

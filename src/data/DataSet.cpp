@@ -36,8 +36,8 @@ std::filesystem::path DataSet::resolve(const std::string& name) const {
     const std::string leaf = p.filename().string();
     std::error_code ec;
     if (std::filesystem::exists(dir / leaf, ec)) return dir / leaf;
-    for (const auto& entry : std::filesystem::directory_iterator(dir, ec))
-        if (equalsNoCase(entry.path().filename().string(), leaf)) return entry.path();
+    for (std::filesystem::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec))
+        if (equalsNoCase(it->path().filename().string(), leaf)) return it->path();
     return dir / leaf;
 }
 

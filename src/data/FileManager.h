@@ -78,6 +78,8 @@ public:
 
     bool hasCurrent() const { return currentRid_ != 0; }
     long long currentRowId() const { return currentRid_; }
+    // The change stamp of the record last read or written.
+    long long currentRevision() const { return currentRev_; }
     // The value of a field as last read from or written to the store.
     const FieldValue& savedValue(int field) const { return saved_[static_cast<std::size_t>(field)]; }
     FieldValue value(int field) const { return readField(buf_[static_cast<std::size_t>(field)]); }

@@ -383,7 +383,8 @@ fs::path IniFile::path() const {
 
 IniStatus IniFile::load(IniDocument& doc) const {
     const fs::path p = path();
-    const int fd = ::open(p.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so that a FIFO under the settings file's name cannot hold us.
+    const int fd = ::open(p.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         if (errno == ENOENT) {
             doc = IniDocument{};

@@ -1,5 +1,7 @@
 #include "dispatcher/Dispatcher.h"
 
+#include "dispatcher/OccurrenceClaim.h"
+
 #include "data/Pictures.h"
 #include "data/RelationManager.h"
 #include "data/Startup.h"
@@ -150,7 +152,7 @@ void Dispatcher::checkDueTask() {
 }
 
 void Dispatcher::performDueTask(Table<ScheduleRecord>& sch) {
-    ScheduleRecord& task = sch.rec;
+    const ScheduleRecord& task = sch.rec;
     const Moment now = clock_.now();
     const Date today = now.date;
     PerformedTask report;
@@ -159,32 +161,21 @@ void Dispatcher::performDueTask(Table<ScheduleRecord>& sch) {
     report.occurrence = {task.Date, task.Time};
     report.reason = "Performed";
 
-    // Claim the occurrence: another dispatcher on the same data (another process)
-    // may have read the task too. Writing the unchanged record succeeds for only
-    // one of them; the other finds the record changed and leaves it.
-    if (sch.tryUpdate() != Level::Benign) return;
-
-    const int id = task.ID;
-    task.Skipped = 0;
-    const bool passedOver = task.SkipNextTime != 0;
-    bool skipped = false;
     const std::string type = trimmed(task.TaskType);
     const std::string desc = trimmed(task.Description);
+    const bool passedOver = task.SkipNextTime != 0;
+
+    // The skip tests that need no answer are decided on the task as read; the
+    // questions are asked after the claim, so that an open question never lets
+    // another dispatcher take the same occurrence.
+    std::string autoSkip;
+    enum class Question { None, Missed, Confirm } question = Question::None;
     if (!passedOver) {
-        const bool showsMessage = type == "Display Message" || type == "Both";
-        if ((showsMessage && !settings_.UseQDMsg && settings_.UseModalMessage) || settings_.MaximizeOnRun)
-            frame_.bringToFront();
-        exec_.soundAlarm(task);
-        auto skip = [&](const std::string& label) {
-            log(desc, label);
-            skipped = true;
-            report.reason = label;
-        };
         if (absolute(now.date, now.time) - absolute(task.Date, task.Time) > kOverdueMargin &&
             task.SkipIfMissed) {
-            skip("Overdue task skipped");
+            autoSkip = "Overdue task skipped";
         } else if (task.SkipIfScriptActive && scripts_.runningScripts() > 0) {
-            skip("Task skipped during script");
+            autoSkip = "Task skipped during script";
         } else {
             bool missed = false;
             if (task.Warn && type != "Display Message") {
@@ -192,97 +183,65 @@ void Dispatcher::performDueTask(Table<ScheduleRecord>& sch) {
                 missed = n > 0 ? absolute(now.date, now.time) > absolute(task.Date + n, task.Time)
                                : task.Date + 1 < today;
             }
-            if (missed) {
-                frame_.bringToFront();
-                if (!ui_.ask("Missed Task", desc + " was not run.  Run it now?")) skip("Missed task skipped");
-            } else if (task.UserSkip) {
-                frame_.bringToFront();
-                if (!ui_.ask("Confirm Task", desc + " is due to run.  Run it now?")) skip("Task skipped");
+            if (missed)
+                question = Question::Missed;
+            else if (task.UserSkip)
+                question = Question::Confirm;
+        }
+    }
+
+    ClaimRequest request;
+    request.now = now;
+    request.skipped = !autoSkip.empty();
+    request.saveScripts = settings_.SaveScripts;
+    const OccurrenceClaim claim = claimOccurrence(sch, *taskStore_, *holidays_, ui_, request);
+    if (claim.status == ClaimStatus::Refused) return; // another dispatcher has this occurrence
+    if (claim.status == ClaimStatus::Failed) {
+        log(desc + ": " + claim.error.text, "Task not performed");
+        return;
+    }
+    const ScheduleRecord& performed = claim.performed;
+    const int id = performed.ID;
+
+    if (passedOver) {
+        report.skipped = true;
+        report.reason = "Skip next occurrence";
+    } else {
+        const bool showsMessage = type == "Display Message" || type == "Both";
+        if ((showsMessage && !settings_.UseQDMsg && settings_.UseModalMessage) || settings_.MaximizeOnRun)
+            frame_.bringToFront();
+        exec_.soundAlarm(performed);
+        auto skip = [&](const std::string& label) {
+            log(desc, label);
+            report.skipped = true;
+            report.reason = label;
+        };
+        if (!autoSkip.empty()) {
+            skip(autoSkip);
+        } else if (question != Question::None) {
+            frame_.bringToFront();
+            const bool yes = question == Question::Missed
+                                 ? ui_.ask("Missed Task", desc + " was not run.  Run it now?")
+                                 : ui_.ask("Confirm Task", desc + " is due to run.  Run it now?");
+            if (!yes) {
+                skip(question == Question::Missed ? "Missed task skipped" : "Task skipped");
+                markHistorySkipped(ds_, claim.historyId);
             }
         }
-        task.LastRunDate = now.date;
-        task.LastRunTime = now.time;
-        if (!skipped) {
-            if (showsMessage) exec_.showTaskMessage(task);
+        if (!report.skipped) {
+            if (showsMessage) exec_.showTaskMessage(performed);
             if (type == "Run Program" || type == "Both") {
                 ProgramStartRequest r;
-                r.command = task.Command;
-                r.folder = task.Path;
+                r.command = performed.Command;
+                r.folder = performed.Path;
                 r.taskId = id;
                 exec_.startProgram(r);
             }
         }
-    } else {
-        report.skipped = true;
-        report.reason = "Skip next occurrence";
     }
-    report.skipped = report.skipped || skipped;
-
-    const Date performedDate = task.Date;
-    const Time performedTime = task.Time;
-    const Date performedWarnDate = task.AdvanceWarnDate;
-    const Time performedWarnTime = task.AdvanceWarnTime;
-    const bool hasWarning = task.AdvanceWarnDate != 0 || task.AdvanceWarnTime != 0;
-    if (hasWarning) {
-        task.AdvanceWarnDate -= task.Date;
-        task.AdvanceWarnTime -= task.Time;
-    }
-    if (task.Date < today && task.SkipIfMissed)
-        NextOccurrence(task, today, 0, ui_);
-    else
-        NextOccurrence(task, today, now.time, ui_);
-
-    // The record as it was performed, for the history copy.
-    ScheduleRecord history = task;
-    history.Date = performedDate;
-    history.Time = performedTime;
-    history.AdvanceWarnDate = performedWarnDate;
-    history.AdvanceWarnTime = performedWarnTime;
-
-    if (task.Completed) {
-        report.completed = true;
-        if (task.NoHistory) {
-            RelationManager(sch).deleteRecord(); // its script steps go with it
-        } else {
-            task.Date = performedDate;
-            task.Time = performedTime;
-            task.AdvanceWarnDate = performedWarnDate;
-            task.AdvanceWarnTime = performedWarnTime;
-            task.Completed = 1;
-            task.Disabled = 1;
-            sch.update();
-            if (!settings_.SaveScripts) deleteScriptSteps(ds_, id);
-        }
-        if (observer_) observer_(report);
-        return;
-    }
-    task.SkipNextTime = 0;
-    if (hasWarning) {
-        task.AdvanceWarnDate += task.Date;
-        task.AdvanceWarnTime += task.Time;
-    }
-    task.AdvanceWarned = 0;
-    ApplyExceptions(task, *taskStore_, *holidays_, ui_);
-    sch.update();
-    report.next = {task.Date, task.Time};
-
-    if (!task.NoHistory && !passedOver) {
-        Table<ScheduleRecord> copy(ds_, tables::Schedule());
-        if (copy.open() == Level::Benign) {
-            copy.rec = history;
-            copy.rec.ID = 0;
-            copy.rec.Completed = 1;
-            copy.rec.Disabled = 1;
-            copy.rec.SkipNextTime = 0;
-            copy.rec.ExceptionLink = 0;
-            if (skipped) {
-                copy.rec.Description = fitText("(Skipped) " + history.Description, FieldType::String, 40);
-                copy.rec.Skipped = 1;
-            }
-            if (copy.insert() == Level::Benign && copy.rec.ID != id && settings_.SaveScripts)
-                copyScriptSteps(ds_, id, copy.rec.ID);
-        }
-    }
+    finishCompleted(sch, claim);
+    report.completed = claim.completed;
+    report.next = claim.next;
     if (observer_) observer_(report);
 }
 
@@ -297,8 +256,10 @@ void Dispatcher::checkAdvanceWarnings() {
         const bool due = sch.rec.AdvanceWarnDate < now.date ||
                          (sch.rec.AdvanceWarnDate == now.date && sch.rec.AdvanceWarnTime < now.time);
         if (!due) continue;
+        // Only the dispatcher whose save of the flag succeeds gives the warning:
+        // another one on the same data may have read the task too.
         sch.rec.AdvanceWarned = 1;
-        sch.update();
+        if (sch.tryUpdate() != Level::Benign) continue;
         const std::string desc = trimmed(sch.rec.Description);
         if (sch.rec.SkipNextTime) {
             log("Skipped:  " + desc, "Advanced Warning");

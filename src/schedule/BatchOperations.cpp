@@ -161,7 +161,13 @@ std::string freshWorkfileName(const DataSet& ds, const Clock& clock) {
     }
 }
 
-bool CreateWorkfile(DataSet& ds, Date from, Date to, UserInterface& ui, Progress* progress) {
+std::string workfileLimitText(std::int32_t rowLimit) {
+    return "The work file would hold more than " + std::to_string(rowLimit) +
+           " occurrences. Choose a shorter date range.";
+}
+
+bool CreateWorkfile(DataSet& ds, Date from, Date to, UserInterface& ui, Progress* progress,
+                    std::int32_t rowLimit) {
     GLO_ScheduleWorkFileName = freshWorkfileName(ds, processClock());
     if (!EmptyWorkfile(ds, progress)) return false;
 
@@ -170,29 +176,53 @@ bool CreateWorkfile(DataSet& ds, Date from, Date to, UserInterface& ui, Progress
     Table<ScheduleWorkFileRecord> work(ds, tables::ScheduleWorkFile());
     if (work.open() != Level::Benign) return false;
 
-    Meter meter(progress, kCreateWorkfileTitle, static_cast<long long>(tasks.size()));
+    // Each task is kUnitsPerTask units of progress, shared out within the task by
+    // how far its occurrences have come.
+    constexpr long long kUnitsPerTask = 1000;
+    Meter meter(progress, kCreateWorkfileTitle, static_cast<long long>(tasks.size()) * kUnitsPerTask);
     WriteBatch batch(work.file());
     std::int32_t rows = static_cast<std::int32_t>(work.recordCount());
+    const std::int32_t rowsBefore = rows;
+    bool full = false;
     auto add = [&](const ScheduleRecord& occurrence) {
+        if (rows >= rowLimit) {
+            full = true;
+            return;
+        }
         work.rec = occurrence;
         work.rec.ID = rows + 1;
         if (work.tryInsert() == Level::Benign) ++rows;
         batch.wrote();
     };
+    const long long span = std::max<long long>(1, static_cast<long long>(to) - from + 1);
+    auto within = [&](const ScheduleRecord& task, std::int32_t rowsAtStart) {
+        const long long byDate = (static_cast<long long>(task.Date) - from) * kUnitsPerTask / span;
+        const long long byRows = static_cast<long long>(rows - rowsAtStart) * kUnitsPerTask /
+                                 std::max<long long>(1, rowLimit - rowsBefore);
+        return std::clamp<long long>(std::max(byDate, byRows), 0, kUnitsPerTask - 1);
+    };
+    auto stopAtLimit = [&] {
+        batch.close();
+        ui.message(kWorkfileLimitTitle, workfileLimitText(rowLimit), MessageIcon::Exclamation);
+        return false;
+    };
 
     long long done = 0;
     for (ScheduleRecord& task : tasks) {
+        const std::int32_t rowsAtStart = rows;
         add(task);
+        if (full) return stopAtLimit();
         if (ruleTypeOf(task.ScheduleType) != RuleType::Once) {
             for (;;) {
                 const Moment added{task.Date, task.Time};
                 NextOccurrence(task, task.Date, task.Time + 1, ui);
                 if (task.Date > to || Moment{task.Date, task.Time} == added) break;
                 add(task);
-                if (!meter.poll()) return false;
+                if (full) return stopAtLimit();
+                if (!meter.at(done * kUnitsPerTask + within(task, rowsAtStart))) return false;
             }
         }
-        if (!meter.at(++done)) return false;
+        if (!meter.at(++done * kUnitsPerTask)) return false;
     }
     return batch.close();
 }
@@ -203,9 +233,9 @@ WorkfileRun::~WorkfileRun() {
     remove();
 }
 
-bool WorkfileRun::create(Date from, Date to, UserInterface& ui, Progress* progress) {
+bool WorkfileRun::create(Date from, Date to, UserInterface& ui, Progress* progress, std::int32_t rowLimit) {
     remove();
-    const bool ok = CreateWorkfile(*run_, from, to, ui, progress);
+    const bool ok = CreateWorkfile(*run_, from, to, ui, progress, rowLimit);
     file_ = run_->locate(tables::ScheduleWorkFile()).file;
     return ok;
 }

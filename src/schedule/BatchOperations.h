@@ -8,6 +8,7 @@
 #include "data/EventLog.h"
 #include "data/UserInterface.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -59,9 +60,19 @@ std::string freshWorkfileName(const DataSet& ds, const Clock& clock);
 //    set included: occurrences after the expiry are marked completed) with SCW:ID the
 //    running number of the row; exceptions and holidays are not applied;
 //  - the Schedule table is never written; rows the work file refuses are left out.
+//  - the work file holds at most `rowLimit` rows: a run that would write more stops
+//    there with the message kWorkfileLimitTitle / workfileLimitText(rowLimit);
+//  - the progress counts the tasks done plus, within a task, how far its
+//    occurrences have come through the range (or towards the row limit, when that
+//    is nearer), so that it moves also when one frequent task makes all the rows.
 // Messages of the calculation (an invalid custom unit) go to `ui`. False when the run
-// was cancelled or could not be done; the rows written so far stay.
-bool CreateWorkfile(DataSet& ds, Date from, Date to, UserInterface& ui, Progress* progress);
+// was cancelled, stopped at the limit or could not be done; the rows written so far
+// stay.
+inline constexpr std::int32_t kWorkfileRowLimit = 100000;
+inline constexpr const char* kWorkfileLimitTitle = "Work File";
+std::string workfileLimitText(std::int32_t rowLimit);
+bool CreateWorkfile(DataSet& ds, Date from, Date to, UserInterface& ui, Progress* progress,
+                    std::int32_t rowLimit = kWorkfileRowLimit);
 
 // One report run on a work file. The work file is written and read in a data set of
 // the run's own on the same data folder, so that closing it closes the file, which is
@@ -80,7 +91,8 @@ public:
     WorkfileRun& operator=(const WorkfileRun&) = delete;
 
     // CreateWorkfile in the run's data set.
-    bool create(Date from, Date to, UserInterface& ui, Progress* progress);
+    bool create(Date from, Date to, UserInterface& ui, Progress* progress,
+                std::int32_t rowLimit = kWorkfileRowLimit);
     // Open tables::ScheduleWorkFile() here to read the rows (after create).
     DataSet& dataSet() { return *run_; }
     // The work file on disk; empty before create.

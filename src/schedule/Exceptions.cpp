@@ -1,6 +1,6 @@
 #include "schedule/Exceptions.h"
 
-#include "schedule/DayMath.h"
+#include "data/DayMath.h"
 #include "schedule/Recurrence.h"
 #include "schedule/RuleParts.h"
 

@@ -1,6 +1,6 @@
 #include "schedule/Holidays.h"
 
-#include "schedule/DayMath.h"
+#include "data/DayMath.h"
 #include "schedule/RuleParts.h"
 
 namespace qd {

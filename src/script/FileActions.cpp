@@ -89,14 +89,37 @@ bool existsNoFollow(const fs::path& p) {
     return ::lstat(p.c_str(), &st) == 0;
 }
 
+// Whether `inner` is `outer` itself or lies inside it (both resolved).
+bool isWithin(const fs::path& inner, const fs::path& outer) {
+    std::error_code ec;
+    fs::path a = fs::weakly_canonical(inner, ec);
+    if (ec) return false;
+    fs::path b = fs::weakly_canonical(outer, ec);
+    if (ec) return false;
+    if (!a.has_filename()) a = a.parent_path();
+    if (!b.has_filename()) b = b.parent_path();
+    return std::mismatch(b.begin(), b.end(), a.begin(), a.end()).first == b.end();
+}
+
+// Copies a file, or a folder with its contents. A named link is followed; links
+// inside a copied folder are copied as links, so a link to a parent folder (or
+// to itself) cannot make the copy endless. A folder is never copied into itself.
 int copyItem(const fs::path& from, const fs::path& to) {
     std::error_code ec;
     if (fs::equivalent(from, to, ec)) return EINVAL;
     ec.clear();
     if (fs::is_directory(from, ec)) {
-        fs::copy(from, to, fs::copy_options::recursive | fs::copy_options::overwrite_existing, ec);
+        if (isWithin(to, from)) return EINVAL;
+        fs::path source = from;
+        if (fs::is_symlink(from, ec)) source = fs::canonical(from, ec);
+        if (ec) return errnoOf(ec);
+        fs::copy(source, to,
+                 fs::copy_options::recursive | fs::copy_options::overwrite_existing |
+                     fs::copy_options::copy_symlinks,
+                 ec);
     } else {
-        if (fs::is_directory(to)) return EISDIR;
+        if (ec) return errnoOf(ec);
+        if (fs::is_directory(to, ec)) return EISDIR;
         fs::copy_file(from, to, fs::copy_options::overwrite_existing, ec);
     }
     return errnoOf(ec);
@@ -236,7 +259,8 @@ int ShellFileOps::run(ShellKind kind, std::string_view fromText, std::string_vie
     const bool intoFolder = fs::is_directory(target, ec) || sources.size() > 1 || wildcard;
     if (intoFolder) {
         fs::create_directories(target, ec);
-        if (!fs::is_directory(target)) return ec ? errnoOf(ec) : ENOTDIR;
+        std::error_code check;
+        if (!fs::is_directory(target, check)) return ec ? errnoOf(ec) : check ? errnoOf(check) : ENOTDIR;
     } else if (target.has_parent_path()) {
         fs::create_directories(target.parent_path(), ec);
     }

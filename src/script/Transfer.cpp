@@ -2,7 +2,7 @@
 
 #include "script/ScriptSteps.h"
 #include "script/ScriptStrings.h"
-#include "script/TransferCodes.h"
+#include "remote/ExitCodes.h"
 #include "script/Values.h"
 
 namespace qd {
@@ -122,7 +122,7 @@ std::optional<ProgramLaunch> PrepareTransferLaunch(const ScriptingRecord& entry,
     std::vector<std::string> words = SplitCommandLine(command);
     l.arguments.assign(words.begin() + 1, words.end());
     if (program == "qdftp" && !password.empty())
-        l.environment.push_back(std::string(transfer::kFtpPasswordVariable) + "=" + password);
+        l.environment.push_back(std::string(remote::kFtpPasswordVariable) + "=" + password);
     l.workingFolder =
         !options.workingFolder.empty() ? options.workingFolder : fs::path(std::string(rtrim(folder)));
     l.visibleCommand = command;

@@ -1,5 +1,5 @@
 // FTP and HTTP "File Actions" steps run as separate transfer programs, qdftp
-// and httpget, whose exit code (TransferCodes.h) lands in "ExitCode".
+// and httpget, whose exit code (remote/ExitCodes.h) lands in "ExitCode".
 //
 // When a script is queued, such a step becomes a waiting "Start Program" entry
 // (RewriteTransferStep):

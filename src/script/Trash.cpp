@@ -1,6 +1,7 @@
 #include "script/Trash.h"
 
 #include "data/Clock.h"
+#include "remote/PercentEncoding.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -44,22 +45,36 @@ fs::path topDirectory(const fs::path& p) {
     return top;
 }
 
-// The trash folder of another file system's top directory, or empty.
-fs::path topTrash(const fs::path& top) {
+// Whether a trash folder and its files/ and info/ are real folders (not links)
+// of ours that no other user may write to.
+bool ownedPrivately(const fs::path& trash) {
+    for (const fs::path& p : {trash, trash / "files", trash / "info"}) {
+        struct stat st {};
+        if (!statOf(p, st, false) || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid() ||
+            (st.st_mode & (S_IWGRP | S_IWOTH)) != 0)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+fs::path topDirectoryTrash(const fs::path& top) {
     const std::string uid = std::to_string(::getuid());
     struct stat st {};
+    // The administrator's shared .Trash counts only as a sticky folder (not a
+    // link), and our folder in it only when it is ours alone.
     const fs::path shared = top / ".Trash";
     if (statOf(shared, st, false) && S_ISDIR(st.st_mode) && (st.st_mode & S_ISVTX)) {
         const fs::path mine = shared / uid;
-        if (prepareTrash(mine) == 0) return mine;
+        if (prepareTrash(mine) == 0 && ownedPrivately(mine)) return mine;
     }
     const fs::path own = top / (".Trash-" + uid);
-    if (prepareTrash(own) == 0) {
-        struct stat o {};
-        if (statOf(own, o, false) && o.st_uid == ::getuid()) return own;
-    }
+    if (prepareTrash(own) == 0 && ownedPrivately(own)) return own;
     return {};
 }
+
+namespace {
 
 std::string deletionDate(const TrashOptions& options) {
     const Moment m = (options.clock ? *options.clock : processClock()).now();
@@ -123,22 +138,6 @@ fs::path homeTrashFolder(const TrashOptions& options) {
     return fs::path(h) / ".local" / "share" / "Trash";
 }
 
-std::string trashPathEncode(const std::string& path) {
-    static const char* hex = "0123456789ABCDEF";
-    std::string out;
-    for (unsigned char c : path) {
-        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '/' ||
-            c == '-' || c == '_' || c == '.' || c == '~') {
-            out += static_cast<char>(c);
-        } else {
-            out += '%';
-            out += hex[c >> 4];
-            out += hex[c & 15];
-        }
-    }
-    return out;
-}
-
 TrashResult moveToTrash(const fs::path& item, const TrashOptions& options) {
     TrashResult r;
     std::error_code ec;
@@ -173,12 +172,12 @@ TrashResult moveToTrash(const fs::path& item, const TrashOptions& options) {
     std::string recordedPath = abs.string();
     if (parentSt.st_dev != homeSt.st_dev) {
         const fs::path top = topDirectory(abs.parent_path());
-        if (fs::path t = top.empty() ? fs::path() : topTrash(top); !t.empty()) {
+        if (fs::path t = top.empty() ? fs::path() : topDirectoryTrash(top); !t.empty()) {
             trash = t;
             recordedPath = abs.lexically_relative(top).string();
         }
     }
-    const std::string info = "[Trash Info]\nPath=" + trashPathEncode(recordedPath) +
+    const std::string info = "[Trash Info]\nPath=" + remote::percentEncodePath(recordedPath) +
                              "\nDeletionDate=" + deletionDate(options) + "\n";
     std::string name;
     if (int e = reserveName(trash, abs.filename().string(), info, name, r.infoFile)) {

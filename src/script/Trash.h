@@ -7,8 +7,8 @@
 // ~/.local/share/Trash) go there. Items on another file system go to the trash
 // folder at the top of that file system ($topdir/.Trash/$uid when the
 // administrator prepared a sticky .Trash, else $topdir/.Trash-$uid), with a
-// Path relative to the top; when neither can be used they are copied into the
-// home trash and then removed.
+// Path relative to the top; when neither can be used safely (see
+// topDirectoryTrash) they are copied into the home trash and then removed.
 #pragma once
 
 #include <filesystem>
@@ -33,10 +33,14 @@ struct TrashResult {
     explicit operator bool() const { return error == 0; }
 };
 
+// The trash folder to use at the top directory of another file system:
+// $top/.Trash/$uid when $top/.Trash is a sticky folder (not a link), else
+// $top/.Trash-$uid; either only when it, its files/ and its info/ are folders
+// (not links) owned by this user and writable by no one else. Empty when
+// neither qualifies: the item then goes to the home trash.
+std::filesystem::path topDirectoryTrash(const std::filesystem::path& top);
+
 // Moves one file, link or folder (with its contents) to the trash.
 TrashResult moveToTrash(const std::filesystem::path& item, const TrashOptions& options = {});
-
-// Percent-encoding of a path for the Path key ("/" and unreserved characters kept).
-std::string trashPathEncode(const std::string& path);
 
 } // namespace qd

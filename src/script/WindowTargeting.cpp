@@ -3,7 +3,9 @@
 #include "platform/TextUtil.h"
 
 #include <cstdio>
+#include <fcntl.h>
 #include <memory>
+#include <unistd.h>
 #include <unordered_set>
 
 namespace qd {
@@ -78,8 +80,15 @@ WindowHandle WindowTargeting::FindWindowByPattern(std::string_view pattern, std:
 }
 
 int WindowTargeting::LogWindows(const std::string& fileName) {
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(fileName.c_str(), "wb"), &std::fclose);
-    if (!file) return -1;
+    // Non-blocking open: a FIFO without a reader under that name fails at once
+    // instead of holding the script.
+    const int fd = ::open(fileName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK, 0666);
+    if (fd < 0) return -1;
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(::fdopen(fd, "wb"), &std::fclose);
+    if (!file) {
+        ::close(fd);
+        return -1;
+    }
     ListWindows();
     bool ok = true;
     // Five fields: window text 40, window handle 12, child text 40, child class 20, child handle 12.

@@ -1,5 +1,6 @@
 #include "data/Calendar.h"
 #include "data/Clock.h"
+#include "data/DayMath.h"
 
 #include <gtest/gtest.h>
 
@@ -47,4 +48,32 @@ TEST(Calendar, TimesAndClock) {
     EXPECT_EQ(clock.now().time, timeFromHMS(0, 0, 1));
     clock.advanceSeconds(-2);
     EXPECT_EQ(clock.now().date, dateFromMDY(12, 31, 2026));
+}
+
+TEST(Calendar, MonthLengthsForMonthsOutsideTheYear) {
+    EXPECT_EQ(daysInMonth(2024, 2), 29);
+    EXPECT_EQ(daysInMonth(2100, 2), 28);
+    EXPECT_EQ(daysInMonth(2000, 2), 29);
+    // Months before January and after December count into the neighbouring years.
+    EXPECT_EQ(daysInMonth(2024, 0), 31);   // December 2023
+    EXPECT_EQ(daysInMonth(2024, 14), 28);  // February 2025
+    EXPECT_EQ(daysInMonth(2024, -10), 28); // February 2023
+}
+
+TEST(Calendar, DayArithmeticBeyondTheStoredRange) {
+    // Day 0 is a real day for arithmetic, "no date" for display.
+    EXPECT_EQ(daymath::civil(0).year, 1800);
+    EXPECT_EQ(daymath::civil(0).month, 12);
+    EXPECT_EQ(daymath::civil(0).day, 28);
+    EXPECT_EQ(civilFromDate(0).year, 0);
+    EXPECT_EQ(daymath::weekday(0), 0); // a Sunday
+    EXPECT_EQ(daymath::weekday(-1), 6);
+    EXPECT_EQ(daymath::fromMDY(12, 28, 1800), 0);
+    // Far beyond 32 bits of days, still a calendar.
+    const daymath::Day far = daymath::fromMDY(3, 1, 40000000);
+    EXPECT_EQ(daymath::civil(far).year, 40000000);
+    EXPECT_EQ(daymath::civil(far - 1).day, 29); // a leap year (divisible by 400)
+    EXPECT_EQ(daymath::lastOfMonth(far), far + 30);
+    EXPECT_EQ(daymath::fromMDY(1 + 12 * 1000, 1, 2000), daymath::fromMDY(1, 1, 3000));
+    EXPECT_EQ(daymath::fromMDY(1, 1 - 366, 2001), daymath::fromMDY(1, 1, 2000));
 }

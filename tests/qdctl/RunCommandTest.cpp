@@ -3,6 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
 #include <sstream>
 
 using RunCommandTest = qdtest::QdctlFixture;
@@ -51,4 +56,41 @@ TEST_F(RunCommandTest, InactiveRunPerformsNothingAndQuestionsTakeTheAnswer) {
               std::string::npos)
         << out;
     EXPECT_EQ(run({"run", "--ticks", "x"}), 2);
+}
+
+TEST_F(RunCommandTest, TwoRunningProcessesOpenAOnceTaskOnce) {
+    const char* bin = std::getenv("QD_BIN_DIR");
+    if (!bin || !std::filesystem::exists(std::filesystem::path(bin) / "qdctl"))
+        GTEST_SKIP() << "qdctl is not built";
+    // The desktop's opener takes three seconds, as a browser starting up does.
+    std::filesystem::create_directories(dir / "bin");
+    const auto opener = dir / "bin" / "xdg-open";
+    std::ofstream(opener) << "#!/bin/sh\nsleep 3\necho \"$1\" >> \"" << (dir / "opened").string() << "\"\n";
+    std::filesystem::permissions(opener, std::filesystem::perms::owner_all);
+    // Due half a minute ago by the real clock.
+    const std::time_t due = std::time(nullptr) - 30;
+    std::tm tm{};
+    gmtime_r(&due, &tm);
+    char date[16];
+    char time[16];
+    std::strftime(date, sizeof date, "%Y-%m-%d", &tm);
+    std::strftime(time, sizeof time, "%H:%M:%S", &tm);
+    ASSERT_EQ(run({"rec", "add", "SCH", "SCH:Description=Open once", "SCH:TaskType=Run Program",
+                   "SCH:Command=https://example.invalid/once", "SCH:ScheduleType=Once",
+                   std::string("SCH:Date=") + date, std::string("SCH:Time=") + time}),
+              0)
+        << err;
+    // Two dispatchers on the folder, the second started while the first waits for the opener.
+    const std::string qdctl = (std::filesystem::path(bin) / "qdctl").string();
+    const std::string env = "TZ=UTC PATH=\"" + (dir / "bin").string() + ":$PATH\" ";
+    const std::string one = env + "\"" + qdctl + "\" --data \"" + dir.str() + "\" run --ticks 12";
+    const std::string script = one + " > \"" + (dir / "a.out").string() + "\" 2>&1 & sleep 2; " + one +
+                               " > \"" + (dir / "b.out").string() + "\" 2>&1; wait";
+    ASSERT_EQ(std::system(("sh -c '" + script + "'").c_str()), 0);
+    EXPECT_EQ(qdtest::readFile(dir / "opened"), "https://example.invalid/once\n");
+    const std::string both = qdtest::readFile(dir / "a.out") + qdtest::readFile(dir / "b.out");
+    std::size_t performed = 0;
+    for (auto at = both.find("): performed"); at != std::string::npos; at = both.find("): performed", at + 1))
+        ++performed;
+    EXPECT_EQ(performed, 1u) << both;
 }

@@ -2,12 +2,18 @@
 #include "support/TempDir.h"
 
 #include "data/Calendar.h"
+#include "schedule/BatchOperations.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -176,4 +182,57 @@ TEST_F(ScheduleCommands, HistoryRemoveNeedsItsLimit) {
     ASSERT_EQ(run({"history", "remove"}), 0) << err;
     EXPECT_EQ(out, "History checked: 1 tasks removed\n");
     EXPECT_EQ(run({"rec", "get", "SCH", "SCH:ID=" + older}), 1);
+}
+
+// The qdctl program itself, interrupted while it fills the work file.
+TEST_F(ScheduleCommands, WorkfileInterruptedBySignalRemovesItsFile) {
+    addDaily("2026-06-10", {"SCH:EveryType=minute(s)"});
+    const char* bin = std::getenv("QD_BIN_DIR");
+    if (!bin) GTEST_SKIP() << "QD_BIN_DIR names the folder of the programs";
+    const std::string program = std::string(bin) + "/qdctl";
+    for (const int sig : {SIGINT, SIGTERM}) {
+        int errPipe[2];
+        ASSERT_EQ(::pipe(errPipe), 0);
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            ::dup2(errPipe[1], 2);
+            const int devNull = ::open("/dev/null", O_WRONLY);
+            ::dup2(devNull, 1);
+            ::close(errPipe[0]);
+            ::execl(program.c_str(), program.c_str(), "--data", dir.str().c_str(), "--now", kNow.c_str(),
+                    "workfile", "--from", "2026-06-10", "--to", "9999-12-31", static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        ::close(errPipe[1]);
+        // Wait until the rows are being written, then interrupt.
+        std::string text;
+        char buf[256];
+        while (text.find("Creating future occurance information") == std::string::npos) {
+            const ssize_t n = ::read(errPipe[0], buf, sizeof buf);
+            if (n <= 0) break;
+            text.append(buf, static_cast<std::size_t>(n));
+        }
+        ASSERT_NE(text.find("Creating future occurance information"), std::string::npos) << text;
+        ::kill(child, sig);
+        ssize_t n;
+        while ((n = ::read(errPipe[0], buf, sizeof buf)) > 0)
+            text.append(buf, static_cast<std::size_t>(n));
+        ::close(errPipe[0]);
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status << " " << text;
+        EXPECT_TRUE(has(text, "interrupted")) << text;
+        for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+            EXPECT_EQ(entry.path().filename().string().rfind("QD97", 0), 0u) << entry.path();
+    }
+}
+
+TEST_F(ScheduleCommands, WorkfileOverItsLimitSaysSoAndLeavesNoFile) {
+    addDaily("2026-06-10", {"SCH:EveryType=minute(s)"});
+    EXPECT_EQ(run({"workfile", "--from", "2026-06-10", "--to", "9999-12-31"}), 1);
+    EXPECT_TRUE(has(err, qd::workfileLimitText(qd::kWorkfileRowLimit))) << err;
+    EXPECT_EQ(out, "");
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+        EXPECT_EQ(entry.path().filename().string().rfind("QD97", 0), 0u) << entry.path();
 }

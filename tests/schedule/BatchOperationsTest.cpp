@@ -211,6 +211,41 @@ TEST_F(BatchTest, EmptyingAndCancelling) {
     EXPECT_LT(workRows().size(), 27u);
 }
 
+TEST_F(BatchTest, WorkfileStopsAtItsRowLimitWithAClearMessage) {
+    ScheduleRecord r = daily(kToday, timeFromHMS(0, 0, 0));
+    r.EveryType = "minute(s)";
+    add(r);
+    add(daily(kToday, hm(9, 0), "never reached"));
+    const Date farFuture = dateFromMDY(12, 31, 9999);
+    EXPECT_FALSE(CreateWorkfile(*ds, kToday, farFuture, ui, nullptr, 500));
+    EXPECT_EQ(workRows().size(), 500u);
+    ASSERT_EQ(messagesTitled(kWorkfileLimitTitle), 1);
+    EXPECT_EQ(ui.shown.back().text, workfileLimitText(500));
+    EXPECT_NE(workfileLimitText(500).find("500"), std::string::npos);
+    // Within the limit the same run succeeds.
+    EXPECT_TRUE(CreateWorkfile(*ds, kToday, kToday, ui, nullptr, 1441));
+    EXPECT_EQ(workRows().size(), 1441u);
+}
+
+TEST_F(BatchTest, WorkfileProgressMovesWhileOneTaskMakesAllTheRows) {
+    ScheduleRecord r = daily(kToday, timeFromHMS(0, 0, 0));
+    r.EveryType = "minute(s)";
+    add(r);
+    RecordingProgress progress;
+    ASSERT_TRUE(CreateWorkfile(*ds, kToday, kToday + 9, ui, &progress));
+    const auto create =
+        std::find(progress.lines.begin(), progress.lines.end(), std::string("start ") + kCreateWorkfileTitle);
+    ASSERT_NE(create, progress.lines.end());
+    std::vector<int> percents;
+    for (auto it = create + 1; it != progress.lines.end(); ++it)
+        if (it->find("% Completed") != std::string::npos) percents.push_back(std::stoi(*it));
+    EXPECT_TRUE(std::is_sorted(percents.begin(), percents.end()));
+    const long between =
+        std::count_if(percents.begin(), percents.end(), [](int p) { return p > 0 && p < 100; });
+    EXPECT_GE(between, 5) << "the percentage stood still while the rows were written";
+    EXPECT_EQ(percents.back(), 100);
+}
+
 // --- rescheduling ----------------------------------------------------------------------
 
 TEST_F(BatchTest, RescheduleMovesTasksToTheirFirstOccurrenceAMinuteAfterTheMoment) {

@@ -1,6 +1,6 @@
 #include "schedule/Holidays.h"
 #include "data/Calendar.h"
-#include "schedule/DayMath.h"
+#include "data/DayMath.h"
 #include "schedule/MemoryStores.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 
 #include "data/Clock.h"
 #include "data/Pictures.h"
-#include "schedule/DayMath.h"
+#include "data/DayMath.h"
 #include "schedule/Recurrence.h"
 
 #include <algorithm>

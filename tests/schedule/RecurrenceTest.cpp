@@ -1,13 +1,14 @@
 #include "schedule/Recurrence.h"
 #include "data/Calendar.h"
 #include "data/Clock.h"
+#include "data/DayMath.h"
 #include "data/Pictures.h"
-#include "schedule/DayMath.h"
 
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <string>
+#include <vector>
 
 using namespace qd;
 
@@ -192,6 +193,55 @@ const ForwardCase kForward[] = {
 INSTANTIATE_TEST_SUITE_P(Rules, NextOccurrenceCases, ::testing::ValuesIn(kForward),
                          [](const auto& p) { return std::string(p.param.name); });
 
+// A year of "Day of Month" occurrences by weekday and week of the month, written
+// out from a printed calendar of 2026: each week's first and last day (1st, 7th,
+// 8th, 14th, 15th, 21st, 22nd, 28th) and a last week that is also the fourth.
+TEST(NextOccurrence, NthWeekdayOfTheMonthThroughAYear) {
+    struct Case {
+        const char* name;
+        std::function<void(ScheduleRecord&)> set;
+        std::vector<int> days; // day of month, January to December 2026
+    };
+    const std::vector<Case> cases = {
+        {"first Monday", [](auto& r) { r.Monday = r.Every1st = 1; }, {5, 2, 2, 6, 4, 1, 6, 3, 7, 5, 2, 7}},
+        {"second Tuesday",
+         [](auto& r) { r.Tuesday = r.Every2nd = 1; },
+         {13, 10, 10, 14, 12, 9, 14, 11, 8, 13, 10, 8}},
+        {"third Thursday",
+         [](auto& r) { r.Thursday = r.Every3rd = 1; },
+         {15, 19, 19, 16, 21, 18, 16, 20, 17, 15, 19, 17}},
+        {"fourth Wednesday",
+         [](auto& r) { r.Wednesday = r.Every4th = 1; },
+         {28, 25, 25, 22, 27, 24, 22, 26, 23, 28, 25, 23}},
+        {"last Friday",
+         [](auto& r) { r.Friday = r.EveryLast = 1; },
+         {30, 27, 27, 24, 29, 26, 31, 28, 25, 30, 27, 25}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScheduleRecord r = dayOfMonth(dmy(31, 12, 2025), c.set);
+        ScriptedUserInterface ui;
+        for (int month = 1; month <= 12; ++month) {
+            NextOccurrence(r, r.Date, r.Time, ui);
+            const CivilDate got = civilFromDate(r.Date);
+            EXPECT_EQ(got.year, 2026);
+            EXPECT_EQ(got.month, month);
+            EXPECT_EQ(got.day, c.days[static_cast<std::size_t>(month - 1)]);
+            EXPECT_EQ(r.Time, hm(9, 0));
+        }
+        EXPECT_TRUE(ui.shown.empty());
+    }
+    // Second and fourth Tuesday together: both weeks, in turn.
+    ScheduleRecord r = dayOfMonth(dmy(31, 3, 2026), [](auto& t) { t.Tuesday = t.Every2nd = t.Every4th = 1; });
+    ScriptedUserInterface ui;
+    std::vector<int> got;
+    for (int i = 0; i < 4; ++i) {
+        NextOccurrence(r, r.Date, r.Time, ui);
+        got.push_back(civilFromDate(r.Date).day);
+    }
+    EXPECT_EQ(got, (std::vector<int>{14, 28, 12, 26}));
+}
+
 TEST(NextOccurrence, EveryBelowOneIsCorrectedInTheRecord) {
     ScheduleRecord r = custom(0, "day(s)", dmy(1, 6, 2010), hm(9, 0));
     r.ScheduleType = "";
@@ -347,23 +397,6 @@ TEST(RuleText, TypesVariantsAndUnits) {
     EXPECT_EQ(repeatUnitOf("yea"), RepeatUnit::Year);
     EXPECT_EQ(repeatUnitOf("mo"), RepeatUnit::Invalid);
     EXPECT_EQ(repeatUnitOf(" min"), RepeatUnit::Invalid);
-}
-
-TEST(DayMath, AgreesWithTheSharedCalendarOnRealDates) {
-    for (Date d = -800; d < dateFromMDY(1, 1, 2401); d += (d < dateFromMDY(1, 1, 2100) ? 1 : 7)) {
-        if (d == 0) continue; // the shared helper shows day 0 as "no date"
-        const CivilDate c = civilFromDate(d);
-        const daymath::Civil k = daymath::civil(d);
-        ASSERT_EQ(k.year, c.year);
-        ASSERT_EQ(k.month, c.month);
-        ASSERT_EQ(k.day, c.day);
-        ASSERT_EQ(daymath::weekday(d), weekdayOf(d));
-        ASSERT_EQ(daymath::lastOfMonth(d), lastDayOfMonth(d));
-        ASSERT_EQ(daymath::fromMDY(c.month + 13, c.day + 40, c.year - 3),
-                  dateFromMDY(c.month + 13, c.day + 40, c.year - 3));
-    }
-    EXPECT_EQ(daymath::civil(0).day, 28);
-    EXPECT_EQ(daymath::civil(0).month, 12);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "script/FileActions.h"
 #include "data/IniFile.h"
 #include "platform/fake/FakeWindowSystem.h"
+#include "remote/PercentEncoding.h"
 #include "script/Values.h"
 #include "script/WindowTargeting.h"
 #include "support/TempDir.h"
@@ -123,7 +124,7 @@ TEST_F(FileActionsTest, DeleteRemovesForGoodRecycleMovesToTheTrash) {
     EXPECT_EQ(readFile(env.trash.homeTrash / "files" / "kept me.txt"), "K");
     const std::string info = readFile(env.trash.homeTrash / "info" / "kept me.txt.trashinfo");
     EXPECT_EQ(info.rfind("[Trash Info]\nPath=", 0), 0u) << info;
-    EXPECT_NE(info.find(trashPathEncode((work / "kept me.txt").string())), std::string::npos);
+    EXPECT_NE(info.find(remote::percentEncodePath((work / "kept me.txt").string())), std::string::npos);
     EXPECT_NE(info.find("kept%20me.txt"), std::string::npos);
     EXPECT_NE(info.find("\nDeletionDate="), std::string::npos);
 
@@ -244,11 +245,6 @@ TEST(NameListTest, SplitsAtSemicolonAndBar) {
     EXPECT_EQ(SplitNameList("a;b| c ;;d"), (std::vector<std::string>{"a", "b", "c", "d"}));
     EXPECT_EQ(SplitNameList(" lead"), (std::vector<std::string>{" lead"}));
     EXPECT_TRUE(SplitNameList("").empty());
-}
-
-TEST(TrashTest, PathEncoding) {
-    EXPECT_EQ(trashPathEncode("/home/u/a b%.txt"), "/home/u/a%20b%25.txt");
-    EXPECT_EQ(trashPathEncode("/x/\xc3\xa9"), "/x/%C3%A9");
 }
 
 } // namespace

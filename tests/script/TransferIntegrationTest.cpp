@@ -1,9 +1,9 @@
 // qdftp and httpget against real servers on 127.0.0.1 (tools/test-servers.sh:
 // pyftpdlib and python3 -m http.server), started once for this program.
 #include "platform/posix/PosixProcess.h"
+#include "remote/ExitCodes.h"
 #include "script/ScriptSteps.h"
 #include "script/Transfer.h"
-#include "script/TransferCodes.h"
 #include "script/Values.h"
 #include "support/TempDir.h"
 
@@ -125,12 +125,12 @@ TEST_F(TransferIntegrationTest, FtpUploadThenDownloadThroughScriptSteps) {
     writeFile(local / "report 1.txt", "quarterly figures\n");
     EXPECT_EQ(runStep(ftpStep("FTP Upload", (local / "report 1.txt").string(), "report.txt", Servers::ftpPort,
                               kUser, kPassword)),
-              transfer::kOk);
+              remote::kOk);
     EXPECT_EQ(readFile(ftpRoot() / "report.txt"), "quarterly figures\n");
 
     EXPECT_EQ(runStep(ftpStep("FTP Download", "report.txt", (local / "back.txt").string(), Servers::ftpPort,
                               kUser, kPassword)),
-              transfer::kOk);
+              remote::kOk);
     EXPECT_EQ(readFile(local / "back.txt"), "quarterly figures\n");
 }
 
@@ -142,11 +142,11 @@ TEST_F(TransferIntegrationTest, FtpPasswordFromVariablesAndAnonymousDownload) {
     options.values = &values;
     EXPECT_EQ(runStep(ftpStep("FTP Download", "public.txt", (local / "p1.txt").string(), Servers::ftpPort,
                               kUser, "[PW]")),
-              transfer::kOk);
+              remote::kOk);
     EXPECT_EQ(readFile(local / "p1.txt"), "open to all");
     EXPECT_EQ(
         runStep(ftpStep("FTP Download", "public.txt", (local / "p2.txt").string(), Servers::ftpPort, "", "")),
-        transfer::kOk);
+        remote::kOk);
     EXPECT_EQ(readFile(local / "p2.txt"), "open to all");
 }
 
@@ -155,22 +155,22 @@ TEST_F(TransferIntegrationTest, FtpFailuresHaveTheirOwnExitCodes) {
     writeFile(local / "keep.txt", "local copy");
     EXPECT_EQ(runStep(ftpStep("FTP Download", "exists.txt", (local / "keep.txt").string(), Servers::ftpPort,
                               kUser, "wrong")),
-              transfer::kLoginRefused);
+              remote::kLoginRefused);
     EXPECT_EQ(runStep(ftpStep("FTP Download", "missing.txt", (local / "keep.txt").string(), Servers::ftpPort,
                               kUser, kPassword)),
-              transfer::kNotFound);
+              remote::kNotFound);
     EXPECT_EQ(readFile(local / "keep.txt"), "local copy"); // a failed download leaves the old file
     EXPECT_EQ(runStep(ftpStep("FTP Download", "exists.txt", (local / "x.txt").string(), closedPort(), kUser,
                               kPassword)),
-              transfer::kCannotConnect);
+              remote::kCannotConnect);
     EXPECT_EQ(runStep(ftpStep("FTP Upload", (local / "none.txt").string(), "n.txt", Servers::ftpPort, kUser,
                               kPassword)),
-              transfer::kLocalFileError);
-    EXPECT_EQ(runProgram("qdftp", {"X", "a", "b", "host", "user"}), transfer::kBadCommandLine);
-    EXPECT_EQ(runProgram("qdftp", {"U", "a"}), transfer::kBadCommandLine);
+              remote::kLocalFileError);
+    EXPECT_EQ(runProgram("qdftp", {"X", "a", "b", "host", "user"}), remote::kBadCommandLine);
+    EXPECT_EQ(runProgram("qdftp", {"U", "a"}), remote::kBadCommandLine);
     EXPECT_EQ(runProgram("qdftp", {"D", "exists.txt", (local / "arg.txt").string(),
                                    "127.0.0.1:" + std::to_string(Servers::ftpPort), kUser, kPassword}),
-              transfer::kOk);
+              remote::kOk);
 }
 
 TEST_F(TransferIntegrationTest, HttpDownloadsAndFailures) {
@@ -180,20 +180,52 @@ TEST_F(TransferIntegrationTest, HttpDownloadsAndFailures) {
     s.DDEType = "HTTP Download";
     s.Command = "http://127.0.0.1:" + std::to_string(Servers::httpPort) + "/page.html";
     s.Path = (local / "page.html").string();
-    EXPECT_EQ(runStep(s), transfer::kOk);
+    EXPECT_EQ(runStep(s), remote::kOk);
     EXPECT_EQ(readFile(local / "page.html"), "<p>hello</p>");
 
     writeFile(local / "old.html", "old");
     s.Command = "http://127.0.0.1:" + std::to_string(Servers::httpPort) + "/missing.html";
     s.Path = (local / "old.html").string();
-    EXPECT_EQ(runStep(s), transfer::kNotFound);
+    EXPECT_EQ(runStep(s), remote::kNotFound);
     EXPECT_EQ(readFile(local / "old.html"), "old");
 
     s.Command = "http://127.0.0.1:" + std::to_string(closedPort()) + "/page.html";
-    EXPECT_EQ(runStep(s), transfer::kCannotConnect);
-    EXPECT_EQ(runProgram("httpget", {}), transfer::kBadCommandLine);
-    EXPECT_EQ(runProgram("httpget", {"file:///etc/passwd", (local / "p").string()}),
-              transfer::kBadCommandLine);
+    EXPECT_EQ(runStep(s), remote::kCannotConnect);
+    EXPECT_EQ(runProgram("httpget", {}), remote::kBadCommandLine);
+    EXPECT_EQ(runProgram("httpget", {"file:///etc/passwd", (local / "p").string()}), remote::kBadCommandLine);
+}
+
+TEST_F(TransferIntegrationTest, DownloadsNeverWriteThroughALinkPlantedAtThePartialFileName) {
+    writeFile(ftpRoot() / "served.txt", "from ftp");
+    writeFile(httpRoot() / "served.html", "from http");
+    writeFile(local / "victim", "precious");
+    const std::string ftpHost = "127.0.0.1:" + std::to_string(Servers::ftpPort);
+    const std::string http = "http://127.0.0.1:" + std::to_string(Servers::httpPort);
+    for (const char* name :
+         {"f.txt.qdftp-part", "h.html.httpget-part", "g.txt.qdftp-part", "i.html.httpget-part"})
+        fs::create_symlink(local / "victim", local / name);
+
+    // Failed transfers: the link's target is not truncated.
+    EXPECT_EQ(
+        runProgram("qdftp", {"D", "missing.txt", (local / "f.txt").string(), ftpHost, kUser, kPassword}),
+        remote::kNotFound);
+    EXPECT_EQ(runProgram("httpget", {http + "/missing.html", (local / "h.html").string()}),
+              remote::kNotFound);
+    EXPECT_EQ(readFile(local / "victim"), "precious");
+
+    // Successful transfers land in the target, not through the link.
+    EXPECT_EQ(runProgram("qdftp", {"D", "served.txt", (local / "g.txt").string(), ftpHost, kUser, kPassword}),
+              remote::kOk);
+    EXPECT_EQ(runProgram("httpget", {http + "/served.html", (local / "i.html").string()}), remote::kOk);
+    EXPECT_EQ(readFile(local / "victim"), "precious");
+    EXPECT_EQ(readFile(local / "g.txt"), "from ftp");
+    EXPECT_EQ(readFile(local / "i.html"), "from http");
+
+    // Nothing but the planted links, the victim and the two downloads is left.
+    std::size_t files = 0;
+    for (auto it = fs::directory_iterator(local.path()); it != fs::directory_iterator(); ++it)
+        ++files;
+    EXPECT_EQ(files, 7u);
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 #include "script/Transfer.h"
+#include "remote/ExitCodes.h"
 #include "script/ScriptSteps.h"
-#include "script/TransferCodes.h"
 #include "script/Values.h"
 
 #include <gtest/gtest.h>
@@ -99,14 +99,6 @@ TEST(TransferTest, RecognisesTransferCommands) {
     ScriptingRecord s;
     s.Command = "notepad.exe";
     EXPECT_FALSE(PrepareTransferLaunch(s, {}));
-}
-
-TEST(TransferTest, ExitCodesAreDistinct) {
-    using namespace transfer;
-    std::vector<int> codes{kOk,           kFailed,   kBadCommandLine, kCannotConnect,
-                           kLoginRefused, kNotFound, kLocalFileError};
-    std::sort(codes.begin(), codes.end());
-    EXPECT_EQ(std::unique(codes.begin(), codes.end()), codes.end());
 }
 
 } // namespace

@@ -1,8 +1,8 @@
-// Exit codes of the transfer programs qdftp and httpget, which the "Start
+// Exit codes of the FTP and HTTP programs qdftp and httpget, which the "Start
 // Program" step that runs them stores in the variable "ExitCode".
 #pragma once
 
-namespace qd::transfer {
+namespace qd::remote {
 
 inline constexpr int kOk = 0;
 inline constexpr int kFailed = 1;         // any other failure (server error, interrupted transfer)
@@ -16,4 +16,4 @@ inline constexpr int kLocalFileError = 6; // local file cannot be read or writte
 // line names none, so that the password never shows in the process list.
 inline constexpr const char* kFtpPasswordVariable = "QDFTP_PASSWORD";
 
-} // namespace qd::transfer
+} // namespace qd::remote

@@ -1,11 +1,11 @@
-// Calendar arithmetic on 64-bit day numbers for the schedule engine.
+// Calendar arithmetic on 64-bit day numbers: the one implementation behind the
+// date helpers of data/Calendar.h and the schedule engine.
 //
 // The numbering is the program's (day 4 is 1 January 1801, weekday = day mod 7 with
 // 0 = Sunday) carried on as a plain proleptic Gregorian calendar in both directions.
-// Unlike the display helpers of data/Calendar.h, day 0 is simply 28 December 1800
-// here: a recurrence rule stepping from an unset date must still move through real
-// calendar days, and 64 bits keep absurd repeat counts from overflowing. For every
-// non-zero 32-bit day number the results equal those of data/Calendar.h.
+// Day 0 is simply 28 December 1800 here (data/Calendar.h shows it as "no date"): a
+// recurrence rule stepping from an unset date must still move through real calendar
+// days, and 64 bits keep absurd repeat counts from overflowing.
 #pragma once
 
 #include <cstdint>
@@ -49,9 +49,12 @@ constexpr bool isLeapYear(std::int64_t y) {
     return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
 }
 
+// A month outside 1-12 counts on into the neighbouring years (13 is January).
 constexpr int daysInMonth(std::int64_t year, int month) {
     constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    return (month == 2 && isLeapYear(year)) ? 29 : kDays[month - 1];
+    const std::int64_t m0 = static_cast<std::int64_t>(month) - 1;
+    const int m = static_cast<int>(floorMod(m0, 12));
+    return (m == 1 && isLeapYear(year + floorDiv(m0, 12))) ? 29 : kDays[m];
 }
 
 constexpr Civil civil(Day day) {
