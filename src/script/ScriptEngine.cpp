@@ -495,6 +495,10 @@ void ScriptEngine::executeStartProgram(QueueEntry& head, bool& keep) {
     default:
         break;
     }
+    // A transfer program's entry is translated argument by argument when it is
+    // prepared below, from the text as stored: translating it here as well
+    // would put values into it twice.
+    const ScriptingRecord stored = s;
     if (options[3] == '1' || translateFilenames) {
         s.Command = translate(s.Command);
         s.Path = translate(s.Path);
@@ -534,7 +538,7 @@ void ScriptEngine::executeStartProgram(QueueEntry& head, bool& keep) {
         transferOptions.values = env_.values;
         transferOptions.translateFilenames = translateFilenames;
         if (env_.execution) transferOptions.programFolder = env_.execution->launcher().programFolder();
-        transfer = PrepareTransferLaunch(s, transferOptions);
+        transfer = PrepareTransferLaunch(stored, transferOptions);
     }
     if (transfer && env_.execution) {
         // The transfer programs take their password from the environment.

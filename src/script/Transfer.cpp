@@ -1,8 +1,8 @@
 #include "script/Transfer.h"
 
+#include "remote/ExitCodes.h"
 #include "script/ScriptSteps.h"
 #include "script/ScriptStrings.h"
-#include "remote/ExitCodes.h"
 #include "script/Values.h"
 
 namespace qd {
@@ -104,28 +104,32 @@ fs::path ProgramFolder() {
 
 std::optional<ProgramLaunch> PrepareTransferLaunch(const ScriptingRecord& entry,
                                                    const TransferStartOptions& options) {
-    std::string command = entry.Command;
     std::string folder = entry.Path;
     std::string password = entry.DDECommand;
     const bool translate = (entry.DDEApplicationName.size() >= 4 && entry.DDEApplicationName[3] == '1') ||
                            options.translateFilenames;
+    // Split first, then translate inside each argument, once: a value with
+    // blanks or quotes stays one argument, and is not read for names again.
+    std::vector<std::string> words = SplitCommandLine(entry.Command);
     if (translate && options.values) {
-        command = options.values->TranslateText(command);
+        for (std::string& w : words)
+            w = options.values->TranslateText(w);
         folder = options.values->TranslateText(folder);
         password = options.values->TranslateText(password);
     }
-    const std::string program = firstWordProgram(command);
+    if (words.empty()) return std::nullopt;
+    const std::string program = firstWordProgram(QuoteTransferArgument(words.front()));
     if (program.empty()) return std::nullopt;
     ProgramLaunch l;
     const fs::path dir = options.programFolder.empty() ? ProgramFolder() : options.programFolder;
     l.program = dir / program;
-    std::vector<std::string> words = SplitCommandLine(command);
     l.arguments.assign(words.begin() + 1, words.end());
     if (program == "qdftp" && !password.empty())
         l.environment.push_back(std::string(remote::kFtpPasswordVariable) + "=" + password);
     l.workingFolder =
         !options.workingFolder.empty() ? options.workingFolder : fs::path(std::string(rtrim(folder)));
-    l.visibleCommand = command;
+    for (const std::string& w : words)
+        l.visibleCommand += (l.visibleCommand.empty() ? "" : " ") + QuoteTransferArgument(w);
     return l;
 }
 

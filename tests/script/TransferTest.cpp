@@ -89,6 +89,29 @@ TEST(TransferTest, LaunchPassesThePasswordInTheEnvironmentOnly) {
     EXPECT_EQ(launch->visibleCommand.find("t0p"), std::string::npos);
 }
 
+TEST(TransferTest, LaunchTranslatesEachArgumentOnceAndKeepsItWhole) {
+    ScriptingRecord step;
+    step.Action = "File Actions";
+    step.DDEType = "FTP Upload";
+    step.Command = "[FILE]";
+    step.Path = "[DIR]/";
+    step.DDEApplicationName = "ftp.example.org";
+    auto entry = RewriteTransferStep(step);
+    ASSERT_TRUE(entry);
+    VariableQueue vars;
+    ScriptValues values(vars);
+    vars.set("FILE", "/tmp/my report.txt");
+    vars.set("DIR", "in [FILE] \"quoted\"");
+    TransferStartOptions options;
+    options.values = &values;
+    options.programFolder = "/opt/qd/bin";
+    auto launch = PrepareTransferLaunch(*entry, options);
+    ASSERT_TRUE(launch);
+    // The user is empty: an empty argument.
+    EXPECT_EQ(launch->arguments, (std::vector<std::string>{"U", "/tmp/my report.txt", "in [FILE] \"quoted\"/",
+                                                           "ftp.example.org", ""}));
+}
+
 TEST(TransferTest, RecognisesTransferCommands) {
     EXPECT_TRUE(IsTransferCommand("QDFTP U a b c d"));
     EXPECT_TRUE(IsTransferCommand("qdftp.exe D a b c d"));
