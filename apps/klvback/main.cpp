@@ -4,13 +4,21 @@
 //                                         passes "QD97.TPS") must be one of its files
 //   klvback [--data DIR] --list           the backups, newest first
 //   klvback [--data DIR] --restore NAME [--yes]
-//                                         copy a backup back (asks first unless --yes)
+//                                         put a backup back in place of the data set, all
+//                                         files or none, keeping the replaced ones as a
+//                                         backup (asks first unless --yes); refused while
+//                                         a scheduler runs on the data folder
+// A data set protected with a passphrase is opened with the one the desktop keyring
+// keeps, else one line read from --passphrase-fd N, else one typed on the terminal.
 // Without --data the data folder is the current folder (the program starts it there).
 // Exit codes: 0 done, 1 failed, 2 bad usage, 3 restore not confirmed.
 #include "data/Backup.h"
+#include "data/Protection.h"
+#include "platform/secret/Passphrase.h"
 
 #include <ctime>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -27,7 +35,7 @@ std::string stampNow() {
 }
 
 int usage() {
-    std::cerr << "usage: klvback [--data DIR] [FILE] | --list | --restore NAME [--yes]\n";
+    std::cerr << "usage: klvback [--data DIR] [--passphrase-fd N] [FILE] | --list | --restore NAME [--yes]\n";
     return 2;
 }
 
@@ -40,6 +48,7 @@ int main(int argc, char** argv) {
     bool yes = false;
     std::string restore;
     std::string only;
+    std::optional<int> passphraseFd;
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--data" && i + 1 < args.size())
             folder = args[++i];
@@ -49,12 +58,28 @@ int main(int argc, char** argv) {
             restore = args[++i];
         else if (args[i] == "--yes")
             yes = true;
+        else if (args[i] == "--passphrase-fd" && i + 1 < args.size() &&
+                 args[i + 1].find_first_not_of("0123456789") == std::string::npos && !args[i + 1].empty() &&
+                 args[i + 1].size() < 7)
+            passphraseFd = std::stoi(args[++i]);
         else if (!args[i].empty() && args[i][0] == '-')
             return usage();
         else if (only.empty())
             only = args[i];
         else
             return usage();
+    }
+    std::string key;
+    if (!list && (qd::isProtected(folder) || (passphraseFd && !qd::opensWithOwnerPassword(folder)))) {
+        auto keyring = qd::openDesktopKeyring();
+        std::string why;
+        const auto p = qd::obtainPassphrase(
+            folder, qd::PassphraseSources{keyring.get(), passphraseFd, isatty(0) != 0}, why);
+        if (!p) {
+            std::cerr << "klvback: " << why << "\n";
+            return 1;
+        }
+        key = *p;
     }
     if (list) {
         for (const auto& b : qd::listBackups(folder)) {
@@ -74,12 +99,14 @@ int main(int argc, char** argv) {
             std::getline(std::cin, line);
             if (line.empty() || (line[0] != 'y' && line[0] != 'Y')) return 3;
         }
-        const auto r = qd::restoreBackup(folder, restore);
+        const auto r = qd::restoreBackup(folder, restore, stampNow() + "-before-restore", key);
         if (!r.ok) {
             std::cerr << "klvback: " << r.error << "\n";
             return 1;
         }
         std::cout << "Restored " << r.files.size() << " files from " << r.folder.string() << "\n";
+        if (!r.safetyFolder.empty())
+            std::cout << "The replaced files were kept in " << r.safetyFolder.string() << "\n";
         return 0;
     }
     // A backup taken within the same second as another gets a suffix.
@@ -90,7 +117,7 @@ int main(int argc, char** argv) {
         std::cerr << "klvback: " << only << " is not a data file in " << folder.string() << "\n";
         return 1;
     }
-    const auto r = qd::backupDataSet(folder, stamp);
+    const auto r = qd::backupDataSet(folder, stamp, {}, key);
     if (!r.ok) {
         std::cerr << "klvback: " << r.error << "\n";
         return 1;

@@ -87,6 +87,14 @@ const std::vector<Command>& commands() {
          cmdScript, true},
         {"vars", "  vars                                      the variables the last script run left\n",
          cmdVars, true},
+        {"protect",
+         "  protect                                   protect the data set with a passphrase (asked on\n"
+         "                                            the terminal, or one line from --passphrase-fd N)\n"
+         "                                            and keep it in the desktop keyring; a backup first\n",
+         cmdProtect, true},
+        {"unprotect",
+         "  unprotect                                 back to the owner password; a backup first\n",
+         cmdUnprotect, true},
         {"template",
          "  template list                             the script templates\n"
          "  template copy TEMPLATE_ID TASK_ID [--answer PROMPT=VALUE...]\n"

@@ -29,8 +29,11 @@ std::string jsonSetting(const qd::SettingDef& def, const std::string& effective,
            ", \"source\": " + jsonEscape(std::string(qd::sourceName(source))) + "}";
 }
 
+// A secret setting (the lock password) is never shown, only whether it is set.
 std::string effectiveOf(const qd::SettingDef& def, const qd::SettingRead& r) {
-    return qd::effectiveText(def, r.ok ? std::string_view(r.value) : def.defaultText);
+    const std::string value = qd::effectiveText(def, r.ok ? std::string_view(r.value) : def.defaultText);
+    if (def.secret) return value.empty() ? "(not set)" : "(set)";
+    return value;
 }
 
 void noteUnreadable(Context& c, const qd::SettingRead& r) {
@@ -64,7 +67,8 @@ int configSet(Context& c, const std::vector<std::string>& args, std::size_t pos)
     if (!stored) return c.failed(error);
     qd::SettingsStore store(*c.ds);
     if (!store.write(*def, *stored)) return kFailed; // the message was printed
-    const std::string value = qd::effectiveText(*def, *stored);
+    const std::string value =
+        def->secret ? std::string(stored->empty() ? "(not set)" : "(set)") : qd::effectiveText(*def, *stored);
     if (def->kind == qd::SettingKind::Number && value != *stored)
         c.io.err << "qdctl: note: " << def->key << " is stored as " << *stored << "; the program uses "
                  << value << "\n";

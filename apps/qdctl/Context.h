@@ -9,6 +9,7 @@
 #include "data/ErrorClass.h"
 #include "platform/Desktop.h"
 #include "platform/posix/PosixProcess.h"
+#include "platform/SecretStore.h"
 
 #include <memory>
 #include <optional>
@@ -35,6 +36,14 @@ struct Context {
     // The program's desktop, opened only by the commands that type keys or
     // touch windows; without one they get the null desktop.
     DesktopFactory desktopFactory;
+    // Set by --passphrase-fd: where a protected data set's passphrase is read from.
+    std::optional<int> passphraseFd;
+    // The desktop keyring (made on first use).
+    std::unique_ptr<qd::SecretStore> keyring;
+    qd::SecretStore& secrets() {
+        if (!keyring) keyring = qd::openDesktopKeyring();
+        return *keyring;
+    }
 
     Context(Io i, DesktopFactory desktop)
         : io(i), ui(i.in, i.err, i.interactive), errors(&ui), desktopFactory(std::move(desktop)) {}
@@ -66,6 +75,10 @@ const std::vector<Command>& commands();
 int cmdInit(Context& c, const std::vector<std::string>& args, std::size_t pos);
 int cmdTable(Context& c, const std::vector<std::string>& args, std::size_t pos);
 int cmdRec(Context& c, const std::vector<std::string>& args, std::size_t pos);
+
+// Commands of ProtectCommands.cpp.
+int cmdProtect(Context& c, const std::vector<std::string>& args, std::size_t pos);
+int cmdUnprotect(Context& c, const std::vector<std::string>& args, std::size_t pos);
 
 // Parses "YYYY-MM-DD HH:MM[:SS[.cc]]" (or "YYYY-MM-DD" alone, at midnight).
 std::optional<qd::Moment> parseMoment(const std::string& text);

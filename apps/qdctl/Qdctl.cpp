@@ -4,9 +4,12 @@
 #include "Values.h"
 
 #include "data/Calendar.h"
+#include "data/FileModes.h"
 #include "data/IniFile.h"
+#include "data/Protection.h"
 #include "data/Startup.h"
 #include "platform/null/NullDesktop.h"
+#include "platform/secret/Passphrase.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -17,7 +20,8 @@ namespace {
 
 std::string usageText() {
     std::string text =
-        "usage: qdctl [--data DIR] [--json] [--answer yes|no] [--now \"YYYY-MM-DD HH:MM[:SS[.cc]]\"] "
+        "usage: qdctl [--data DIR] [--json] [--answer yes|no] [--now \"YYYY-MM-DD HH:MM[:SS[.cc]]\"]\n"
+        "             [--passphrase-fd N] "
         "COMMAND ...\ncommands:\n";
     for (const auto& cmd : commands())
         text += cmd.usage;
@@ -34,7 +38,8 @@ std::filesystem::path chooseStart() {
         return cwd;
     // Elsewhere, start where the program keeps its own files (and the pointer to the data).
     const auto install = qd::defaultInstallFolder();
-    std::filesystem::create_directories(install, ec);
+    std::string made;
+    qd::createPrivateFolder(install, made);
     return install;
 }
 
@@ -43,16 +48,30 @@ bool openDataSet(Context& c) {
     if (c.dataDir) {
         folder = std::filesystem::absolute(*c.dataDir);
         std::error_code ec;
-        std::filesystem::create_directories(folder, ec);
-        if (!std::filesystem::is_directory(folder, ec)) {
+        std::string made;
+        if (!qd::createPrivateFolder(folder, made) || !std::filesystem::is_directory(folder, ec)) {
             c.failed("cannot use data folder " + folder.string() + ": " +
-                     (ec ? ec.message() : "not a folder"));
+                     (made.empty() ? "not a folder" : made));
             return false;
         }
     } else {
         folder = qd::locateDataFolder(chooseStart(), c.ui).folder;
     }
+    if (const std::string why = qd::unsafeDataFolder(folder); !why.empty()) {
+        c.failed(why);
+        return false;
+    }
     c.ds = std::make_unique<qd::DataSet>(folder, c.errors);
+    if (qd::isProtected(folder) || (c.passphraseFd && !qd::opensWithOwnerPassword(folder))) {
+        std::string why;
+        const auto passphrase = qd::obtainPassphrase(
+            folder, qd::PassphraseSources{&c.secrets(), c.passphraseFd, c.io.interactive}, why);
+        if (!passphrase) {
+            c.failed(why);
+            return false;
+        }
+        c.ds->setPassphrase(*passphrase);
+    }
     return true;
 }
 
@@ -101,6 +120,11 @@ int run(const std::vector<std::string>& args, Io io, DesktopFactory desktop) {
             const auto m = parseMoment(args[++pos]);
             if (!m) return c.usage("--now takes \"YYYY-MM-DD HH:MM[:SS[.cc]]\", got '" + args[pos] + "'");
             c.clock = std::make_unique<qd::ManualClock>(*m);
+        } else if (opt == "--passphrase-fd" && pos + 1 < args.size()) {
+            const std::string& n = args[++pos];
+            if (n.empty() || n.find_first_not_of("0123456789") != std::string::npos || n.size() > 6)
+                return c.usage("--passphrase-fd takes a file descriptor number, got '" + n + "'");
+            c.passphraseFd = std::stoi(n);
         } else if (opt == "--help") {
             io.out << usageText();
             return kOk;

@@ -79,7 +79,7 @@ int cmdRun(Context& c, const std::vector<std::string>& args, std::size_t pos) {
         out << "step: " << action << "  " << qd::StepDescription(e.step)
             << (note.empty() ? "" : "  [" + note + "]") << "\n";
     });
-    runtime.open();
+    if (!runtime.open()) return kFailed; // the reason was shown
     out << "Running on " << c.ds->folder().string() << (runtime.dispatcher().active() ? "" : " (Inactive)")
         << (runtime.desktopConnected() ? "" : "; no X display: keystrokes and window steps fail") << "\n";
 

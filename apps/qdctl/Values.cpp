@@ -18,6 +18,35 @@ bool parseInt(std::string_view s, long long& v) {
     return r.ec == std::errc() && r.ptr == e;
 }
 
+const long long kFirstDate = qd::dateFromMDY(1, 1, 1801);
+const long long kLastDate = qd::dateFromMDY(12, 31, 9999);
+
+// Length of the well-formed UTF-8 sequence at s[i] (no overlong forms, no
+// surrogates, nothing above U+10FFFF); 0 when it is not one.
+std::size_t utf8Length(const std::string& s, std::size_t i) {
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
+    const unsigned char c = byte(i);
+    std::size_t n = 0;
+    unsigned char lo = 0x80, hi = 0xBF; // range of the second byte
+    if (c >= 0xC2 && c <= 0xDF)
+        n = 2;
+    else if (c >= 0xE0 && c <= 0xEF) {
+        n = 3;
+        if (c == 0xE0) lo = 0xA0;
+        if (c == 0xED) hi = 0x9F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        n = 4;
+        if (c == 0xF0) lo = 0x90;
+        if (c == 0xF4) hi = 0x8F;
+    } else
+        return 0;
+    if (i + n > s.size()) return 0;
+    if (byte(i + 1) < lo || byte(i + 1) > hi) return 0;
+    for (std::size_t k = 2; k < n; ++k)
+        if (byte(i + k) < 0x80 || byte(i + k) > 0xBF) return 0;
+    return n;
+}
+
 bool allDigits(std::string_view s) {
     if (s.empty()) return false;
     for (char c : s)
@@ -106,6 +135,17 @@ std::optional<qd::FieldValue> parseValue(const qd::FieldDef& field, const std::s
             error = "'" + text + "' is not a whole number";
     }
     if (!v) return std::nullopt;
+    // Dates and times outside what the calendar keeps would overflow its arithmetic later.
+    if (field.kind == qd::ValueKind::DayNumber && *v != 0 && (*v < kFirstDate || *v > kLastDate)) {
+        error = "'" + text + "' is outside the dates kept (1801-01-01 to 9999-12-31, day numbers " +
+                std::to_string(kFirstDate) + " to " + std::to_string(kLastDate) + ", or 0 for no date)";
+        return std::nullopt;
+    }
+    if (field.kind == qd::ValueKind::TimeOfDay && (*v < 0 || *v > qd::kTimeDay)) {
+        error = "'" + text + "' is outside the times of a day (00:00 to 23:59:59.99, time numbers 1 to " +
+                std::to_string(qd::kTimeDay) + ", or 0 for no time)";
+        return std::nullopt;
+    }
     long long lo = INT32_MIN;
     long long hi = INT32_MAX;
     if (field.type == qd::FieldType::Byte) lo = 0, hi = 255;
@@ -117,9 +157,23 @@ std::optional<qd::FieldValue> parseValue(const qd::FieldDef& field, const std::s
     return qd::FieldValue{*v};
 }
 
+// Stored texts may hold bytes that are not UTF-8 (older data, other programs):
+// each such byte becomes U+FFFD so that every line is valid JSON.
 std::string jsonEscape(const std::string& s) {
     std::string out = "\"";
-    for (unsigned char c : s) {
+    for (std::size_t i = 0; i < s.size();) {
+        const unsigned char c = static_cast<unsigned char>(s[i]);
+        if (c >= 0x80) {
+            if (const std::size_t n = utf8Length(s, i)) {
+                out.append(s, i, n);
+                i += n;
+            } else {
+                out += "\\ufffd";
+                ++i;
+            }
+            continue;
+        }
+        ++i;
         switch (c) {
         case '"':
             out += "\\\"";

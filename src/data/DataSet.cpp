@@ -1,6 +1,6 @@
 #include "data/DataSet.h"
 
-#include <sqlite3.h>
+#include "data/FileModes.h"
 
 #include <algorithm>
 #include <cctype>
@@ -110,26 +110,35 @@ OpenResult DataSet::upgradeFailed(const TableDef&, const StoreError& e) {
 OpenResult DataSet::openTable(const TableDef& t, const OpenOptions& options) {
     if (t.kind != TableKind::Store)
         return OpenResult{OpenStatus::NotFound,
-                          {SQLITE_MISUSE, t.label + " is a text file, not a keyed table"}};
+                          {kStoreMisuse, t.label + " is a text file, not a keyed table"}};
     const std::string key = tableKey(t);
     if (ready_.count(key)) return {};
     const TableLocation loc = locate(t);
     const std::string fileKey = lower(loc.file.string());
     const std::string name = loc.file.filename().string();
 
+    if (files_.empty()) {
+        // Files that anyone may replace could make this program run anything.
+        if (const std::string why = unsafeDataFolder(folder_); !why.empty()) {
+            if (UserInterface* ui = errors_.userInterface())
+                ui->message("Data Folder Not Safe", why, MessageIcon::Hand);
+            errors_.recordFatal("Data Folder Not Safe", why, why);
+            return OpenResult{OpenStatus::Fatal, {kStoreCantOpen, why}};
+        }
+    }
     StoreFile* file = nullptr;
     if (auto it = files_.find(fileKey); it != files_.end()) file = it->second.get();
     if (!file) {
         const bool create = options.createIfMissing && !options.neverCreate;
         StoreError err;
-        auto opened = StoreFile::open(loc.file, t.encrypted, create, err);
-        if (!opened && (err.code & 0xff) == SQLITE_BUSY) {
+        auto opened = StoreFile::open(loc.file, t.encrypted, create, err, passphrase_);
+        if (!opened && err.primary() == kStoreBusy) {
             // Locked by another process: wait a short, bounded time and try once more.
             std::this_thread::sleep_for(std::chrono::seconds(3));
-            opened = StoreFile::open(loc.file, t.encrypted, create, err);
+            opened = StoreFile::open(loc.file, t.encrypted, create, err, passphrase_);
         }
         if (!opened) {
-            if (err.code == SQLITE_CANTOPEN && !std::filesystem::exists(loc.file)) {
+            if (err.code == kStoreCantOpen && !std::filesystem::exists(loc.file)) {
                 if (options.neverCreate) return OpenResult{OpenStatus::NotFound, err};
                 errors_.programWarning(4, name, err.text);
                 return OpenResult{OpenStatus::Fatal, err};
@@ -149,7 +158,7 @@ OpenResult DataSet::openTable(const TableDef& t, const OpenOptions& options) {
             return {};
         case TableState::Missing:
             if (options.neverCreate)
-                return OpenResult{OpenStatus::NotFound, {SQLITE_CANTOPEN, "File Not Found"}};
+                return OpenResult{OpenStatus::NotFound, {kStoreCantOpen, "File Not Found"}};
             if (!file->createTable(t, loc.table, err)) {
                 errors_.programWarning(4, name, err.text);
                 return OpenResult{OpenStatus::Fatal, err};
@@ -165,7 +174,7 @@ OpenResult DataSet::openTable(const TableDef& t, const OpenOptions& options) {
             return OpenResult{OpenStatus::Fatal, err};
         case TableState::IndexDamaged:
             if (errors_.programWarning(2, t.label, "") != Level::Benign)
-                return OpenResult{OpenStatus::Declined, {SQLITE_CORRUPT, t.label + " key file is invalid"}};
+                return OpenResult{OpenStatus::Declined, {kStoreCorrupt, t.label + " key file is invalid"}};
             if (!file->rebuildKeys(t, loc.table, err)) {
                 errors_.programWarning(3, t.label, err.text);
                 return OpenResult{OpenStatus::Fatal, err};
@@ -173,7 +182,7 @@ OpenResult DataSet::openTable(const TableDef& t, const OpenOptions& options) {
             continue;
         }
     }
-    const StoreError err{SQLITE_ERROR, "The table " + t.label + " could not be prepared"};
+    const StoreError err{kStoreError, "The table " + t.label + " could not be prepared"};
     errors_.programWarning(30, name, err.text);
     return OpenResult{OpenStatus::Fatal, err};
 }

@@ -71,6 +71,11 @@ public:
     // Changes whenever files are closed, so cached file pointers can be checked.
     unsigned generation() const { return generation_; }
 
+    // The passphrase of a protected data set: the key of its encrypted files
+    // instead of the owner password. Set before the first table is opened.
+    void setPassphrase(std::string passphrase) { passphrase_ = std::move(passphrase); }
+    const std::string& passphrase() const { return passphrase_; }
+
 private:
     OpenResult upgradeFailed(const TableDef& t, const StoreError& e);
     std::string tableKey(const TableDef& t) const;
@@ -80,6 +85,7 @@ private:
     std::map<std::string, std::unique_ptr<StoreFile>> files_; // by file path, lower case
     std::set<std::string> ready_;                             // "file|table" inspected this process
     unsigned generation_ = 1;
+    std::string passphrase_;
 };
 
 } // namespace qd

@@ -1,5 +1,7 @@
 #include "data/EventLog.h"
 
+#include "data/FileModes.h"
+
 #include "data/Clock.h"
 #include "data/IniFile.h"
 #include "data/Pictures.h"
@@ -122,7 +124,13 @@ LogStatus EventLog::openLocked() {
             return {};
         closeLocked();
     }
-    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    // A new log gets the folder's permissions whatever the umask.
+    const mode_t mode = static_cast<mode_t>(fileModeFor(path.parent_path()));
+    int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    if (fd >= 0)
+        ::fchmod(fd, mode);
+    else if (errno == EEXIST)
+        fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
     if (fd < 0)
         return LogStatus{false, "Cannot open the event log " + path.string() + ": " + std::strerror(errno)};
     struct stat st {};
@@ -144,7 +152,32 @@ LogStatus EventLog::write(std::string_view detail, std::string_view label) {
     const Clock& clock = clock_ ? *clock_ : processClock();
     const std::string line = formatLogLine(clock.now(), config_.dateFormat, label, detail) + "\n";
 
-    while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+    // Lock the file that is at the name now: another process may have moved the
+    // full one aside since this one was opened.
+    for (int attempt = 0;; ++attempt) {
+        while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+        }
+        struct stat atName {};
+        struct stat mine {};
+        const bool current = ::stat(openPath_.c_str(), &atName) == 0 && ::fstat(fd_, &mine) == 0 &&
+                             atName.st_dev == mine.st_dev && atName.st_ino == mine.st_ino;
+        if (current && (mine.st_size == 0 ||
+                        static_cast<std::uintmax_t>(mine.st_size) + line.size() <= config_.maxBytes))
+            break;
+        if (current && attempt < 3) {
+            fs::path previous = openPath_;
+            previous += ".1";
+            ::rename(openPath_.c_str(), previous.c_str());
+        }
+        ::flock(fd_, LOCK_UN);
+        if (attempt >= 3) {
+            // Cannot rotate (a read-only folder, say): keep appending rather than lose the line.
+            while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+            }
+            break;
+        }
+        closeLocked();
+        if (LogStatus s = openLocked(); !s) return s;
     }
     std::size_t done = 0;
     int err = 0;

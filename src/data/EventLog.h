@@ -11,12 +11,17 @@
 // Several threads and several processes append to the same file. Each line goes
 // out in one write() to a file opened with O_APPEND, under an exclusive flock, so
 // lines are never torn or interleaved.
+//
+// The log does not grow without bound: a line that would take the file past
+// maxBytes first moves it to "QD98Evnt.LOG.1" (replacing the one before) and
+// starts a new file, so at most two files of about maxBytes each are kept.
 #pragma once
 
 #include "data/Calendar.h"
 #include "data/Records.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <limits>
@@ -31,10 +36,11 @@ class Clock;
 
 // What the log needs from the settings; the settings module feeds it.
 struct EventLogConfig {
-    std::filesystem::path dataFolder; // folder of the log file; empty = current folder
-    std::string dateFormat = "d3";    // the DateFormat setting ("d3", "d17", "n4b"...)
-    bool logEvents = false;           // the LogEvents setting: nothing is written when off
-    bool debugMode = false;           // debug mode: logDebug lines are written too
+    std::filesystem::path dataFolder;   // folder of the log file; empty = current folder
+    std::string dateFormat = "d3";      // the DateFormat setting ("d3", "d17", "n4b"...)
+    bool logEvents = false;             // the LogEvents setting: nothing is written when off
+    bool debugMode = false;             // debug mode: logDebug lines are written too
+    std::uintmax_t maxBytes = 8u << 20; // size at which the file is moved to ".1" and started anew
 };
 
 // Outcome of a log operation: ok, or a message that says what failed and why.

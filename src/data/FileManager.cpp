@@ -1,7 +1,5 @@
 #include "data/FileManager.h"
 
-#include <sqlite3.h>
-
 #include <algorithm>
 #include <random>
 
@@ -20,10 +18,6 @@ bool allDescending(const KeyDef& k) {
 long long newRevision() {
     thread_local std::mt19937_64 gen{std::random_device{}()};
     return static_cast<long long>(gen() >> 1) | 1;
-}
-
-int primaryCode(int code) {
-    return code & 0xff;
 }
 
 } // namespace
@@ -164,16 +158,16 @@ void FileManager::close() {
 }
 
 Level FileManager::notOpened() {
-    lastError_ = {SQLITE_MISUSE, "File not open"};
+    lastError_ = {kStoreMisuse, "File not open"};
     ErrorContext ctx;
     ctx.file = def_.label;
     return ds_.errors().throwMessage(39, ctx);
 }
 
-Level FileManager::fail(bool silent, int message, int sqliteCode) {
+Level FileManager::fail(bool silent, int message, int storeCode) {
     StoreFile* f = file();
-    lastError_ = f ? f->lastError() : StoreError{sqliteCode, sqlite3_errstr(sqliteCode)};
-    if (lastError_.code == 0) lastError_ = {sqliteCode, sqlite3_errstr(sqliteCode)};
+    lastError_ = f ? f->lastError() : StoreError{storeCode, storeCodeText(storeCode)};
+    if (lastError_.code == 0) lastError_ = {storeCode, storeCodeText(storeCode)};
     if (silent) return Level::Notify;
     ErrorContext ctx;
     ctx.file = def_.label;
@@ -189,16 +183,16 @@ std::string FileManager::selectList() const {
     return s;
 }
 
-void FileManager::bindBuffer(sqlite3_stmt* s, int start) {
+void FileManager::bindBuffer(Query s, int start) {
     for (int i = 0; i < def_.valueCount(); ++i) {
         const FieldPtr& f = buf_[static_cast<std::size_t>(i)];
         if (f.isText()) {
             std::string& text = *f.asText();
             const FieldDef& fd = def_.field(i);
             text = fitText(text, fd.type, fd.width);
-            sqlite3_bind_text(s, start + i, text.data(), static_cast<int>(text.size()), SQLITE_STATIC);
+            s.bindRef(start + i, text);
         } else {
-            sqlite3_bind_int64(s, start + i, std::get<long long>(readField(f)));
+            s.bind(start + i, std::get<long long>(readField(f)));
         }
     }
 }
@@ -226,17 +220,15 @@ void FileManager::clearBuffer() {
         writeField(f, f.isText() ? FieldValue{std::string()} : FieldValue{0LL});
 }
 
-Level FileManager::readRow(sqlite3_stmt* s) {
-    currentRid_ = sqlite3_column_int64(s, 0);
-    currentRev_ = sqlite3_column_int64(s, 1);
+Level FileManager::readRow(Query s) {
+    currentRid_ = s.columnInt(0);
+    currentRev_ = s.columnInt(1);
     for (int i = 0; i < def_.valueCount(); ++i) {
         const FieldPtr& f = buf_[static_cast<std::size_t>(i)];
         if (f.isText()) {
-            const auto* p = sqlite3_column_text(s, i + 2);
-            f.asText()->assign(p ? reinterpret_cast<const char*>(p) : "",
-                               static_cast<std::size_t>(sqlite3_column_bytes(s, i + 2)));
+            s.columnText(i + 2, *f.asText());
         } else {
-            writeField(f, static_cast<long long>(sqlite3_column_int64(s, i + 2)));
+            writeField(f, static_cast<long long>(s.columnInt(i + 2)));
         }
     }
     snapshot();
@@ -257,7 +249,7 @@ Level FileManager::primeAutoNumber() {
     if (std::get<long long>(value(numbered)) != 0) return Level::Benign;
     StoreFile* f = file();
     if (!f) return notOpened();
-    sqlite3_stmt* s = statement(5, [&] {
+    Query s = statement(5, [&] {
         const std::string col = sql::columnName(def_, numbered);
         std::string where = sql::notEmpty(def_, key);
         if (key.autoNumber == AutoNumber::WithinLeading) {
@@ -270,21 +262,21 @@ Level FileManager::primeAutoNumber() {
         return "SELECT " + col + " FROM " + sqlTable_ + (where.empty() ? "" : " WHERE " + where) +
                " ORDER BY " + col + " DESC LIMIT 1";
     });
-    if (!s) return fail(true, 32, SQLITE_ERROR);
+    if (!s) return fail(true, 32, kStoreError);
     if (key.autoNumber == AutoNumber::WithinLeading) {
         const FieldValue lead = value(key.components.front().field);
         if (std::holds_alternative<std::string>(lead)) {
             const std::string text = fitText(std::get<std::string>(lead), FieldType::String, 1 << 20);
-            sqlite3_bind_text(s, 1, text.c_str(), -1, SQLITE_TRANSIENT);
+            s.bind(1, text);
         } else {
-            sqlite3_bind_int64(s, 1, std::get<long long>(lead));
+            s.bind(1, std::get<long long>(lead));
         }
     }
     long long highest = 0;
-    const int rc = sqlite3_step(s);
-    if (rc == SQLITE_ROW) highest = sqlite3_column_int64(s, 0);
-    sqlite3_reset(s);
-    if (rc != SQLITE_ROW && rc != SQLITE_DONE) return fail(false, 32, rc);
+    const int rc = s.step();
+    if (rc == kStoreRow) highest = s.columnInt(0);
+    s.reset();
+    if (rc != kStoreRow && rc != kStoreDone) return fail(false, 32, rc);
     setValue(numbered, highest + 1);
     return Level::Benign;
 }
@@ -294,7 +286,7 @@ Level FileManager::doInsert(bool silent) {
     StoreFile* f = file();
     if (!f) return notOpened();
     bool own = false;
-    if (int rc = f->beginOperation(own); rc != SQLITE_OK) return fail(silent, 4, rc);
+    if (int rc = f->beginOperation(own); rc != kStoreOk) return fail(silent, 4, rc);
     const int autoKey = autoNumberKey();
     const int numbered =
         autoKey >= 0 ? def_.keys[static_cast<std::size_t>(autoKey)].components.back().field : -1;
@@ -310,23 +302,23 @@ Level FileManager::doInsert(bool silent) {
             cols += ", " + sql::columnName(def_, i);
             params += ", ?";
         }
-    sqlite3_stmt* s =
+    Query s =
         statement(0, [&] { return "INSERT INTO " + sqlTable_ + " (" + cols + ") VALUES (" + params + ")"; });
     if (!s) {
         f->endOperation(own, false);
-        return fail(silent, 4, SQLITE_ERROR);
+        return fail(silent, 4, kStoreError);
     }
     const long long rev = newRevision();
-    sqlite3_bind_int64(s, 1, rev);
+    s.bind(1, rev);
     bindBuffer(s, 2);
-    const int rc = sqlite3_step(s);
-    sqlite3_reset(s);
-    if (rc != SQLITE_DONE) {
+    const int rc = s.step();
+    s.reset();
+    if (rc != kStoreDone) {
         const StoreError err = f->lastError();
         f->endOperation(own, false);
         if (primed) setValue(numbered, 0LL);
         lastError_ = err;
-        if (primaryCode(rc) == SQLITE_CONSTRAINT) {
+        if (primaryCode(rc) == kStoreConstraint) {
             // Name the key whose value is taken.
             std::string description;
             for (const auto& k : def_.keys) {
@@ -338,18 +330,18 @@ Level FileManager::doInsert(bool silent) {
                     if (k.noCase && isTextType(def_.field(c.field).type)) where += " COLLATE NOCASE";
                     where += " = ?";
                 }
-                sqlite3_stmt* q = f->prepare("SELECT 1 FROM " + sqlTable_ + " WHERE " + where + " LIMIT 1");
+                Query q = f->prepare("SELECT 1 FROM " + sqlTable_ + " WHERE " + where + " LIMIT 1");
                 if (!q) continue;
                 int n = 1;
                 for (const auto& c : k.components) {
                     const FieldValue v = value(c.field);
                     if (std::holds_alternative<std::string>(v))
-                        sqlite3_bind_text(q, n++, std::get<std::string>(v).c_str(), -1, SQLITE_TRANSIENT);
+                        q.bind(n++, std::get<std::string>(v));
                     else
-                        sqlite3_bind_int64(q, n++, std::get<long long>(v));
+                        q.bind(n++, std::get<long long>(v));
                 }
-                const bool taken = sqlite3_step(q) == SQLITE_ROW;
-                sqlite3_reset(q);
+                const bool taken = q.step() == kStoreRow;
+                q.reset();
                 if (taken) {
                     description = k.description;
                     break;
@@ -370,8 +362,8 @@ Level FileManager::doInsert(bool silent) {
         ctx.errorCode = err.code;
         return ds_.errors().throwMessage(4, ctx);
     }
-    const long long rid = sqlite3_last_insert_rowid(f->db());
-    if (int crc = f->endOperation(own, true); crc != SQLITE_OK) {
+    const long long rid = f->lastInsertId();
+    if (int crc = f->endOperation(own, true); crc != kStoreOk) {
         if (primed) setValue(numbered, 0LL);
         return fail(silent, 4, crc);
     }
@@ -383,7 +375,7 @@ Level FileManager::doInsert(bool silent) {
 
 // An update or delete before any record was read: `message` is the operation's own.
 Level FileManager::noCurrentRecord(bool silent, int message) {
-    lastError_ = {SQLITE_NOTFOUND, "No record has been read"};
+    lastError_ = {kStoreNotFound, "No record has been read"};
     if (silent) return Level::Notify;
     ErrorContext ctx;
     ctx.file = def_.label;
@@ -397,9 +389,9 @@ Level FileManager::doUpdate(bool silent, int concurrencyMessage) {
     if (!f) return notOpened();
     if (!hasCurrent()) return noCurrentRecord(silent, 25);
     bool own = false;
-    if (int rc = f->beginOperation(own); rc != SQLITE_OK) return fail(silent, 25, rc);
+    if (int rc = f->beginOperation(own); rc != kStoreOk) return fail(silent, 25, rc);
     const int n = def_.valueCount();
-    sqlite3_stmt* s = statement(1, [&] {
+    Query s = statement(1, [&] {
         std::string sets = "\"_rev\" = ?";
         for (int i = 0; i < def_.valueCount(); ++i)
             sets += ", " + sql::columnName(def_, i) + " = ?";
@@ -407,16 +399,16 @@ Level FileManager::doUpdate(bool silent, int concurrencyMessage) {
     });
     if (!s) {
         f->endOperation(own, false);
-        return fail(silent, 25, SQLITE_ERROR);
+        return fail(silent, 25, kStoreError);
     }
     const long long rev = newRevision();
-    sqlite3_bind_int64(s, 1, rev);
+    s.bind(1, rev);
     bindBuffer(s, 2);
-    sqlite3_bind_int64(s, n + 2, currentRid_);
-    sqlite3_bind_int64(s, n + 3, currentRev_);
-    const int rc = sqlite3_step(s);
-    sqlite3_reset(s);
-    if (rc != SQLITE_DONE) {
+    s.bind(n + 2, currentRid_);
+    s.bind(n + 3, currentRev_);
+    const int rc = s.step();
+    s.reset();
+    if (rc != kStoreDone) {
         const StoreError err = f->lastError();
         f->endOperation(own, false);
         lastError_ = err;
@@ -425,22 +417,22 @@ Level FileManager::doUpdate(bool silent, int concurrencyMessage) {
         ctx.file = def_.label;
         ctx.errorText = err.text;
         ctx.errorCode = err.code;
-        if (primaryCode(rc) == SQLITE_CONSTRAINT) {
+        if (primaryCode(rc) == kStoreConstraint) {
             ctx.message = def_.label;
             return ds_.errors().throwMessage(13, ctx);
         }
         return ds_.errors().throwMessage(25, ctx);
     }
-    if (sqlite3_changes(f->db()) == 0) {
+    if (f->changes() == 0) {
         // Another station changed or removed the record since it was read.
         f->endOperation(own, false);
-        lastError_ = {SQLITE_ABORT, "This record was changed by another station."};
+        lastError_ = {kStoreAbort, "This record was changed by another station."};
         if (silent) return Level::Notify;
         ErrorContext ctx;
         ctx.file = def_.label;
         return ds_.errors().throwMessage(concurrencyMessage, ctx);
     }
-    if (int crc = f->endOperation(own, true); crc != SQLITE_OK) {
+    if (int crc = f->endOperation(own, true); crc != kStoreOk) {
         return fail(silent, 25, crc);
     }
     currentRev_ = rev;
@@ -453,33 +445,33 @@ Level FileManager::doDelete(bool silent) {
     StoreFile* f = file();
     if (!f) return notOpened();
     if (!hasCurrent()) return noCurrentRecord(silent, 11);
-    sqlite3_stmt* s = statement(2, [&] { return "DELETE FROM " + sqlTable_ + " WHERE \"_rid\" = ?"; });
-    if (!s) return fail(silent, 11, SQLITE_ERROR);
-    sqlite3_bind_int64(s, 1, currentRid_);
-    const int rc = sqlite3_step(s);
-    sqlite3_reset(s);
-    if (rc != SQLITE_DONE) return fail(silent, 11, rc);
+    Query s = statement(2, [&] { return "DELETE FROM " + sqlTable_ + " WHERE \"_rid\" = ?"; });
+    if (!s) return fail(silent, 11, kStoreError);
+    s.bind(1, currentRid_);
+    const int rc = s.step();
+    s.reset();
+    if (rc != kStoreDone) return fail(silent, 11, rc);
     currentRid_ = 0;
     currentRev_ = 0;
     return Level::Benign;
 }
 
-int FileManager::bindKeyValues(sqlite3_stmt* s, int key, int components, int start, bool withRid) {
+int FileManager::bindKeyValues(Query s, int key, int components, int start, bool withRid) {
     const KeyDef& k = def_.keys[static_cast<std::size_t>(key)];
     const int count = components < 0 ? static_cast<int>(k.components.size()) : components;
     int n = start;
     for (int i = 0; i < count; ++i) {
         const FieldValue& v = positionValues_[static_cast<std::size_t>(i)];
         if (std::holds_alternative<std::string>(v))
-            sqlite3_bind_text(s, n++, std::get<std::string>(v).c_str(), -1, SQLITE_TRANSIENT);
+            s.bind(n++, std::get<std::string>(v));
         else
-            sqlite3_bind_int64(s, n++, std::get<long long>(v));
+            s.bind(n++, std::get<long long>(v));
     }
-    if (withRid) sqlite3_bind_int64(s, n++, positionRid_);
+    if (withRid) s.bind(n++, positionRid_);
     return n;
 }
 
-sqlite3_stmt* FileManager::seekStatement(int key, Seek seek, int components) {
+Query FileManager::seekStatement(int key, Seek seek, int components) {
     return statement(1000 + key * 100 + static_cast<int>(seek) * 10 + components + 1, [&] {
         const KeyDef& k = def_.keys[static_cast<std::size_t>(key)];
         const bool desc = allDescending(k);
@@ -554,19 +546,19 @@ Level FileManager::step(bool forward) {
     else
         seek = positioned_ ? Seek::Before : (pending_ == Seek::First ? Seek::Last : Seek::AtOrBefore);
     const int components = positioned_ ? -1 : pendingComponents_;
-    sqlite3_stmt* s = seekStatement(orderKey_, seek, components);
-    if (!s) return fail(false, 1, SQLITE_ERROR);
+    Query s = seekStatement(orderKey_, seek, components);
+    if (!s) return fail(false, 1, kStoreError);
     if (seek != Seek::First && seek != Seek::Last)
         bindKeyValues(s, orderKey_, components, 1, seek == Seek::After || seek == Seek::Before);
-    const int rc = sqlite3_step(s);
-    if (rc == SQLITE_ROW) {
+    const int rc = s.step();
+    if (rc == kStoreRow) {
         readRow(s);
-        sqlite3_reset(s);
+        s.reset();
         return Level::Benign;
     }
-    sqlite3_reset(s);
-    if (rc == SQLITE_DONE) {
-        lastError_ = {SQLITE_DONE, forward ? "End of file" : "Beginning of file"};
+    s.reset();
+    if (rc == kStoreDone) {
+        lastError_ = {kStoreDone, forward ? "End of file" : "Beginning of file"};
         return Level::Notify;
     }
     return fail(false, 1, rc);
@@ -580,12 +572,12 @@ Level FileManager::first(int key) {
 Level FileManager::fetch(int key) {
     if (!opened()) return notOpened();
     if (key < 0 || key >= static_cast<int>(def_.keys.size())) {
-        lastError_ = {SQLITE_MISUSE, "Unknown key"};
+        lastError_ = {kStoreMisuse, "Unknown key"};
         return Level::Notify;
     }
     const KeyDef& k = def_.keys[static_cast<std::size_t>(key)];
     if (!file()) return notOpened();
-    sqlite3_stmt* s = statement(16 + key, [&] {
+    Query s = statement(16 + key, [&] {
         std::string where = sql::notEmpty(def_, k);
         for (const auto& c : k.components) {
             if (!where.empty()) where += " AND ";
@@ -596,31 +588,31 @@ Level FileManager::fetch(int key) {
         return "SELECT " + selectList() + " FROM " + sqlTable_ + " WHERE " + where + " ORDER BY " +
                sql::orderBy(def_, k, false) + " LIMIT 1";
     });
-    if (!s) return fail(false, 1, SQLITE_ERROR);
+    if (!s) return fail(false, 1, kStoreError);
     int n = 1;
     for (const auto& c : k.components) {
         const FieldValue v = value(c.field);
         if (std::holds_alternative<std::string>(v)) {
             const std::string text =
                 fitText(std::get<std::string>(v), def_.field(c.field).type, def_.field(c.field).width);
-            sqlite3_bind_text(s, n++, text.c_str(), -1, SQLITE_TRANSIENT);
+            s.bind(n++, text);
         } else {
-            sqlite3_bind_int64(s, n++, std::get<long long>(v));
+            s.bind(n++, std::get<long long>(v));
         }
     }
-    const int rc = sqlite3_step(s);
-    if (rc == SQLITE_ROW) {
+    const int rc = s.step();
+    if (rc == kStoreRow) {
         const int saveOrder = orderKey_;
         orderKey_ = key;
         readRow(s);
         orderKey_ = saveOrder;
         if (saveOrder != key) positioned_ = false;
-        sqlite3_reset(s);
+        s.reset();
         return Level::Benign;
     }
-    sqlite3_reset(s);
-    if (rc == SQLITE_DONE) {
-        lastError_ = {SQLITE_NOTFOUND, "Record Not Found"};
+    s.reset();
+    if (rc == kStoreDone) {
+        lastError_ = {kStoreNotFound, "Record Not Found"};
         return Level::Notify;
     }
     return fail(false, 1, rc);
@@ -630,19 +622,19 @@ Level FileManager::reget() {
     if (!opened()) return notOpened();
     StoreFile* f = file();
     if (!f || !hasCurrent()) return Level::Notify;
-    sqlite3_stmt* s =
+    Query s =
         statement(3, [&] { return "SELECT " + selectList() + " FROM " + sqlTable_ + " WHERE \"_rid\" = ?"; });
-    if (!s) return fail(false, 1, SQLITE_ERROR);
-    sqlite3_bind_int64(s, 1, currentRid_);
-    const int rc = sqlite3_step(s);
-    if (rc == SQLITE_ROW) {
+    if (!s) return fail(false, 1, kStoreError);
+    s.bind(1, currentRid_);
+    const int rc = s.step();
+    if (rc == kStoreRow) {
         readRow(s);
-        sqlite3_reset(s);
+        s.reset();
         return Level::Benign;
     }
-    sqlite3_reset(s);
-    if (rc == SQLITE_DONE) {
-        lastError_ = {SQLITE_NOTFOUND, "Record Not Found"};
+    s.reset();
+    if (rc == kStoreDone) {
+        lastError_ = {kStoreNotFound, "Record Not Found"};
         return Level::Notify;
     }
     return fail(false, 1, rc);
@@ -651,11 +643,11 @@ Level FileManager::reget() {
 long long FileManager::recordCount() {
     StoreFile* f = file();
     if (!opened() || !f) return 0;
-    sqlite3_stmt* s = statement(4, [&] { return "SELECT count(*) FROM " + sqlTable_; });
+    Query s = statement(4, [&] { return "SELECT count(*) FROM " + sqlTable_; });
     if (!s) return 0;
     long long n = 0;
-    if (sqlite3_step(s) == SQLITE_ROW) n = sqlite3_column_int64(s, 0);
-    sqlite3_reset(s);
+    if (s.step() == kStoreRow) n = s.columnInt(0);
+    s.reset();
     return n;
 }
 

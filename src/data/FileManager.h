@@ -14,8 +14,6 @@
 #include <variant>
 #include <vector>
 
-struct sqlite3_stmt;
-
 namespace qd {
 
 using FieldValue = std::variant<long long, std::string>;
@@ -98,23 +96,23 @@ private:
     Level doDelete(bool silent);
     Level notOpened();
     Level noCurrentRecord(bool silent, int message);
-    Level readRow(sqlite3_stmt* s);
+    Level readRow(Query s);
     Level step(bool forward);
-    sqlite3_stmt* seekStatement(int key, Seek seek, int components);
-    int bindKeyValues(sqlite3_stmt* s, int key, int components, int start, bool withRid);
-    void bindBuffer(sqlite3_stmt* s, int start);
-    Level fail(bool silent, int message, int sqliteCode);
+    Query seekStatement(int key, Seek seek, int components);
+    int bindKeyValues(Query s, int key, int components, int start, bool withRid);
+    void bindBuffer(Query s, int start);
+    Level fail(bool silent, int message, int storeCode);
     std::string selectList() const;
     int autoNumberKey() const;
     void snapshot();
     // Statement cache of this manager, slot by slot; dropped when the data set
     // reopens its files.
-    template <class Build> sqlite3_stmt* statement(int slot, Build build) {
+    template <class Build> Query statement(int slot, Build build) {
         StoreFile* f = file();
-        if (!f) return nullptr;
+        if (!f) return Query();
         auto it = stmts_.find(slot);
         if (it != stmts_.end()) return it->second;
-        sqlite3_stmt* s = f->prepare(build());
+        Query s = f->prepare(build());
         if (s) stmts_.emplace(slot, s);
         return s;
     }
@@ -138,7 +136,7 @@ private:
     std::vector<FieldValue> positionValues_;
     long long positionRid_ = 0;
     bool positioned_ = false;
-    std::unordered_map<int, sqlite3_stmt*> stmts_;
+    std::unordered_map<int, Query> stmts_;
     StoreFile* file_ = nullptr;
     unsigned generation_ = 0;
     std::string sqlTable_;

@@ -1,5 +1,7 @@
 #include "data/IniFile.h"
 
+#include "data/FileModes.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
@@ -76,22 +78,6 @@ std::string errnoText(int err) {
     return std::strerror(err);
 }
 
-// Mode for a new file: what the process's umask leaves of rw-rw-rw-.
-mode_t newFileMode() {
-    mode_t mask = 022;
-    if (FILE* f = std::fopen("/proc/self/status", "re")) {
-        char line[256];
-        while (std::fgets(line, sizeof line, f)) {
-            if (std::strncmp(line, "Umask:", 6) == 0) {
-                mask = static_cast<mode_t>(std::strtoul(line + 6, nullptr, 8));
-                break;
-            }
-        }
-        std::fclose(f);
-    }
-    return static_cast<mode_t>(0666 & ~mask);
-}
-
 bool writeAll(int fd, const std::string& data) {
     std::size_t done = 0;
     while (done < data.size()) {
@@ -123,7 +109,7 @@ IniStatus replaceFile(const fs::path& target, const std::string& text) {
             }
             ok = ::fchmod(fd, old.st_mode & 07777) == 0;
         } else {
-            ok = ::fchmod(fd, newFileMode()) == 0;
+            ok = ::fchmod(fd, static_cast<mode_t>(fileModeFor(dir))) == 0;
         }
         err = errno;
     }

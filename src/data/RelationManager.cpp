@@ -1,7 +1,5 @@
 #include "data/RelationManager.h"
 
-#include <sqlite3.h>
-
 #include <memory>
 #include <set>
 
@@ -160,7 +158,7 @@ Level RelationManager::inTransaction(FileManager& t, Level (RelationManager::*wo
     if (!t.opened()) return t.deleteRecord(); // raises the not-opened message
     StoreFile* f = t.file();
     if (!f) return Level::Notify;
-    if (int rc = f->begin(); rc != SQLITE_OK) {
+    if (int rc = f->begin(); rc != kStoreOk) {
         ErrorContext ctx;
         ctx.file = t.def().label;
         ctx.errorText = f->lastError().text;
@@ -175,7 +173,7 @@ Level RelationManager::inTransaction(FileManager& t, Level (RelationManager::*wo
         f->rollback();
         return l;
     }
-    if (f->commit() != SQLITE_OK) {
+    if (f->commit() != kStoreOk) {
         f->rollback();
         ErrorContext ctx;
         ctx.file = t.def().label;

@@ -1,8 +1,8 @@
 #include "data/Settings.h"
 
-#include "data/Pictures.h"
+#include "data/LockPassword.h"
 
-#include <sqlite3.h>
+#include "data/Pictures.h"
 
 #include <algorithm>
 #include <cctype>
@@ -25,7 +25,7 @@ constexpr auto kNoAdjust = SettingAdjust::None;
 // clang-format off
 const SettingDef kDefs[] = {
     {"SysLock", kFlag, 0, "0", kSys, false, kNoAdjust, kTable, &P::SysLock, "System Locked"},
-    {"SysPwd", kText, 32, "", kSys, false, kNoAdjust, kTable, &P::SysPwd, "Password to lock/unlock system"},
+    {"SysPwd", kText, 32, "", kSys, false, kNoAdjust, kTable, &P::SysPwd, "Password to lock/unlock system", true},
     {"LogExitCodes", kFlag, 0, "0", kSys, false, kNoAdjust, kTable, &P::LogExitCodes, "Log exit codes"},
     {"SkipIfDaysPassed", kNumber, 0, "0", kIni, false, kNoAdjust, kTable, &P::SkipIfDaysPassed,
      "Skip tasks if overdue by N day(s)"},
@@ -217,6 +217,7 @@ std::int32_t decodeNumber(const SettingDef& def, std::string_view stored) {
 }
 
 std::string decodeText(const SettingDef& def, std::string_view stored) {
+    if (def.secret && isLockPasswordHash(stored)) return std::string(stored);
     return withoutTrailingBlanks(cutUtf8(stored, static_cast<std::size_t>(def.width)));
 }
 
@@ -284,6 +285,14 @@ std::optional<std::string> storedTextFor(const SettingDef& def, std::string_view
         }
         text = choice->picture;
     }
+    if (def.secret) {
+        bool ok = false;
+        text = hashLockPassword(text, &ok);
+        if (!ok) {
+            error = key + " could not be stored: hashing the password failed";
+            return std::nullopt;
+        }
+    }
     return text;
 }
 
@@ -337,7 +346,7 @@ SettingsStore::Lookup SettingsStore::lookup(std::string_view key, bool mayCreate
     case Level::Benign:
         return Lookup::Found;
     case Level::Notify:
-        return table_.lastError().code == SQLITE_NOTFOUND ? Lookup::Missing : Lookup::Failed;
+        return table_.lastError().code == kStoreNotFound ? Lookup::Missing : Lookup::Failed;
     default:
         return Lookup::Failed;
     }

@@ -77,6 +77,7 @@ struct SettingDef {
     SettingHome home;
     SettingMember member; // the program-wide variable; monostate for "Version"
     std::string_view prompt;
+    bool secret = false; // stored as a hash and never shown (the lock password)
 };
 
 // Every setting, in the order they are loaded, followed by "Version" (written by

@@ -2,6 +2,8 @@
 // in qd98.INI only.
 #include "data/Settings.h"
 
+#include "data/LockPassword.h"
+
 #include "data/EventLog.h"
 
 #include <cstdlib>
@@ -46,6 +48,8 @@ void loadAllSettings(SettingsStore& store, ProgramSettings& settings, const Sett
         // A store failure leaves the default.
         assignSetting(settings, def, r.ok ? std::string_view(r.value) : def.defaultText);
     }
+    // A lock password stored plain by an older data set is kept as its hash from now on.
+    upgradeLockPassword(store, settings);
     settings.ININame = kProgramIniName;
     settings.CommandLine = env.commandLine;
     // "/I": the dispatcher stays inactive for this run; what is stored is kept.
@@ -74,7 +78,17 @@ bool writeAllSettings(SettingsStore& store, const ProgramSettings& settings) {
     bool ok = true;
     for (const SettingDef& def : settingDefs()) {
         if (def.home != SettingHome::Table || std::holds_alternative<std::monostate>(def.member)) continue;
-        ok = store.write(def, storedTextOf(settings, def)) && ok;
+        std::string stored = storedTextOf(settings, def);
+        // A secret is never stored as typed.
+        if (def.secret && !isLockPasswordHash(stored)) {
+            bool hashed = false;
+            stored = hashLockPassword(stored, &hashed);
+            if (!hashed) {
+                ok = false;
+                continue;
+            }
+        }
+        ok = store.write(def, stored) && ok;
     }
     return ok;
 }

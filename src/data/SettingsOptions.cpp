@@ -2,6 +2,7 @@
 #include "data/Settings.h"
 
 #include "data/EventLog.h"
+#include "data/LockPassword.h"
 
 namespace qd {
 
@@ -46,9 +47,19 @@ OptionsResult acceptOptions(SettingsStore& store, ProgramSettings& current, cons
         return OptionsResult::StayOpen;
     }
     const std::string before = current.DateFormat;
+    // A lock password typed anew is kept only as its hash.
+    ProgramSettings accepted = edited;
+    if (accepted.SysPwd != current.SysPwd && !isLockPasswordHash(accepted.SysPwd)) {
+        bool hashed = false;
+        accepted.SysPwd = hashLockPassword(edited.SysPwd, &hashed);
+        if (!hashed) {
+            ui.message("Error", "The system lock password could not be stored.", MessageIcon::Hand);
+            return OptionsResult::StayOpen;
+        }
+    }
     // A failed write was shown; the program goes on with the values in memory.
-    writeAllSettings(store, edited);
-    current = edited;
+    writeAllSettings(store, accepted);
+    current = accepted;
     if (log) log->configure(eventLogConfig(current, store.dataSet().folder()));
     if (auto n = dateFormatChangeNotice(before, current.DateFormat))
         ui.message(n->title, n->text, MessageIcon::Information);

@@ -1,6 +1,7 @@
 #include "data/Startup.h"
 
 #include "data/EventLog.h"
+#include "data/FileModes.h"
 #include "data/QD_Files.h"
 #include "data/Settings.h"
 
@@ -49,10 +50,11 @@ DataFolder locateDataFolder(const std::filesystem::path& current, UserInterface&
         }
     }
     if (!holdsData(folder)) {
+        std::string made; // a folder that cannot be made shows as "not a folder" below
         // Offer the chooser from the install folder, made when it is missing.
         std::filesystem::path start = folder;
         if (!installFolder.empty()) {
-            std::filesystem::create_directories(installFolder, ec);
+            createPrivateFolder(installFolder, made);
             if (std::filesystem::is_directory(installFolder, ec)) start = installFolder;
         }
         result.chooserShown = true;
@@ -60,7 +62,7 @@ DataFolder locateDataFolder(const std::filesystem::path& current, UserInterface&
             IniFile(start, "PATHS.INI").set("DATA", "PATH", *picked);
             std::filesystem::path p(*picked);
             folder = p.is_relative() ? start / p : p;
-            std::filesystem::create_directories(folder, ec);
+            createPrivateFolder(folder, made);
         } else {
             ui.message("New Database", "Application data will be created", MessageIcon::Information);
             folder = start;

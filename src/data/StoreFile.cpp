@@ -1,42 +1,64 @@
 #include "data/StoreFile.h"
 
+#include "data/FileModes.h"
+
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <chrono>
+#include <random>
 #include <set>
 #include <system_error>
+#include <thread>
 
 namespace qd {
 
-// ---------------------------------------------------------------------------
-// Statement
+static_assert(kStoreOk == SQLITE_OK && kStoreError == SQLITE_ERROR && kStoreAbort == SQLITE_ABORT &&
+              kStoreBusy == SQLITE_BUSY && kStoreLocked == SQLITE_LOCKED && kStoreNoMemory == SQLITE_NOMEM &&
+              kStoreReadOnly == SQLITE_READONLY && kStoreIoError == SQLITE_IOERR &&
+              kStoreCorrupt == SQLITE_CORRUPT && kStoreNotFound == SQLITE_NOTFOUND &&
+              kStoreFull == SQLITE_FULL && kStoreCantOpen == SQLITE_CANTOPEN &&
+              kStoreSchema == SQLITE_SCHEMA && kStoreConstraint == SQLITE_CONSTRAINT &&
+              kStoreMisuse == SQLITE_MISUSE && kStoreNotADatabase == SQLITE_NOTADB &&
+              kStoreRow == SQLITE_ROW && kStoreDone == SQLITE_DONE);
 
-Statement::~Statement() {
-    if (stmt_) sqlite3_reset(stmt_);
+std::string storeCodeText(int code) {
+    return sqlite3_errstr(code);
 }
-void Statement::bind(int i, long long v) {
+
+// ---------------------------------------------------------------------------
+// Query
+
+void Query::bind(int i, long long v) {
     sqlite3_bind_int64(stmt_, i, v);
 }
-void Statement::bind(int i, const std::string& v) {
+void Query::bind(int i, std::string_view v) {
     sqlite3_bind_text(stmt_, i, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
 }
-int Statement::step() {
+void Query::bindRef(int i, const std::string& v) {
+    sqlite3_bind_text(stmt_, i, v.data(), static_cast<int>(v.size()), SQLITE_STATIC);
+}
+int Query::step() {
     return sqlite3_step(stmt_);
 }
-void Statement::reset() {
+void Query::reset() {
     sqlite3_reset(stmt_);
 }
-long long Statement::columnInt(int i) const {
+long long Query::columnInt(int i) const {
     return sqlite3_column_int64(stmt_, i);
 }
-std::string Statement::columnText(int i) const {
+void Query::columnText(int i, std::string& out) const {
     const auto* p = sqlite3_column_text(stmt_, i);
-    return p ? std::string(reinterpret_cast<const char*>(p),
-                           static_cast<std::size_t>(sqlite3_column_bytes(stmt_, i)))
-             : std::string();
+    if (p)
+        out.assign(reinterpret_cast<const char*>(p),
+                   static_cast<std::size_t>(sqlite3_column_bytes(stmt_, i)));
+    else
+        out.clear();
 }
-bool Statement::columnIsNull(int i) const {
-    return sqlite3_column_type(stmt_, i) == SQLITE_NULL;
+std::string Query::columnText(int i) const {
+    std::string out;
+    columnText(i, out);
+    return out;
 }
 
 // ---------------------------------------------------------------------------
@@ -126,6 +148,22 @@ StoreError errorOf(sqlite3* db, int rc) {
     return e;
 }
 
+// Waits for a lock another connection holds, for up to 5 seconds. The store's
+// own waiting sleeps longer and longer (up to 100 ms), which lets a process that
+// writes one record after another (each commit synced to disk, the lock held
+// nearly all the time) keep the lock for many seconds; looking again every
+// fraction of a millisecond finds the short gaps between its transactions.
+int waitForLock(void*, int attempt) {
+    using Clock = std::chrono::steady_clock;
+    thread_local Clock::time_point since;
+    thread_local std::minstd_rand jitter{std::random_device{}()};
+    if (attempt == 0) since = Clock::now();
+    if (Clock::now() - since >= std::chrono::seconds(5)) return 0;
+    const int micros = attempt < 20 ? 50 : 200 + static_cast<int>(jitter() % 600);
+    std::this_thread::sleep_for(std::chrono::microseconds(micros));
+    return 1;
+}
+
 std::string columnDefinitions(const TableDef& t) {
     std::string s = "\"_rid\" INTEGER PRIMARY KEY, \"_rev\" INTEGER NOT NULL DEFAULT 0";
     for (int i = 0; i < t.valueCount(); ++i) {
@@ -144,7 +182,7 @@ StoreFile::~StoreFile() {
 }
 
 std::unique_ptr<StoreFile> StoreFile::open(const std::filesystem::path& path, bool encrypted, bool create,
-                                           StoreError& error) {
+                                           StoreError& error, std::string_view key) {
     error = {};
     std::error_code ec;
     const bool existed = std::filesystem::exists(path, ec);
@@ -155,6 +193,15 @@ std::unique_ptr<StoreFile> StoreFile::open(const std::filesystem::path& path, bo
     if (existed && !std::filesystem::is_regular_file(path, ec)) {
         error = {SQLITE_CANTOPEN, "Not a file"};
         return nullptr;
+    }
+    if (!existed) {
+        // Made here rather than by the store so that it has the folder's
+        // permissions from the start; its journal files take the same.
+        std::string why;
+        if (!createFileWithFolderMode(path, why)) {
+            error = {SQLITE_CANTOPEN, why};
+            return nullptr;
+        }
     }
     std::unique_ptr<StoreFile> f(new StoreFile());
     f->path_ = path;
@@ -167,20 +214,28 @@ std::unique_ptr<StoreFile> StoreFile::open(const std::filesystem::path& path, bo
     }
     sqlite3_extended_result_codes(f->db_, 1);
     if (encrypted) {
-        rc = sqlite3_key(f->db_, kOwnerPassword,
-                         static_cast<int>(std::char_traits<char>::length(kOwnerPassword)));
+        if (key.empty()) key = kOwnerPassword;
+        rc = sqlite3_key(f->db_, key.data(), static_cast<int>(key.size()));
         if (rc == SQLITE_OK)
             rc = sqlite3_exec(f->db_, "PRAGMA cipher_page_size = 4096", nullptr, nullptr, nullptr);
     } else {
         rc = sqlite3_exec(f->db_, "PRAGMA page_size = 4096", nullptr, nullptr, nullptr);
     }
     // A record lock held by another process is waited for up to 5 seconds.
-    sqlite3_busy_timeout(f->db_, 5000);
+    sqlite3_busy_handler(f->db_, waitForLock, nullptr);
     // Reading the schema proves the file is a record-store file with the right key.
     if (rc == SQLITE_OK)
         rc = sqlite3_exec(f->db_, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
     if (rc == SQLITE_OK) rc = sqlite3_exec(f->db_, "PRAGMA journal_mode = WAL", nullptr, nullptr, nullptr);
-    if (rc == SQLITE_OK) rc = sqlite3_exec(f->db_, "PRAGMA synchronous = NORMAL", nullptr, nullptr, nullptr);
+    // The encrypted files hold the tasks, their scripts, history and settings: a
+    // commit is on disk before it returns (FULL), so a power cut cannot undo a
+    // task's advance that was already acted on. The plain single-table files
+    // (message links, work and exchange files) can be made again and keep the
+    // cheaper NORMAL, which after a power cut may lose the last commits (never
+    // corrupting the file).
+    if (rc == SQLITE_OK)
+        rc = sqlite3_exec(f->db_, encrypted ? "PRAGMA synchronous = FULL" : "PRAGMA synchronous = NORMAL",
+                          nullptr, nullptr, nullptr);
     if (rc == SQLITE_OK)
         rc = sqlite3_exec(f->db_,
                           "CREATE TABLE IF NOT EXISTS \"_qd_tables\" (name TEXT PRIMARY KEY COLLATE NOCASE, "
@@ -197,19 +252,27 @@ std::unique_ptr<StoreFile> StoreFile::open(const std::filesystem::path& path, bo
     return f;
 }
 
-sqlite3_stmt* StoreFile::prepare(const std::string& sqlText) {
+Query StoreFile::prepare(const std::string& sqlText) {
     auto it = cache_.find(sqlText);
     if (it != cache_.end()) {
         sqlite3_reset(it->second);
         sqlite3_clear_bindings(it->second);
-        return it->second;
+        return Query(it->second);
     }
     sqlite3_stmt* stmt = nullptr;
     if (sqlite3_prepare_v2(db_, sqlText.c_str(), static_cast<int>(sqlText.size()), &stmt, nullptr) !=
         SQLITE_OK)
-        return nullptr;
+        return Query();
     cache_.emplace(sqlText, stmt);
-    return stmt;
+    return Query(stmt);
+}
+
+long long StoreFile::lastInsertId() const {
+    return sqlite3_last_insert_rowid(db_);
+}
+
+int StoreFile::changes() const {
+    return sqlite3_changes(db_);
 }
 
 int StoreFile::exec(const std::string& sqlText) {
@@ -221,10 +284,10 @@ StoreError StoreFile::lastError() const {
 }
 
 int StoreFile::step(const char* sqlText) {
-    sqlite3_stmt* s = prepare(sqlText);
+    Query s = prepare(sqlText);
     if (!s) return sqlite3_errcode(db_);
-    const int rc = sqlite3_step(s);
-    sqlite3_reset(s);
+    const int rc = s.step();
+    s.reset();
     return rc == SQLITE_DONE || rc == SQLITE_ROW ? SQLITE_OK : rc;
 }
 
@@ -283,33 +346,51 @@ void StoreFile::rollback() {
 }
 
 bool StoreFile::tableExists(const std::string& sqlName) {
-    sqlite3_stmt* s = prepare("SELECT 1 FROM sqlite_master WHERE type='table' AND name=? COLLATE NOCASE");
-    if (!s) return false;
-    sqlite3_bind_text(s, 1, sqlName.c_str(), -1, SQLITE_TRANSIENT);
-    const bool found = sqlite3_step(s) == SQLITE_ROW;
-    sqlite3_reset(s);
-    return found;
+    StoreError ignored;
+    return lookUpTable(sqlName, ignored) == 1;
 }
 
-int StoreFile::storedVersion(const std::string& sqlName) {
-    sqlite3_stmt* s = prepare("SELECT version FROM \"_qd_tables\" WHERE name=?");
-    if (!s) return -1;
-    sqlite3_bind_text(s, 1, sqlName.c_str(), -1, SQLITE_TRANSIENT);
+int StoreFile::lookUpTable(const std::string& sqlName, StoreError& error) {
+    Query s = prepare("SELECT 1 FROM sqlite_master WHERE type='table' AND name=? COLLATE NOCASE");
+    if (!s) {
+        error = lastError();
+        return -1;
+    }
+    s.bind(1, sqlName);
+    const int rc = s.step();
+    s.reset();
+    if (rc == SQLITE_ROW) return 1;
+    if (rc == SQLITE_DONE) return 0;
+    error = errorOf(db_, rc);
+    return -1;
+}
+
+int StoreFile::storedVersion(const std::string& sqlName, StoreError& error) {
+    Query s = prepare("SELECT version FROM \"_qd_tables\" WHERE name=?");
+    if (!s) {
+        error = lastError();
+        return kVersionUnreadable;
+    }
+    s.bind(1, sqlName);
     int v = -1;
-    if (sqlite3_step(s) == SQLITE_ROW) v = sqlite3_column_int(s, 0);
-    sqlite3_reset(s);
+    const int rc = s.step();
+    if (rc == SQLITE_ROW) v = static_cast<int>(s.columnInt(0));
+    s.reset();
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
+        error = errorOf(db_, rc);
+        return kVersionUnreadable;
+    }
     return v;
 }
 
 void StoreFile::setStoredVersion(const TableDef& t, const std::string& sqlName) {
-    sqlite3_stmt* s =
-        prepare("INSERT OR REPLACE INTO \"_qd_tables\" (name, label, version) VALUES (?, ?, ?)");
+    Query s = prepare("INSERT OR REPLACE INTO \"_qd_tables\" (name, label, version) VALUES (?, ?, ?)");
     if (!s) return;
-    sqlite3_bind_text(s, 1, sqlName.c_str(), -1, SQLITE_TRANSIENT);
-    sqlite3_bind_text(s, 2, t.label.c_str(), -1, SQLITE_TRANSIENT);
-    sqlite3_bind_int(s, 3, t.version);
-    sqlite3_step(s);
-    sqlite3_reset(s);
+    s.bind(1, sqlName);
+    s.bind(2, t.label);
+    s.bind(3, static_cast<long long>(t.version));
+    s.step();
+    s.reset();
 }
 
 bool StoreFile::createTable(const TableDef& t, const std::string& sqlName, StoreError& error) {
@@ -337,32 +418,56 @@ bool StoreFile::createTable(const TableDef& t, const std::string& sqlName, Store
 
 namespace {
 
-std::vector<std::string> tableColumns(sqlite3* db, const std::string& sqlName) {
+// The column names; `ok` false when they could not be read (an empty list is
+// then no evidence of anything).
+std::vector<std::string> tableColumns(sqlite3* db, const std::string& sqlName, bool& ok) {
     std::vector<std::string> cols;
     sqlite3_stmt* s = nullptr;
     const std::string q = "PRAGMA table_info(" + sql::quote(sqlName) + ")";
+    ok = false;
     if (sqlite3_prepare_v2(db, q.c_str(), -1, &s, nullptr) != SQLITE_OK) return cols;
-    while (sqlite3_step(s) == SQLITE_ROW)
+    int rc;
+    while ((rc = sqlite3_step(s)) == SQLITE_ROW)
         cols.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(s, 1)));
     sqlite3_finalize(s);
+    ok = rc == SQLITE_DONE && !cols.empty();
     return cols;
 }
 
-std::set<std::string> indexNames(sqlite3* db, const std::string& sqlName) {
+std::set<std::string> indexNames(sqlite3* db, const std::string& sqlName, bool& ok) {
     std::set<std::string> names;
     sqlite3_stmt* s = nullptr;
     const std::string q =
         "SELECT name, sql FROM sqlite_master WHERE type='index' AND tbl_name=? COLLATE NOCASE";
+    ok = false;
     if (sqlite3_prepare_v2(db, q.c_str(), -1, &s, nullptr) != SQLITE_OK) return names;
     sqlite3_bind_text(s, 1, sqlName.c_str(), -1, SQLITE_TRANSIENT);
-    while (sqlite3_step(s) == SQLITE_ROW) {
+    int rc;
+    while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
         const auto* sqlText = sqlite3_column_text(s, 1);
         // Keep the definition so that a changed key counts as a different one.
         names.insert(std::string(reinterpret_cast<const char*>(sqlite3_column_text(s, 0))) + "|" +
                      (sqlText ? reinterpret_cast<const char*>(sqlText) : ""));
     }
     sqlite3_finalize(s);
+    ok = rc == SQLITE_DONE;
     return names;
+}
+
+// Failures of the moment (disk, locks, memory) rather than of the file's content.
+bool isTransient(int code) {
+    switch (code & 0xff) {
+    case SQLITE_IOERR:
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+    case SQLITE_NOMEM:
+    case SQLITE_FULL:
+    case SQLITE_CANTOPEN:
+    case SQLITE_INTERRUPT:
+        return true;
+    default:
+        return false;
+    }
 }
 
 std::string lower(std::string s) {
@@ -403,8 +508,9 @@ TableState StoreFile::checkKeys(const TableDef& t, const std::string& sqlName, S
         long long viaTable = 0;
         long long viaIndex = 0;
         if (!count(base + " NOT INDEXED" + w, viaTable)) return TableState::Damaged;
-        if (!count(base + " INDEXED BY " + sql::indexName(sqlName, k) + w, viaIndex) ||
-            viaIndex != viaTable) {
+        const bool counted = count(base + " INDEXED BY " + sql::indexName(sqlName, k) + w, viaIndex);
+        if (!counted && isTransient(error.code)) return TableState::Damaged;
+        if (!counted || viaIndex != viaTable) {
             if (error.ok()) error = {SQLITE_CORRUPT, "Key " + k.name + " does not match the records"};
             return TableState::IndexDamaged;
         }
@@ -414,14 +520,25 @@ TableState StoreFile::checkKeys(const TableDef& t, const std::string& sqlName, S
 
 TableState StoreFile::inspect(const TableDef& t, const std::string& sqlName, StoreError& error) {
     error = {};
-    if (!tableExists(sqlName)) return TableState::Missing;
-    const int version = storedVersion(sqlName);
+    // A failing read proves nothing about the table: it is reported, never
+    // taken for a missing or an older table (which would be made or rewritten).
+    const int exists = lookUpTable(sqlName, error);
+    if (exists < 0) return TableState::Damaged;
+    if (exists == 0) return TableState::Missing;
+    const int version = storedVersion(sqlName, error);
+    if (version == kVersionUnreadable) return TableState::Damaged;
     if (version > t.version) {
         error = {SQLITE_SCHEMA, "Stored structure version " + std::to_string(version) + " of " + t.label +
                                     " is newer than this program's " + std::to_string(t.version)};
         return TableState::Newer;
     }
-    std::vector<std::string> have = tableColumns(db_, sqlName);
+    bool read = false;
+    std::vector<std::string> have = tableColumns(db_, sqlName, read);
+    if (!read) {
+        error = lastError();
+        if (error.ok()) error = {SQLITE_IOERR, "The columns of " + t.label + " cannot be read"};
+        return TableState::Damaged;
+    }
     std::vector<std::string> want = {"_rid", "_rev"};
     for (int i = 0; i < t.valueCount(); ++i)
         want.push_back(t.field(i).name);
@@ -436,12 +553,25 @@ TableState StoreFile::inspect(const TableDef& t, const std::string& sqlName, Sto
         def.erase(pos, 14);
         expected.insert(k.name + "|" + def);
     }
-    if (indexNames(db_, sqlName) != expected) return TableState::NeedsUpgrade;
+    const std::set<std::string> stored = indexNames(db_, sqlName, read);
+    if (!read) {
+        error = lastError();
+        if (error.ok()) error = {SQLITE_IOERR, "The keys of " + t.label + " cannot be read"};
+        return TableState::Damaged;
+    }
+    if (stored != expected) return TableState::NeedsUpgrade;
     return checkKeys(t, sqlName, error);
 }
 
 bool StoreFile::upgradeTable(const TableDef& t, const std::string& sqlName, StoreError& error) {
-    const std::vector<std::string> have = tableColumns(db_, sqlName);
+    bool read = false;
+    const std::vector<std::string> have = tableColumns(db_, sqlName, read);
+    if (!read) {
+        // Without the stored columns nothing could be carried over.
+        error = lastError();
+        if (error.ok()) error = {SQLITE_IOERR, "The columns of " + t.label + " cannot be read"};
+        return false;
+    }
     auto haveColumn = [&](std::string_view name) -> std::string {
         for (const auto& h : have)
             if (equalsNoCase(h, name)) return h;
@@ -515,6 +645,87 @@ bool StoreFile::rebuildKeys(const TableDef& t, const std::string& sqlName, Store
         return false;
     }
     return checkKeys(t, sqlName, error) == TableState::Ready;
+}
+
+std::string StoreFile::integrityCheck() {
+    sqlite3_stmt* s = nullptr;
+    if (sqlite3_prepare_v2(db_, "PRAGMA integrity_check(20)", -1, &s, nullptr) != SQLITE_OK)
+        return sqlite3_errmsg(db_);
+    std::string out;
+    int rc;
+    while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
+        const auto* p = sqlite3_column_text(s, 0);
+        if (!out.empty()) out += "\n";
+        out += p ? reinterpret_cast<const char*>(p) : "";
+    }
+    if (rc != SQLITE_DONE) out += (out.empty() ? "" : "\n") + std::string(sqlite3_errmsg(db_));
+    sqlite3_finalize(s);
+    return out;
+}
+
+bool StoreFile::copyTo(StoreFile& to, StoreError& error) {
+    sqlite3_backup* b = sqlite3_backup_init(to.db_, "main", db_, "main");
+    if (!b) {
+        error = errorOf(to.db_, sqlite3_errcode(to.db_));
+        return false;
+    }
+    int rc;
+    do {
+        rc = sqlite3_backup_step(b, 64);
+        if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) sqlite3_sleep(20);
+    } while (rc == SQLITE_OK || rc == SQLITE_BUSY || rc == SQLITE_LOCKED);
+    sqlite3_backup_finish(b);
+    if (rc != SQLITE_DONE) {
+        error = {rc, sqlite3_errstr(rc)};
+        return false;
+    }
+    return true;
+}
+
+bool StoreFile::checkpoint(StoreError& error) {
+    const int rc = sqlite3_wal_checkpoint_v2(db_, nullptr, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
+    if (rc != SQLITE_OK) {
+        error = errorOf(db_, rc);
+        return false;
+    }
+    return true;
+}
+
+bool StoreFile::exportTo(const std::filesystem::path& to, std::string_view key, StoreError& error) {
+    if (!encrypted_) {
+        error = {SQLITE_MISUSE, "Not an encrypted file"};
+        return false;
+    }
+    if (key.empty()) key = kOwnerPassword;
+    std::error_code ec;
+    std::filesystem::remove(to, ec);
+    std::string why;
+    if (!createFileWithFolderMode(to, why)) {
+        error = {SQLITE_CANTOPEN, why};
+        return false;
+    }
+    sqlite3_stmt* attach = nullptr;
+    int rc = sqlite3_prepare_v2(db_, "ATTACH DATABASE ?1 AS \"rekeyed\" KEY ?2", -1, &attach, nullptr);
+    if (rc == SQLITE_OK) {
+        sqlite3_bind_text(attach, 1, to.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(attach, 2, key.data(), static_cast<int>(key.size()), SQLITE_TRANSIENT);
+        rc = sqlite3_step(attach);
+        if (rc == SQLITE_DONE) rc = SQLITE_OK;
+    }
+    sqlite3_finalize(attach);
+    bool attached = rc == SQLITE_OK;
+    if (rc == SQLITE_OK) rc = exec("PRAGMA \"rekeyed\".cipher_page_size = 4096");
+    if (rc == SQLITE_OK) rc = exec("SELECT sqlcipher_export('rekeyed')");
+    if (rc != SQLITE_OK) error = lastError();
+    if (attached && exec("DETACH DATABASE \"rekeyed\"") != SQLITE_OK && rc == SQLITE_OK) {
+        error = lastError();
+        rc = SQLITE_ERROR;
+    }
+    if (rc != SQLITE_OK) {
+        std::filesystem::remove(to, ec);
+        return false;
+    }
+    return true;
 }
 
 } // namespace qd

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 
 struct sqlite3;
@@ -23,33 +24,65 @@ namespace qd {
 // The owner password of the encrypted tables.
 inline constexpr const char* kOwnerPassword = "vrqm8@tzs";
 
-struct StoreError {
-    int code = 0; // SQLite (extended) result code; 0 = none
-    std::string text;
-    bool ok() const { return code == 0; }
+// Result codes of store operations (the values the engine reports, so that a
+// StoreError carries them unchanged). Code outside the store compares with
+// these names only.
+enum StoreCode : int {
+    kStoreOk = 0,
+    kStoreError = 1,
+    kStoreAbort = 4,
+    kStoreBusy = 5,
+    kStoreLocked = 6,
+    kStoreNoMemory = 7,
+    kStoreReadOnly = 8,
+    kStoreIoError = 10,
+    kStoreCorrupt = 11,
+    kStoreNotFound = 12,
+    kStoreFull = 13,
+    kStoreCantOpen = 14,
+    kStoreSchema = 17,
+    kStoreConstraint = 19,
+    kStoreMisuse = 21,
+    kStoreNotADatabase = 26,
+    kStoreRow = 100,
+    kStoreDone = 101,
 };
 
-// A prepared statement owned by a StoreFile's cache; reset when released.
-class Statement {
-public:
-    Statement() = default;
-    explicit Statement(sqlite3_stmt* s) : stmt_(s) {}
-    ~Statement();
-    Statement(Statement&& o) noexcept : stmt_(o.stmt_) { o.stmt_ = nullptr; }
-    Statement& operator=(Statement&&) = delete;
-    Statement(const Statement&) = delete;
+// The primary code of an extended result code.
+constexpr int primaryCode(int code) {
+    return code & 0xff;
+}
 
-    sqlite3_stmt* get() const { return stmt_; }
+struct StoreError {
+    int code = 0; // store (extended) result code; 0 = none
+    std::string text;
+    bool ok() const { return code == 0; }
+    int primary() const { return primaryCode(code); }
+};
+
+// The text the store gives for a result code.
+std::string storeCodeText(int code);
+
+// A prepared statement in a StoreFile's cache (not owned: the file finalizes
+// it). Empty when preparing failed.
+class Query {
+public:
+    Query() = default;
+    explicit Query(sqlite3_stmt* s) : stmt_(s) {}
+
     explicit operator bool() const { return stmt_ != nullptr; }
 
     void bind(int i, long long v);
-    void bind(int i, const std::string& v);
-    // SQLITE_ROW, SQLITE_DONE or an error code.
+    // The text is copied.
+    void bind(int i, std::string_view v);
+    // The text is used where it is: it must stay unchanged until the next reset.
+    void bindRef(int i, const std::string& v);
+    // kStoreRow, kStoreDone or an error code.
     int step();
     void reset();
     long long columnInt(int i) const;
     std::string columnText(int i) const;
-    bool columnIsNull(int i) const;
+    void columnText(int i, std::string& out) const;
 
 private:
     sqlite3_stmt* stmt_ = nullptr;
@@ -64,19 +97,21 @@ public:
     StoreFile& operator=(const StoreFile&) = delete;
 
     // Opens (and with create, creates) the file. Encrypted files are keyed with
-    // the owner password. Fails with an error for a missing file without create,
-    // a file that is not a record-store file, or a wrong key.
+    // `key`, the owner password when empty. Fails with an error for a missing
+    // file without create, a file that is not a record-store file, or a wrong key.
     static std::unique_ptr<StoreFile> open(const std::filesystem::path& path, bool encrypted, bool create,
-                                           StoreError& error);
+                                           StoreError& error, std::string_view key = {});
 
     const std::filesystem::path& path() const { return path_; }
     bool encrypted() const { return encrypted_; }
-    sqlite3* db() const { return db_; }
 
-    // Cached prepared statement; an empty Statement when preparing fails (see lastError()).
-    sqlite3_stmt* prepare(const std::string& sql);
+    // Cached prepared statement, reset and unbound; empty when preparing fails (see lastError()).
+    Query prepare(const std::string& sql);
     int exec(const std::string& sql);
     StoreError lastError() const;
+    // The row id of the last insert, and the rows the last statement changed.
+    long long lastInsertId() const;
+    int changes() const;
 
     // Nested write transactions: the outermost is BEGIN IMMEDIATE, inner ones savepoints.
     int begin();
@@ -99,12 +134,29 @@ public:
     bool rebuildKeys(const TableDef& t, const std::string& sqlName, StoreError& error);
     bool tableExists(const std::string& sqlName);
 
+    // "ok", or the first problems the store's own check finds.
+    std::string integrityCheck();
+    // Copies the whole content over `to` (replacing what it holds) while other
+    // processes keep working: a few pages at a time, starting again by itself
+    // when the source changes.
+    bool copyTo(StoreFile& to, StoreError& error);
+    // Moves every committed change from the write-ahead log into the file.
+    bool checkpoint(StoreError& error);
+    // Writes the whole content into a new encrypted file `to` keyed with `key`
+    // (the owner password when empty). This file is left as it is.
+    bool exportTo(const std::filesystem::path& to, std::string_view key, StoreError& error);
+
 private:
     StoreFile() = default;
     // Ready, IndexDamaged (a key disagrees with the records or cannot be read) or
     // Damaged (the records themselves cannot be read; error says why).
     TableState checkKeys(const TableDef& t, const std::string& sqlName, StoreError& error);
-    int storedVersion(const std::string& sqlName);
+    static constexpr int kVersionUnreadable = -2;
+    // The stored structure version; -1 when none is stored, kVersionUnreadable (error set) when it cannot be
+    // read.
+    int storedVersion(const std::string& sqlName, StoreError& error);
+    // 1 when the table exists, 0 when not, -1 (error set) when that cannot be read.
+    int lookUpTable(const std::string& sqlName, StoreError& error);
     int step(const char* sqlText);
     void setStoredVersion(const TableDef& t, const std::string& sqlName);
 

@@ -103,7 +103,13 @@ void Runtime::applySettings() {
     scripts_->translateFilenames = settings_.TranslateFilenames;
 }
 
-void Runtime::open() {
+bool Runtime::open() {
+    std::string why;
+    if (!folderLock_.acquire(ds_.folder(), DataFolderLock::Mode::Shared, why)) {
+        ui_.message("Data Folder In Use", why, MessageIcon::Hand);
+        return false;
+    }
+    opened_ = true;
     SettingsStore store(ds_);
     SettingsEnvironment env;
     env.commandLine = CommandLineSwitches::parse(options_.commandLine);
@@ -113,9 +119,11 @@ void Runtime::open() {
     dispatcher_->open();
     if (settings_.Debug) log_.log("", "Debugging Active");
     log_.log(frameTitle(), "Started");
+    return true;
 }
 
 void Runtime::tick() {
+    if (!opened_) return;
     // Whatever escapes a job of this second is logged and the program goes on.
     try {
         dispatcher_->tick();

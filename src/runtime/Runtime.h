@@ -5,6 +5,7 @@
 #pragma once
 
 #include "data/Clock.h"
+#include "data/DataFolderLock.h"
 #include "data/DataSet.h"
 #include "data/EventLog.h"
 #include "data/Globals.h"
@@ -44,7 +45,10 @@ public:
     // The frame's opening after its tables: loads the settings (applying the
     // command line and fixing the current user), configures the event log, logs
     // "Debugging Active" in debug mode and "Started" with the frame title.
-    void open();
+    // Holds the data folder's lock (shared with other schedulers) until the
+    // runtime goes; false, with the reason shown, while a restore or re-key has
+    // the folder, and then nothing is performed.
+    bool open();
     // One second of the program.
     void tick();
     // Logs "Exit Quandrel" and closes the log.
@@ -62,6 +66,8 @@ public:
 
 private:
     void applySettings();
+    DataFolderLock folderLock_;
+    bool opened_ = false;
 
     DataSet& ds_;
     UserInterface& ui_;

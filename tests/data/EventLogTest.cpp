@@ -279,3 +279,26 @@ TEST_F(EventLogTest, TheTailOfTheLogIsReadBack) {
     EXPECT_EQ(parseLogLine(mixed.lines[0]).LogDate, "short");
     EXPECT_EQ(parseLogLine(mixed.lines[0]).LogLabel, "");
 }
+
+TEST_F(EventLogTest, FullLogMovesToDotOneAndStartsAnewKeepingOnlyOnePrevious) {
+    EventLogConfig c = config();
+    c.maxBytes = 10 * (EventLog::kLineWidth + 1); // ten lines
+    // Two writers, as two processes would have: each must follow the other's rotation.
+    EventLog first(c, &clock);
+    EventLog second(c, &clock);
+    for (int i = 1; i <= 35; ++i)
+        ASSERT_TRUE((i % 2 ? first : second).log("line " + std::to_string(i), "Test"));
+    const auto current = logLines();
+    const auto previous = splitLines(readFile(dir / (std::string(EventLog::kFileName) + ".1")));
+    ASSERT_EQ(current.size(), 5u);
+    ASSERT_EQ(previous.size(), 10u);
+    // Nothing lost between the two, nothing torn, in order.
+    for (std::size_t i = 0; i < previous.size(); ++i)
+        EXPECT_EQ(parseLogLine(previous[i]).LogData, "line " + std::to_string(21 + i));
+    for (std::size_t i = 0; i < current.size(); ++i)
+        EXPECT_EQ(parseLogLine(current[i]).LogData, "line " + std::to_string(31 + i));
+    // Only one previous file is kept.
+    EXPECT_FALSE(std::filesystem::exists(dir / (std::string(EventLog::kFileName) + ".2")));
+    // The tail shows the current file.
+    EXPECT_EQ(readLogTail(dir.path(), 2).lines.size(), 2u);
+}

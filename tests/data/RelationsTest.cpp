@@ -161,3 +161,53 @@ TEST_F(StoreTest, CascadeOnChangeRenamesChildren) {
     ASSERT_EQ(RelationManager(usr).deleteRecord(), Level::Benign);
     EXPECT_EQ(usd.recordCount(), 0);
 }
+
+TEST_F(StoreTest, DeletingAHotKeyDeletesItsTaskAndTheTasksChildrenOnly) {
+    // Three levels: hot key -> task -> steps, user records and contact links.
+    Table<SysHotKeysRecord> hot(*ds, tables::SysHotKeys());
+    Table<ScheduleRecord> sch(*ds, tables::Schedule());
+    Table<ScriptingRecord> scr(*ds, tables::Scripting());
+    Table<QDUSDRecord> usd(*ds, tables::QDUSD());
+    Table<QDSCDRecord> scd(*ds, tables::QDSCD());
+    for (FileManager* t : std::initializer_list<FileManager*>{&hot, &sch, &scr, &usd, &scd})
+        ASSERT_EQ(t->open(), Level::Benign);
+    for (int task = 1; task <= 2; ++task) {
+        sch.rec = {};
+        sch.rec.TaskType = "Hot Key";
+        ASSERT_EQ(sch.insert(), Level::Benign);
+        for (int i = 1; i <= 3; ++i) {
+            scr.rec = {};
+            scr.rec.ID = sch.rec.ID;
+            scr.rec.Sequence = i;
+            ASSERT_EQ(scr.insert(), Level::Benign);
+        }
+        usd.rec = {};
+        usd.rec.ID = sch.rec.ID;
+        usd.rec.User = "ann";
+        ASSERT_EQ(usd.insert(), Level::Benign);
+        scd.rec = {};
+        scd.rec.ID = sch.rec.ID;
+        scd.rec.ClientID = 7;
+        ASSERT_EQ(scd.insert(), Level::Benign);
+        hot.rec = {};
+        hot.rec.ID = sch.rec.ID;
+        hot.rec.HotKey = "Ctrl+Alt+" + std::to_string(task);
+        ASSERT_EQ(hot.insert(), Level::Benign);
+    }
+    hot.rec.ID = 1;
+    ASSERT_EQ(hot.fetch("K_ID"), Level::Benign);
+    ASSERT_EQ(RelationManager(hot).deleteRecord(), Level::Benign);
+
+    EXPECT_EQ(hot.recordCount(), 1);
+    EXPECT_EQ(sch.recordCount(), 1);
+    EXPECT_EQ(scr.recordCount(), 3);
+    EXPECT_EQ(usd.recordCount(), 1);
+    EXPECT_EQ(scd.recordCount(), 1);
+    // What is left belongs to the other hot key's task, whole.
+    for (FileManager* t : std::initializer_list<FileManager*>{&hot, &sch, &scr, &usd, &scd}) {
+        t->setOrder(0);
+        const int id = t->def().findField("ID");
+        while (t->next() == Level::Benign)
+            EXPECT_EQ(std::get<long long>(t->value(id)), 2) << t->def().label;
+    }
+}

@@ -1,4 +1,5 @@
 #include "data/Settings.h"
+#include "data/LockPassword.h"
 
 #include "StoreFixture.h"
 #include "data/Clock.h"
@@ -205,7 +206,11 @@ TEST_F(SettingsTest, EverySettingSurvivesWriteAndReload) {
     ASSERT_TRUE(writeAllSettings(s, edited));
     const ProgramSettings back = load();
     for (const SettingDef& def : settingDefs()) {
-        if (def.home == SettingHome::Table && !std::holds_alternative<std::monostate>(def.member)) {
+        if (def.home != SettingHome::Table || std::holds_alternative<std::monostate>(def.member)) continue;
+        if (def.secret) {
+            EXPECT_TRUE(isLockPasswordHash(storedTextOf(back, def))) << def.key;
+            EXPECT_TRUE(lockPasswordMatches(storedTextOf(back, def), storedTextOf(edited, def))) << def.key;
+        } else {
             EXPECT_EQ(storedTextOf(back, def), storedTextOf(edited, def)) << def.key;
         }
     }
@@ -278,7 +283,11 @@ TEST_F(SettingsTest, OptionsOkChecksPasswordsWritesAndTellsAboutTheDateFormat) {
     EXPECT_EQ(acceptOptions(st, current, edited, "Secret", ui, &log), OptionsResult::Saved);
     EXPECT_EQ(lastTitle(), "Information");
     EXPECT_EQ(row("StartUpSchedule"), "1");
-    EXPECT_EQ(row("SysPwd"), "Secret");
+    // Kept as a hash only; it still matches whatever the case.
+    ASSERT_TRUE(row("SysPwd").has_value());
+    EXPECT_TRUE(isLockPasswordHash(*row("SysPwd")));
+    EXPECT_TRUE(lockPasswordMatches(*row("SysPwd"), "sECRET"));
+    EXPECT_EQ(current.SysPwd, *row("SysPwd"));
     EXPECT_FALSE(current.StartUpSchedule);
     EXPECT_EQ(load().MaxClipboardEntries, 80);
     // The log follows the new settings at once.
@@ -335,3 +344,35 @@ TEST(SettingsStartupTest, StartupLoadsSettingsAndConfiguresTheLog) {
 }
 
 } // namespace
+
+TEST_F(SettingsTest, LockPasswordIsStoredAsASaltedHashAndComparedWithoutCase) {
+    std::string error;
+    const SettingDef& def = *findSettingDef("SysPwd");
+    const auto first = storedTextFor(def, "Open Sesame", error);
+    const auto second = storedTextFor(def, "Open Sesame", error);
+    ASSERT_TRUE(first && second);
+    EXPECT_EQ(first->find("Sesame"), std::string::npos);
+    EXPECT_NE(*first, *second); // salted
+    EXPECT_TRUE(lockPasswordMatches(*first, "OPEN SESAME"));
+    EXPECT_TRUE(lockPasswordMatches(*first, "open sesame"));
+    EXPECT_FALSE(lockPasswordMatches(*first, "open sesame "));
+    EXPECT_FALSE(lockPasswordMatches(*first, ""));
+    // No password stays no password.
+    EXPECT_EQ(storedTextFor(def, "", error), "");
+    // Stored and loaded, the hash comes back whole although it is wider than a password.
+    store("SysPwd", *first);
+    EXPECT_EQ(load().SysPwd, *first);
+}
+
+TEST_F(SettingsTest, PlainLockPasswordOfAnOlderDataSetIsReplacedByItsHashOnLoad) {
+    store("SysPwd", "Legacy");
+    const ProgramSettings s = load();
+    ASSERT_TRUE(row("SysPwd").has_value());
+    EXPECT_TRUE(isLockPasswordHash(*row("SysPwd")));
+    EXPECT_EQ(s.SysPwd, *row("SysPwd"));
+    EXPECT_TRUE(lockPasswordMatches(s.SysPwd, "LEGACY"));
+    // Loading again changes nothing more.
+    EXPECT_EQ(load().SysPwd, s.SysPwd);
+    // A plain value still unlocks before it was replaced.
+    EXPECT_TRUE(lockPasswordMatches("Legacy", "legacy"));
+}

@@ -131,3 +131,21 @@ TEST_F(ConfigCommandsTest, LogShowPrintsTheLinesTheSettingsFormat) {
 }
 
 } // namespace
+
+TEST_F(ConfigCommandsTest, LockPasswordIsNeverShownOnlyWhetherItIsSet) {
+    ASSERT_EQ(run({"config", "get", "SysPwd"}), 0) << err;
+    EXPECT_EQ(out, "(not set)\n");
+    ASSERT_EQ(run({"config", "set", "SysPwd", "Hunter2"}), 0) << err;
+    EXPECT_EQ(out, "SysPwd=(set)\n");
+    ASSERT_EQ(run({"config", "get", "SysPwd"}), 0) << err;
+    EXPECT_EQ(out, "(set)\n");
+    ASSERT_EQ(run({"--json", "config", "get", "SysPwd"}), 0) << err;
+    EXPECT_EQ(out, "{\"key\": \"SysPwd\", \"value\": \"(set)\", \"source\": \"table\"}\n");
+    ASSERT_EQ(run({"config", "list"}), 0) << err;
+    EXPECT_EQ(out.find("Hunter2"), std::string::npos);
+    EXPECT_NE(out.find("(set)"), std::string::npos);
+    // The row holds a hash, not the password.
+    const std::string row = storedRow("SysPwd");
+    EXPECT_EQ(row.find("Hunter2"), std::string::npos);
+    EXPECT_NE(row.find("$argon2"), std::string::npos);
+}
