@@ -4,6 +4,7 @@
 #include "data/Backup.h"
 #include "data/DataFolderLock.h"
 #include "platform/null/NullDesktop.h"
+#include "platform/posix/PosixProcess.h"
 #include "runtime/Runtime.h"
 
 using namespace qd;
@@ -25,6 +26,7 @@ TEST(RuntimeLock, RestoreIsRefusedWhileARuntimeRunsAndARuntimeWaitsForARestore) 
         DataSet ds(dir.path(), errors);
         qdtest::RecordingFrame frame;
         NullDesktop desktop;
+        PosixProcess launcher;
         Runtime runtime(ds, ui, frame, clock, desktop, launcher);
         ASSERT_TRUE(runtime.open());
         const BackupResult r = restoreBackup(dir.path(), "b1");
@@ -39,6 +41,7 @@ TEST(RuntimeLock, RestoreIsRefusedWhileARuntimeRunsAndARuntimeWaitsForARestore) 
     DataSet ds(dir.path(), errors);
     qdtest::RecordingFrame frame;
     NullDesktop desktop;
+    PosixProcess launcher;
     Runtime runtime(ds, ui, frame, clock, desktop, launcher);
     EXPECT_FALSE(runtime.open());
     ASSERT_FALSE(ui.shown.empty());
