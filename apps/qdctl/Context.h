@@ -7,6 +7,8 @@
 #include "data/Clock.h"
 #include "data/DataSet.h"
 #include "data/ErrorClass.h"
+#include "platform/Desktop.h"
+#include "platform/posix/PosixProcess.h"
 #include "platform/SecretStore.h"
 
 #include <memory>
@@ -29,6 +31,11 @@ struct Context {
     std::unique_ptr<qd::DataSet> ds;
     // Set by --now: the moment every command sees, standing still.
     std::unique_ptr<qd::ManualClock> clock;
+    // Programs started by the commands.
+    qd::PosixProcess process;
+    // The program's desktop, opened only by the commands that type keys or
+    // touch windows; without one they get the null desktop.
+    DesktopFactory desktopFactory;
     // Set by --passphrase-fd: where a protected data set's passphrase is read from.
     std::optional<int> passphraseFd;
     // The desktop keyring (made on first use).
@@ -38,7 +45,10 @@ struct Context {
         return *keyring;
     }
 
-    explicit Context(Io i) : io(i), ui(i.in, i.err, i.interactive), errors(&ui) {}
+    Context(Io i, DesktopFactory desktop)
+        : io(i), ui(i.in, i.err, i.interactive), errors(&ui), desktopFactory(std::move(desktop)) {}
+
+    std::unique_ptr<qd::Desktop> openDesktop() const;
 
     // Prints the reason and the usage text; returns kUsage.
     int usage(const std::string& why);

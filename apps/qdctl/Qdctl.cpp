@@ -8,6 +8,7 @@
 #include "data/IniFile.h"
 #include "data/Protection.h"
 #include "data/Startup.h"
+#include "platform/null/NullDesktop.h"
 #include "platform/secret/Passphrase.h"
 
 #include <cstdio>
@@ -76,6 +77,12 @@ bool openDataSet(Context& c) {
 
 } // namespace
 
+std::unique_ptr<qd::Desktop> Context::openDesktop() const {
+    if (desktopFactory)
+        if (auto desktop = desktopFactory()) return desktop;
+    return qd::openNullDesktop();
+}
+
 int Context::usage(const std::string& why) {
     io.err << "qdctl: " << why << "\n" << usageText();
     return kUsage;
@@ -96,8 +103,8 @@ std::optional<qd::Moment> parseMoment(const std::string& text) {
     return qd::Moment{static_cast<qd::Date>(*date), static_cast<qd::Time>(*time)};
 }
 
-int run(const std::vector<std::string>& args, Io io) {
-    Context c(io);
+int run(const std::vector<std::string>& args, Io io, DesktopFactory desktop) {
+    Context c(io, std::move(desktop));
     std::size_t pos = 0;
     while (pos < args.size() && args[pos].rfind("--", 0) == 0) {
         const std::string& opt = args[pos];

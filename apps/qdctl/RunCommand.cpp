@@ -6,8 +6,7 @@
 #include "Values.h"
 
 #include "data/Pictures.h"
-#include "dispatcher/ProcessLauncher.h"
-#include "dispatcher/Runtime.h"
+#include "runtime/Runtime.h"
 #include "script/ScriptEngine.h"
 
 #include <atomic>
@@ -56,8 +55,9 @@ int cmdRun(Context& c, const std::vector<std::string>& args, std::size_t pos) {
         }
     }
     std::ostream& out = c.io.out;
-    TerminalFrame frame(out, [] { gStop = true; });
-    qd::Runtime runtime(*c.ds, c.ui, frame, c.now(), qd::RuntimeOptions{commandLine, true});
+    TerminalFrame frame(out, c.process, [] { gStop = true; });
+    const std::unique_ptr<qd::Desktop> desktop = c.openDesktop();
+    qd::Runtime runtime(*c.ds, c.ui, frame, c.now(), *desktop, c.process, qd::RuntimeOptions{commandLine});
     runtime.log().setObserver([&out, &c](std::string_view detail, std::string_view label) {
         const qd::Moment m = c.now().now();
         out << moment(m.date, m.time) << "  " << label << ": " << detail << "\n";
@@ -93,7 +93,7 @@ int cmdRun(Context& c, const std::vector<std::string>& args, std::size_t pos) {
         if (ticks >= 0 && n >= ticks) break;
         if (until && c.now().now() >= *until) break;
         runtime.tick();
-        qd::processTable().reap();
+        runtime.launcher().reap();
         if (simulated) {
             c.clock->advanceSeconds(1);
         } else {

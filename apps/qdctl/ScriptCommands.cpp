@@ -5,7 +5,7 @@
 
 #include "data/FileManager.h"
 #include "data/IniFile.h"
-#include "dispatcher/Runtime.h"
+#include "runtime/Runtime.h"
 #include "script/ScriptEngine.h"
 #include "script/ScriptFile.h"
 #include "script/ScriptText.h"
@@ -64,7 +64,7 @@ int runQueued(Context& c, qd::Runtime& runtime, long long ticks) {
     const bool simulated = c.clock != nullptr;
     for (long long n = 0; !engine.queue().empty() && (ticks < 0 || n < ticks); ++n) {
         engine.executeNextStep();
-        qd::processTable().reap();
+        runtime.launcher().reap();
         if (simulated)
             c.clock->advanceSeconds(1);
         else
@@ -97,8 +97,9 @@ int scriptRun(Context& c, const std::vector<std::string>& args, std::size_t pos,
     }
     std::ostream& out = c.io.out;
     bool stop = false;
-    TerminalFrame frame(out, [&stop] { stop = true; });
-    qd::Runtime runtime(*c.ds, c.ui, frame, c.now(), qd::RuntimeOptions{});
+    TerminalFrame frame(out, c.process, [&stop] { stop = true; });
+    const std::unique_ptr<qd::Desktop> desktop = c.openDesktop();
+    qd::Runtime runtime(*c.ds, c.ui, frame, c.now(), *desktop, c.process, qd::RuntimeOptions{});
     runtime.open();
     runtime.scripts().setObserver([&out](const qd::QueueEntry& e, const std::string& note) {
         std::string action = e.step.Action;

@@ -1,8 +1,9 @@
 // The main window's part played on a terminal, for qdctl's runs.
 #pragma once
 
-#include "dispatcher/Frame.h"
-#include "dispatcher/ProcessLauncher.h"
+#include "perform/Frame.h"
+#include "platform/CommandLine.h"
+#include "platform/Process.h"
 
 #include <functional>
 #include <ostream>
@@ -13,15 +14,15 @@ namespace qdctl {
 // Messages are printed; sounds are played with the desktop's sound player when there is one.
 class TerminalFrame : public qd::Frame {
 public:
-    TerminalFrame(std::ostream& out, std::function<void()> onShutdown)
-        : out_(out), onShutdown_(std::move(onShutdown)) {}
+    TerminalFrame(std::ostream& out, qd::Process& process, std::function<void()> onShutdown)
+        : out_(out), process_(process), onShutdown_(std::move(onShutdown)) {}
     void bringToFront() override {}
     bool isMinimized() const override { return false; }
     void playSound(const std::string& file) override {
         out_ << "sound: " << file << "\n";
         if (file.empty()) return;
         for (const char* player : {"paplay", "aplay"}) {
-            if (launcher_.createProcess(std::string(player) + " \"" + file + "\"", {}).ok) return;
+            if (process_.createProcess(qd::joinCommandLine({player, file}), {}).ok) return;
         }
     }
     void beep() override { out_ << "beep\a\n"; }
@@ -37,8 +38,8 @@ public:
 
 private:
     std::ostream& out_;
+    qd::Process& process_;
     std::function<void()> onShutdown_;
-    qd::ProcessLauncher launcher_;
 };
 
 } // namespace qdctl

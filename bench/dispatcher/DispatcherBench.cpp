@@ -7,7 +7,9 @@
 #include "data/DataSet.h"
 #include "data/FileManager.h"
 #include "dispatcher/Dispatcher.h"
-#include "dispatcher/Runtime.h"
+#include "platform/null/NullDesktop.h"
+#include "platform/posix/PosixProcess.h"
+#include "runtime/Runtime.h"
 
 #include <benchmark/benchmark.h>
 
@@ -82,13 +84,16 @@ std::map<Occurrence, int> runWeek(const std::filesystem::path& folder, long long
         ErrorClass errors(&ui);
         DataSet ds(folder, errors);
         QuietFrame frame;
-        Runtime runtime(ds, ui, frame, clock, RuntimeOptions{{}, false});
+        NullDesktop desktop;
+        PosixProcess process;
+        Runtime runtime(ds, ui, frame, clock, desktop, process);
         runtime.dispatcher().setObserver([&](const PerformedTask& p) {
             ++performed[{p.id, p.occurrence.date, p.occurrence.time}];
         });
         runtime.open();
         const long long until = done < restartAt ? restartAt : ticks;
-        for (; done < until; ++done, clock.advanceSeconds(1)) runtime.tick();
+        for (; done < until; ++done, clock.advanceSeconds(1))
+            runtime.tick();
         runtime.close();
     }
     return performed;
@@ -102,7 +107,9 @@ void BM_DueTaskCheck_100000Tasks(benchmark::State& state) {
     DataSet ds(folder.path, errors);
     QuietFrame frame;
     ManualClock clock({kStart, timeFromHMS(12, 0, 0)});
-    Runtime runtime(ds, ui, frame, clock, RuntimeOptions{{}, false});
+    NullDesktop desktop;
+    PosixProcess process;
+    Runtime runtime(ds, ui, frame, clock, desktop, process);
     runtime.dispatcher().checkDueTask(); // opens the table
     for (auto _ : state) {
         runtime.dispatcher().checkDueTask();

@@ -53,7 +53,7 @@ void Dispatcher::open() {
 
 void Dispatcher::tick() {
     // Collect the exit codes of ended programs, so none stays a zombie.
-    processTable().reap();
+    exec_.launcher().reap();
     animation_ = animation_ % 7 + 1;
     wasBusy_ = busy_;
     busy_ = false;
@@ -117,6 +117,7 @@ void Dispatcher::checkDueTask() {
     for (int read = 0; read < kDueTaskReadLimit; ++read) {
         if (sch.next() != Level::Benign || sch.rec.Disabled) break;
         if (sch.rec.Date == 0 && sch.rec.Time == 0) continue;
+        if (failed_.count({sch.rec.ID, sch.rec.Date, sch.rec.Time})) continue;
         found = true;
         break;
     }
@@ -139,7 +140,13 @@ void Dispatcher::checkDueTask() {
     nextTask_ = sch.rec;
     const Moment now = clock_.now();
     if (absolute(now.date, now.time) >= absolute(sch.rec.Date, sch.rec.Time)) {
-        performDueTask(sch);
+        const ScheduleRecord due = sch.rec;
+        try {
+            performDueTask(sch);
+        } catch (const std::exception& e) {
+            failed_.insert({due.ID, due.Date, due.Time});
+            log(trimmed(due.Description) + ": " + e.what(), "Task Failed");
+        }
         frame_.refreshTaskLists();
     }
 }
@@ -290,15 +297,15 @@ void Dispatcher::watchDateAndExitCodes() {
             MessageIcon::Exclamation);
         lastCheckDate_ = now.date;
     }
-    if (settings_.LogEvents && settings_.LogExitCodes) {
-        auto& started = exec_.startedPrograms();
-        for (std::size_t i = started.size(); i-- > 0;) {
-            const int code = processTable().exitCode(started[i].pid);
-            if (code == kStillActive) continue;
+    // Ended programs leave the list, their code logged while logging is on.
+    auto& started = exec_.startedPrograms();
+    for (std::size_t i = started.size(); i-- > 0;) {
+        const int code = exec_.launcher().exitCode(started[i].pid);
+        if (code == kStillActive) continue;
+        if (settings_.LogEvents && settings_.LogExitCodes)
             log("Code " + std::to_string(code) + " for " + started[i].name, "Program Exit");
-            processTable().forget(started[i].pid);
-            started.erase(started.begin() + static_cast<std::ptrdiff_t>(i));
-        }
+        exec_.launcher().forget(started[i].pid);
+        started.erase(started.begin() + static_cast<std::ptrdiff_t>(i));
     }
 }
 

@@ -11,14 +11,16 @@
 #include "data/EventLog.h"
 #include "data/FileManager.h"
 #include "data/Globals.h"
-#include "dispatcher/Frame.h"
-#include "dispatcher/ScriptHost.h"
-#include "dispatcher/TaskExecution.h"
+#include "perform/Frame.h"
+#include "perform/ScriptHost.h"
+#include "perform/TaskExecution.h"
 
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
+#include <tuple>
 
 namespace qd {
 
@@ -111,6 +113,9 @@ private:
     Moment startedAt_;
     Date lastCheckDate_ = 0;
     std::optional<ScheduleRecord> nextTask_;
+    // Occurrences whose performing failed with an error: passed over by the due
+    // check, so one broken task never holds up the others.
+    std::set<std::tuple<int, Date, Time>> failed_;
 };
 
 } // namespace qd

@@ -1,6 +1,6 @@
 #include "script/Dde.h"
 
-#include "dispatcher/ProcessLauncher.h"
+#include "platform/Process.h"
 
 #include <cctype>
 #include <cstdlib>
@@ -21,7 +21,7 @@ DdeCall DdeAddress(const std::string& service, const std::string& topic) {
     return call;
 }
 
-bool DdeExecute(ProcessLauncher& launcher, const std::string& service, const std::string& topic,
+bool DdeExecute(Process& launcher, const std::string& service, const std::string& topic,
                 const std::string& command) {
     if (!std::getenv("DBUS_SESSION_BUS_ADDRESS")) return false; // no session bus: nothing to talk to
     const DdeCall call = DdeAddress(service, topic);
@@ -31,8 +31,8 @@ bool DdeExecute(ProcessLauncher& launcher, const std::string& service, const std
          call.objectPath, "org.quandrel.Dde.Execute", "string:" + command},
         {}, {});
     if (!r.ok) return false;
-    const int code = processTable().wait(r.pid, 3000);
-    processTable().forget(r.pid);
+    const int code = launcher.wait(r.pid, 3000);
+    launcher.forget(r.pid);
     return code == 0;
 }
 

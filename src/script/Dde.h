@@ -11,7 +11,7 @@
 
 namespace qd {
 
-class ProcessLauncher;
+class Process;
 
 struct DdeCall {
     std::string busName;
@@ -22,7 +22,7 @@ DdeCall DdeAddress(const std::string& service, const std::string& topic);
 
 // Sends the command and waits up to two seconds for the reply; true when the
 // call was delivered and answered.
-bool DdeExecute(ProcessLauncher& launcher, const std::string& service, const std::string& topic,
+bool DdeExecute(Process& launcher, const std::string& service, const std::string& topic,
                 const std::string& command);
 
 } // namespace qd

@@ -3,8 +3,8 @@
 #include "data/FileManager.h"
 #include "data/Pictures.h"
 #include "data/TextWidth.h"
-#include "dispatcher/ProcessLauncher.h"
-#include "dispatcher/TaskExecution.h"
+#include "perform/TaskExecution.h"
+#include "platform/Process.h"
 #include "script/Keystrokes.h"
 #include "script/ScriptSteps.h"
 #include "script/ScriptStrings.h"
@@ -187,7 +187,14 @@ void ScriptEngine::executeNextStep() {
     bool keep = false;
     std::string note;
     QueueEntry executed = queue_.front();
-    execute(queue_.front(), keep, note);
+    try {
+        execute(queue_.front(), keep, note);
+    } catch (const std::exception& e) {
+        // A step that fails with an error is dropped; the script goes on.
+        log(rt(executed.step.Action) + ": " + e.what(), "Step Failed");
+        keep = false;
+        note = e.what();
+    }
     if (!keep) {
         if (!queue_.empty()) {
             const QueueEntry& head = queue_.front();
@@ -359,11 +366,10 @@ void ScriptEngine::executeCloseProgram(const QueueEntry& head, std::string& note
     if (outcome == CloseOutcome::NotFound && !pattern.empty()) {
         // No window matches: the process closer ends the owner of a window with
         // that title. The pattern is one argument, whatever it contains.
-        ProcessLauncher own;
-        ProcessLauncher& launcher = env_.execution ? env_.execution->launcher() : own;
-        const auto killproc = launcher.ownProgram("KillProc");
+        Process* launcher = env_.execution ? &env_.execution->launcher() : nullptr;
+        const auto killproc = launcher ? launcher->ownProgram("KillProc") : std::nullopt;
         const SpawnResult r = killproc
-                                  ? launcher.startProgram(*killproc, {"killproc", pattern}, {}, ds_.folder())
+                                  ? launcher->startProgram(*killproc, {"killproc", pattern}, {}, ds_.folder())
                                   : SpawnResult{};
         note = "KillProc " + pattern;
         if (!r.ok)
@@ -580,7 +586,8 @@ void ScriptEngine::executeStartProgram(QueueEntry& head, bool& keep) {
 
 void ScriptEngine::executeWaitForProgram(QueueEntry& head, bool& keep) {
     const ScriptingRecord& s = head.step;
-    const int code = head.startHandle > 0 ? processTable().exitCode(head.startHandle) : -1;
+    Process* launcher = env_.execution ? &env_.execution->launcher() : nullptr;
+    const int code = head.startHandle > 0 && launcher ? launcher->exitCode(head.startHandle) : -1;
     if (code == -1) {
         setVariable("ExitCode", "-1");
         return;
@@ -593,7 +600,7 @@ void ScriptEngine::executeWaitForProgram(QueueEntry& head, bool& keep) {
         return;
     }
     setVariable("ExitCode", std::to_string(code));
-    processTable().forget(head.startHandle);
+    launcher->forget(head.startHandle);
 }
 
 void ScriptEngine::executeStartScript(QueueEntry& head, bool& keep) {

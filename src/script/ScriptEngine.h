@@ -12,7 +12,7 @@
 #include "data/Records.h"
 #include "data/Redact.h"
 #include "data/UserInterface.h"
-#include "dispatcher/ScriptHost.h"
+#include "perform/ScriptHost.h"
 #include "script/ScriptFile.h"
 #include "script/StepActions.h"
 

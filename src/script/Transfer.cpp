@@ -6,14 +6,6 @@
 #include "script/ScriptStrings.h"
 #include "script/Values.h"
 
-#include <cerrno>
-#include <cstring>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-extern char** environ;
-
 namespace qd {
 
 namespace fs = std::filesystem;
@@ -140,110 +132,6 @@ std::optional<ProgramLaunch> PrepareTransferLaunch(const ScriptingRecord& entry,
     for (const std::string& w : words)
         l.visibleCommand += (l.visibleCommand.empty() ? "" : " ") + QuoteTransferArgument(w);
     return l;
-}
-
-ChildProcess::~ChildProcess() = default;
-
-ChildProcess::ChildProcess(ChildProcess&& other) noexcept : pid_(other.pid_), exitCode_(other.exitCode_) {
-    other.pid_ = 0;
-    other.exitCode_.reset();
-}
-
-ChildProcess& ChildProcess::operator=(ChildProcess&& other) noexcept {
-    pid_ = other.pid_;
-    exitCode_ = other.exitCode_;
-    other.pid_ = 0;
-    other.exitCode_.reset();
-    return *this;
-}
-
-int ChildProcess::start(const ProgramLaunch& launch) {
-    std::vector<std::string> env;
-    for (char** e = environ; e && *e; ++e) {
-        // A password variable of our own environment is never handed on.
-        if (std::strncmp(*e, remote::kFtpPasswordVariable, std::strlen(remote::kFtpPasswordVariable)) == 0 &&
-            (*e)[std::strlen(remote::kFtpPasswordVariable)] == '=')
-            continue;
-        env.emplace_back(*e);
-    }
-    env.insert(env.end(), launch.environment.begin(), launch.environment.end());
-    std::vector<char*> envp;
-    for (auto& e : env)
-        envp.push_back(e.data());
-    envp.push_back(nullptr);
-
-    std::vector<std::string> args;
-    args.push_back(launch.program.string());
-    args.insert(args.end(), launch.arguments.begin(), launch.arguments.end());
-    std::vector<char*> argv;
-    for (auto& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    if (!launch.workingFolder.empty())
-        posix_spawn_file_actions_addchdir_np(&actions, launch.workingFolder.c_str());
-    pid_t pid = 0;
-    const int rc = posix_spawn(&pid, launch.program.c_str(), &actions, nullptr, argv.data(), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) return rc;
-    pid_ = pid;
-    exitCode_.reset();
-    return 0;
-}
-
-std::optional<int> ChildProcess::poll() {
-    if (exitCode_ || pid_ <= 0) return exitCode_;
-    int status = 0;
-    const pid_t r = ::waitpid(pid_, &status, WNOHANG);
-    if (r == 0) return std::nullopt;
-    if (r < 0) {
-        exitCode_ = -1;
-    } else if (WIFEXITED(status)) {
-        exitCode_ = WEXITSTATUS(status);
-    } else if (WIFSIGNALED(status)) {
-        exitCode_ = 128 + WTERMSIG(status);
-    } else {
-        return std::nullopt;
-    }
-    return exitCode_;
-}
-
-int ChildProcess::wait() {
-    if (pid_ <= 0) return -1;
-    while (!exitCode_) {
-        int status = 0;
-        const pid_t r = ::waitpid(pid_, &status, 0);
-        if (r < 0 && errno == EINTR) continue;
-        if (r < 0)
-            exitCode_ = -1;
-        else if (WIFEXITED(status))
-            exitCode_ = WEXITSTATUS(status);
-        else if (WIFSIGNALED(status))
-            exitCode_ = 128 + WTERMSIG(status);
-    }
-    return *exitCode_;
-}
-
-std::optional<ChildProcess> StartTransfer(const ScriptingRecord& entry, const TransferStartOptions& options,
-                                          std::string* error) {
-    auto launch = PrepareTransferLaunch(entry, options);
-    if (!launch) {
-        if (error) *error = "Not a transfer command: " + entry.Command;
-        return std::nullopt;
-    }
-    ChildProcess p;
-    if (int e = p.start(*launch)) {
-        if (error) *error = "Cannot start " + launch->program.string() + ": " + std::strerror(e);
-        return std::nullopt;
-    }
-    return p;
-}
-
-int RunTransfer(const ScriptingRecord& entry, const TransferStartOptions& options) {
-    auto p = StartTransfer(entry, options);
-    return p ? p->wait() : -1;
 }
 
 } // namespace qd

@@ -10,13 +10,13 @@
 // variables) and a limit of 360000 seconds. Each argument is quoted by
 // QuoteTransferArgument. The FTP password is not put on the command line, where
 // every local user could read it from the process list: the entry keeps it in
-// SCR:DDECommand, and StartTransfer hands it to qdftp in the environment
+// SCR:DDECommand, and the launch hands it to qdftp in the environment
 // variable QDFTP_PASSWORD.
 //
 // The interpreter starts a "Start Program" entry whose command names QDFTP or
-// HTTPGET (IsTransferCommand) with StartTransfer instead of the general program
-// start, polls the returned process on each tick (259 while it runs), and stores
-// the exit code in "ExitCode".
+// HTTPGET (IsTransferCommand) with the program, arguments and environment of
+// PrepareTransferLaunch instead of the general program start, polls the returned process on each tick (259
+// while it runs), and stores the exit code in "ExitCode".
 #pragma once
 
 #include "data/Records.h"
@@ -25,7 +25,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <sys/types.h>
 #include <vector>
 
 namespace qd {
@@ -58,7 +57,7 @@ struct TransferStartOptions {
     std::filesystem::path workingFolder; // empty: the entry's SCR:Path, else the current folder
 };
 
-// What StartTransfer runs: the program, its arguments, the extra environment.
+// What a transfer entry runs: the program, its arguments, the extra environment.
 struct ProgramLaunch {
     std::filesystem::path program;
     std::vector<std::string> arguments;   // argv[1...]
@@ -72,42 +71,6 @@ struct ProgramLaunch {
 // is set); nullopt when the command does not name a transfer program.
 std::optional<ProgramLaunch> PrepareTransferLaunch(const ScriptingRecord& startEntry,
                                                    const TransferStartOptions& options);
-
-// A started child process. Destroying the object leaves a running process
-// running (a transfer goes on); poll or wait to collect its exit code.
-class ChildProcess {
-public:
-    ChildProcess() = default;
-    ~ChildProcess();
-    ChildProcess(ChildProcess&& other) noexcept;
-    ChildProcess& operator=(ChildProcess&& other) noexcept;
-    ChildProcess(const ChildProcess&) = delete;
-    ChildProcess& operator=(const ChildProcess&) = delete;
-
-    // Starts the program; 0 or the errno of the failure.
-    int start(const ProgramLaunch& launch);
-    // The exit code once the process ended (128 + signal number when killed);
-    // nullopt while it runs or when none was started.
-    std::optional<int> poll();
-    // Waits for the end; the exit code, or -1 when none was started.
-    int wait();
-    bool running() const { return pid_ > 0 && !exitCode_; }
-    pid_t pid() const { return pid_; }
-
-private:
-    pid_t pid_ = 0;
-    std::optional<int> exitCode_;
-};
-
-// Starts a transfer entry. Returns the running process, or nullopt (with the
-// reason in `error`) when the command names no transfer program or it cannot
-// be started.
-std::optional<ChildProcess> StartTransfer(const ScriptingRecord& startEntry,
-                                          const TransferStartOptions& options, std::string* error = nullptr);
-
-// Starts a transfer entry and waits for its end: the exit code, or -1 when it
-// could not be started.
-int RunTransfer(const ScriptingRecord& startEntry, const TransferStartOptions& options);
 
 // The folder of the running program (where the separate programs are installed).
 std::filesystem::path ProgramFolder();

@@ -4,7 +4,9 @@
 #include "DispatcherFixture.h"
 
 #include "data/Settings.h"
-#include "dispatcher/Runtime.h"
+#include "platform/null/NullDesktop.h"
+#include "platform/posix/PosixProcess.h"
+#include "runtime/Runtime.h"
 #include "script/Values.h"
 
 #include <sys/socket.h>
@@ -105,15 +107,17 @@ struct Engine {
     ErrorClass errors{&ui};
     DataSet ds;
     qdtest::RecordingFrame frame;
+    NullDesktop desktop;
+    PosixProcess process;
     Runtime runtime;
     Engine(const std::filesystem::path& folder, const Clock& clock, std::vector<Occurrence>& performed)
-        : ds(folder, errors), runtime(ds, ui, frame, clock, RuntimeOptions{{}, false}) {
+        : ds(folder, errors), runtime(ds, ui, frame, clock, desktop, process) {
         ui.defaultAnswer = true;
         runtime.dispatcher().setObserver([&performed](const PerformedTask& p) {
             performed.emplace_back(p.id, p.occurrence.date, p.occurrence.time);
         });
         runtime.open();
-        runtime.launcher().setProgramFolder(folder); // no message program there
+        process.setProgramFolder(folder); // no message program there
     }
 };
 

@@ -49,7 +49,7 @@ TEST(DispatcherFaults, DISABLED_AdvancingADueTaskWithItsHistoryCopyIsAllOrNothin
         settings.UseQDMsg = false;
         qdtest::RecordingFrame frame;
         qdtest::CountingScripts scripts;
-        ProcessLauncher launcher;
+        PosixProcess launcher;
         TaskExecution exec(ds, settings, frame, ui, log, launcher, clock);
         exec.setScriptHost(&scripts);
         Dispatcher d(ds, settings, frame, ui, log, exec, scripts, clock);

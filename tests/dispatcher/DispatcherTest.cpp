@@ -221,9 +221,24 @@ TEST_F(DispatcherTest, ExitCodesOfStartedProgramsAreLogged) {
     r.command = "sh -c \"exit 3\"";
     const StartOutcome o = exec.startProgram(r);
     ASSERT_TRUE(o.started);
-    processTable().wait(o.pid, 5000);
+    launcher.wait(o.pid, 5000);
     dispatcher().watchDateAndExitCodes();
     EXPECT_TRUE(logged("Code 3 for sh -c \"exit 3\""));
     EXPECT_TRUE(logged("Program Exit"));
     EXPECT_TRUE(exec.startedPrograms().empty());
+}
+
+TEST_F(DispatcherTest, EndedProgramsLeaveTheStartedListEvenWhenLoggingWasTurnedOff) {
+    settings.LogEvents = true;
+    settings.LogExitCodes = true;
+    ProgramStartRequest r;
+    r.command = "sh -c \"exit 4\"";
+    const StartOutcome o = exec.startProgram(r);
+    ASSERT_TRUE(o.started);
+    ASSERT_EQ(exec.startedPrograms().size(), 1u);
+    settings.LogExitCodes = false;
+    launcher.wait(o.pid, 5000);
+    dispatcher().watchDateAndExitCodes();
+    EXPECT_TRUE(exec.startedPrograms().empty());
+    EXPECT_FALSE(logged("Code 4"));
 }

@@ -3,7 +3,9 @@
 #include "DispatcherFixture.h"
 #include "data/Backup.h"
 #include "data/DataFolderLock.h"
-#include "dispatcher/Runtime.h"
+#include "platform/null/NullDesktop.h"
+#include "platform/posix/PosixProcess.h"
+#include "runtime/Runtime.h"
 
 using namespace qd;
 
@@ -23,7 +25,9 @@ TEST(RuntimeLock, RestoreIsRefusedWhileARuntimeRunsAndARuntimeWaitsForARestore) 
     {
         DataSet ds(dir.path(), errors);
         qdtest::RecordingFrame frame;
-        Runtime runtime(ds, ui, frame, clock, RuntimeOptions{{}, false});
+        NullDesktop desktop;
+        PosixProcess launcher;
+        Runtime runtime(ds, ui, frame, clock, desktop, launcher);
         ASSERT_TRUE(runtime.open());
         const BackupResult r = restoreBackup(dir.path(), "b1");
         EXPECT_FALSE(r.ok);
@@ -36,7 +40,9 @@ TEST(RuntimeLock, RestoreIsRefusedWhileARuntimeRunsAndARuntimeWaitsForARestore) 
     ASSERT_TRUE(restoring.acquire(dir.path(), DataFolderLock::Mode::Exclusive, why)) << why;
     DataSet ds(dir.path(), errors);
     qdtest::RecordingFrame frame;
-    Runtime runtime(ds, ui, frame, clock, RuntimeOptions{{}, false});
+    NullDesktop desktop;
+    PosixProcess launcher;
+    Runtime runtime(ds, ui, frame, clock, desktop, launcher);
     EXPECT_FALSE(runtime.open());
     ASSERT_FALSE(ui.shown.empty());
     EXPECT_EQ(ui.shown.back().title, "Data Folder In Use");

@@ -34,7 +34,7 @@ struct Station {
     qdtest::RecordingFrame frame;
     qdtest::CountingScripts scripts;
     EventLog log;
-    ProcessLauncher launcher;
+    PosixProcess launcher;
     TaskExecution exec;
     Dispatcher dispatcher;
     Station(const std::filesystem::path& folder, const ProgramSettings& settings, const Clock& clock)

@@ -1,5 +1,6 @@
 // qdftp and httpget against real servers on 127.0.0.1 (tools/test-servers.sh:
 // pyftpdlib and python3 -m http.server), started once for this program.
+#include "platform/posix/PosixProcess.h"
 #include "remote/ExitCodes.h"
 #include "script/ScriptSteps.h"
 #include "script/Transfer.h"
@@ -66,15 +67,26 @@ fs::path binDir() {
     return d ? fs::path(d) : ProgramFolder();
 }
 
+// Starts a program as the script engine does (the Process interface) and waits
+// for its exit code; -1 when it could not be started.
+int runLaunch(const ProgramLaunch& l) {
+    static PosixProcess process;
+    std::vector<std::string> argv{l.program.string()};
+    argv.insert(argv.end(), l.arguments.begin(), l.arguments.end());
+    const SpawnResult started = process.startProgram(l.program, argv, l.environment, l.workingFolder);
+    if (!started.ok) return -1;
+    const int code = process.wait(started.pid, 120000);
+    process.forget(started.pid);
+    return code;
+}
+
 int runProgram(const std::string& program, const std::vector<std::string>& args,
                const std::vector<std::string>& env = {}) {
     ProgramLaunch l;
     l.program = binDir() / program;
     l.arguments = args;
     l.environment = env;
-    ChildProcess p;
-    if (p.start(l) != 0) return -1;
-    return p.wait();
+    return runLaunch(l);
 }
 
 ScriptingRecord ftpStep(const std::string& op, const std::string& first, const std::string& second, int port,
@@ -97,7 +109,10 @@ protected:
     int runStep(const ScriptingRecord& fileAction) {
         auto entry = RewriteTransferStep(fileAction);
         EXPECT_TRUE(entry);
-        return entry ? RunTransfer(*entry, options) : -1;
+        if (!entry) return -1;
+        const auto launch = PrepareTransferLaunch(*entry, options);
+        EXPECT_TRUE(launch);
+        return launch ? runLaunch(*launch) : -1;
     }
     fs::path ftpRoot() const { return Servers::root() / "ftp"; }
     fs::path httpRoot() const { return Servers::root() / "http"; }

@@ -122,7 +122,6 @@ TEST(TransferTest, RecognisesTransferCommands) {
     ScriptingRecord s;
     s.Command = "notepad.exe";
     EXPECT_FALSE(PrepareTransferLaunch(s, {}));
-    EXPECT_EQ(RunTransfer(s, {}), -1);
 }
 
 } // namespace

@@ -1,5 +1,5 @@
 #include "script/Dde.h"
-#include "dispatcher/ProcessLauncher.h"
+#include "platform/posix/PosixProcess.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -44,7 +44,7 @@ TEST(DdeTest, CommandIsSentOnTheSessionBus) {
               0);
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     // Nobody owns the name, so the call is not answered; it still goes out on the bus.
-    ProcessLauncher launcher;
+    PosixProcess launcher;
     EXPECT_FALSE(DdeExecute(launcher, "Word", "System", "[FileOpen(\"a.doc\")]"));
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     int monitor = 0;

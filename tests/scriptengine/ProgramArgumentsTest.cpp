@@ -1,7 +1,7 @@
 // A value put into a transfer program's command line reaches the program as
 // the one argument it was written in, translated once. The program is a real
 // one (a small shell script that writes down its arguments).
-#include "../dispatcher/DispatcherFixture.h"
+#include "perform/PerformFixture.h"
 #include "script/ScriptEngine.h"
 #include "script/ScriptSteps.h"
 #include "script/Values.h"
@@ -16,7 +16,7 @@ using namespace qd;
 
 namespace {
 
-class ProgramArgumentsTest : public qdtest::DispatcherTest {
+class ProgramArgumentsTest : public qdtest::PerformTest {
 protected:
     ProgramArgumentsTest() : values(vars) {
         values.setClock(&clock);

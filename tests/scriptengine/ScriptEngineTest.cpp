@@ -1,4 +1,4 @@
-#include "../dispatcher/DispatcherFixture.h"
+#include "perform/PerformFixture.h"
 
 #include "platform/fake/FakeKeyboard.h"
 #include "platform/fake/FakeWindowSystem.h"
@@ -25,7 +25,7 @@ ScriptingRecord comment(const std::string& text) {
     return s;
 }
 
-class ScriptEngineTest : public qdtest::DispatcherTest {
+class ScriptEngineTest : public qdtest::PerformTest {
 protected:
     ScriptEngineTest() : keys(keyboard), targeting(windowSystem), values(vars) {
         values.setClock(&clock);
@@ -204,7 +204,7 @@ TEST_F(ScriptEngineTest, WaitingStartProgramHoldsTheQueueAndReportsExitCodes) {
     engine->executeNextStep();
     EXPECT_EQ(vars.text("ExitCode"), "259");
     EXPECT_EQ(engine->queue().front().step.Action, "Wait for Program End");
-    processTable().wait(engine->queue().front().startHandle, 5000);
+    launcher.wait(engine->queue().front().startHandle, 5000);
     clock.advanceSeconds(1);
     engine->executeNextStep();
     EXPECT_EQ(vars.text("ExitCode"), "4");
@@ -229,7 +229,7 @@ TEST_F(ScriptEngineTest, WaitTimesOutAtItsLimit) {
     EXPECT_NE(engine->queue().front().step.Action, "Wait for Program End");
     EXPECT_EQ(vars.text("ExitCode"), "259");
     kill(pid, SIGKILL);
-    processTable().wait(pid, 5000);
+    launcher.wait(pid, 5000);
 }
 
 TEST_F(ScriptEngineTest, WaitForAWindowToDisappear) {

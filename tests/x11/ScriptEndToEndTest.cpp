@@ -3,8 +3,8 @@
 // closed and waited away; a program that will not end politely is ended by
 // killproc. The clock is a manual one, one second ahead per tick, so only the
 // real windows take real time.
-#include "../dispatcher/DispatcherFixture.h"
 #include "X11TestSupport.h"
+#include "perform/PerformFixture.h"
 
 #include "platform/x11/X11Desktop.h"
 #include "script/Keystrokes.h"
@@ -86,7 +86,7 @@ bool isModifierKey(int key) {
     return (key >= 0x01000020 && key <= 0x01000026) || key == 0x01001103;
 }
 
-class ScriptEndToEnd : public qdtest::DispatcherTest {
+class ScriptEndToEnd : public qdtest::PerformTest {
 protected:
     void SetUp() override {
         std::string error;
@@ -130,9 +130,9 @@ protected:
         X11Keyboard fresh(desktop_.connection);
         EXPECT_EQ(fresh.serverKeysDown(), 0);
         EXPECT_EQ(fresh.heldModifiers(), 0);
-        if (probePid_ > 0 && processTable().exitCode(probePid_) == kStillActive) {
+        if (probePid_ > 0 && launcher.exitCode(probePid_) == kStillActive) {
             kill(probePid_, SIGKILL);
-            processTable().wait(probePid_, 2000);
+            launcher.wait(probePid_, 2000);
         }
     }
 
@@ -270,7 +270,7 @@ TEST_F(ScriptEndToEnd, StartWaitFocusTypeTestCloseAndWaitAway) {
 
     // Closed politely: the program ended by itself, with success.
     ASSERT_GT(probePid_, 0);
-    EXPECT_EQ(processTable().wait(probePid_, 5000), 0);
+    EXPECT_EQ(launcher.wait(probePid_, 5000), 0);
     EXPECT_EQ(targeting_->FindWindowByPattern("Untitled - *", ""), 0u);
 }
 
@@ -291,7 +291,7 @@ TEST_F(ScriptEndToEnd, ProgramThatIgnoresPoliteEndingIsEndedByKillproc) {
     ASSERT_TRUE(runScript(std::chrono::seconds(60))) << "stuck at " << engine_->statusLine();
 
     ASSERT_GT(probePid_, 0);
-    EXPECT_EQ(processTable().wait(probePid_, 5000), 128 + SIGKILL);
+    EXPECT_EQ(launcher.wait(probePid_, 5000), 128 + SIGKILL);
     EXPECT_EQ(vars_.text("DONE"), "1");
     EXPECT_EQ(executed_,
               (std::vector<std::string>{"Start Program", "Wait", "Close Program [KillProc Stubborn*]", "Wait",

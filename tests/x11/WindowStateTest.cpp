@@ -2,11 +2,11 @@
 // window manager, and the show modes of programs the engine starts, checked in
 // the properties the window manager keeps (_NET_WM_STATE, WM_STATE, the
 // active window).
-#include "../dispatcher/DispatcherFixture.h"
 #include "X11TestSupport.h"
+#include "perform/PerformFixture.h"
 
-#include "dispatcher/Runtime.h"
 #include "platform/x11/X11Desktop.h"
+#include "runtime/Runtime.h"
 #include "script/ScriptEngine.h"
 #include "script/WindowTargeting.h"
 
@@ -189,7 +189,7 @@ TEST(X11StatesNoWindowManager, WhatCanBeDoneWithoutOne) {
 }
 
 // Programs started through the assembled engine with a show mode.
-class ShowModes : public qdtest::DispatcherTest {
+class ShowModes : public qdtest::PerformTest {
 protected:
     void SetUp() override {
         std::string error;
@@ -199,7 +199,8 @@ protected:
         x_ = std::make_unique<XProbe>(session_->display);
         ASSERT_TRUE(x_->ok());
         desktop_ = openX11Desktop(session_->display);
-        runtime_ = std::make_unique<Runtime>(ds, ui, frame, clock);
+        programDesktop_ = openX11ProgramDesktop(session_->display);
+        runtime_ = std::make_unique<Runtime>(ds, ui, frame, clock, *programDesktop_, launcher);
         ASSERT_TRUE(runtime_->desktopConnected());
         runtime_->open();
         // Debug mode logs how each window ended up.
@@ -209,7 +210,7 @@ protected:
     void TearDown() override {
         for (pid_t pid : started_) {
             kill(pid, SIGKILL);
-            processTable().wait(pid, 2000);
+            launcher.wait(pid, 2000);
         }
         runtime_.reset();
     }
@@ -260,6 +261,7 @@ protected:
     X11Session* session_ = nullptr;
     std::unique_ptr<XProbe> x_;
     X11Desktop desktop_;
+    std::unique_ptr<Desktop> programDesktop_;
     std::unique_ptr<Runtime> runtime_;
     std::vector<pid_t> started_;
 };
@@ -333,7 +335,7 @@ TEST_F(ShowModes, HiddenAndQuietStartsLeaveTheFocusWhereItWas) {
     EXPECT_FALSE(x_->managed(hiddenWindow));
     EXPECT_TRUE(waitFor([&] { return x_->active() == keeperWindow; }, std::chrono::seconds(3)));
     // The program itself runs on.
-    EXPECT_EQ(processTable().exitCode(hidden), kStillActive);
+    EXPECT_EQ(launcher.exitCode(hidden), kStillActive);
 }
 
 } // namespace

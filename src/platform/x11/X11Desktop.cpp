@@ -1,5 +1,7 @@
 #include "platform/x11/X11Desktop.h"
 
+#include "platform/WindowPlacer.h"
+
 namespace qd {
 
 X11Desktop openX11Desktop(const std::string& displayName) {
@@ -8,6 +10,37 @@ X11Desktop openX11Desktop(const std::string& displayName) {
     desktop.keyboard = std::make_unique<X11Keyboard>(desktop.connection);
     desktop.windows = std::make_unique<X11WindowSystem>(desktop.connection);
     return desktop;
+}
+
+namespace {
+
+class X11ProgramDesktop : public Desktop {
+public:
+    explicit X11ProgramDesktop(const std::string& displayName) : x11_(openX11Desktop(displayName)) {
+        if (!x11_.connected()) return;
+        placer_ = std::make_unique<StartedWindowPlacer>([displayName]() -> std::unique_ptr<WindowSystem> {
+            auto connection = X11Connection::open(displayName);
+            if (!connection) return nullptr;
+            auto windows = std::make_unique<X11WindowSystem>(connection);
+            windows->setUseAccessibility(false);
+            return windows;
+        });
+    }
+
+    bool connected() const override { return x11_.connected(); }
+    Keyboard& keyboard() override { return *x11_.keyboard; }
+    WindowSystem& windows() override { return *x11_.windows; }
+    StartedWindowPlacer* windowPlacer() override { return placer_.get(); }
+
+private:
+    X11Desktop x11_;
+    std::unique_ptr<StartedWindowPlacer> placer_;
+};
+
+} // namespace
+
+std::unique_ptr<Desktop> openX11ProgramDesktop(const std::string& displayName) {
+    return std::make_unique<X11ProgramDesktop>(displayName);
 }
 
 } // namespace qd

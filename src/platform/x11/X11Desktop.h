@@ -2,6 +2,7 @@
 // share it. Without a display both are still usable and report NoDisplay.
 #pragma once
 
+#include "platform/Desktop.h"
 #include "platform/x11/X11Connection.h"
 #include "platform/x11/X11Keyboard.h"
 #include "platform/x11/X11WindowSystem.h"
@@ -20,5 +21,11 @@ struct X11Desktop {
 };
 
 X11Desktop openX11Desktop(const std::string& displayName = {});
+
+// The program's desktop on the named display ($DISPLAY when empty): keys and
+// windows on one connection, and a window placer for started programs that
+// works on a connection of its own. Without a display every call reports
+// NoDisplay and there is no placer.
+std::unique_ptr<Desktop> openX11ProgramDesktop(const std::string& displayName = {});
 
 } // namespace qd

@@ -1,5 +1,5 @@
 // The resident program's engine assembled: settings, event log, program start,
-// script engine on the X11 desktop, and the dispatcher. The Qt frame and
+// script engine on the desktop the program chose, and the dispatcher. The Qt frame and
 // qdctl's headless runner both drive it the same way: open(), then tick() once a
 // second, then close().
 #pragma once
@@ -11,9 +11,10 @@
 #include "data/Globals.h"
 #include "data/UserInterface.h"
 #include "dispatcher/Dispatcher.h"
-#include "dispatcher/Frame.h"
-#include "dispatcher/ProcessLauncher.h"
-#include "dispatcher/TaskExecution.h"
+#include "perform/Frame.h"
+#include "perform/TaskExecution.h"
+#include "platform/Desktop.h"
+#include "platform/Process.h"
 
 #include <memory>
 #include <string>
@@ -24,16 +25,19 @@ namespace qd {
 class ScriptEngine;
 class ScriptValues;
 class HistoryRemover;
-struct RuntimeDesktop;
+class KeystrokeSender;
+class WindowTargeting;
 
 struct RuntimeOptions {
     std::vector<std::string> commandLine; // "/I", "/CONFIG", "User=<name>"
-    bool openDesktop = true;              // use the X11 display when there is one
 };
 
 class Runtime {
 public:
-    Runtime(DataSet& ds, UserInterface& ui, Frame& frame, const Clock& clock, RuntimeOptions options = {});
+    // `desktop` and `process` are the program's choice (X11 or null desktop,
+    // POSIX processes) and must outlive the runtime.
+    Runtime(DataSet& ds, UserInterface& ui, Frame& frame, const Clock& clock, Desktop& desktop,
+            Process& process, RuntimeOptions options = {});
     ~Runtime();
     Runtime(const Runtime&) = delete;
     Runtime& operator=(const Runtime&) = delete;
@@ -52,13 +56,13 @@ public:
 
     ProgramSettings& settings() { return settings_; }
     EventLog& log() { return log_; }
-    ProcessLauncher& launcher() { return launcher_; }
+    Process& launcher() { return process_; }
     TaskExecution& execution() { return *execution_; }
     ScriptEngine& scripts() { return *scripts_; }
     ScriptValues& values() { return *values_; }
     Dispatcher& dispatcher() { return *dispatcher_; }
     // Whether keystrokes and windows reach a real display.
-    bool desktopConnected() const;
+    bool desktopConnected() const { return desktop_.connected(); }
 
 private:
     void applySettings();
@@ -72,8 +76,10 @@ private:
     RuntimeOptions options_;
     ProgramSettings settings_;
     EventLog log_;
-    ProcessLauncher launcher_;
-    std::unique_ptr<RuntimeDesktop> desktop_;
+    Desktop& desktop_;
+    Process& process_;
+    std::unique_ptr<KeystrokeSender> keys_;
+    std::unique_ptr<WindowTargeting> windows_;
     std::unique_ptr<ScriptValues> values_;
     std::unique_ptr<TaskExecution> execution_;
     std::unique_ptr<ScriptEngine> scripts_;

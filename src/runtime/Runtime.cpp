@@ -1,9 +1,8 @@
-#include "dispatcher/Runtime.h"
+#include "runtime/Runtime.h"
 
 #include "data/Settings.h"
 #include "data/Startup.h"
 #include "platform/WindowPlacer.h"
-#include "platform/x11/X11Desktop.h"
 #include "schedule/BatchOperations.h"
 #include "script/Dde.h"
 #include "script/FileActions.h"
@@ -15,44 +14,24 @@
 
 namespace qd {
 
-struct RuntimeDesktop {
-    X11Desktop x11;
-    std::unique_ptr<KeystrokeSender> keys;
-    std::unique_ptr<WindowTargeting> windows;
-    // Window states of started programs, applied on a connection of its own.
-    std::unique_ptr<StartedWindowPlacer> placer;
-};
-
-Runtime::Runtime(DataSet& ds, UserInterface& ui, Frame& frame, const Clock& clock, RuntimeOptions options)
+Runtime::Runtime(DataSet& ds, UserInterface& ui, Frame& frame, const Clock& clock, Desktop& desktop,
+                 Process& process, RuntimeOptions options)
     : ds_(ds), ui_(ui), frame_(frame), clock_(clock), options_(std::move(options)),
-      log_(EventLogConfig{ds.folder(), "d3", false, false}, &clock) {
-    desktop_ = std::make_unique<RuntimeDesktop>();
-    if (options_.openDesktop)
-        desktop_->x11 = openX11Desktop();
-    else
-        desktop_->x11 = openX11Desktop(":no-display-wanted");
-    desktop_->keys = std::make_unique<KeystrokeSender>(*desktop_->x11.keyboard);
-    desktop_->keys->setClock(&clock_);
-    desktop_->windows = std::make_unique<WindowTargeting>(*desktop_->x11.windows);
+      log_(EventLogConfig{ds.folder(), "d3", false, false}, &clock), desktop_(desktop), process_(process) {
+    keys_ = std::make_unique<KeystrokeSender>(desktop_.keyboard());
+    keys_->setClock(&clock_);
+    windows_ = std::make_unique<WindowTargeting>(desktop_.windows());
 
     values_ = std::make_unique<ScriptValues>(VARQ());
     values_->setClock(&clock_);
     values_->setEventLog(&log_);
-    WindowTargeting* targeting = desktop_->windows.get();
+    WindowTargeting* targeting = windows_.get();
     values_->setFocusProvider([targeting] { return targeting->FocusText(); });
 
-    execution_ = std::make_unique<TaskExecution>(ds_, settings_, frame_, ui_, log_, launcher_, clock_);
+    execution_ = std::make_unique<TaskExecution>(ds_, settings_, frame_, ui_, log_, process_, clock_);
     ScriptValues* values = values_.get();
     execution_->setTranslator([values](const std::string& text) { return values->TranslateText(text); });
-    if (desktop_->x11.connected()) {
-        desktop_->placer = std::make_unique<StartedWindowPlacer>([]() -> std::unique_ptr<WindowSystem> {
-            auto connection = X11Connection::open();
-            if (!connection) return nullptr;
-            auto windows = std::make_unique<X11WindowSystem>(connection);
-            windows->setUseAccessibility(false);
-            return windows;
-        });
-        StartedWindowPlacer* placer = desktop_->placer.get();
+    if (StartedWindowPlacer* placer = desktop_.windowPlacer()) {
         execution_->setShowModeHandler([placer](pid_t pid, ShowMode mode) {
             placer->place(pid, placementForShowMode(static_cast<int>(mode)));
         });
@@ -60,8 +39,8 @@ Runtime::Runtime(DataSet& ds, UserInterface& ui, Frame& frame, const Clock& cloc
 
     ScriptEnvironment env;
     env.values = values_.get();
-    env.keys = desktop_->keys.get();
-    env.windows = desktop_->windows.get();
+    env.keys = keys_.get();
+    env.windows = windows_.get();
     env.execution = execution_.get();
     const std::filesystem::path folder = ds_.folder();
     EventLog* log = &log_;
@@ -86,7 +65,7 @@ Runtime::Runtime(DataSet& ds, UserInterface& ui, Frame& frame, const Clock& cloc
         }
         return content;
     };
-    ProcessLauncher* launcher = &launcher_;
+    Process* launcher = &process_;
     env.dde = [launcher](const std::string& service, const std::string& topic, const std::string& command) {
         DdeExecute(*launcher, service, topic, command);
     };
@@ -108,10 +87,6 @@ Runtime::Runtime(DataSet& ds, UserInterface& ui, Frame& frame, const Clock& cloc
 
 Runtime::~Runtime() = default;
 
-bool Runtime::desktopConnected() const {
-    return desktop_->x11.connected();
-}
-
 void Runtime::applySettings() {
     log_.configure(eventLogConfig(settings_, ds_.folder()));
     ValueSettings vs;
@@ -121,8 +96,8 @@ void Runtime::applySettings() {
     KeystrokeSettings ks;
     ks.globalDelay = settings_.ScriptingDelay;
     ks.burstSize = settings_.BurstSize;
-    desktop_->keys->setSettings(ks);
-    desktop_->windows->excludeHiddenWindows = settings_.ExclHidden;
+    keys_->setSettings(ks);
+    windows_->excludeHiddenWindows = settings_.ExclHidden;
     scripts_->globalDelay = settings_.ScriptingDelay;
     scripts_->debugMode = settings_.Debug;
     scripts_->translateFilenames = settings_.TranslateFilenames;
@@ -149,9 +124,17 @@ bool Runtime::open() {
 
 void Runtime::tick() {
     if (!opened_) return;
-    dispatcher_->tick();
-    if (!desktop_->placer) return;
-    for (const PlacementResult& r : desktop_->placer->takeResults()) {
+    // Whatever escapes a job of this second is logged and the program goes on.
+    try {
+        dispatcher_->tick();
+    } catch (const std::exception& e) {
+        log_.log(e.what(), "Error");
+    } catch (...) {
+        log_.log("unknown error", "Error");
+    }
+    StartedWindowPlacer* placer = desktop_.windowPlacer();
+    if (!placer) return;
+    for (const PlacementResult& r : placer->takeResults()) {
         if (!settings_.Debug) continue;
         std::string detail = "Process " + std::to_string(r.pid) + ": ";
         detail += r.window == 0 ? std::string("no window") : std::string(toString(r.state));

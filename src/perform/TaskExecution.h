@@ -9,9 +9,9 @@
 #include "data/Globals.h"
 #include "data/Records.h"
 #include "data/UserInterface.h"
-#include "dispatcher/Frame.h"
-#include "dispatcher/ProcessLauncher.h"
-#include "dispatcher/ScriptHost.h"
+#include "perform/Frame.h"
+#include "perform/ScriptHost.h"
+#include "platform/Process.h"
 
 #include <atomic>
 #include <functional>
@@ -67,7 +67,7 @@ std::string messageLogDetail(const std::string& title, const std::string& alarmF
 class TaskExecution {
 public:
     TaskExecution(DataSet& ds, const ProgramSettings& settings, Frame& frame, UserInterface& ui,
-                  EventLog& log, ProcessLauncher& launcher, const Clock& clock);
+                  EventLog& log, Process& launcher, const Clock& clock);
 
     void setScriptHost(ScriptHost* host) { scripts_ = host; }
     // Expands bracketed names in message texts (plain copy until set).
@@ -97,7 +97,7 @@ public:
                                   const std::string& alarmFile);
 
     std::vector<StartedProgram>& startedPrograms() { return started_; }
-    ProcessLauncher& launcher() { return launcher_; }
+    Process& launcher() { return launcher_; }
     bool addingScripting() const { return addingScripting_; }
 
 private:
@@ -109,7 +109,7 @@ private:
     Frame& frame_;
     UserInterface& ui_;
     EventLog& log_;
-    ProcessLauncher& launcher_;
+    Process& launcher_;
     const Clock& clock_;
     ScriptHost* scripts_ = nullptr;
     std::function<std::string(const std::string&)> translate_;

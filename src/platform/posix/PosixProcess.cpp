@@ -1,12 +1,15 @@
-#include "dispatcher/ProcessLauncher.h"
+#include "platform/posix/PosixProcess.h"
 
-#include "data/TableDefs.h"
+#include "platform/CommandLine.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <deque>
 #include <fcntl.h>
+#include <map>
+#include <mutex>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -17,6 +20,65 @@ extern char** environ;
 
 namespace qd {
 namespace {
+
+// Exit codes of the children of this process. waitpid() answers for the whole
+// process, so every PosixProcess shares the one table. Codes that nobody
+// collects are kept for the latest kKeptEndedCodes ended children only, so a
+// resident program that starts programs all day does not grow the table.
+class ProcessTable {
+public:
+    static constexpr std::size_t kKeptEndedCodes = 256;
+
+    void add(pid_t pid) {
+        std::lock_guard lock(mutex_);
+        codes_[pid] = kStillActive;
+        ended_.erase(std::remove(ended_.begin(), ended_.end(), pid), ended_.end());
+    }
+    void reap() {
+        std::lock_guard lock(mutex_);
+        for (auto& [pid, code] : codes_) {
+            if (code != kStillActive) continue;
+            int status = 0;
+            const pid_t r = waitpid(pid, &status, WNOHANG);
+            if (r == pid)
+                code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            else if (r < 0 && errno == ECHILD)
+                code = -1;
+            if (code != kStillActive) ended_.push_back(pid);
+        }
+        while (ended_.size() > kKeptEndedCodes) {
+            codes_.erase(ended_.front());
+            ended_.pop_front();
+        }
+    }
+    int exitCode(pid_t pid) {
+        reap();
+        std::lock_guard lock(mutex_);
+        auto it = codes_.find(pid);
+        return it == codes_.end() ? -1 : it->second;
+    }
+    void forget(pid_t pid) {
+        std::lock_guard lock(mutex_);
+        auto it = codes_.find(pid);
+        if (it == codes_.end() || it->second == kStillActive) return;
+        codes_.erase(it);
+        ended_.erase(std::remove(ended_.begin(), ended_.end(), pid), ended_.end());
+    }
+    std::size_t size() {
+        std::lock_guard lock(mutex_);
+        return codes_.size();
+    }
+
+private:
+    std::mutex mutex_;
+    std::map<pid_t, int> codes_;
+    std::deque<pid_t> ended_; // ended children, oldest first
+};
+
+ProcessTable& processTable() {
+    static ProcessTable t;
+    return t;
+}
 
 bool isExecutableFile(const std::filesystem::path& p) {
     struct stat st {};
@@ -41,6 +103,25 @@ std::optional<std::filesystem::path> findProgram(const std::string& name,
         const std::filesystem::path candidate = std::filesystem::path(dirs.substr(start, end - start)) / name;
         if (isExecutableFile(candidate)) return candidate;
         start = end + 1;
+    }
+    return std::nullopt;
+}
+
+// An unquoted command whose first word is a path ("/opt/My Apps/run --v"):
+// the longest part up to a blank (or the whole command) that is an executable
+// file is the program, the rest its arguments. Nullopt when the command is
+// quoted, names no path, or no such part exists.
+std::optional<std::pair<std::filesystem::path, std::string>>
+longestProgramPrefix(const std::string& command, const std::filesystem::path& folder) {
+    if (command.empty() || command[0] == '"' || command[0] == '\'') return std::nullopt;
+    const std::size_t firstBlank = command.find_first_of(" \t");
+    if (command.substr(0, firstBlank).find('/') == std::string::npos) return std::nullopt;
+    for (std::size_t end = command.size(); end > 0; --end) {
+        if (end < command.size() && command[end] != ' ' && command[end] != '\t') continue;
+        std::filesystem::path p(command.substr(0, end));
+        if (p.is_relative() && !folder.empty()) p = folder / p;
+        if (isExecutableFile(p))
+            return std::pair(p, end < command.size() ? command.substr(end + 1) : std::string());
     }
     return std::nullopt;
 }
@@ -137,61 +218,13 @@ std::string lowerWord(std::string s) {
 
 } // namespace
 
-std::vector<std::string> splitCommandLine(const std::string& command) {
-    std::vector<std::string> out;
-    std::string cur;
-    char quote = 0; // the quote character of an open quoted part
-    bool any = false;
-    for (char c : command) {
-        if (quote) {
-            if (c == quote)
-                quote = 0;
-            else
-                cur += c;
-        } else if (c == '"' || c == '\'') {
-            quote = c;
-            any = true;
-        } else if (c == ' ' || c == '\t') {
-            if (any) out.push_back(cur);
-            cur.clear();
-            any = false;
-        } else {
-            cur += c;
-            any = true;
-        }
-    }
-    if (any) out.push_back(cur);
-    return out;
-}
-
 // ---------------------------------------------------------------------------
 
-void ProcessTable::add(pid_t pid) {
-    std::lock_guard lock(mutex_);
-    codes_[pid] = kStillActive;
+int PosixProcess::exitCode(pid_t pid) {
+    return processTable().exitCode(pid);
 }
 
-void ProcessTable::reap() {
-    std::lock_guard lock(mutex_);
-    for (auto& [pid, code] : codes_) {
-        if (code != kStillActive) continue;
-        int status = 0;
-        const pid_t r = waitpid(pid, &status, WNOHANG);
-        if (r == pid)
-            code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        else if (r < 0 && errno == ECHILD)
-            code = -1;
-    }
-}
-
-int ProcessTable::exitCode(pid_t pid) {
-    reap();
-    std::lock_guard lock(mutex_);
-    auto it = codes_.find(pid);
-    return it == codes_.end() ? -1 : it->second;
-}
-
-int ProcessTable::wait(pid_t pid, int ms) {
+int PosixProcess::wait(pid_t pid, int ms) {
     for (int waited = 0;; waited += 10) {
         const int code = exitCode(pid);
         if (code != kStillActive || waited >= ms) return code;
@@ -199,27 +232,28 @@ int ProcessTable::wait(pid_t pid, int ms) {
     }
 }
 
-void ProcessTable::forget(pid_t pid) {
-    std::lock_guard lock(mutex_);
-    auto it = codes_.find(pid);
-    if (it != codes_.end() && it->second != kStillActive) codes_.erase(it);
+void PosixProcess::forget(pid_t pid) {
+    processTable().forget(pid);
 }
 
-ProcessTable& processTable() {
-    static ProcessTable t;
-    return t;
+void PosixProcess::reap() {
+    processTable().reap();
+}
+
+std::size_t PosixProcess::knownChildren() {
+    return processTable().size();
 }
 
 // ---------------------------------------------------------------------------
 
-std::filesystem::path ProcessLauncher::programFolder() const {
+std::filesystem::path PosixProcess::programFolder() const {
     if (!programFolder_.empty()) return programFolder_;
     std::error_code ec;
     const auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
     return ec ? std::filesystem::path() : self.parent_path();
 }
 
-std::optional<std::filesystem::path> ProcessLauncher::ownProgram(const std::string& word) const {
+std::optional<std::filesystem::path> PosixProcess::ownProgram(const std::string& word) const {
     std::string w = lowerWord(std::filesystem::path(word).filename().string());
     if (w.size() > 4 && w.compare(w.size() - 4, 4, ".exe") == 0) w.erase(w.size() - 4);
     static const std::pair<const char*, const char*> kOwn[] = {
@@ -230,18 +264,29 @@ std::optional<std::filesystem::path> ProcessLauncher::ownProgram(const std::stri
     return std::nullopt;
 }
 
-SpawnResult ProcessLauncher::startProgram(const std::filesystem::path& program,
-                                          const std::vector<std::string>& args,
-                                          const std::vector<std::string>& extraEnvironment,
-                                          const std::filesystem::path& folder, Priority priority) const {
+SpawnResult PosixProcess::startProgram(const std::filesystem::path& program,
+                                       const std::vector<std::string>& args,
+                                       const std::vector<std::string>& extraEnvironment,
+                                       const std::filesystem::path& folder, Priority priority) {
     if (!isExecutableFile(program)) return SpawnResult{false, 0, 2, "Program not found: " + program.string()};
     return spawn(program, args, folder, priority, extraEnvironment);
 }
 
-SpawnResult ProcessLauncher::createProcess(const std::string& command, const std::filesystem::path& folder,
-                                           Priority priority) const {
+SpawnResult PosixProcess::createProcess(const std::string& command, const std::filesystem::path& folder,
+                                        Priority priority) {
     std::vector<std::string> args = splitCommandLine(command);
     if (args.empty()) return SpawnResult{false, 0, 2, "No command"};
+    // A path with blanks, unquoted: the program is the longest part that exists,
+    // never a shorter program that happens to be a prefix of it.
+    if (args.size() > 1) {
+        if (auto prefix = longestProgramPrefix(command, folder)) {
+            std::vector<std::string> full{
+                command.substr(0, command.size() - prefix->second.size() - (prefix->second.empty() ? 0 : 1))};
+            for (auto& a : splitCommandLine(prefix->second))
+                full.push_back(a);
+            return spawn(prefix->first, full, folder, priority);
+        }
+    }
     std::optional<std::filesystem::path> program = ownProgram(args[0]);
     if (program && !isExecutableFile(*program))
         return SpawnResult{false, 0, 2, program->string() + " is not installed"};
@@ -250,8 +295,8 @@ SpawnResult ProcessLauncher::createProcess(const std::string& command, const std
     return spawn(*program, args, folder, priority);
 }
 
-SpawnResult ProcessLauncher::shellStart(const std::string& file, const std::string& parameters,
-                                        const std::filesystem::path& folder, const std::string& verb) const {
+SpawnResult PosixProcess::shellStart(const std::string& file, const std::string& parameters,
+                                     const std::filesystem::path& folder, const std::string& verb) {
     if (file.empty()) return SpawnResult{false, 0, 2, "No file"};
     std::optional<std::filesystem::path> program = ownProgram(file);
     if (program && !isExecutableFile(*program)) program.reset();
@@ -280,17 +325,17 @@ SpawnResult ProcessLauncher::shellStart(const std::string& file, const std::stri
     if (!r.ok) return r;
     // xdg-open hands the file to its application and ends; its code says whether
     // an application was found.
-    const int code = processTable().wait(r.pid, 10000);
+    const int code = wait(r.pid, 10000);
     if (code != 0 && code != kStillActive) {
-        processTable().forget(r.pid);
+        forget(r.pid);
         return SpawnResult{false, 0, 31, "No application to open " + file};
     }
     return r;
 }
 
-SpawnResult ProcessLauncher::shellStartWithRetries(const std::string& command,
-                                                   const std::filesystem::path& folder,
-                                                   const std::string& verb) const {
+SpawnResult PosixProcess::shellStartWithRetries(const std::string& command,
+                                                const std::filesystem::path& folder,
+                                                const std::string& verb) {
     SpawnResult r = shellStart(command, "", folder, verb);
     if (r.ok) return r;
     std::string file;
@@ -302,6 +347,12 @@ SpawnResult ProcessLauncher::shellStartWithRetries(const std::string& command,
     } else {
         const auto blank = command.find(' ');
         if (blank == std::string::npos || blank + 1 >= command.size()) return r;
+        // A longer path that exists wins over a program at the first blank.
+        if (auto prefix = longestProgramPrefix(command, folder)) {
+            const std::size_t end = command.size() - prefix->second.size() - (prefix->second.empty() ? 0 : 1);
+            SpawnResult longest = shellStart(command.substr(0, end), prefix->second, folder, verb);
+            if (longest.ok) return longest;
+        }
         file = command.substr(0, blank);
         params = command.substr(blank + 1);
     }
@@ -309,9 +360,13 @@ SpawnResult ProcessLauncher::shellStartWithRetries(const std::string& command,
         params.erase(0, 1);
     SpawnResult second = shellStart(file, params, folder, verb);
     if (second.ok) return second;
-    // Every blank from the right end towards the start, down to position 3.
+    // Every blank from the right end towards the start, down to position 3;
+    // only where the part before it is a program of ours or an executable file.
     for (std::size_t i = command.size(); i-- > 3;) {
         if (command[i] != ' ') continue;
+        const std::string part = command.substr(0, i);
+        const auto own = ownProgram(part);
+        if (!(own && isExecutableFile(*own)) && !findProgram(part, folder)) continue;
         SpawnResult attempt = shellStart(command.substr(0, i), command.substr(i + 1), folder, verb);
         if (attempt.ok) return attempt;
     }

@@ -1,11 +1,11 @@
-#include "DispatcherFixture.h"
+#include "PerformFixture.h"
 
 #include <thread>
 
 using namespace qd;
-using qdtest::DispatcherTest;
+using TaskExecutionTest = qdtest::PerformTest;
 
-TEST_F(DispatcherTest, NotApplicableCommandStartsNothingButQueuesTheScript) {
+TEST_F(TaskExecutionTest, NotApplicableCommandStartsNothingButQueuesTheScript) {
     ProgramStartRequest r;
     r.command = "n/a";
     r.taskId = 12;
@@ -16,7 +16,7 @@ TEST_F(DispatcherTest, NotApplicableCommandStartsNothingButQueuesTheScript) {
     EXPECT_TRUE(ui.shown.empty());
 }
 
-TEST_F(DispatcherTest, FailedStartIsShownAndQueuesNothing) {
+TEST_F(TaskExecutionTest, FailedStartIsShownAndQueuesNothing) {
     ProgramStartRequest r;
     r.command = "/no/such/program --flag";
     r.taskId = 4;
@@ -28,7 +28,7 @@ TEST_F(DispatcherTest, FailedStartIsShownAndQueuesNothing) {
     EXPECT_TRUE(scripts.queued.empty());
 }
 
-TEST_F(DispatcherTest, ProgramPathWithBlanksIsRetriedAtEachBlank) {
+TEST_F(TaskExecutionTest, ProgramPathWithBlanksIsRetriedAtEachBlank) {
     // "<dir>/my tools/show doc" runs the program "show doc" in "my tools" with one argument.
     const auto tools = dir / "my tools";
     std::filesystem::create_directories(tools);
@@ -38,11 +38,11 @@ TEST_F(DispatcherTest, ProgramPathWithBlanksIsRetriedAtEachBlank) {
     const std::string command = program.string() + " letter.txt";
     const SpawnResult s = launcher.shellStartWithRetries(command, dir.path());
     ASSERT_TRUE(s.ok) << s.error;
-    EXPECT_EQ(processTable().wait(s.pid, 5000), 0);
+    EXPECT_EQ(launcher.wait(s.pid, 5000), 0);
     EXPECT_EQ(qdtest::readFile(dir / "shown"), "letter.txt\n");
 }
 
-TEST_F(DispatcherTest, DirectStartHonoursFolderPriorityAndReportsTheExitCode) {
+TEST_F(TaskExecutionTest, DirectStartHonoursFolderPriorityAndReportsTheExitCode) {
     const auto work = dir / "work";
     std::filesystem::create_directories(work);
     ProgramStartRequest r;
@@ -54,12 +54,12 @@ TEST_F(DispatcherTest, DirectStartHonoursFolderPriorityAndReportsTheExitCode) {
     const StartOutcome o = exec.startProgram(r);
     ASSERT_TRUE(o.started);
     ASSERT_GT(o.pid, 0);
-    EXPECT_EQ(processTable().wait(o.pid, 5000), 7);
+    EXPECT_EQ(launcher.wait(o.pid, 5000), 7);
     EXPECT_EQ(qdtest::readFile(work / "where"), work.string() + "\n");
     EXPECT_EQ(qdtest::readFile(work / "niceness"), "19\n");
 }
 
-TEST_F(DispatcherTest, OwnProgramsAreFoundInAnyCaseWithOrWithoutExe) {
+TEST_F(TaskExecutionTest, OwnProgramsAreFoundInAnyCaseWithOrWithoutExe) {
     writeScript("klvback", "exit 0");
     EXPECT_EQ(launcher.ownProgram("KLVBACK.EXE"), dir / "bin" / "klvback");
     EXPECT_EQ(launcher.ownProgram("QDMsg.exe"), dir / "bin" / "qdmsg");
@@ -67,10 +67,10 @@ TEST_F(DispatcherTest, OwnProgramsAreFoundInAnyCaseWithOrWithoutExe) {
     EXPECT_FALSE(launcher.ownProgram("notepad.exe"));
     const SpawnResult s = launcher.createProcess("KlvBack.Exe QD97.TPS", dir.path());
     ASSERT_TRUE(s.ok);
-    EXPECT_EQ(processTable().wait(s.pid, 5000), 0);
+    EXPECT_EQ(launcher.wait(s.pid, 5000), 0);
 }
 
-TEST_F(DispatcherTest, MessagesFallBackWhenTheMessageProgramCannotStart) {
+TEST_F(TaskExecutionTest, MessagesFallBackWhenTheMessageProgramCannotStart) {
     settings.UseQDMsg = true; // no qdmsg in the program folder
     ScheduleRecord t{};
     t.Description = "Call home";
@@ -97,7 +97,7 @@ TEST_F(DispatcherTest, MessagesFallBackWhenTheMessageProgramCannotStart) {
     EXPECT_EQ(qdtest::readFile(dir / "qdmsg-args"), "ID=" + std::to_string(ml.rec.ID) + "\n");
 }
 
-TEST_F(DispatcherTest, MessageRoutes) {
+TEST_F(TaskExecutionTest, MessageRoutes) {
     ScheduleRecord t{};
     t.Description = "Meeting";
     t.Message = "Room 4";
@@ -117,7 +117,7 @@ TEST_F(DispatcherTest, MessageRoutes) {
     EXPECT_EQ(frame.windows.size(), 1u);
 }
 
-TEST_F(DispatcherTest, SnoozeCreatesOneTimeTasks) {
+TEST_F(TaskExecutionTest, SnoozeCreatesOneTimeTasks) {
     clock.set({dateFromMDY(3, 10, 2026), timeFromHMS(23, 55, 0)});
     const int id = exec.snoozeMessage("Tea", "Kettle", "");
     ASSERT_GT(id, 0);
@@ -150,7 +150,7 @@ TEST(AlarmRepeatTest, RepeatsEveryIntervalUntilTheMaximumTime) {
     EXPECT_FALSE(none.due({d, t0 + 100000}));
 }
 
-TEST_F(DispatcherTest, ChainCommandStartsTheNextProgramAndEndsThisOne) {
+TEST_F(TaskExecutionTest, ChainCommandStartsTheNextProgramAndEndsThisOne) {
     ProgramStartRequest r;
     r.command = "qdchain " + (dir / "bin" / "next").string();
     r.taskId = 3;

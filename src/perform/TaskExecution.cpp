@@ -1,4 +1,4 @@
-#include "dispatcher/TaskExecution.h"
+#include "perform/TaskExecution.h"
 
 #include "data/FileManager.h"
 #include "data/Redact.h"
@@ -65,7 +65,7 @@ bool AlarmRepeat::due(Moment now) {
 }
 
 TaskExecution::TaskExecution(DataSet& ds, const ProgramSettings& settings, Frame& frame, UserInterface& ui,
-                             EventLog& log, ProcessLauncher& launcher, const Clock& clock)
+                             EventLog& log, Process& launcher, const Clock& clock)
     : ds_(ds), settings_(settings), frame_(frame), ui_(ui), log_(log), launcher_(launcher), clock_(clock) {}
 
 void TaskExecution::log(const std::string& detail, const std::string& label) {

@@ -1,0 +1,75 @@
+# The tier rule, checked when the build is configured: the core targets (and the
+# tests and benchmarks of the core) reach neither X11 nor AT-SPI nor Qt Widgets,
+# directly or through anything they link. Programs pick the desktop themselves.
+
+set(QD_FORBIDDEN_IN_CORE "qd_platform_x11|QD_X11|QD_ATSPI|QD_PROBE_X11|^X11::|Qt[56]::Widgets|Qt[56]::Gui")
+
+# Appends to `out` every target or library name `target` links, transitively.
+function(_qd_collect_links target out)
+  set(seen ${${out}})
+  set(queue ${target})
+  while(queue)
+    list(POP_FRONT queue current)
+    if(NOT TARGET ${current})
+      continue()
+    endif()
+    get_target_property(imported ${current} IMPORTED)
+    get_target_property(type ${current} TYPE)
+    set(links "")
+    if(NOT imported AND NOT type STREQUAL "INTERFACE_LIBRARY")
+      get_target_property(links ${current} LINK_LIBRARIES)
+    endif()
+    get_target_property(iface ${current} INTERFACE_LINK_LIBRARIES)
+    foreach(lib IN LISTS links iface)
+      if(NOT lib OR lib MATCHES "-NOTFOUND$")
+        continue()
+      endif()
+      # $<LINK_ONLY:x> and similar wrappers: keep the name inside.
+      string(REGEX REPLACE "^\\$<[A-Z_]+:(.*)>$" "\\1" lib "${lib}")
+      string(REGEX REPLACE "::@\\(.*\\)$" "" lib "${lib}")
+      if(NOT lib IN_LIST seen)
+        list(APPEND seen ${lib})
+        list(APPEND queue ${lib})
+      endif()
+    endforeach()
+  endwhile()
+  set(${out} ${seen} PARENT_SCOPE)
+endfunction()
+
+# qd_check_core_tiers(<targets...>): fails the configuration when one of the
+# existing targets reaches a desktop or GUI library.
+function(qd_check_core_tiers)
+  foreach(target IN LISTS ARGN)
+    if(NOT TARGET ${target})
+      continue()
+    endif()
+    set(links "")
+    _qd_collect_links(${target} links)
+    foreach(lib IN LISTS links)
+      if(lib MATCHES "${QD_FORBIDDEN_IN_CORE}")
+        message(FATAL_ERROR "${target} is a core target but links ${lib}: "
+                            "only programs and tests/x11 may link X11, AT-SPI or Qt Widgets")
+      endif()
+    endforeach()
+  endforeach()
+endfunction()
+
+# Every target defined in `dir` and its subdirectories, except the folders
+# listed in EXCEPT (relative to the source tree).
+function(qd_targets_under dir out)
+  cmake_parse_arguments(A "" "" "EXCEPT" ${ARGN})
+  set(result "")
+  set(queue ${dir})
+  while(queue)
+    list(POP_FRONT queue current)
+    file(RELATIVE_PATH rel ${PROJECT_SOURCE_DIR} ${current})
+    if(rel IN_LIST A_EXCEPT)
+      continue()
+    endif()
+    get_property(targets DIRECTORY ${current} PROPERTY BUILDSYSTEM_TARGETS)
+    list(APPEND result ${targets})
+    get_property(subdirs DIRECTORY ${current} PROPERTY SUBDIRECTORIES)
+    list(APPEND queue ${subdirs})
+  endwhile()
+  set(${out} ${result} PARENT_SCOPE)
+endfunction()

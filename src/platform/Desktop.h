@@ -1,0 +1,27 @@
+// The desktop a program runs on, as one bundle: the keyboard, the window
+// system and the placer of started programs' windows (global hot keys and the
+// clipboard join here). Each program picks its desktop when it is built: X11
+// for a display, the null desktop for none, fakes in tests.
+#pragma once
+
+#include "platform/Keyboard.h"
+#include "platform/WindowSystem.h"
+
+namespace qd {
+
+class StartedWindowPlacer;
+
+class Desktop {
+public:
+    virtual ~Desktop() = default;
+
+    // Whether keys and windows reach a real display.
+    virtual bool connected() const = 0;
+    virtual Keyboard& keyboard() = 0;
+    virtual WindowSystem& windows() = 0;
+    // Puts the windows of started programs into the state their start asked
+    // for; null when this desktop cannot place windows.
+    virtual StartedWindowPlacer* windowPlacer() = 0;
+};
+
+} // namespace qd
