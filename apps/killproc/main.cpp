@@ -1,6 +1,6 @@
 // killproc: ends the program that owns a window.
 //
-//   killproc [--grace-ms=N] PATTERN...
+//   killproc [--grace-ms=N] [--] PATTERN...
 //
 // The words of the command line form one window title pattern (exact title,
 // "Begin*", "*phrase", a leading "~" ignored). The first top-level window that
@@ -69,11 +69,14 @@ int main(int argc, char** argv) {
         if (graceMs < 0) graceMs = 0;
         ++argi;
     }
+    // "--" ends the options: whatever follows is the pattern, even when it
+    // starts with "--grace-ms=" (a window title may).
+    if (argi < argc && std::string(argv[argi]) == "--") ++argi;
     std::string pattern;
     for (; argi < argc; ++argi)
         pattern += (pattern.empty() ? "" : " ") + std::string(argv[argi]);
     if (pattern.empty()) {
-        std::fprintf(stderr, "usage: killproc [--grace-ms=N] WINDOW-TITLE-PATTERN\n");
+        std::fprintf(stderr, "usage: killproc [--grace-ms=N] [--] WINDOW-TITLE-PATTERN\n");
         return kUsage;
     }
 

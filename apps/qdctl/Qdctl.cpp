@@ -46,8 +46,12 @@ std::filesystem::path chooseStart() {
 bool openDataSet(Context& c) {
     std::filesystem::path folder;
     if (c.dataDir) {
-        folder = std::filesystem::absolute(*c.dataDir);
         std::error_code ec;
+        folder = std::filesystem::absolute(*c.dataDir, ec);
+        if (ec) {
+            c.failed("cannot use data folder " + *c.dataDir + ": " + ec.message());
+            return false;
+        }
         std::string made;
         if (!qd::createPrivateFolder(folder, made) || !std::filesystem::is_directory(folder, ec)) {
             c.failed("cannot use data folder " + folder.string() + ": " +
@@ -111,6 +115,7 @@ int run(const std::vector<std::string>& args, Io io, DesktopFactory desktop) {
         if (opt == "--json") {
             c.json = true;
         } else if (opt == "--data" && pos + 1 < args.size()) {
+            if (args[pos + 1].empty()) return c.usage("--data takes the name of a folder");
             c.dataDir = args[++pos];
         } else if (opt == "--answer" && pos + 1 < args.size()) {
             const std::string& a = args[++pos];

@@ -368,9 +368,9 @@ void ScriptEngine::executeCloseProgram(const QueueEntry& head, std::string& note
         // that title. The pattern is one argument, whatever it contains.
         Process* launcher = env_.execution ? &env_.execution->launcher() : nullptr;
         const auto killproc = launcher ? launcher->ownProgram("KillProc") : std::nullopt;
-        const SpawnResult r = killproc
-                                  ? launcher->startProgram(*killproc, {"killproc", pattern}, {}, ds_.folder())
-                                  : SpawnResult{};
+        const SpawnResult r =
+            killproc ? launcher->startProgram(*killproc, {"killproc", "--", pattern}, {}, ds_.folder())
+                     : SpawnResult{};
         note = "KillProc " + pattern;
         if (!r.ok)
             log("KillProc " + pattern + ": " + (r.error.empty() ? "not installed" : r.error), "Script");

@@ -76,6 +76,8 @@ TEST_F(QdctlTest, BadInputIsRefusedWithAClearError) {
     EXPECT_EQ(run({"rec", "add", "QD_LOG", "QDL:LogData=x"}), 1);
     EXPECT_EQ(run({"frobnicate"}), 2);
     EXPECT_EQ(run({"--answer", "maybe", "init"}), 2);
+    EXPECT_EQ(run({"--data", "", "init"}), 2);
+    EXPECT_NE(err.find("--data takes the name of a folder"), std::string::npos);
     EXPECT_EQ(run({"--now", "2026-13-01 10:00", "init"}), 2);
     EXPECT_EQ(run({"--now", "2026-12-01 10:00:00.5", "init"}), 2);
     EXPECT_EQ(qdctl::parseMoment("2026-12-07 09:30:15.25")->time, 9 * 360000 + 30 * 6000 + 1525 + 1);

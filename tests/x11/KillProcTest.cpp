@@ -57,4 +57,13 @@ TEST_F(KillProc, NoMatchRefusalAndUsage) {
     EXPECT_TRUE(probe.running());
 }
 
+TEST_F(KillProc, DoubleDashEndsOptionsSoAPatternMayLookLikeOne) {
+    Probe probe(*session_, {"--window", "--grace-ms=5 looks like an option"});
+    ASSERT_TRUE(probe.waitReady());
+    EXPECT_EQ(killproc({"--", "--grace-ms=5 looks*"}), 0);
+    EXPECT_TRUE(gone(probe));
+    // Without a window of that title the pattern is searched for, not taken as an option.
+    EXPECT_EQ(killproc({"--", "--grace-ms=5"}), 1);
+}
+
 } // namespace
