@@ -8,8 +8,8 @@
 #include "data/DataSet.h"
 #include "data/ErrorClass.h"
 #include "platform/Desktop.h"
-#include "platform/posix/PosixProcess.h"
 #include "platform/SecretStore.h"
+#include "platform/posix/PosixProcess.h"
 
 #include <memory>
 #include <optional>

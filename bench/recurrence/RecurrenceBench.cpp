@@ -12,9 +12,9 @@
 #include "RecurrenceReference.h"
 
 #include "data/Calendar.h"
+#include "data/DayMath.h"
 #include "data/Records.h"
 #include "data/UserInterface.h"
-#include "data/DayMath.h"
 #include "schedule/Recurrence.h"
 
 #include <chrono>

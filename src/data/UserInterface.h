@@ -83,7 +83,8 @@ public:
     int chooseButton(const std::string& title, const std::string& text,
                      const std::vector<std::string>& buttons) override {
         std::string all;
-        for (const auto& b : buttons) all += (all.empty() ? "" : "|") + b;
+        for (const auto& b : buttons)
+            all += (all.empty() ? "" : "|") + b;
         shown.push_back({"chooseButton", title, text + " <" + all + ">"});
         if (buttonAnswers.empty()) return 1;
         const int a = buttonAnswers.front();
@@ -104,7 +105,8 @@ public:
     // Titles of everything shown, in order.
     std::vector<std::string> titles() const {
         std::vector<std::string> t;
-        for (const auto& s : shown) t.push_back(s.title);
+        for (const auto& s : shown)
+            t.push_back(s.title);
         return t;
     }
 

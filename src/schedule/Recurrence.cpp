@@ -1,8 +1,8 @@
 #include "schedule/Recurrence.h"
 
 #include "data/Clock.h"
-#include "data/Pictures.h"
 #include "data/DayMath.h"
+#include "data/Pictures.h"
 #include "schedule/RuleParts.h"
 
 #include <algorithm>

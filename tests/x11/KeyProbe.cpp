@@ -181,8 +181,8 @@ int main(int argc, char** argv) {
         if (!ready.open(QIODevice::WriteOnly | QIODevice::Truncate)) return;
         QByteArray text;
         for (std::size_t i = 0; i < windows.size(); ++i)
-            text += QByteArray::number(windows[i] ? windows[i]->winId() : 0) + ' ' + requested[i].title.toUtf8() +
-                    '\n';
+            text += QByteArray::number(windows[i] ? windows[i]->winId() : 0) + ' ' +
+                    requested[i].title.toUtf8() + '\n';
         ready.write(text);
         ready.close();
         QFile::rename(readyFile + ".part", readyFile);
