@@ -1,4 +1,4 @@
-# Strict warnings for our own targets; call qd_strict(<target>) on each.
+# Strict warnings for our own targets: each links qd_warnings privately.
 add_library(qd_warnings INTERFACE)
 target_compile_options(qd_warnings INTERFACE
   -Wall -Wextra -Werror -Wformat=2 -Wnon-virtual-dtor -Woverloaded-virtual
