@@ -1,6 +1,7 @@
 // File actions on what a careless or hostile tree holds: link loops, links to
 // a parent folder, FIFOs, foreign or open trash folders. Each must give an
 // error number or a sound result, never end or hold the process.
+#include "FileActionsFixture.h"
 #include "platform/fake/FakeWindowSystem.h"
 #include "script/FileActions.h"
 #include "script/Trash.h"
@@ -20,26 +21,7 @@ using qdtest::writeFile;
 
 namespace {
 
-class FileActionHazardsTest : public ::testing::Test {
-protected:
-    FileActionHazardsTest() : values(vars) {
-        work = dir.path() / "work";
-        fs::create_directories(work);
-        env.values = &values;
-        env.folder = work;
-        env.trash.homeTrash = dir.path() / "Trash";
-    }
-    long long run(const std::string& op, const std::string& a, const std::string& b = "") {
-        return DoFileAction(op, a, b, "", "", env);
-    }
-    std::string var(const std::string& name) { return vars.text(name); }
-
-    qdtest::TempDir dir;
-    fs::path work;
-    VariableQueue vars;
-    ScriptValues values;
-    FileActionEnvironment env;
-};
+using FileActionHazardsTest = qdtest::FileActionsFixture;
 
 TEST_F(FileActionHazardsTest, LinkLoopsGiveErrorNumbersInsteadOfEndingTheProcess) {
     writeFile(work / "a.txt", "A");

@@ -1,4 +1,5 @@
 #include "script/FileActions.h"
+#include "FileActionsFixture.h"
 #include "data/IniFile.h"
 #include "platform/fake/FakeWindowSystem.h"
 #include "remote/PercentEncoding.h"
@@ -18,26 +19,7 @@ using qdtest::writeFile;
 
 namespace {
 
-class FileActionsTest : public ::testing::Test {
-protected:
-    FileActionsTest() : values(vars) {
-        work = dir.path() / "work";
-        fs::create_directories(work);
-        env.values = &values;
-        env.folder = work;
-        env.trash.homeTrash = dir.path() / "Trash";
-    }
-    long long run(const std::string& op, const std::string& a, const std::string& b = "") {
-        return DoFileAction(op, a, b, "", "", env);
-    }
-    std::string var(const std::string& name) { return vars.text(name); }
-
-    qdtest::TempDir dir;
-    fs::path work;
-    VariableQueue vars;
-    ScriptValues values;
-    FileActionEnvironment env;
-};
+using FileActionsTest = qdtest::FileActionsFixture;
 
 TEST_F(FileActionsTest, CopyListOfFilesIntoAFolder) {
     writeFile(work / "a.txt", "A");
