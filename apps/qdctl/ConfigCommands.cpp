@@ -7,7 +7,7 @@
 // shown with the source "qd98.INI".
 #include "ConfigCommands.h"
 
-#include "Values.h"
+#include "FieldValues.h"
 
 #include "data/Settings.h"
 

@@ -1,7 +1,7 @@
 // log show: the event log's lines, oldest first.
 #include "ConfigCommands.h"
 
-#include "Values.h"
+#include "FieldValues.h"
 
 #include "data/EventLog.h"
 

@@ -1,7 +1,7 @@
 #include "Qdctl.h"
 
 #include "Context.h"
-#include "Values.h"
+#include "FieldValues.h"
 
 #include "data/Calendar.h"
 #include "data/FileModes.h"

@@ -1,5 +1,5 @@
 #include "Context.h"
-#include "Values.h"
+#include "FieldValues.h"
 
 #include "data/FileManager.h"
 #include "data/IniFile.h"

@@ -3,7 +3,7 @@
 
 #include "TerminalFrame.h"
 
-#include "Values.h"
+#include "FieldValues.h"
 
 #include "data/Pictures.h"
 #include "runtime/Runtime.h"

@@ -1,6 +1,6 @@
 #include "ScheduleCommands.h"
 
-#include "Values.h"
+#include "FieldValues.h"
 
 #include "data/Settings.h"
 

@@ -1,7 +1,7 @@
 #include "ScriptCommands.h"
 
+#include "FieldValues.h"
 #include "TerminalFrame.h"
-#include "Values.h"
 
 #include "data/FileManager.h"
 #include "data/IniFile.h"

@@ -1,4 +1,4 @@
-#include "Values.h"
+#include "FieldValues.h"
 
 #include "data/Calendar.h"
 
