@@ -12,10 +12,10 @@
 // Exit codes: 0 done, 1 other failure (server error), 2 bad command line,
 // 3 cannot connect, 4 login refused (401), 5 not found (404, 410), 6 local
 // file error. Messages go to standard error.
+#include "data/Text.h"
 #include "remote/CurlResult.h"
 #include "remote/ExitCodes.h"
 #include "remote/PartFile.h"
-#include "script/ScriptStrings.h"
 
 #include <curl/curl.h>
 
@@ -25,7 +25,6 @@
 #include <vector>
 
 namespace fs = std::filesystem;
-using qd::script::upper;
 using namespace qd::remote;
 
 namespace {
@@ -55,7 +54,7 @@ std::string lastPathPart(const std::string& address) {
 int main(int argc, char** argv) {
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i)
-        if (upper(argv[i]) != "/AUTO") args.emplace_back(argv[i]);
+        if (qd::text::upperAscii(argv[i]) != "/AUTO") args.emplace_back(argv[i]);
     if (args.size() != 2 || args[0].empty()) {
         std::fprintf(stderr, "usage: httpget <address> <local file> [/AUTO]\n");
         return kBadCommandLine;

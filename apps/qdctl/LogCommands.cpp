@@ -4,21 +4,13 @@
 #include "FieldValues.h"
 
 #include "data/EventLog.h"
+#include "data/Text.h"
 
 #include <charconv>
 #include <limits>
 
 namespace qdctl {
-namespace {
-
-std::string trimmedLine(const std::string& line) {
-    std::size_t end = line.size();
-    while (end > 0 && (line[end - 1] == ' ' || line[end - 1] == '\r'))
-        --end;
-    return line.substr(0, end);
-}
-
-} // namespace
+namespace {} // namespace
 
 int cmdLog(Context& c, const std::vector<std::string>& args, std::size_t pos) {
     if (pos >= args.size() || args[pos] != "show") return c.usage("log needs show");
@@ -39,7 +31,7 @@ int cmdLog(Context& c, const std::vector<std::string>& args, std::size_t pos) {
     if (!tail.status) return c.failed(tail.status.message);
     for (const std::string& line : tail.lines) {
         if (!c.json) {
-            c.io.out << trimmedLine(line) << "\n";
+            c.io.out << qd::text::trimLineEnd(line) << "\n";
             continue;
         }
         const qd::QD_LOGRecord r = qd::parseLogLine(line);

@@ -6,6 +6,7 @@
 #include "FieldValues.h"
 
 #include "data/Pictures.h"
+#include "data/Text.h"
 #include "runtime/Runtime.h"
 #include "script/ScriptEngine.h"
 
@@ -73,10 +74,7 @@ int cmdRun(Context& c, const std::vector<std::string>& args, std::size_t pos) {
         out << "\n";
     });
     runtime.scripts().setObserver([&out](const qd::QueueEntry& e, const std::string& note) {
-        std::string action = e.step.Action;
-        while (!action.empty() && action.back() == ' ')
-            action.pop_back();
-        out << "step: " << action << "  " << qd::StepDescription(e.step)
+        out << "step: " << qd::text::trimRight(e.step.Action) << "  " << qd::StepDescription(e.step)
             << (note.empty() ? "" : "  [" + note + "]") << "\n";
     });
     if (!runtime.open()) return kFailed; // the reason was shown

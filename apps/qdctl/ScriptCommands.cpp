@@ -5,6 +5,7 @@
 
 #include "data/FileManager.h"
 #include "data/IniFile.h"
+#include "data/Text.h"
 #include "runtime/Runtime.h"
 #include "script/ScriptEngine.h"
 #include "script/ScriptFile.h"
@@ -102,10 +103,7 @@ int scriptRun(Context& c, const std::vector<std::string>& args, std::size_t pos,
     qd::Runtime runtime(*c.ds, c.ui, frame, c.now(), *desktop, c.process, qd::RuntimeOptions{});
     runtime.open();
     runtime.scripts().setObserver([&out](const qd::QueueEntry& e, const std::string& note) {
-        std::string action = e.step.Action;
-        while (!action.empty() && action.back() == ' ')
-            action.pop_back();
-        out << "step: " << action << "  " << qd::StepDescription(e.step)
+        out << "step: " << qd::text::trimRight(e.step.Action) << "  " << qd::StepDescription(e.step)
             << (note.empty() ? "" : "  [" + note + "]") << "\n";
     });
     if (fromFile) {

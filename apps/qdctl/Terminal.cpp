@@ -1,4 +1,5 @@
 #include "Terminal.h"
+#include "data/Text.h"
 
 #include <iostream>
 #include <string>
@@ -47,9 +48,7 @@ std::optional<std::string> TerminalUserInterface::prompt(const qd::PromptRequest
     auto plain = [](std::string s) {
         while (!s.empty() && (s.back() == ':' || s.back() == ' '))
             s.pop_back();
-        for (auto& ch : s)
-            ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-        return s;
+        return qd::text::lowerAscii(s);
     };
     for (const auto& [key, value] : promptAnswers) {
         if (plain(key) == plain(request.label) || plain(key) == plain(request.title)) {

@@ -15,11 +15,11 @@
 // Exit codes: 0 done, 1 other failure, 2 bad command line, 3 cannot connect,
 // 4 login refused, 5 remote file or folder not found, 6 local file error.
 // Messages go to standard error; the password is never printed.
+#include "data/Text.h"
 #include "remote/CurlResult.h"
 #include "remote/ExitCodes.h"
 #include "remote/PartFile.h"
 #include "remote/PercentEncoding.h"
-#include "script/ScriptStrings.h"
 
 #include <curl/curl.h>
 
@@ -30,7 +30,6 @@
 #include <string>
 
 namespace fs = std::filesystem;
-using qd::script::upper;
 using namespace qd::remote;
 
 namespace {
@@ -40,7 +39,7 @@ void fail(const std::string& what) {
 }
 
 std::string remoteUrl(std::string host, std::string remote) {
-    if (upper(host.substr(0, 6)) == "FTP://") host = host.substr(6);
+    if (qd::text::upperAscii(host.substr(0, 6)) == "FTP://") host = host.substr(6);
     while (!host.empty() && host.back() == '/')
         host.pop_back();
     for (char& c : remote)
@@ -156,7 +155,7 @@ int main(int argc, char** argv) {
                      kFtpPasswordVariable);
         return kBadCommandLine;
     }
-    const std::string mode = upper(argv[1]);
+    const std::string mode = qd::text::upperAscii(argv[1]);
     if (mode != "U" && mode != "D") {
         fail("the first argument must be U (upload) or D (download)");
         return kBadCommandLine;

@@ -1,22 +1,14 @@
 #include "data/DataSet.h"
+#include "data/Text.h"
 
 #include "data/FileModes.h"
 
 #include <algorithm>
-#include <cctype>
 #include <chrono>
 #include <thread>
 
 namespace qd {
-namespace {
-
-std::string lower(std::string s) {
-    for (auto& c : s)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
-
-} // namespace
+namespace {} // namespace
 
 DataSet::DataSet(std::filesystem::path folder, ErrorClass& errors)
     : folder_(std::move(folder)), errors_(errors) {}
@@ -65,12 +57,12 @@ TableLocation DataSet::locate(const TableDef& t) const {
 
 std::string DataSet::tableKey(const TableDef& t) const {
     const TableLocation loc = locate(t);
-    return lower(loc.file.string()) + "|" + lower(loc.table);
+    return text::lowerAscii(loc.file.string()) + "|" + text::lowerAscii(loc.table);
 }
 
 StoreFile* DataSet::fileOf(const TableDef& t) {
     if (!ready_.count(tableKey(t))) return nullptr;
-    auto it = files_.find(lower(locate(t).file.string()));
+    auto it = files_.find(text::lowerAscii(locate(t).file.string()));
     return it == files_.end() ? nullptr : it->second.get();
 }
 
@@ -114,7 +106,7 @@ OpenResult DataSet::openTable(const TableDef& t, const OpenOptions& options) {
     const std::string key = tableKey(t);
     if (ready_.count(key)) return {};
     const TableLocation loc = locate(t);
-    const std::string fileKey = lower(loc.file.string());
+    const std::string fileKey = text::lowerAscii(loc.file.string());
     const std::string name = loc.file.filename().string();
 
     if (files_.empty()) {

@@ -5,6 +5,7 @@
 #include "data/Clock.h"
 #include "data/IniFile.h"
 #include "data/Pictures.h"
+#include "data/Text.h"
 #include "data/TextWidth.h"
 
 #include <algorithm>
@@ -31,15 +32,9 @@ std::string column(std::string_view text, std::size_t width) {
     return out;
 }
 
-std::string_view trimBlanks(std::string_view s) {
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\r'))
-        s.remove_suffix(1);
-    return s;
-}
-
 std::string fieldAt(std::string_view line, std::size_t start, std::size_t width) {
     if (start >= line.size()) return {};
-    return std::string(trimBlanks(line.substr(start, width)));
+    return std::string(text::trimLineEnd(line.substr(start, width)));
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "data/IniFile.h"
+#include "data/Text.h"
 
 #include "data/FileModes.h"
 
@@ -19,28 +20,6 @@ namespace fs = std::filesystem;
 // Files larger than this are not INI files; reading them is refused.
 constexpr off_t kMaxIniSize = 64 * 1024 * 1024;
 
-bool isBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v';
-}
-char lowerAscii(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-std::string_view trim(std::string_view s) {
-    while (!s.empty() && isBlank(s.front()))
-        s.remove_prefix(1);
-    while (!s.empty() && isBlank(s.back()))
-        s.remove_suffix(1);
-    return s;
-}
-
-bool equalNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (lowerAscii(a[i]) != lowerAscii(b[i])) return false;
-    return true;
-}
-
 // What one line of an INI file is.
 struct LineInfo {
     enum Kind { Other, Section, Entry } kind = Other;
@@ -49,22 +28,22 @@ struct LineInfo {
 };
 
 LineInfo classify(std::string_view line) {
-    const std::string_view t = trim(line);
+    const std::string_view t = text::trimSpace(line);
     LineInfo info;
     if (t.empty() || t.front() == ';') return info;
     if (t.front() == '[') {
         const std::size_t close = t.find(']');
         if (close == std::string_view::npos) return info;
         info.kind = LineInfo::Section;
-        info.name = trim(t.substr(1, close - 1));
+        info.name = text::trimSpace(t.substr(1, close - 1));
         return info;
     }
     const std::size_t eq = t.find('=');
     if (eq == std::string_view::npos) return info;
-    info.name = trim(t.substr(0, eq));
+    info.name = text::trimSpace(t.substr(0, eq));
     if (info.name.empty()) return info;
     info.kind = LineInfo::Entry;
-    info.value = trim(t.substr(eq + 1));
+    info.value = text::trimSpace(t.substr(eq + 1));
     return info;
 }
 
@@ -160,7 +139,7 @@ private:
 };
 
 std::optional<int> toInt(std::string_view text) {
-    const std::string_view t = trim(text);
+    const std::string_view t = text::trimSpace(text);
     int v = 0;
     const auto r = std::from_chars(t.data(), t.data() + t.size(), v);
     if (t.empty() || r.ec != std::errc() || r.ptr != t.data() + t.size()) return std::nullopt;
@@ -179,7 +158,7 @@ fs::path findFileNoCase(const fs::path& folder, std::string_view name) {
     std::vector<std::string> matches;
     for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
         const std::string candidate = it->path().filename().string();
-        if (equalNoCase(candidate, name)) matches.push_back(candidate);
+        if (text::equalsNoCase(candidate, name)) matches.push_back(candidate);
     }
     if (matches.empty()) return exact;
     std::sort(matches.begin(), matches.end());
@@ -231,7 +210,8 @@ std::string IniDocument::text() const {
 std::size_t IniDocument::findSection(std::string_view section) const {
     for (std::size_t i = 0; i < lines_.size(); ++i) {
         const LineInfo info = classify(lines_[i].text);
-        if (info.kind == LineInfo::Section && equalNoCase(info.name, trim(section))) return i;
+        if (info.kind == LineInfo::Section && text::equalsNoCase(info.name, text::trimSpace(section)))
+            return i;
     }
     return std::string::npos;
 }
@@ -253,7 +233,8 @@ std::optional<std::string> IniDocument::find(std::string_view section, std::stri
     const std::size_t end = sectionEnd(header);
     for (std::size_t i = header + 1; i < end; ++i) {
         const LineInfo info = classify(lines_[i].text);
-        if (info.kind == LineInfo::Entry && equalNoCase(info.name, trim(key))) return unquote(info.value);
+        if (info.kind == LineInfo::Entry && text::equalsNoCase(info.name, text::trimSpace(key)))
+            return unquote(info.value);
     }
     return std::nullopt;
 }
@@ -270,7 +251,7 @@ std::vector<std::string> IniDocument::sections() const {
         const LineInfo info = classify(l.text);
         if (info.kind != LineInfo::Section) continue;
         const bool seen = std::any_of(out.begin(), out.end(),
-                                      [&](const std::string& s) { return equalNoCase(s, info.name); });
+                                      [&](const std::string& s) { return text::equalsNoCase(s, info.name); });
         if (!seen) out.emplace_back(info.name);
     }
     return out;
@@ -290,10 +271,10 @@ std::vector<std::pair<std::string, std::string>> IniDocument::entries(std::strin
 
 std::string IniDocument::checkEntry(std::string_view section, std::string_view key, std::string_view value) {
     auto hasBreak = [](std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; };
-    if (trim(section).empty()) return "the section name is empty";
+    if (text::trimSpace(section).empty()) return "the section name is empty";
     if (hasBreak(section) || section.find(']') != std::string_view::npos)
         return "the section name \"" + std::string(section) + "\" contains a line break or \"]\"";
-    const std::string_view k = trim(key);
+    const std::string_view k = text::trimSpace(key);
     if (k.empty()) return "the key name is empty";
     if (hasBreak(key) || key.find('=') != std::string_view::npos || k.front() == '[' || k.front() == ';')
         return "the key name \"" + std::string(key) + "\" cannot be written as a key";
@@ -303,11 +284,11 @@ std::string IniDocument::checkEntry(std::string_view section, std::string_view k
 
 bool IniDocument::set(std::string_view section, std::string_view key, std::string_view value) {
     if (!checkEntry(section, key, value).empty()) return false;
-    const std::string_view k = trim(key);
+    const std::string_view k = text::trimSpace(key);
     const std::size_t header = findSection(section);
     if (header == std::string::npos) {
         if (!lines_.empty()) ensureEnding(lines_.size() - 1);
-        lines_.push_back({"[" + std::string(trim(section)) + "]", newline_});
+        lines_.push_back({"[" + std::string(text::trimSpace(section)) + "]", newline_});
         lines_.push_back({std::string(k) + "=" + std::string(value), newline_});
         return true;
     }
@@ -316,7 +297,7 @@ bool IniDocument::set(std::string_view section, std::string_view key, std::strin
     for (std::size_t i = header + 1; i < end; ++i) {
         const LineInfo info = classify(lines_[i].text);
         if (info.kind != LineInfo::Entry) continue;
-        if (equalNoCase(info.name, k)) {
+        if (text::equalsNoCase(info.name, k)) {
             std::string line = std::string(info.name) + "=" + std::string(value);
             if (line == lines_[i].text) return false;
             lines_[i].text = std::move(line);
@@ -331,14 +312,14 @@ bool IniDocument::set(std::string_view section, std::string_view key, std::strin
 }
 
 bool IniDocument::removeKey(std::string_view section, std::string_view key) {
-    if (trim(key).empty()) return false;
+    if (text::trimSpace(key).empty()) return false;
     const std::size_t header = findSection(section);
     if (header == std::string::npos) return false;
     std::size_t end = sectionEnd(header);
     bool changed = false;
     for (std::size_t i = header + 1; i < end;) {
         const LineInfo info = classify(lines_[i].text);
-        if (info.kind == LineInfo::Entry && equalNoCase(info.name, trim(key))) {
+        if (info.kind == LineInfo::Entry && text::equalsNoCase(info.name, text::trimSpace(key))) {
             lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(i));
             --end;
             changed = true;
@@ -350,7 +331,7 @@ bool IniDocument::removeKey(std::string_view section, std::string_view key) {
 }
 
 bool IniDocument::removeSection(std::string_view section) {
-    if (trim(section).empty()) return false;
+    if (text::trimSpace(section).empty()) return false;
     bool changed = false;
     for (std::size_t header = findSection(section); header != std::string::npos;
          header = findSection(section)) {
@@ -472,7 +453,7 @@ std::optional<WindowPosition> INIClass::fetch(std::string_view window, bool resi
     WindowPosition pos;
     pos.x = *x;
     pos.y = *y;
-    pos.maximized = equalNoCase(trim(doc.get(window, "Maximize")), "Yes");
+    pos.maximized = text::equalsNoCase(text::trimSpace(doc.get(window, "Maximize")), "Yes");
     if (resizable) {
         const auto w = toInt(doc.get(window, "Width"));
         const auto h = toInt(doc.get(window, "Height"));

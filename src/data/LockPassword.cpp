@@ -2,20 +2,12 @@
 
 #include "data/Globals.h"
 #include "data/Settings.h"
+#include "data/Text.h"
 
 #include <sodium.h>
 
-#include <cctype>
-
 namespace qd {
 namespace {
-
-std::string upper(std::string_view s) {
-    std::string out(s);
-    for (char& c : out)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return out;
-}
 
 bool sodiumReady() {
     static const bool ready = sodium_init() >= 0;
@@ -31,7 +23,7 @@ bool isLockPasswordHash(std::string_view stored) {
 std::string hashLockPassword(std::string_view typed, bool* ok) {
     if (ok) *ok = true;
     if (typed.empty()) return {};
-    const std::string key = upper(typed);
+    const std::string key = text::upperAscii(typed);
     char out[crypto_pwhash_STRBYTES];
     if (!sodiumReady() || crypto_pwhash_str(out, key.data(), key.size(), crypto_pwhash_OPSLIMIT_INTERACTIVE,
                                             crypto_pwhash_MEMLIMIT_INTERACTIVE) != 0) {
@@ -42,10 +34,10 @@ std::string hashLockPassword(std::string_view typed, bool* ok) {
 }
 
 bool lockPasswordMatches(std::string_view stored, std::string_view typed) {
-    if (!isLockPasswordHash(stored)) return upper(stored) == upper(typed);
+    if (!isLockPasswordHash(stored)) return text::upperAscii(stored) == text::upperAscii(typed);
     if (!sodiumReady()) return false;
     const std::string hash(stored);
-    const std::string key = upper(typed);
+    const std::string key = text::upperAscii(typed);
     return crypto_pwhash_str_verify(hash.c_str(), key.data(), key.size()) == 0;
 }
 

@@ -71,20 +71,20 @@ Picture numberPictureOrDefault(std::string_view picture) {
 }
 
 bool scanNumber(std::string_view text, const Picture& p, NumberText& out, std::string& reason) {
-    std::string_view s = trim(text);
+    std::string_view s = text::trimSpace(text);
     if (s.empty()) {
         out.integer = "0";
         return true;
     }
     if (s.front() == '(' && s.back() == ')') {
         out.negative = true;
-        s = trim(s.substr(1, s.size() - 2));
+        s = text::trimSpace(s.substr(1, s.size() - 2));
     } else if (s.front() == '-' || s.front() == '+') {
         out.negative = s.front() == '-';
-        s = trim(s.substr(1));
+        s = text::trimSpace(s.substr(1));
     } else if (s.back() == '-') {
         out.negative = true;
-        s = trim(s.substr(0, s.size() - 1));
+        s = text::trimSpace(s.substr(0, s.size() - 1));
     }
     std::size_t i = 0;
     std::size_t groupLen = 0;
@@ -137,7 +137,7 @@ std::string numberText(double value) {
 }
 
 double numberFromText(std::string_view text) {
-    const std::string_view s = trim(text);
+    const std::string_view s = text::trimSpace(text);
     double v = 0;
     const char* b = s.data();
     if (!s.empty() && s.front() == '+') ++b;
@@ -175,14 +175,14 @@ std::optional<double> parseNumber(std::string_view text, std::string_view pictur
     NumberText n;
     std::string reason;
     if (!scanNumber(text, p, n, reason)) {
-        setError(error, "Invalid number \"" + std::string(trim(text)) + "\": " + reason);
+        setError(error, "Invalid number \"" + std::string(text::trimSpace(text)) + "\": " + reason);
         return std::nullopt;
     }
     const std::string plain = n.integer + (n.fraction.empty() ? "" : "." + n.fraction);
     double v = 0;
     const auto r = std::from_chars(plain.data(), plain.data() + plain.size(), v);
     if (r.ec != std::errc() || !std::isfinite(v)) {
-        setError(error, "Invalid number \"" + std::string(trim(text)) + "\": out of range");
+        setError(error, "Invalid number \"" + std::string(text::trimSpace(text)) + "\": out of range");
         return std::nullopt;
     }
     return n.negative ? -v : v;
@@ -193,18 +193,18 @@ std::optional<long long> parseInteger(std::string_view text, std::string_view pi
     NumberText n;
     std::string reason;
     if (!scanNumber(text, p, n, reason)) {
-        setError(error, "Invalid number \"" + std::string(trim(text)) + "\": " + reason);
+        setError(error, "Invalid number \"" + std::string(text::trimSpace(text)) + "\": " + reason);
         return std::nullopt;
     }
     if (!std::all_of(n.fraction.begin(), n.fraction.end(), [](char c) { return c == '0'; })) {
-        setError(error, "Invalid number \"" + std::string(trim(text)) + "\": not a whole number");
+        setError(error, "Invalid number \"" + std::string(text::trimSpace(text)) + "\": not a whole number");
         return std::nullopt;
     }
     const std::string plain = (n.negative ? "-" : "") + n.integer;
     long long v = 0;
     const auto r = std::from_chars(plain.data(), plain.data() + plain.size(), v);
     if (r.ec != std::errc() || r.ptr != plain.data() + plain.size()) {
-        setError(error, "Invalid number \"" + std::string(trim(text)) + "\": out of range");
+        setError(error, "Invalid number \"" + std::string(text::trimSpace(text)) + "\": out of range");
         return std::nullopt;
     }
     return v;
@@ -213,7 +213,7 @@ std::optional<long long> parseInteger(std::string_view text, std::string_view pi
 std::string formatText(std::string_view text, std::string_view picture) {
     const auto p = Picture::parse(picture);
     if (p && p->kind == PictureKind::Texts) text = cutText(text, static_cast<std::size_t>(p->width));
-    return std::string(trimBlanks(text));
+    return std::string(text::trimRight(text));
 }
 
 // ---------------------------------------------------------------------------
@@ -241,7 +241,7 @@ std::string formatPicture(double value, std::string_view picture) {
 std::string formatPicture(std::string_view text, std::string_view picture) {
     const PictureKind kind = pictureKind(picture);
     if (kind == PictureKind::Texts) return formatText(text, picture);
-    if (kind == PictureKind::Invalid) return std::string(trimBlanks(text));
+    if (kind == PictureKind::Invalid) return std::string(text::trimRight(text));
     return formatPicture(numberFromText(text), picture);
 }
 

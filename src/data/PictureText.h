@@ -2,6 +2,8 @@
 // PictureNumbers.cpp); not part of the public interface.
 #pragma once
 
+#include "data/Text.h"
+
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -9,40 +11,11 @@
 
 namespace qd::picture_text {
 
-inline bool isSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
-}
-inline bool isDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-inline bool isAlpha(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-inline char lowerAscii(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-inline std::string_view trim(std::string_view s) {
-    while (!s.empty() && isSpace(s.front()))
-        s.remove_prefix(1);
-    while (!s.empty() && isSpace(s.back()))
-        s.remove_suffix(1);
-    return s;
-}
-
-// Without trailing blanks (only blanks: a trailing line break is part of a text).
-inline std::string_view trimBlanks(std::string_view s) {
-    while (!s.empty() && s.back() == ' ')
-        s.remove_suffix(1);
-    return s;
-}
-
-inline bool startsWithNoCase(std::string_view text, std::string_view prefix) {
-    if (prefix.empty() || text.size() < prefix.size()) return false;
-    for (std::size_t i = 0; i < prefix.size(); ++i)
-        if (lowerAscii(text[i]) != lowerAscii(prefix[i])) return false;
-    return true;
-}
+using text::isAlpha;
+using text::isDigit;
+using text::isSpace;
+using text::lowerAscii;
+using text::startsWithNoCase;
 
 inline void setError(std::string* error, std::string message) {
     if (error) *error = std::move(message);
@@ -50,7 +23,7 @@ inline void setError(std::string* error, std::string message) {
 
 // A picture quoted for a message.
 inline std::string pictureText(std::string_view picture) {
-    return "\"" + std::string(trim(picture)) + "\"";
+    return "\"" + std::string(text::trimSpace(picture)) + "\"";
 }
 
 } // namespace qd::picture_text

@@ -2,6 +2,7 @@
 
 #include "data/Clock.h"
 #include "data/PictureText.h"
+#include "data/Text.h"
 
 #include <algorithm>
 #include <charconv>
@@ -14,12 +15,6 @@ namespace qd {
 using namespace picture_text;
 
 namespace {
-
-std::string upperAscii(std::string s) {
-    for (char& c : s)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return s;
-}
 
 void appendNumber(std::string& out, long long v, int width, char pad) {
     const std::string digits = std::to_string(v < 0 ? -v : v);
@@ -435,7 +430,7 @@ const PictureLocale& fixedNames() {
     static const PictureLocale names = [] {
         PictureLocale l;
         for (auto& m : l.monthAbbrevs)
-            m = upperAscii(m);
+            m = text::upperAscii(m);
         return l;
     }();
     return names;
@@ -480,7 +475,7 @@ int fullYear(int twoDigits, const PictureLocale& locale) {
 // Picture tokens
 
 std::optional<Picture> Picture::parse(std::string_view picture) {
-    const std::string_view s = trim(picture);
+    const std::string_view s = text::trimSpace(picture);
     if (s.size() < 2 || s[0] != '@') return std::nullopt;
     Picture p;
     const char letter = lowerAscii(s[1]);
@@ -586,7 +581,7 @@ std::optional<Date> parseDate(std::string_view text, std::string_view picture, c
         setError(error, pictureText(picture) + " is not a date picture");
         return std::nullopt;
     }
-    const std::string_view s = trim(text);
+    const std::string_view s = text::trimSpace(text);
     if (s.empty()) return Date{0};
     const std::vector<Token> tokens = tokenize(datePattern(*p, locale));
     const bool hasDay = p->format >= 17 ? true : kDateForms[p->format - 1].hasDay;
@@ -641,7 +636,7 @@ std::optional<Time> parseTime(std::string_view text, std::string_view picture, c
         setError(error, pictureText(picture) + " is not a time picture");
         return std::nullopt;
     }
-    const std::string_view s = trim(text);
+    const std::string_view s = text::trimSpace(text);
     if (s.empty()) return Time{0};
     const std::vector<Token> tokens = tokenize(timePattern(*p, locale));
     auto fail = [&](const std::string& reason) -> std::optional<Time> {
@@ -670,7 +665,7 @@ namespace {
 
 // "@d6", "@n4b" or nothing (use "@d3") for a date format setting.
 std::string userPicture(std::string_view dateFormat) {
-    std::string_view s = trim(dateFormat);
+    std::string_view s = text::trimSpace(dateFormat);
     if (!s.empty() && s.front() == '@') s.remove_prefix(1);
     const std::string pic = "@" + std::string(s);
     const PictureKind kind = pictureKind(pic);
@@ -699,12 +694,12 @@ std::optional<Date> parseUserDate(std::string_view text, std::string_view dateFo
                                   const PictureLocale& locale, std::string* error) {
     const std::string pic = userPicture(dateFormat);
     if (pictureKind(pic) == PictureKind::Dates) return parseDate(text, pic, locale, error);
-    if (trim(text).empty()) return Date{0};
+    if (text::trimSpace(text).empty()) return Date{0};
     std::string reason;
     const auto year = parseInteger(text, pic, &reason);
     if (!year || *year < 1801 || *year > 9999) {
-        setError(error,
-                 "Invalid year \"" + std::string(trim(text)) + "\": a year from 1801 to 9999 expected");
+        setError(error, "Invalid year \"" + std::string(text::trimSpace(text)) +
+                            "\": a year from 1801 to 9999 expected");
         return std::nullopt;
     }
     return dateFromMDY(1, 1, static_cast<int>(*year));

@@ -2,12 +2,12 @@
 
 #include "data/LockPassword.h"
 #include "data/Pictures.h"
+#include "data/Text.h"
 #include "data/TextWidth.h"
 
 #include "data/Pictures.h"
 
 #include <algorithm>
-#include <cctype>
 #include <charconv>
 #include <limits>
 
@@ -120,20 +120,6 @@ const DateFormatChoice kDateFormats[] = {
     {"Year Only", "n4b"},
 };
 
-std::string_view trimBlanks(std::string_view s) {
-    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front())))
-        s.remove_prefix(1);
-    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back())))
-        s.remove_suffix(1);
-    return s;
-}
-
-std::string withoutTrailingBlanks(std::string_view s) {
-    while (!s.empty() && s.back() == ' ')
-        s.remove_suffix(1);
-    return std::string(s);
-}
-
 constexpr const char* kSettingsSection = "Settings";
 
 // The value given to a number setting when its stored text is not a number.
@@ -178,7 +164,7 @@ std::string_view sourceName(SettingSource source) {
 }
 
 std::optional<std::int32_t> parseStoredNumber(std::string_view text) {
-    text = trimBlanks(text);
+    text = text::trimSpace(text);
     if (text.empty()) return 0;
     bool negative = false;
     if (text.front() == '+' || text.front() == '-') {
@@ -220,7 +206,7 @@ std::int32_t decodeNumber(const SettingDef& def, std::string_view stored) {
 
 std::string decodeText(const SettingDef& def, std::string_view stored) {
     if (def.secret && isLockPasswordHash(stored)) return std::string(stored);
-    return withoutTrailingBlanks(cutText(stored, static_cast<std::size_t>(def.width)));
+    return text::trimmedRight(cutText(stored, static_cast<std::size_t>(def.width)));
 }
 
 std::string effectiveText(const SettingDef& def, std::string_view stored) {
@@ -240,7 +226,7 @@ std::optional<std::string> storedTextFor(const SettingDef& def, std::string_view
     const std::string key(def.key);
     switch (def.kind) {
     case SettingKind::Flag: {
-        const std::string_view v = trimBlanks(effective);
+        const std::string_view v = text::trimSpace(effective);
         std::optional<bool> on;
         for (std::string_view yes : {"1", "on", "yes", "true"})
             if (equalsNoCase(v, yes)) on = true;
@@ -254,7 +240,7 @@ std::optional<std::string> storedTextFor(const SettingDef& def, std::string_view
         return std::string(*on != def.inverted ? "1" : "0");
     }
     case SettingKind::Number: {
-        std::string_view v = trimBlanks(effective);
+        std::string_view v = text::trimSpace(effective);
         if (v.size() > 1 && v.front() == '+') v.remove_prefix(1);
         std::int32_t n = 0;
         const auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), n);
@@ -271,7 +257,7 @@ std::optional<std::string> storedTextFor(const SettingDef& def, std::string_view
     case SettingKind::Text:
         break;
     }
-    std::string text = withoutTrailingBlanks(effective);
+    std::string text = text::trimmedRight(effective);
     if (text.size() > static_cast<std::size_t>(def.width)) {
         error = key + " holds at most " + std::to_string(def.width) + " characters";
         return std::nullopt;
@@ -314,7 +300,7 @@ std::string storedTextOf(const ProgramSettings& settings, const SettingDef& def)
     if (auto number = std::get_if<std::int32_t ProgramSettings::*>(&def.member))
         return std::to_string(settings.*(*number));
     if (auto text = std::get_if<std::string ProgramSettings::*>(&def.member))
-        return withoutTrailingBlanks(settings.*(*text));
+        return text::trimmedRight(settings.*(*text));
     return {};
 }
 
@@ -378,7 +364,7 @@ SettingRead SettingsStore::read(std::string_view key, std::string_view defaultTe
             r.source = SettingSource::LegacyIni;
         }
     }
-    r.value = withoutTrailingBlanks(r.value);
+    r.value = text::trimmedRight(r.value);
     if (r.value.empty()) return r;
     table_.rec = {};
     table_.rec.DataType = name;
@@ -406,7 +392,7 @@ SettingRead SettingsStore::peek(std::string_view key, std::string_view defaultTe
     }
     if (legacy == LegacyIni::Program) {
         if (auto v = IniFile(ds_.folder(), kProgramIniName).find(kSettingsSection, key)) {
-            r.value = withoutTrailingBlanks(*v);
+            r.value = text::trimmedRight(*v);
             r.source = SettingSource::LegacyIni;
         }
     }
@@ -422,7 +408,7 @@ SettingRead SettingsStore::peek(const SettingDef& def) {
     if (def.home == SettingHome::ProgramIni) {
         SettingRead r{std::string(def.defaultText), SettingSource::Default, true, {}};
         if (auto v = IniFile(ds_.folder(), kProgramIniName).find(kSettingsSection, def.key)) {
-            r.value = withoutTrailingBlanks(*v);
+            r.value = text::trimmedRight(*v);
             r.source = SettingSource::LegacyIni;
         }
         return r;
@@ -451,7 +437,7 @@ bool SettingsStore::write(std::string_view key, std::string_view value) {
             l = table_.tryUpdate();
             error = table_.lastError().text;
         }
-    } else if (table_.rec.DataValue != withoutTrailingBlanks(value)) {
+    } else if (table_.rec.DataValue != text::trimmedRight(value)) {
         table_.rec.DataValue = std::string(value);
         l = table_.tryUpdate();
         error = table_.lastError().text;
@@ -482,7 +468,7 @@ std::span<const DateFormatChoice> dateFormatChoices() {
 }
 
 const DateFormatChoice* findDateFormatChoice(std::string_view picture) {
-    picture = trimBlanks(picture);
+    picture = text::trimSpace(picture);
     if (!picture.empty() && picture.front() == '@') picture.remove_prefix(1);
     for (const DateFormatChoice& c : kDateFormats)
         if (equalsNoCase(c.picture, picture)) return &c;

@@ -5,6 +5,7 @@
 #include "data/LockPassword.h"
 
 #include "data/EventLog.h"
+#include "data/Text.h"
 
 #include <cstdlib>
 #include <pwd.h>
@@ -15,12 +16,6 @@ namespace qd {
 namespace {
 
 constexpr const char* kWarningSection = "Warning";
-
-std::string trimmedName(std::string s) {
-    while (!s.empty() && s.back() == ' ')
-        s.pop_back();
-    return s;
-}
 
 std::int32_t iniNumber(const IniFile& ini, const char* section, const char* key) {
     return parseStoredNumber(ini.get(section, key)).value_or(0);
@@ -56,7 +51,7 @@ void loadAllSettings(SettingsStore& store, ProgramSettings& settings, const Sett
     if (env.commandLine.inactive) settings.StartUpActive = false;
 
     // The current user.
-    const std::string network = trimmedName(env.networkUser);
+    const std::string network = text::trimmedRight(env.networkUser);
     if (settings.MultiUser) {
         if (!network.empty()) settings.UserID = network;
         settings.UserName = settings.UserID;
@@ -65,7 +60,7 @@ void loadAllSettings(SettingsStore& store, ProgramSettings& settings, const Sett
     }
     settings.User = network;
     if (env.commandLine.user) {
-        const std::string named = trimmedName(*env.commandLine.user);
+        const std::string named = text::trimmedRight(*env.commandLine.user);
         if (!named.empty()) settings.User = named;
     }
     // The Users row takes at most 40 characters; so does the variable, so that

@@ -1,4 +1,5 @@
 #include "data/StoreFile.h"
+#include "data/Text.h"
 
 #include "data/FileModes.h"
 
@@ -470,12 +471,6 @@ bool isTransient(int code) {
     }
 }
 
-std::string lower(std::string s) {
-    for (auto& c : s)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
-
 } // namespace
 
 TableState StoreFile::checkKeys(const TableDef& t, const std::string& sqlName, StoreError& error) {
@@ -542,8 +537,10 @@ TableState StoreFile::inspect(const TableDef& t, const std::string& sqlName, Sto
     std::vector<std::string> want = {"_rid", "_rev"};
     for (int i = 0; i < t.valueCount(); ++i)
         want.push_back(t.field(i).name);
-    std::transform(have.begin(), have.end(), have.begin(), lower);
-    std::transform(want.begin(), want.end(), want.begin(), lower);
+    std::transform(have.begin(), have.end(), have.begin(),
+                   [](const std::string& s) { return text::lowerAscii(s); });
+    std::transform(want.begin(), want.end(), want.begin(),
+                   [](const std::string& s) { return text::lowerAscii(s); });
     if (version < t.version || have != want) return TableState::NeedsUpgrade;
     std::set<std::string> expected;
     for (const auto& k : t.keys) {

@@ -1,7 +1,6 @@
 #include "data/TableDefs.h"
 
 #include <algorithm>
-#include <cctype>
 #include <mutex>
 #include <set>
 
@@ -12,13 +11,6 @@ std::string GLO_SyncScheduleFileName = "SyncSch.TPS";
 std::string GLO_SyncScriptingFileName = "SyncScr.TPS";
 std::string GLO_SyncTodoFileName = "SyncTodo.TPS";
 std::string GLO_ExportName = "Export.txt";
-
-bool equalsNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
-}
 
 int TableDef::findField(std::string_view name) const {
     // "M_:Mail:Server" keeps its inner colon: strip only a leading "<prefix>:".

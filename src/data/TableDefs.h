@@ -3,6 +3,7 @@
 #pragma once
 
 #include "data/Records.h"
+#include "data/Text.h"
 
 #include <span>
 #include <string>
@@ -132,6 +133,6 @@ std::span<const RelationDef> relations();
 // Fixed record size in bytes as the dictionary defines it (memos excluded).
 int fixedRecordSize(const TableDef& t);
 
-bool equalsNoCase(std::string_view a, std::string_view b);
+using text::equalsNoCase;
 
 } // namespace qd

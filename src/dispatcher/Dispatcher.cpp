@@ -5,6 +5,7 @@
 #include "data/Pictures.h"
 #include "data/RelationManager.h"
 #include "data/Startup.h"
+#include "data/Text.h"
 #include "schedule/Exceptions.h"
 #include "schedule/Recurrence.h"
 #include "schedule/ScheduleTables.h"
@@ -17,16 +18,6 @@ namespace {
 constexpr int kDueTaskReadLimit = 1000;
 constexpr int kWarningReadLimit = 10000;
 constexpr long long kOverdueMargin = 60000; // ten minutes
-
-std::string trimmed(const std::string& s) {
-    std::size_t b = 0;
-    std::size_t e = s.size();
-    while (b < e && s[b] == ' ')
-        ++b;
-    while (e > b && s[e - 1] == ' ')
-        --e;
-    return s.substr(b, e - b);
-}
 
 // A moment as one number, with times above a day carried into the date and
 // times of 0 or less borrowing from it.
@@ -145,7 +136,7 @@ void Dispatcher::checkDueTask() {
             performDueTask(sch);
         } catch (const std::exception& e) {
             failed_.insert({due.ID, due.Date, due.Time});
-            log(trimmed(due.Description) + ": " + e.what(), "Task Failed");
+            log(text::trimmed(due.Description) + ": " + e.what(), "Task Failed");
         }
         frame_.refreshTaskLists();
     }
@@ -161,8 +152,8 @@ void Dispatcher::performDueTask(Table<ScheduleRecord>& sch) {
     report.occurrence = {task.Date, task.Time};
     report.reason = "Performed";
 
-    const std::string type = trimmed(task.TaskType);
-    const std::string desc = trimmed(task.Description);
+    const std::string type = text::trimmed(task.TaskType);
+    const std::string desc = text::trimmed(task.Description);
     const bool passedOver = task.SkipNextTime != 0;
 
     // The skip tests that need no answer are decided on the task as read; the
@@ -251,7 +242,8 @@ void Dispatcher::checkAdvanceWarnings() {
     const Moment now = clock_.now();
     sch.setOrder(sch.def().findKey("SCH:KeyAdvanced"));
     for (int read = 0; read < kWarningReadLimit; ++read) {
-        if (sch.next() != Level::Benign || sch.rec.AdvanceWarned || trimmed(sch.rec.ScheduleType).empty())
+        if (sch.next() != Level::Benign || sch.rec.AdvanceWarned ||
+            text::trimmed(sch.rec.ScheduleType).empty())
             break;
         const bool due = sch.rec.AdvanceWarnDate < now.date ||
                          (sch.rec.AdvanceWarnDate == now.date && sch.rec.AdvanceWarnTime < now.time);
@@ -260,14 +252,14 @@ void Dispatcher::checkAdvanceWarnings() {
         // another one on the same data may have read the task too.
         sch.rec.AdvanceWarned = 1;
         if (sch.tryUpdate() != Level::Benign) continue;
-        const std::string desc = trimmed(sch.rec.Description);
+        const std::string desc = text::trimmed(sch.rec.Description);
         if (sch.rec.SkipNextTime) {
             log("Skipped:  " + desc, "Advanced Warning");
             continue;
         }
         log(desc, "Advanced Warning");
         std::string text = formatDate(sch.rec.Date, "@d3") + " " + formatTime(sch.rec.Time, "@t3");
-        const std::string type = trimmed(sch.rec.TaskType);
+        const std::string type = text::trimmed(sch.rec.TaskType);
         if (type == "Display Message")
             text += "\r\n\r\n" + sch.rec.Message;
         else if (type == "Run Program")
@@ -276,7 +268,7 @@ void Dispatcher::checkAdvanceWarnings() {
             text += "\r\n\r\n" + sch.rec.Message + "\r\n\r\nCommand: " + sch.rec.Command;
         else {
             text += "\r\n\r\n" + sch.rec.Message;
-            if (!trimmed(sch.rec.Command).empty()) text += "\r\n\r\nCommand: " + sch.rec.Command;
+            if (!text::trimmed(sch.rec.Command).empty()) text += "\r\n\r\nCommand: " + sch.rec.Command;
         }
         exec_.showAdvanceWarning(sch.rec, text);
     }

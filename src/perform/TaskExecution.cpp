@@ -2,29 +2,15 @@
 
 #include "data/FileManager.h"
 #include "data/Redact.h"
+#include "data/Text.h"
 #include "schedule/ScheduleTables.h"
 
 #include <algorithm>
-#include <cctype>
 #include <chrono>
 #include <thread>
 
 namespace qd {
 namespace {
-
-std::string upper(std::string s) {
-    for (auto& c : s)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
-
-std::string trimmed(std::string s) {
-    while (!s.empty() && s.back() == ' ')
-        s.pop_back();
-    while (!s.empty() && s.front() == ' ')
-        s.erase(0, 1);
-    return s;
-}
 
 long long absolute(Moment m) {
     return static_cast<long long>(m.date) * kTimeDay + m.time;
@@ -74,8 +60,8 @@ void TaskExecution::log(const std::string& detail, const std::string& label) {
 
 void TaskExecution::soundAlarm(const ScheduleRecord& task) {
     if (!task.Alarm) return;
-    if (upper(trimmed(task.AlarmFile)) != "BEEP")
-        frame_.playSound(trimmed(task.AlarmFile));
+    if (text::upperAscii(text::trimmed(task.AlarmFile)) != "BEEP")
+        frame_.playSound(text::trimmed(task.AlarmFile));
     else
         frame_.beep();
 }
@@ -157,7 +143,7 @@ StartOutcome TaskExecution::startProgram(const ProgramStartRequest& request) {
     } release{addingScripting_};
 
     const std::string command = request.command;
-    if (upper(command).rfind("QDCHAIN", 0) == 0) {
+    if (text::upperAscii(command).rfind("QDCHAIN", 0) == 0) {
         SpawnResult r = launcher_.createProcess(command, ds_.folder());
         if (!r.ok) r = launcher_.shellStartWithRetries(command, ds_.folder());
         frame_.requestShutdown();
@@ -167,11 +153,12 @@ StartOutcome TaskExecution::startProgram(const ProgramStartRequest& request) {
     }
     const ShowMode mode = request.forceNormal ? ShowMode::Normal : request.showMode;
     log(maskCredentials(command), "Run Program");
-    const std::filesystem::path folder =
-        trimmed(request.folder).empty() ? ds_.folder() : std::filesystem::path(trimmed(request.folder));
-    if (upper(trimmed(command)) != "N/A") {
-        const std::string verb = request.useVerb && !trimmed(request.verb).empty()
-                                     ? upper(trimmed(request.verb)).substr(0, 4)
+    const std::filesystem::path folder = text::trimmed(request.folder).empty()
+                                             ? ds_.folder()
+                                             : std::filesystem::path(text::trimmed(request.folder));
+    if (text::upperAscii(text::trimmed(command)) != "N/A") {
+        const std::string verb = request.useVerb && !text::trimmed(request.verb).empty()
+                                     ? text::upperAscii(text::trimmed(request.verb)).substr(0, 4)
                                      : std::string("open");
         SpawnResult r;
         const bool direct = request.wantHandle || settings_.LogEvents || settings_.LogExitCodes;
@@ -185,10 +172,7 @@ StartOutcome TaskExecution::startProgram(const ProgramStartRequest& request) {
             }
         }
         if (!r.ok) {
-            std::string lowerVerb = verb;
-            for (auto& c : lowerVerb)
-                c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-            r = launcher_.shellStartWithRetries(command, folder, lowerVerb);
+            r = launcher_.shellStartWithRetries(command, folder, text::lowerAscii(verb));
             if (r.ok && request.wantHandle) outcome.pid = r.pid;
         }
         if (!r.ok) {
@@ -207,7 +191,7 @@ StartOutcome TaskExecution::startProgram(const ProgramStartRequest& request) {
 
 void TaskExecution::performTaskNow(const ScheduleRecord& task) {
     soundAlarm(task);
-    const std::string type = trimmed(task.TaskType);
+    const std::string type = text::trimmed(task.TaskType);
     if (type == "Display Message" || type == "Both") showTaskMessage(task);
     if (type == "Run Program" || type == "Both") {
         ProgramStartRequest r;
@@ -235,7 +219,7 @@ int TaskExecution::snoozeMessage(const std::string& title, const std::string& te
     sch.rec.Time = at.time;
     sch.rec.SkipIfMissed = 1;
     sch.rec.AlarmFile = alarmFile;
-    sch.rec.Alarm = trimmed(alarmFile).empty() ? 0 : 1;
+    sch.rec.Alarm = text::trimmed(alarmFile).empty() ? 0 : 1;
     return sch.insert() == Level::Benign ? sch.rec.ID : 0;
 }
 

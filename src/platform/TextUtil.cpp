@@ -108,11 +108,4 @@ std::string upperCase(std::string_view text) {
     return out;
 }
 
-std::string_view trimTrailingBlanks(std::string_view text) {
-    std::size_t n = text.size();
-    while (n > 0 && text[n - 1] == ' ')
-        --n;
-    return text.substr(0, n);
-}
-
 } // namespace qd

@@ -16,7 +16,4 @@ void appendUtf8(std::string& out, char32_t c);
 // Upper case of every letter (full Unicode case mapping).
 std::string upperCase(std::string_view text);
 
-// The text without trailing blanks.
-std::string_view trimTrailingBlanks(std::string_view text);
-
 } // namespace qd

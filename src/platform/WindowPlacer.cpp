@@ -1,5 +1,7 @@
 #include "platform/WindowPlacer.h"
 
+#include "platform/null/NullDesktop.h"
+
 #include <fstream>
 #include <string>
 #include <unordered_map>
@@ -183,19 +185,7 @@ void StartedWindowPlacer::run() {
         if (windows) {
             done = pending.poll(*windows, std::chrono::steady_clock::now());
         } else {
-            struct NoDesktop final : WindowSystem {
-                WindowStatus topLevelWindows(std::vector<TopLevelWindow>& out) override {
-                    out.clear();
-                    return WindowStatus::NoDisplay;
-                }
-                std::vector<ChildWindow> childWindows(WindowHandle) override { return {}; }
-                WindowHandle foregroundWindow() override { return 0; }
-                std::string windowText(WindowHandle) override { return {}; }
-                WindowStatus activate(WindowHandle) override { return WindowStatus::NoDisplay; }
-                WindowStatus close(WindowHandle) override { return WindowStatus::NoDisplay; }
-                bool exists(WindowHandle) override { return false; }
-                std::int32_t windowPid(WindowHandle) override { return 0; }
-            } none;
+            NullWindowSystem none;
             done = pending.poll(none, std::chrono::steady_clock::now());
         }
 

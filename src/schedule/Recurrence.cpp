@@ -3,11 +3,11 @@
 #include "data/Clock.h"
 #include "data/DayMath.h"
 #include "data/Pictures.h"
+#include "data/Text.h"
 #include "schedule/RuleParts.h"
 
 #include <algorithm>
 #include <bit>
-#include <cctype>
 #include <limits>
 #include <numeric>
 
@@ -32,20 +32,13 @@ RuleType ruleTypeOf(std::string_view scheduleType) {
     return RuleType::Custom;
 }
 
-namespace {
-char upper(char c) {
-    return static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-}
-char lower(char c) {
-    return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-}
-} // namespace
+namespace {} // namespace
 
 bool isTwiceMonthly(std::string_view monthRepeat) {
     constexpr std::string_view kTwice = "TWICE";
     if (monthRepeat.size() < kTwice.size()) return false;
     for (std::size_t i = 0; i < kTwice.size(); ++i)
-        if (upper(monthRepeat[i]) != kTwice[i]) return false;
+        if (text::upperAscii(monthRepeat[i]) != kTwice[i]) return false;
     return true;
 }
 
@@ -53,7 +46,7 @@ bool twiceMonthlyOnLast(std::string_view monthRepeat) {
     constexpr std::string_view kLast = "LAST";
     for (std::size_t i = 0; i + kLast.size() <= monthRepeat.size(); ++i) {
         std::size_t k = 0;
-        while (k < kLast.size() && upper(monthRepeat[i + k]) == kLast[k])
+        while (k < kLast.size() && text::upperAscii(monthRepeat[i + k]) == kLast[k])
             ++k;
         if (k == kLast.size()) return true;
     }
@@ -62,7 +55,8 @@ bool twiceMonthlyOnLast(std::string_view monthRepeat) {
 
 RepeatUnit repeatUnitOf(std::string_view everyType) {
     if (everyType.size() < 3) return RepeatUnit::Invalid;
-    const char key[4] = {lower(everyType[0]), lower(everyType[1]), lower(everyType[2]), 0};
+    const char key[4] = {text::lowerAscii(everyType[0]), text::lowerAscii(everyType[1]),
+                         text::lowerAscii(everyType[2]), 0};
     const std::string_view k(key, 3);
     if (k == "min") return RepeatUnit::Minute;
     if (k == "hou") return RepeatUnit::Hour;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "data/Records.h"
+#include "data/Text.h"
 #include "schedule/Recurrence.h"
 
 #include <cstdint>
@@ -9,11 +10,7 @@
 
 namespace qd {
 
-inline std::string_view trimRight(std::string_view s) {
-    while (!s.empty() && s.back() == ' ')
-        s.remove_suffix(1);
-    return s;
-}
+using text::trimRight;
 
 // Bits of RuleParts::ordinals: 1st, 2nd, 3rd and 4th week of the month, and last week.
 inline constexpr unsigned kOrdinalLast = 1u << 4;

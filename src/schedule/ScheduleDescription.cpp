@@ -1,5 +1,6 @@
 #include "schedule/ScheduleDescription.h"
 
+#include "data/Text.h"
 #include "schedule/Recurrence.h"
 #include "schedule/RuleParts.h"
 
@@ -17,10 +18,6 @@ void assign(std::string& text, std::string value) {
     text = std::move(value);
 }
 
-std::string clipped(const std::string& s) {
-    return std::string(trimRight(s));
-}
-
 struct Item {
     std::uint8_t flag;
     const char* text;
@@ -29,10 +26,10 @@ struct Item {
 // Appends one blank and the item of every set flag, then drops trailing blanks and one
 // final comma.
 void appendList(std::string& text, const Item* items, std::size_t count) {
-    assign(text, clipped(text) + " ");
+    assign(text, text::trimmedRight(text) + " ");
     for (std::size_t i = 0; i < count; ++i)
         if (items[i].flag != 0) assign(text, text + items[i].text);
-    std::string done = clipped(text);
+    std::string done = text::trimmedRight(text);
     if (!done.empty() && done.back() == ',') done.pop_back();
     assign(text, done);
 }
@@ -53,12 +50,6 @@ void appendOrdinals(std::string& text, const ScheduleRecord& t) {
     appendList(text, items, std::size(items));
 }
 
-std::string trimmed(const std::string& s) {
-    const std::size_t first = s.find_first_not_of(' ');
-    if (first == std::string::npos) return {};
-    return s.substr(first, s.find_last_not_of(' ') - first + 1);
-}
-
 } // namespace
 
 std::string ScheduleDescription(const ScheduleRecord& task) {
@@ -75,15 +66,15 @@ std::string ScheduleDescription(const ScheduleRecord& task) {
     } else if (rule == RuleType::DayOfMonth) {
         assign(text, "Days:");
         appendOrdinals(text, task);
-        assign(text, clipped(text) + ":");
+        assign(text, text::trimmedRight(text) + ":");
         appendWeekdays(text, task);
     } else if (type == "Custom" || type == "Other" || type == "Every") {
         assign(text, "Every " + std::to_string(task.Every) + " " + task.EveryType);
     }
     const bool exceptions = !trimRight(task.ExceptOther).empty() || task.ExceptTime || task.ExceptHolidays ||
                             task.ExceptWeekdays || task.ExceptWeekends;
-    if (exceptions) assign(text, clipped(text) + " (exceptions exist)");
-    return trimmed(text);
+    if (exceptions) assign(text, text::trimmedRight(text) + " (exceptions exist)");
+    return text::trimmed(text);
 }
 
 } // namespace qd

@@ -84,7 +84,7 @@ std::string foldCase(std::string_view expression) {
     bool quoted = false;
     for (char c : expression) {
         if (c == '"') quoted = !quoted;
-        out += quoted ? c : script::lowerChar(c);
+        out += quoted ? c : text::lowerAscii(c);
     }
     return out;
 }
@@ -106,7 +106,7 @@ ExpressionResult evaluateNumber(std::string_view expression, const ExpressionCon
         result.error = "Expression too long";
         return result;
     }
-    if (script::trim(expression).empty()) {
+    if (text::trim(expression).empty()) {
         result.error = "Empty expression";
         return result;
     }

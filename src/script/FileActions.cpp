@@ -16,8 +16,6 @@
 namespace qd {
 
 namespace fs = std::filesystem;
-using script::rtrim;
-using script::trim;
 
 namespace {
 
@@ -179,8 +177,8 @@ std::vector<std::string> SplitNameList(std::string_view names) {
     for (std::size_t i = 0; i <= names.size(); ++i) {
         if (i < names.size() && names[i] != ';' && names[i] != '|') continue;
         std::string_view part = names.substr(start, i - start);
-        if (start > 0) part = script::ltrim(part); // blanks after a separator
-        part = rtrim(part);
+        if (start > 0) part = text::trimLeft(part); // blanks after a separator
+        part = text::trimRight(part);
         if (!part.empty()) out.emplace_back(part);
         start = i + 1;
     }
@@ -280,7 +278,7 @@ long long DoFileAction(std::string_view operation, std::string_view firstOperand
     const std::string first = values.TranslateText(firstOperand);
     const std::string second = values.TranslateText(secondOperand);
     ShellFileOps shell(env.folder, env.trash);
-    const std::string op(rtrim(operation));
+    const std::string op(text::trimRight(operation));
     long long result = 0;
     int error = 0;
     auto set = [&](const char* name, long long v) { values.SetValue(name, std::to_string(v)); };
@@ -297,7 +295,7 @@ long long DoFileAction(std::string_view operation, std::string_view firstOperand
         if (op == "Move") set("FileMove", result);
         if (op == "Delete" || op == "Recycle") set("FileDelete", result);
     } else if (op == "Make Directory" || op == "Remove Directory") {
-        const std::string name(trim(first));
+        const std::string name(text::trim(first));
         const bool make = op == "Make Directory";
         if (!name.empty()) {
             const fs::path p = shell.resolve(name);
@@ -314,8 +312,8 @@ long long DoFileAction(std::string_view operation, std::string_view firstOperand
         set(make ? "DirCreate" : "DirRemove", result);
     } else if (op == "Get File Date" || op == "Get File Time" || op == "Get File Size") {
         std::string text = "0";
-        if (!trim(first).empty()) {
-            const auto files = filesNamed(shell.resolve(rtrim(first)), error);
+        if (!text::trim(first).empty()) {
+            const auto files = filesNamed(shell.resolve(text::trimRight(first)), error);
             struct stat st {};
             if (!files.empty() && ::stat(files.front().c_str(), &st) == 0) {
                 if (op == "Get File Date") text = fileDate(st);
@@ -329,7 +327,7 @@ long long DoFileAction(std::string_view operation, std::string_view firstOperand
                                                 : "FileSize",
                         text);
     } else if (op == "If File Exists" || op == "File Exists") {
-        const std::string name(rtrim(first));
+        const std::string name(text::trimRight(first));
         if (!name.empty()) {
             const fs::path p = shell.resolve(name);
             if (hasWildcard(p.filename().string()))
@@ -339,7 +337,7 @@ long long DoFileAction(std::string_view operation, std::string_view firstOperand
         }
         set("FileExists", result);
     } else if (op == "Log Windows") {
-        result = env.windows ? env.windows->LogWindows(shell.resolve(rtrim(first)).string()) : -1;
+        result = env.windows ? env.windows->LogWindows(shell.resolve(text::trimRight(first)).string()) : -1;
         if (result < 0) error = EIO;
     }
     set("Errorcode", error);

@@ -90,7 +90,7 @@ struct FileActionEnvironment {
 // Performs one operation and returns its result number (see the table above;
 // 0 for an unknown operation, which sets only "Errorcode"). The operands are
 // variable-translated first. The FTP and HTTP operations are not performed here:
-// the step queue turns them into transfer program starts (Transfer.h).
+// the step queue turns them into transfer program starts (FtpHttpSteps.h).
 long long DoFileAction(std::string_view operation, std::string_view first, std::string_view second,
                        std::string_view host, std::string_view userAndPassword, FileActionEnvironment& env);
 

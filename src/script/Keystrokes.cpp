@@ -1,6 +1,7 @@
 #include "script/Keystrokes.h"
 
 #include "data/Clock.h"
+#include "data/Text.h"
 #include "platform/TextUtil.h"
 
 #include <algorithm>
@@ -36,13 +37,6 @@ const std::unordered_map<std::string, int>& keyTable() {
     return table;
 }
 
-std::string asciiUpper(std::string_view s) {
-    std::string out(s);
-    for (char& c : out)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-    return out;
-}
-
 constexpr std::array<std::pair<int, int>, 4> kModifierKeys = {{
     {kModShift, vk::kShift},
     {kModCtrl, vk::kControl},
@@ -68,7 +62,7 @@ int KeyNameToCode(std::string_view name) {
             name.remove_prefix(1);
             continue;
         }
-        const std::string head = asciiUpper(name.substr(0, 3));
+        const std::string head = text::upperAscii(name.substr(0, 3));
         if (head == "CTR") {
             flags |= kModCtrl;
             name.remove_prefix(std::min<std::size_t>(4, name.size()));
@@ -82,7 +76,7 @@ int KeyNameToCode(std::string_view name) {
             break;
         }
     }
-    std::string key = asciiUpper(trimTrailingBlanks(name));
+    std::string key = text::upperAscii(text::trimRight(name));
     if (const auto pos = key.find("KEY"); pos != std::string::npos) key.erase(pos, 3);
     const auto& table = keyTable();
     const auto it = table.find(key);

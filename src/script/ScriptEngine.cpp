@@ -5,26 +5,18 @@
 #include "data/TextWidth.h"
 #include "perform/TaskExecution.h"
 #include "platform/Process.h"
+#include "script/FtpHttpSteps.h"
 #include "script/Keystrokes.h"
 #include "script/ScriptSteps.h"
 #include "script/ScriptStrings.h"
 #include "script/StepActions.h"
-#include "script/Transfer.h"
 #include "script/Values.h"
 #include "script/WindowTargeting.h"
 
 #include <algorithm>
-#include <cctype>
 
 namespace qd {
 namespace {
-
-using script::lower;
-
-// A field's text without its trailing blanks.
-std::string rt(std::string_view s) {
-    return std::string(script::rtrim(s));
-}
 
 long long absolute(Date d, Time t) {
     return static_cast<long long>(d) * kTimeDay + t;
@@ -117,7 +109,7 @@ Moment ScriptEngine::appendTimed(std::deque<QueueEntry>& into, const std::vector
         case StepTiming::NoDelay:
             break;
         case StepTiming::Wait: {
-            const std::string mode = lower(rt(step.DDEApplicationName));
+            const std::string mode = text::lowerAscii(text::trimmedRight(step.DDEApplicationName));
             if (mode == "or" || mode == "either")
                 step.TimeElapsed = 0;
             else
@@ -134,10 +126,11 @@ Moment ScriptEngine::appendTimed(std::deque<QueueEntry>& into, const std::vector
             step.TimeElapsed = refTime;
             step.SecondsToWait = refDate;
         }
-        if (action == StepAction::FileActions && env_.transfers && IsTransferOperation(rt(step.DDEType))) {
+        if (action == StepAction::FileActions && env_.transfers &&
+            IsTransferOperation(text::trimmedRight(step.DDEType))) {
             if (auto rewritten = RewriteTransferStep(step)) step = *rewritten;
         }
-        const std::string name = rt(step.Action);
+        const std::string name = text::trimmedRight(step.Action);
         if (reportUnknown && !name.empty() && action != StepAction::Comment && !isKnownAction(name))
             ui_.message("Import Error", "Unrecognized script action: " + name, MessageIcon::Exclamation);
         into.push_back(QueueEntry{step, t.date, t.time, handle});
@@ -169,7 +162,7 @@ void ScriptEngine::appendEntry(const ScriptingRecord& step) {
 std::string ScriptEngine::statusLine() const {
     if (queue_.empty()) return "";
     const QueueEntry& head = queue_.front();
-    const std::string action = rt(head.step.Action);
+    const std::string action = text::trimmedRight(head.step.Action);
     const std::string desc = StepDescription(head.step);
     return (desc.empty() ? action + " " : action + " " + desc + " ") + formatTime(head.dueTime, "@t7");
 }
@@ -191,7 +184,7 @@ void ScriptEngine::executeNextStep() {
         execute(queue_.front(), keep, note);
     } catch (const std::exception& e) {
         // A step that fails with an error is dropped; the script goes on.
-        log(rt(executed.step.Action) + ": " + e.what(), "Step Failed");
+        log(text::trimmedRight(executed.step.Action) + ": " + e.what(), "Step Failed");
         keep = false;
         note = e.what();
     }
@@ -199,7 +192,7 @@ void ScriptEngine::executeNextStep() {
         if (!queue_.empty()) {
             const QueueEntry& head = queue_.front();
             const bool keys = actionOf(head.step) == StepAction::SendKeys;
-            log(rt(head.step.Action) + "  " +
+            log(text::trimmedRight(head.step.Action) + "  " +
                     (keys ? keystrokesForLog(head.step) : StepDescription(head.step)),
                 "Script");
             queue_.pop_front();
@@ -210,7 +203,7 @@ void ScriptEngine::executeNextStep() {
 }
 
 std::string ScriptEngine::keystrokesForLog(const ScriptingRecord& step) const {
-    const std::string text = rt(step.Keystrokes);
+    const std::string text = text::trimmedRight(step.Keystrokes);
     if (debugMode) return text;
     return std::to_string(characterCount(text)) + " characters";
 }
@@ -269,15 +262,18 @@ void ScriptEngine::execute(QueueEntry& head, bool& keep, std::string& note) {
         executeSendKeys(s, note);
         break;
     case StepAction::Dde:
-        if (env_.dde) env_.dde(rt(s.DDEApplicationName), rt(s.DDEApplicationTopic), rt(s.DDECommand));
+        if (env_.dde)
+            env_.dde(text::trimmedRight(s.DDEApplicationName), text::trimmedRight(s.DDEApplicationTopic),
+                     text::trimmedRight(s.DDECommand));
         break;
     case StepAction::SetFocus: {
-        const WindowHandle h =
-            env_.windows ? env_.windows->SetFocus(rt(s.FocusOnWindow), rt(s.WaitForWindow)) : 0;
+        const WindowHandle h = env_.windows ? env_.windows->SetFocus(text::trimmedRight(s.FocusOnWindow),
+                                                                     text::trimmedRight(s.WaitForWindow))
+                                            : 0;
         if (h != 0)
             debug(std::to_string(h), "Foreground Window");
         else
-            debug(rt(s.FocusOnWindow) + " Failed Set Focus", "Debug");
+            debug(text::trimmedRight(s.FocusOnWindow) + " Failed Set Focus", "Debug");
         break;
     }
     case StepAction::FileActions:
@@ -293,8 +289,10 @@ void ScriptEngine::execute(QueueEntry& head, bool& keep, std::string& note) {
         break;
     }
     case StepAction::SetValue:
-        setVariable(rt(s.Path), rt(s.Command));
-        if (env_.values) note = rt(s.Path) + "=" + env_.values->variables().text(rt(s.Path));
+        setVariable(text::trimmedRight(s.Path), text::trimmedRight(s.Command));
+        if (env_.values)
+            note =
+                text::trimmedRight(s.Path) + "=" + env_.values->variables().text(text::trimmedRight(s.Path));
         break;
     case StepAction::IfValue:
     case StepAction::IfWindow:
@@ -312,7 +310,8 @@ void ScriptEngine::execute(QueueEntry& head, bool& keep, std::string& note) {
     case StepAction::Comment:
         break; // nothing to do
     case StepAction::Unknown:
-        ui_.message("Script Error", "Invalid script option: " + rt(s.Action), MessageIcon::Hand);
+        ui_.message("Script Error", "Invalid script option: " + text::trimmedRight(s.Action),
+                    MessageIcon::Hand);
         break;
     }
 }
@@ -321,7 +320,7 @@ void ScriptEngine::executeDisplayMessage(const ScriptingRecord& s, std::string& 
     const std::string text = translate(s.DDEApplicationName);
     const std::string title = translate(s.DDEApplicationTopic);
     if (s.SecondsToWait != 0) {
-        const std::string list = rt(s.FocusOnWindow);
+        const std::string list = text::trimmedRight(s.FocusOnWindow);
         if (!list.empty()) {
             std::vector<std::string> buttons;
             std::size_t start = 0;
@@ -350,7 +349,7 @@ void ScriptEngine::executeDisplayMessage(const ScriptingRecord& s, std::string& 
 
 void ScriptEngine::executeCloseProgram(const QueueEntry& head, std::string& note) {
     const ScriptingRecord& s = head.step;
-    const std::string pattern = rt(s.Command);
+    const std::string pattern = text::trimmedRight(s.Command);
     CloseOutcome outcome = CloseOutcome::NotFound;
     if (env_.windows) {
         WindowHandle startWindow = 0;
@@ -361,7 +360,8 @@ void ScriptEngine::executeCloseProgram(const QueueEntry& head, std::string& note
                     break;
                 }
         }
-        outcome = env_.windows->CloseProgram(pattern, rt(s.Path), env_.ownMainWindow, startWindow);
+        outcome =
+            env_.windows->CloseProgram(pattern, text::trimmedRight(s.Path), env_.ownMainWindow, startWindow);
     }
     if (outcome == CloseOutcome::NotFound && !pattern.empty()) {
         // No window matches: the process closer ends the owner of a window with
@@ -392,11 +392,12 @@ void ScriptEngine::executeSendKeys(const ScriptingRecord& s, std::string& note) 
 }
 
 void ScriptEngine::executeCondition(const ScriptingRecord& s, bool& keep, std::string& note) {
-    const std::string action = rt(s.Action);
+    const std::string action = text::trimmedRight(s.Action);
     switch (actionOf(s)) {
     case StepAction::IfValue: {
-        const bool ok = env_.values && env_.values->CompareValues(rt(s.Command), rt(s.WindowTitleToCheckFor),
-                                                                  rt(s.WaitForWindow));
+        const bool ok = env_.values && env_.values->CompareValues(text::trimmedRight(s.Command),
+                                                                  text::trimmedRight(s.WindowTitleToCheckFor),
+                                                                  text::trimmedRight(s.WaitForWindow));
         if (ok) {
             log(action + " *TRUE* " + StepDescription(s), "Script");
         } else {
@@ -407,9 +408,11 @@ void ScriptEngine::executeCondition(const ScriptingRecord& s, bool& keep, std::s
         return;
     }
     case StepAction::IfWindow: {
-        const bool wanted = lower(rt(s.WindowExistance)).find("exists") != std::string::npos;
-        const bool found = env_.windows && env_.windows->FindWindowByPattern(rt(s.WindowTitleToCheckFor),
-                                                                             rt(s.FocusOnWindow)) > 0;
+        const bool wanted =
+            text::lowerAscii(text::trimmedRight(s.WindowExistance)).find("exists") != std::string::npos;
+        const bool found =
+            env_.windows && env_.windows->FindWindowByPattern(text::trimmedRight(s.WindowTitleToCheckFor),
+                                                              text::trimmedRight(s.FocusOnWindow)) > 0;
         if (found != wanted) {
             log(action + " " + StepDescription(s), "Script");
             skipBlock(keep);
@@ -425,7 +428,8 @@ void ScriptEngine::executeCondition(const ScriptingRecord& s, bool& keep, std::s
         const Date refDate = s.SecondsToWait;
         const Time refTime = s.TimeElapsed;
         const bool before = now.date < refDate || (now.date == refDate && now.time < refTime);
-        const bool greater = lower(rt(s.IfTimeElapsed)).find("greater") != std::string::npos;
+        const bool greater =
+            text::lowerAscii(text::trimmedRight(s.IfTimeElapsed)).find("greater") != std::string::npos;
         if ((!before && greater) || (before && !greater)) {
             log(action + " " + StepDescription(s), "Script");
             skipBlock(keep);
@@ -444,7 +448,7 @@ void ScriptEngine::executeCondition(const ScriptingRecord& s, bool& keep, std::s
 void ScriptEngine::executeWait(QueueEntry& head, bool& keep) {
     ScriptingRecord& s = head.step;
     const Moment now = clock_.now();
-    const std::string mode = lower(rt(s.DDEApplicationName));
+    const std::string mode = text::lowerAscii(text::trimmedRight(s.DDEApplicationName));
     if (mode == "or" || mode == "either") {
         if (s.NextTaskID == 0) {
             Date d = now.date;
@@ -456,11 +460,12 @@ void ScriptEngine::executeWait(QueueEntry& head, bool& keep) {
         }
         if (absolute(now.date, now.time) > absolute(s.NextTaskID, s.TimeElapsed)) return;
     }
-    std::string pattern = rt(s.WaitForWindow);
+    std::string pattern = text::trimmedRight(s.WaitForWindow);
     if (pattern.empty()) return;
     const bool absence = pattern.front() == '~';
     if (absence) pattern.erase(0, 1);
-    const WindowHandle h = env_.windows ? env_.windows->FindWindowByPattern(pattern, rt(s.FocusOnWindow)) : 0;
+    const WindowHandle h =
+        env_.windows ? env_.windows->FindWindowByPattern(pattern, text::trimmedRight(s.FocusOnWindow)) : 0;
     const auto completed = [&] {
         debug("Completed wait at " + formatDate(now.date, "@d17") + " " + formatTime(now.time, "@t7"),
               "Debug");
@@ -484,7 +489,7 @@ void ScriptEngine::executeWait(QueueEntry& head, bool& keep) {
 
 void ScriptEngine::executeStartProgram(QueueEntry& head, bool& keep) {
     ScriptingRecord& s = head.step;
-    std::string options = rt(s.DDEApplicationName);
+    std::string options = text::trimmedRight(s.DDEApplicationName);
     options.resize(4, ' ');
     const bool wait = options[0] == '1';
     const Priority priority = options[1] == '1'   ? Priority::Low
@@ -514,12 +519,12 @@ void ScriptEngine::executeStartProgram(QueueEntry& head, bool& keep) {
     if (options[3] == '1' || translateFilenames) {
         s.Command = translate(s.Command);
         s.Path = translate(s.Path);
-        debug(rt(s.Command), "Translated");
+        debug(text::trimmedRight(s.Command), "Translated");
     }
-    const std::string verb = rt(s.DDEApplicationTopic);
+    const std::string verb = text::trimmedRight(s.DDEApplicationTopic);
     ProgramStartRequest r;
-    r.command = rt(s.Command);
-    r.folder = rt(s.Path);
+    r.command = text::trimmedRight(s.Command);
+    r.folder = text::trimmedRight(s.Path);
     std::string label;
     if (!wait && priority == Priority::Normal && show == ShowMode::Normal && verb.empty()) {
         r.forceNormal = true;
@@ -604,10 +609,9 @@ void ScriptEngine::executeWaitForProgram(QueueEntry& head, bool& keep) {
 }
 
 void ScriptEngine::executeStartScript(QueueEntry& head, bool& keep) {
-    const std::string file = rt(head.step.Command);
-    const std::string modeText = rt(head.step.Path);
-    const char mode =
-        modeText.empty() ? 'I' : static_cast<char>(std::toupper(static_cast<unsigned char>(modeText[0])));
+    const std::string file = text::trimmedRight(head.step.Command);
+    const std::string modeText = text::trimmedRight(head.step.Path);
+    const char mode = modeText.empty() ? 'I' : text::upperAscii(modeText[0]);
     const Moment start = startMoment();
     std::deque<QueueEntry> rest(queue_.begin() + 1, queue_.end());
     std::deque<QueueEntry> list;

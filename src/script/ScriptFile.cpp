@@ -15,8 +15,6 @@
 
 namespace qd {
 
-using script::lower;
-using script::rtrim;
 using script::toLong;
 
 namespace {
@@ -48,7 +46,7 @@ void quoteField(std::string& out, std::string_view v) {
 } // namespace
 
 std::optional<ExportRecord> StepToExportRecord(const ScriptingRecord& s) {
-    const std::string_view a = rtrim(s.Action);
+    const std::string_view a = text::trimRight(s.Action);
     const ActionDescriptor* d = findAction(a);
     if (!d || !d->inFile) return std::nullopt;
     ExportRecord e;
@@ -61,7 +59,7 @@ std::optional<ExportRecord> StepToExportRecord(const ScriptingRecord& s) {
 
 ImportKind ExportRecordToStep(const ExportRecord& e, ScriptingRecord& s) {
     s = {};
-    const std::string_view a = rtrim(e.Type);
+    const std::string_view a = text::trimRight(e.Type);
     if (a.empty() || actionOf(a) == StepAction::Comment) return ImportKind::Skipped;
     const ActionDescriptor* d = fileAction(a);
     if (!d) return ImportKind::Unrecognized;
@@ -81,15 +79,16 @@ void NormaliseImportedStep(ScriptingRecord& s) {
         s.Action = action::SendKeys;
         break;
     case StepAction::IfWindow:
-        s.WindowExistance =
-            lower(s.WindowExistance).find("exists") != std::string::npos ? "Exists" : "Does not exist";
+        s.WindowExistance = text::lowerAscii(s.WindowExistance).find("exists") != std::string::npos
+                                ? "Exists"
+                                : "Does not exist";
         break;
     case StepAction::IfTimeElapsed:
-        s.IfTimeElapsed =
-            lower(s.IfTimeElapsed).find("grea") != std::string::npos ? "Greater than" : "Less than";
+        s.IfTimeElapsed = text::lowerAscii(s.IfTimeElapsed).find("grea") != std::string::npos ? "Greater than"
+                                                                                              : "Less than";
         break;
     case StepAction::Wait: {
-        const std::string m = script::upper(rtrim(s.DDEApplicationName));
+        const std::string m = text::upperAscii(text::trimRight(s.DDEApplicationName));
         if (m == "AND" || m == "BOTH")
             s.DDEApplicationName = "Both";
         else if (m == "EITHER")
@@ -129,7 +128,7 @@ template <class F> void forEachExportLine(std::string_view text, F&& line) {
     bool lineHasData = false; // anything seen on this line
     bool go = true;
     auto endField = [&] {
-        fields.push_back(wasQuoted ? field : std::string(script::trim(field)));
+        fields.push_back(wasQuoted ? field : std::string(text::trim(field)));
         field.clear();
         wasQuoted = false;
     };
@@ -178,7 +177,7 @@ template <class F> void forEachExportLine(std::string_view text, F&& line) {
                 field.clear();
                 wasQuoted = false;
             }
-        } else if (c == '"' && script::trim(field).empty() && !wasQuoted) {
+        } else if (c == '"' && text::trim(field).empty() && !wasQuoted) {
             field.clear();
             quoted = true;
             wasQuoted = true;
@@ -220,7 +219,7 @@ ScriptFileContent ParseScriptFileText(std::string_view text) {
             break;
         case ImportKind::Unrecognized: {
             ++c.unrecognizedLines;
-            std::string a(rtrim(e.Type));
+            std::string a(text::trimRight(e.Type));
             if (std::find(c.unrecognized.begin(), c.unrecognized.end(), a) == c.unrecognized.end()) {
                 if (c.unrecognized.size() < kListedUnrecognized)
                     c.unrecognized.push_back(std::move(a));

@@ -7,7 +7,7 @@
 namespace qd::script {
 
 std::optional<double> parseDecimal(std::string_view s) {
-    s = trim(s);
+    s = text::trim(s);
     if (s.empty()) return std::nullopt;
     std::size_t i = 0;
     bool negative = false;

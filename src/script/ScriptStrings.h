@@ -1,6 +1,8 @@
-// Small text helpers shared by the script engine: blank trimming, ASCII case
-// folding and the numeric reading of a text.
+// Numbers in the script engine's texts: reading a text as a number and showing a
+// number as text. Trimming and case folding are the shared helpers of data/Text.h.
 #pragma once
+
+#include "data/Text.h"
 
 #include <cstddef>
 #include <optional>
@@ -8,51 +10,6 @@
 #include <string_view>
 
 namespace qd::script {
-
-inline std::string_view rtrim(std::string_view s) {
-    while (!s.empty() && s.back() == ' ')
-        s.remove_suffix(1);
-    return s;
-}
-
-inline std::string_view ltrim(std::string_view s) {
-    while (!s.empty() && s.front() == ' ')
-        s.remove_prefix(1);
-    return s;
-}
-
-inline std::string_view trim(std::string_view s) {
-    return ltrim(rtrim(s));
-}
-
-inline char upperChar(char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-inline char lowerChar(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-inline std::string upper(std::string_view s) {
-    std::string r(s);
-    for (char& c : r)
-        c = upperChar(c);
-    return r;
-}
-
-inline std::string lower(std::string_view s) {
-    std::string r(s);
-    for (char& c : r)
-        c = lowerChar(c);
-    return r;
-}
-
-inline bool startsWith(std::string_view s, std::string_view prefix) {
-    return s.size() >= prefix.size() && s.substr(0, prefix.size()) == prefix;
-}
-
-inline bool containsNoCase(std::string_view haystack, std::string_view needle) {
-    return upper(haystack).find(upper(needle)) != std::string::npos;
-}
 
 // The numeric reading of a text: blanks around it are ignored; an optional sign,
 // digits with at most one decimal point, and an optional exponent make a number;

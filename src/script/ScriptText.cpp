@@ -1,20 +1,18 @@
 #include "script/ScriptText.h"
 
+#include "data/Text.h"
 #include "data/TextWidth.h"
+#include "script/FtpHttpSteps.h"
 #include "script/ScriptStrings.h"
 
 #include <algorithm>
 
 namespace qd {
 
-using script::ltrim;
-using script::rtrim;
 using script::toLong;
-using script::upper;
 
 namespace {
 
-constexpr std::size_t kUserWidth = 128; // FTP user: first 128 characters of DDEApplicationTopic
 constexpr int kIndentStep = 3;
 constexpr int kMaxIndent = 24;
 
@@ -33,7 +31,7 @@ char optionAt(std::string_view options, std::size_t i) {
 // Blanks out empty arguments ('""') at the end of a line, then the trailing blanks.
 std::string dropTrailingEmpties(std::string line) {
     for (;;) {
-        std::string_view v = rtrim(line);
+        std::string_view v = text::trimRight(line);
         if (v.size() >= 3 && v.substr(v.size() - 2) == "\"\"" && v[v.size() - 3] == ' ') {
             line.resize(v.size() - 2);
             continue;
@@ -56,13 +54,11 @@ std::string join(std::string_view keyword, std::initializer_list<std::string_vie
 }
 
 std::string fileLine(const ScriptingRecord& s) {
-    const std::string op(rtrim(s.DDEType));
+    const std::string op(text::trimRight(s.DDEType));
     if (op == "Delete" || op == "Recycle") return join("FILE", {op, s.Command});
     if (op == "FTP Upload" || op == "FTP Download") {
-        const std::string_view topic = s.DDEApplicationTopic;
-        const std::string user(rtrim(topic.substr(0, std::min(topic.size(), kUserWidth))));
-        const std::string password(topic.size() > kUserWidth ? topic.substr(kUserWidth) : std::string_view());
-        return join("FILE", {op, s.Command, s.Path, s.DDEApplicationName, user, password});
+        const FtpLogin login = ftpLoginOf(s.DDEApplicationTopic);
+        return join("FILE", {op, s.Command, s.Path, s.DDEApplicationName, login.user, login.password});
     }
     if (op == "HTTP Download") return join("FILE", {op, s.Command, s.Path, s.DDEApplicationName});
     return join("FILE", {op, s.Command, s.Path});
@@ -72,19 +68,19 @@ std::string fileLine(const ScriptingRecord& s) {
 // program and its folder, so that a URL or a file name holding "MODE=" stays
 // what it is.
 bool isStartOption(std::string_view word) {
-    const std::string u = upper(word);
-    return script::startsWith(u, "WAIT=") || script::startsWith(u, "PRIORITY=") ||
-           script::startsWith(u, "MODE=") || script::startsWith(u, "ACTION=") || u == "/TRANSLATE";
+    const std::string u = text::upperAscii(word);
+    return text::startsWith(u, "WAIT=") || text::startsWith(u, "PRIORITY=") || text::startsWith(u, "MODE=") ||
+           text::startsWith(u, "ACTION=") || u == "/TRANSLATE";
 }
 
 bool isModalSwitch(std::string_view word) {
-    return upper(word) == "/MODAL";
+    return text::upperAscii(word) == "/MODAL";
 }
 
 // The verb of an "ACTION=" word (the text after the "="): two letters name a
 // known verb, anything else is taken upper-cased, at most 7 characters.
 std::string verbOf(std::string_view value) {
-    const std::string u = upper(value);
+    const std::string u = text::upperAscii(value);
     static const std::pair<const char*, const char*> verbs[] = {
         {"OP", "Open"},    {"VI", "View"}, {"PR", "Print"}, {"PL", "Play"},
         {"EX", "Explore"}, {"FI", "Find"}, {"ED", "Edit"}};
@@ -98,18 +94,18 @@ std::string verbOf(std::string_view value) {
 // Applies one START option word to the step (`options` holds the four option
 // characters).
 void applyStartOption(ScriptingRecord& s, std::string& options, std::string_view word) {
-    const std::string u = upper(word);
-    if (script::startsWith(u, "WAIT=")) {
+    const std::string u = text::upperAscii(word);
+    if (text::startsWith(u, "WAIT=")) {
         options[0] = '1';
         std::string digits;
         for (std::size_t i = 5; i < u.size() && i < 10 && u[i] >= '0' && u[i] <= '9'; ++i)
             digits += u[i];
         s.TimeElapsed = toLong(digits);
-    } else if (script::startsWith(u, "PRIORITY=")) {
+    } else if (text::startsWith(u, "PRIORITY=")) {
         if (u.size() > 9) options[1] = u[9];
-    } else if (script::startsWith(u, "MODE=")) {
+    } else if (text::startsWith(u, "MODE=")) {
         if (u.size() > 5) options[2] = u[5];
-    } else if (script::startsWith(u, "ACTION=")) {
+    } else if (text::startsWith(u, "ACTION=")) {
         s.DDEApplicationTopic = verbOf(std::string_view(word).substr(7));
     } else if (u == "/TRANSLATE") {
         options[3] = '1';
@@ -127,7 +123,7 @@ std::string startLine(const ScriptingRecord& s) {
     if (const char p = optionAt(o, 1); positiveDigit(p) && p != '2') line += std::string(" PRIORITY=") + p;
     if (const char m = optionAt(o, 2); m >= '2' && m <= '9') line += std::string(" MODE=") + m;
     // The verb is written only when the word reads back as the same verb.
-    const std::string verb(rtrim(s.DDEApplicationTopic));
+    const std::string verb(text::trimRight(s.DDEApplicationTopic));
     if (!verb.empty() && verb.find_first_of(" ,\"[]") == std::string::npos && verbOf(verb) == verb)
         line += " ACTION=" + verb;
     if (positiveDigit(optionAt(o, 3))) line += " /TRANSLATE";
@@ -135,7 +131,7 @@ std::string startLine(const ScriptingRecord& s) {
 }
 
 bool isWaitMode(std::string_view mode) {
-    const std::string m = upper(rtrim(mode));
+    const std::string m = text::upperAscii(text::trimRight(mode));
     return m == "AND" || m == "OR" || m == "EITHER" || m == "BOTH";
 }
 
@@ -147,11 +143,11 @@ bool looksLikeWaitCount(std::string_view value) {
 std::string waitLine(const ScriptingRecord& s) {
     const std::string seconds = std::to_string(s.SecondsToWait);
     const bool hasSeconds = s.SecondsToWait > 0;
-    const bool hasWindow = !rtrim(s.WaitForWindow).empty();
+    const bool hasWindow = !text::trimRight(s.WaitForWindow).empty();
     if (hasSeconds && hasWindow) {
         // The seconds-first line reads back as "Both" (wait for the seconds, then
         // the window), so "Both", and any mode the line cannot name, is written so.
-        if (isWaitMode(s.DDEApplicationName) && rtrim(s.DDEApplicationName) != "Both")
+        if (isWaitMode(s.DDEApplicationName) && text::trimRight(s.DDEApplicationName) != "Both")
             return join("WAIT", {s.DDEApplicationName, seconds, s.WaitForWindow, s.FocusOnWindow});
         return join("WAIT", {seconds, s.WaitForWindow, s.FocusOnWindow});
     }
@@ -209,7 +205,7 @@ std::string unquoteToken(std::string_view raw) {
 
 std::vector<Token> tokenize(std::string_view a) {
     std::vector<std::string> raw;
-    a = ltrim(a);
+    a = text::trimLeft(a);
     std::string cur;
     bool quoted = false;
     int brackets = 0;
@@ -248,7 +244,7 @@ std::vector<Token> tokenize(std::string_view a) {
     for (const auto& r : raw) {
         Token t;
         t.quoted = r.size() >= 2 && r.front() == '"' && r.back() == '"';
-        t.text = std::string(rtrim(t.quoted ? unquoteToken(r) : r));
+        t.text = std::string(text::trimRight(t.quoted ? unquoteToken(r) : r));
         tokens.push_back(std::move(t));
     }
     return tokens;
@@ -280,9 +276,9 @@ std::string QuoteArgument(std::string_view value, bool always) {
     const std::string_view v = value;
     if (v.empty()) return "\"\"";
     if (!always && v.find_first_of(" ,/\\\"") == std::string::npos && !hasOpenBracket(v))
-        return std::string(rtrim(v));
+        return std::string(text::trimRight(v));
     std::string out = "\"";
-    for (char c : rtrim(v)) {
+    for (char c : text::trimRight(v)) {
         out += c;
         if (c == '"') out += '"';
     }
@@ -290,7 +286,7 @@ std::string QuoteArgument(std::string_view value, bool always) {
 }
 
 std::string FileOperationFromText(std::string_view name) {
-    const std::string u(rtrim(upper(name)));
+    const std::string u(text::trimRight(text::upperAscii(name)));
     static const std::pair<const char*, const char*> names[] = {
         {"COPY", "Copy"},
         {"RENAME", "Rename"},
@@ -330,12 +326,12 @@ std::string FileOperationFromText(std::string_view name) {
 
 ParsedLine ParseScriptLine(std::string_view raw) {
     ParsedLine p;
-    const std::string_view line = ltrim(raw);
-    if (rtrim(line).empty()) return p;
+    const std::string_view line = text::trimLeft(raw);
+    if (text::trimRight(line).empty()) return p;
     const std::size_t blank = line.find(' ');
     p.keyword = std::string(line.substr(0, blank));
     p.rest = blank == std::string_view::npos ? std::string() : std::string(line.substr(blank + 1));
-    const std::string key = upper(p.keyword);
+    const std::string key = text::upperAscii(p.keyword);
     const std::vector<Token> tokens = tokenize(p.rest);
     std::vector<std::string> t;
     for (const Token& k : tokens)
@@ -391,18 +387,15 @@ ParsedLine ParseScriptLine(std::string_view raw) {
         s.DDEType = FileOperationFromText(op);
         s.Command = arg(t, 2);
         s.Path = arg(t, 3);
-        if (upper(op).find("TP") != std::string::npos) {
+        if (text::upperAscii(op).find("TP") != std::string::npos) {
             s.DDEApplicationName = arg(t, 4);
-            std::string user = std::string(cutText(arg(t, 5), kUserWidth));
-            const std::string password = arg(t, 6);
-            if (!password.empty()) user.resize(kUserWidth, ' ');
-            s.DDEApplicationTopic = user + password;
+            s.DDEApplicationTopic = ftpTopic(arg(t, 5), arg(t, 6));
         }
         break;
     }
     case TextRule::Script: {
         setArguments();
-        const char mode = s.Path.empty() ? ' ' : script::upperChar(s.Path.front());
+        const char mode = s.Path.empty() ? ' ' : text::upperAscii(s.Path.front());
         if (mode == 'I') s.Path = "Insert (Execute and continue)";
         if (mode == 'J') s.Path = "Jump to (Execute and skip)";
         if (mode == 'A') s.Path = "Append";
@@ -464,11 +457,11 @@ std::optional<std::string> StepToTextLine(const ScriptingRecord& s) {
     case TextRule::Wait:
         return waitLine(s);
     case TextRule::IfWindow: {
-        const bool exists = upper(s.WindowExistance).find("EXISTS") != std::string::npos;
+        const bool exists = text::upperAscii(s.WindowExistance).find("EXISTS") != std::string::npos;
         return argumentLine(exists ? d->keywords[0] : d->keywords[1], *d, s);
     }
     case TextRule::IfTime: {
-        const bool less = upper(s.IfTimeElapsed).find("LESS") != std::string::npos;
+        const bool less = text::upperAscii(s.IfTimeElapsed).find("LESS") != std::string::npos;
         return std::string(less ? d->keywords[1] : d->keywords[0]) + " " + std::to_string(s.TimeElapsed);
     }
     }

@@ -7,10 +7,6 @@
 
 namespace qd {
 
-using script::lower;
-using script::rtrim;
-using script::startsWith;
-
 std::string StepField::get(const ScriptingRecord& s) const {
     if (text) return s.*text;
     if (number) return std::to_string(s.*number);
@@ -34,7 +30,7 @@ constexpr StepField number(std::int32_t R::*m) {
 }
 
 std::string t(std::string_view s) {
-    return std::string(rtrim(s));
+    return std::string(text::trimRight(s));
 }
 
 std::string secondsOrMinutes(long long seconds, const char* secondsWord) {
@@ -50,7 +46,7 @@ std::string describeCommand(const R& s) {
 
 std::string describeClose(const R& s) {
     const std::string d = describeCommand(s);
-    return rtrim(d).empty() ? "Window with focus" : d;
+    return text::trimRight(d).empty() ? "Window with focus" : d;
 }
 
 std::string describeSetValue(const R& s) {
@@ -230,7 +226,7 @@ const ActionDescriptor& describeAction(StepAction a) {
 }
 
 const ActionDescriptor* findAction(std::string_view storedName) {
-    const std::string_view name = rtrim(storedName);
+    const std::string_view name = text::trimRight(storedName);
     for (const auto& d : StepActions()) {
         if (d.name == name) return &d;
         if (std::find(d.others.begin(), d.others.end(), name) != d.others.end()) return &d;
@@ -239,7 +235,7 @@ const ActionDescriptor* findAction(std::string_view storedName) {
 }
 
 const ActionDescriptor* findActionByKeyword(std::string_view keyword) {
-    const std::string k = script::upper(keyword);
+    const std::string k = text::upperAscii(keyword);
     for (const auto& d : StepActions())
         if (std::find(d.keywords.begin(), d.keywords.end(), k) != d.keywords.end()) return &d;
     return nullptr;
@@ -257,16 +253,16 @@ bool isKnownAction(std::string_view storedName) {
 
 StepTiming timingOf(const ScriptingRecord& s) {
     if (const ActionDescriptor* d = findAction(s.Action)) return d->timing;
-    const std::string_view name = rtrim(s.Action);
-    if (startsWith(name, "Wait")) return StepTiming::Wait;
+    const std::string_view name = text::trimRight(s.Action);
+    if (text::startsWith(name, "Wait")) return StepTiming::Wait;
     return name.find("...") == std::string_view::npos ? StepTiming::Delay : StepTiming::NoDelay;
 }
 
 BlockRole blockRoleOf(const ScriptingRecord& s) {
     if (const ActionDescriptor* d = findAction(s.Action)) return d->block;
-    const std::string name = lower(rtrim(s.Action));
-    if (startsWith(name, "end")) return BlockRole::Closes;
-    if (startsWith(name, "if ")) return BlockRole::Opens;
+    const std::string name = text::lowerAscii(text::trimRight(s.Action));
+    if (text::startsWith(name, "end")) return BlockRole::Closes;
+    if (text::startsWith(name, "if ")) return BlockRole::Opens;
     return BlockRole::None;
 }
 

@@ -10,10 +10,6 @@
 
 namespace qd {
 
-using script::ltrim;
-using script::rtrim;
-using script::upper;
-
 namespace {
 constexpr std::size_t kPromptWidth = 45;
 constexpr std::size_t kValueWidth = 255;
@@ -24,7 +20,7 @@ constexpr std::int32_t kSequenceLimit = 1000;
 // ---- TokenQueue ----
 
 std::string TokenQueue::keyOf(std::string_view prompt) {
-    return fitText(upper(rtrim(prompt)), kPromptWidth);
+    return fitText(text::upperAscii(text::trimRight(prompt)), kPromptWidth);
 }
 
 std::optional<TokenEntry> TokenQueue::find(std::string_view prompt) const {
@@ -70,7 +66,7 @@ std::optional<std::string> TemplatePrompter::ask(PromptRequest request, const st
     auto answer = ui_.prompt(request);
     if (!answer) return std::nullopt;
     tokens_.set(kind, prompt, *answer);
-    return std::string(rtrim(*answer));
+    return std::string(text::trimRight(*answer));
 }
 
 std::optional<std::string> TemplatePrompter::TemplateTokenAskText(const std::string& prompt) {
@@ -106,7 +102,7 @@ bool TokenResolver::resolve(std::string& field) {
     std::string_view rest = field;
     for (std::size_t pos; (pos = rest.find("[?")) != std::string_view::npos;) {
         out += rest.substr(0, pos);
-        const std::string_view r = ltrim(rest.substr(pos + 2));
+        const std::string_view r = text::trimLeft(rest.substr(pos + 2));
         const std::size_t close = r.find(']');
         if (close == std::string_view::npos) { // no "]": the rest stays as written
             out += rest.substr(pos);
@@ -119,20 +115,20 @@ bool TokenResolver::resolve(std::string& field) {
             answer = last_;
         } else {
             const std::size_t blank = body.find(' ');
-            const std::string word = upper(body.substr(0, blank));
+            const std::string word = text::upperAscii(body.substr(0, blank));
             if (word == "FILE" || word == "WINDOW" || word == "TEXT") {
                 std::string prompt(blank == std::string_view::npos ? std::string_view()
-                                                                   : script::trim(body.substr(blank)));
+                                                                   : text::trim(body.substr(blank)));
                 if (prompt.empty()) prompt = word;
                 answer = word == "FILE"     ? prompter_.TemplateTokenAskFile(prompt)
                          : word == "WINDOW" ? prompter_.TemplateTokenAskWindow(prompt)
                                             : prompter_.TemplateTokenAskText(prompt);
             } else {
-                const std::string prompt(rtrim(body));
+                const std::string prompt(text::trimRight(body));
                 const std::string key = TokenQueue::keyOf(prompt);
                 auto known = answeredHere_.count(key) ? prompter_.tokens().find(prompt) : std::nullopt;
                 if (known) {
-                    answer = std::string(rtrim(known->VALUE));
+                    answer = std::string(text::trimRight(known->VALUE));
                 } else {
                     answer = prompter_.TemplateTokenAskText(prompt);
                     if (answer) answeredHere_.insert(key);
@@ -141,7 +137,7 @@ bool TokenResolver::resolve(std::string& field) {
         }
         if (!answer) return false;
         last_ = *answer;
-        out += rtrim(*answer);
+        out += text::trimRight(*answer);
         rest = r.substr(close + 1); // scanning goes on after the answer
     }
     out += rest;
@@ -193,14 +189,14 @@ TemplateCopyResult CopyScriptTemplateToScript(DataSet& ds, std::int32_t template
     TokenResolver resolver(prompter);
     std::vector<ScriptingRecord> resolved;
     for (const auto& templateStep : source.steps) {
-        if (rtrim(templateStep.Action).empty()) continue;
+        if (text::trimRight(templateStep.Action).empty()) continue;
         ScriptingRecord s = templateStep;
         s.ID = taskId;
         if (!resolver.resolveStep(s)) {
             result.cancelled = true;
             break;
         }
-        if (rtrim(s.Action) == action::StartProgram && rtrim(s.Path).empty())
+        if (text::trimRight(s.Action) == action::StartProgram && text::trimRight(s.Path).empty())
             s.Path = FolderOfCommand(s.Command);
         while (taken.count(next) && next < kSequenceLimit)
             ++next;
@@ -254,7 +250,8 @@ TemplateImportResult ImportScriptTemplate(DataSet& ds, const std::filesystem::pa
         return r;
     }
     t.rec = {};
-    t.rec.Description = rtrim(description).empty() ? file.stem().string() : std::string(rtrim(description));
+    t.rec.Description = text::trimRight(description).empty() ? file.stem().string()
+                                                             : std::string(text::trimRight(description));
     t.rec.DOSFilename = file.string();
     t.rec.Description = fitText(t.rec.Description, ScriptTemplatesRecord::Width::Description);
     t.rec.DOSFilename = fitText(t.rec.DOSFilename, ScriptTemplatesRecord::Width::DOSFilename);

@@ -13,9 +13,6 @@
 
 namespace qd {
 
-using script::rtrim;
-using script::upper;
-
 namespace {
 
 constexpr std::size_t kMaxText = 16384;          // working copy of TranslateText
@@ -49,7 +46,7 @@ void capText(std::string& t) {
 // ---- VariableQueue ----
 
 std::string VariableQueue::keyOf(std::string_view name) {
-    return std::string(rtrim(cutText(upper(rtrim(name)), kNameWidth)));
+    return std::string(text::trimRight(cutText(text::upperAscii(text::trimRight(name)), kNameWidth)));
 }
 
 void VariableQueue::set(std::string_view name, std::string_view value) {
@@ -127,9 +124,9 @@ std::string ScriptValues::userDatePicture(std::string_view dateFormat) {
 }
 
 std::string ScriptValues::TranslateVariable(std::string_view rawName) const {
-    const std::string_view name = rtrim(rawName);
+    const std::string_view name = text::trimRight(rawName);
     debug(name, "TranslateVariable");
-    const std::string key = upper(name);
+    const std::string key = text::upperAscii(name);
     const Moment now = clock().now();
     const Date today = now.date;
     const CivilDate c = civilFromDate(today);
@@ -208,7 +205,8 @@ std::string ScriptValues::TranslateText(std::string_view text) const {
                 continue;
             }
             const std::size_t length = std::min(j - open - 1, kMaxName);
-            const std::string value = TranslateVariable(rtrim(std::string_view(t).substr(open + 1, length)));
+            const std::string value =
+                TranslateVariable(text::trimRight(std::string_view(t).substr(open + 1, length)));
             t.replace(open, j - open + 1, value);
             capText(t);
             if (--depth == 0) {
@@ -229,7 +227,7 @@ std::string ScriptValues::TranslateText(std::string_view text) const {
         if (!closed) break; // unclosed: the rest stays as it is
         i = resume;
     }
-    return std::string(rtrim(t));
+    return std::string(text::trimRight(t));
 }
 
 void ScriptValues::SetValue(std::string_view name, std::string_view value) {
@@ -245,21 +243,21 @@ void ScriptValues::SetValue(std::string_view name, std::string_view value) {
 
 bool ScriptValues::CompareValues(std::string_view leftName, std::string_view op,
                                  std::string_view right) const {
-    const std::string_view left = rtrim(leftName);
-    const std::string key = upper(left);
+    const std::string_view left = text::trimRight(leftName);
+    const std::string key = text::upperAscii(left);
     const bool numeric = key == "FILEEXISTS" || key == "FILESIZE" || key == "FILEDATE" || key == "DATE" ||
                          key == "FILETIME" || key == "TIME" || left.find('#') != std::string_view::npos;
     const std::string leftText = TranslateVariable(left);
     const std::string rightText =
-        (!right.empty() && right.front() == '[') ? TranslateText(right) : std::string(rtrim(right));
+        (!right.empty() && right.front() == '[') ? TranslateText(right) : std::string(text::trimRight(right));
     const double ln = twoDecimals(script::numericValue(leftText));
     const double rn = twoDecimals(script::numericValue(rightText));
-    const std::string_view o = rtrim(op);
+    const std::string_view o = text::trimRight(op);
     int cmp;
     if (ln != 0 || rn != 0 || numeric) {
         cmp = ln < rn ? -1 : (ln > rn ? 1 : 0);
     } else {
-        const int c = std::string_view(rtrim(leftText)).compare(rtrim(rightText));
+        const int c = std::string_view(text::trimRight(leftText)).compare(text::trimRight(rightText));
         cmp = c < 0 ? -1 : (c > 0 ? 1 : 0);
     }
     if (o == "=") return cmp == 0;

@@ -1,5 +1,6 @@
 #include "script/WindowTargeting.h"
 
+#include "data/Text.h"
 #include "data/TextWidth.h"
 #include "platform/TextUtil.h"
 
@@ -15,7 +16,7 @@ namespace {
 
 // Upper-cased text without trailing blanks.
 std::string fold(std::string_view s) {
-    return upperCase(trimTrailingBlanks(s));
+    return upperCase(text::trimRight(s));
 }
 
 // The text cut or padded with blanks to exactly `width` bytes, never splitting
@@ -118,7 +119,7 @@ int WindowTargeting::LogWindows(const std::string& fileName) {
             if (c.className.find("Win") != std::string::npos && c.handle != 0 &&
                 listed.insert(c.handle).second) {
                 const std::string text =
-                    c.text + " (Child of " + std::string(trimTrailingBlanks(entry.text)) + ")";
+                    c.text + " (Child of " + std::string(text::trimRight(entry.text)) + ")";
                 list_.push_back({std::string(cutText(text, kMaxWindowText)), c.handle, c.className});
             }
         }
@@ -146,7 +147,7 @@ WindowHandle WindowTargeting::SetFocus(std::string_view pattern, std::string_vie
 CloseOutcome WindowTargeting::CloseProgram(std::string_view pattern, std::string_view childText,
                                            WindowHandle ownMainWindow, WindowHandle startHandle) {
     WindowHandle target = 0;
-    if (!trimTrailingBlanks(pattern).empty()) {
+    if (!text::trimRight(pattern).empty()) {
         target = FindWindowByPattern(pattern, childText);
         if (target < 31) return CloseOutcome::NotFound;
     } else {

@@ -104,6 +104,12 @@ TEST(ScriptTextParse, FileOperations) {
     ASSERT_EQ(f.DDEApplicationTopic.size(), 132u);
     EXPECT_EQ(f.DDEApplicationTopic.substr(0, 3), "bob");
     EXPECT_EQ(f.DDEApplicationTopic.substr(128), "pw 1");
+    // A user of 128 characters ending in a two-byte letter stays whole, and the
+    // text line gives back user and password.
+    const std::string user = std::string(127, 'b') + "\xC3\xA9";
+    f = parse("FILE \"FTP Upload\" l r host " + user + " pw");
+    EXPECT_EQ(f.DDEApplicationTopic, user + "pw");
+    EXPECT_EQ(*StepToTextLine(f), "FILE \"FTP Upload\" l r host " + user + " pw");
     // Other operations take no host, user or password.
     f = parse("FILE copy a b host user pass");
     EXPECT_EQ(f.DDEApplicationName, "");

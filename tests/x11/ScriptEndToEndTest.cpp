@@ -6,6 +6,8 @@
 #include "X11TestSupport.h"
 #include "perform/PerformFixture.h"
 
+#include "data/Text.h"
+
 #include "platform/x11/X11Desktop.h"
 #include "script/Keystrokes.h"
 #include "script/ScriptEngine.h"
@@ -116,9 +118,7 @@ protected:
         engine_->setObserver([this](const QueueEntry& e, const std::string& note) {
             lastKept_ = note.rfind("kept", 0) == 0;
             if (lastKept_) return;
-            std::string a = e.step.Action;
-            while (!a.empty() && a.back() == ' ')
-                a.pop_back();
+            const std::string a = text::trimmedRight(e.step.Action);
             executed_.push_back(note.empty() ? a : a + " [" + note + "]");
             if (afterStep_) afterStep_(a);
         });

@@ -1,5 +1,6 @@
 #include "platform/posix/PosixProcess.h"
 
+#include "data/Text.h"
 #include "platform/CommandLine.h"
 
 #include <algorithm>
@@ -210,12 +211,6 @@ SpawnResult spawn(const std::filesystem::path& program, const std::vector<std::s
     return r;
 }
 
-std::string lowerWord(std::string s) {
-    for (auto& c : s)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
-
 } // namespace
 
 // ---------------------------------------------------------------------------
@@ -254,7 +249,7 @@ std::filesystem::path PosixProcess::programFolder() const {
 }
 
 std::optional<std::filesystem::path> PosixProcess::ownProgram(const std::string& word) const {
-    std::string w = lowerWord(std::filesystem::path(word).filename().string());
+    std::string w = text::lowerAscii(std::filesystem::path(word).filename().string());
     if (w.size() > 4 && w.compare(w.size() - 4, 4, ".exe") == 0) w.erase(w.size() - 4);
     static const std::pair<const char*, const char*> kOwn[] = {
         {"qdmsg", "qdmsg"},       {"klvback", "klvback"}, {"qd_dbase", "qd_dbase"},
@@ -316,7 +311,7 @@ SpawnResult PosixProcess::shellStart(const std::string& file, const std::string&
         std::error_code ec;
         if (!std::filesystem::exists(target, ec)) return SpawnResult{false, 0, 2, "File not found: " + file};
     }
-    if (lowerWord(verb) != "open" && !verb.empty())
+    if (text::lowerAscii(verb) != "open" && !verb.empty())
         return SpawnResult{false, 0, 31, "No application for verb " + verb};
     auto opener = findProgram("xdg-open", {});
     if (!opener) return SpawnResult{false, 0, 31, "xdg-open is not installed"};
@@ -356,8 +351,7 @@ SpawnResult PosixProcess::shellStartWithRetries(const std::string& command,
         file = command.substr(0, blank);
         params = command.substr(blank + 1);
     }
-    while (!params.empty() && params.front() == ' ')
-        params.erase(0, 1);
+    params = std::string(text::trimLeft(params));
     SpawnResult second = shellStart(file, params, folder, verb);
     if (second.ok) return second;
     // Every blank from the right end towards the start, down to position 3;

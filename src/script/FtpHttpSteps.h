@@ -15,8 +15,10 @@
 //
 // The interpreter starts a "Start Program" entry whose command names QDFTP or
 // HTTPGET (IsTransferCommand) with the program, arguments and environment of
-// PrepareTransferLaunch instead of the general program start, polls the returned process on each tick (259
-// while it runs), and stores the exit code in "ExitCode".
+// PrepareTransferLaunch instead of the general program start, polls the
+// returned process on each tick (259 while it runs), and stores the exit code
+// in "ExitCode". The command is split into arguments by the rule of every
+// program start (platform/CommandLine.h).
 #pragma once
 
 #include "data/Records.h"
@@ -31,20 +33,29 @@ namespace qd {
 
 class ScriptValues;
 
+// SCR:DDEApplicationTopic of an FTP step: the user name in its first 128
+// characters (padded with blanks when a password follows), the password after.
+inline constexpr std::size_t kFtpUserWidth = 128;
+struct FtpLogin {
+    std::string user; // without trailing blanks
+    std::string password;
+};
+FtpLogin ftpLoginOf(std::string_view topic);
+// The topic for a user (cut to 128 characters, never inside a character) and a password.
+std::string ftpTopic(std::string_view user, std::string_view password);
+
 // "FTP Upload", "FTP Download" or "HTTP Download".
 bool IsTransferOperation(std::string_view operation);
 
-// The quoting of a command-line argument: one pair of enclosing double quotes
-// is removed; a value holding a blank, "/" or "\" is enclosed in double quotes
-// (without blanks around it); an empty value is written '""'.
+// One operand of a transfer command line: one pair of enclosing double quotes
+// and trailing blanks are removed; a value holding a blank, "/" or "\" is
+// enclosed in double quotes (without blanks around it); an empty value is
+// written '""'. Other values are written as platform/CommandLine.h quotes them,
+// so that splitting the command line gives every operand back unchanged.
 std::string QuoteTransferArgument(std::string_view value);
 
 // The "Start Program" entry for a transfer step; nullopt for other steps.
 std::optional<ScriptingRecord> RewriteTransferStep(const ScriptingRecord& fileActionStep);
-
-// A command line split into arguments: blanks separate outside double quotes;
-// quotes are removed ('""' is an empty argument).
-std::vector<std::string> SplitCommandLine(std::string_view command);
 
 // Whether a command's first word names a transfer program (QDFTP or HTTPGET,
 // any case, with or without ".EXE").
@@ -53,7 +64,7 @@ bool IsTransferCommand(std::string_view command);
 struct TransferStartOptions {
     ScriptValues* values = nullptr;      // for translating the operands
     bool translateFilenames = false;     // TRANSLATEFILENAMES: translate even without option 4
-    std::filesystem::path programFolder; // where qdftp and httpget are; empty: beside the running program
+    std::filesystem::path programFolder; // where qdftp and httpget are (Process::programFolder())
     std::filesystem::path workingFolder; // empty: the entry's SCR:Path, else the current folder
 };
 
@@ -71,8 +82,5 @@ struct ProgramLaunch {
 // is set); nullopt when the command does not name a transfer program.
 std::optional<ProgramLaunch> PrepareTransferLaunch(const ScriptingRecord& startEntry,
                                                    const TransferStartOptions& options);
-
-// The folder of the running program (where the separate programs are installed).
-std::filesystem::path ProgramFolder();
 
 } // namespace qd

@@ -1,4 +1,5 @@
-#include "script/Transfer.h"
+#include "script/FtpHttpSteps.h"
+
 #include "remote/ExitCodes.h"
 #include "script/ScriptSteps.h"
 #include "script/Values.h"
@@ -24,7 +25,7 @@ ScriptingRecord ftpStep(const std::string& op, const std::string& user, const st
     return s;
 }
 
-TEST(TransferTest, QuotingRule) {
+TEST(FtpHttpStepsTest, QuotingRule) {
     EXPECT_EQ(QuoteTransferArgument("plain"), "plain");
     EXPECT_EQ(QuoteTransferArgument("plain   "), "plain");
     EXPECT_EQ(QuoteTransferArgument("with blank"), "\"with blank\"");
@@ -34,9 +35,36 @@ TEST(TransferTest, QuotingRule) {
     EXPECT_EQ(QuoteTransferArgument("\" x y \""), "\"x y\"");
     EXPECT_EQ(QuoteTransferArgument("\"\""), "\"\"");
     EXPECT_EQ(QuoteTransferArgument(""), "\"\"");
+    // Quote characters and tabs are quoted for the command-line splitter.
+    EXPECT_EQ(QuoteTransferArgument("Bob's"), "\"Bob's\"");
+    EXPECT_EQ(QuoteTransferArgument("a\tb"), "\"a\tb\"");
 }
 
-TEST(TransferTest, FtpUploadBecomesAWaitingStartWithoutThePassword) {
+TEST(FtpHttpStepsTest, EveryOperandComesBackWholeWhateverItHolds) {
+    // Operands with quote characters, apostrophes and tabs: the launch must get
+    // each one back as written, whatever the other operands hold.
+    const std::vector<std::string> files{"it's.txt", "say \"hi\".txt", "tab\there", "a'b c'd", "\"\"\"", "'"};
+    for (const std::string& local : files) {
+        for (const std::string& user : {std::string("o'neil"), std::string("plain"), std::string("x\"y")}) {
+            ScriptingRecord step = ftpStep("FTP Upload", user, "");
+            step.Command = local;
+            step.Path = "/in/" + local;
+            auto entry = RewriteTransferStep(step);
+            ASSERT_TRUE(entry);
+            TransferStartOptions options;
+            options.programFolder = "/opt/qd/bin";
+            auto launch = PrepareTransferLaunch(*entry, options);
+            ASSERT_TRUE(launch) << entry->Command;
+            // One pair of enclosing quotes is removed from an operand.
+            const std::string expected = local == "\"\"\"" ? "\"" : local;
+            EXPECT_EQ(launch->arguments,
+                      (std::vector<std::string>{"U", expected, "/in/" + local, "ftp.example.org", user}))
+                << entry->Command;
+        }
+    }
+}
+
+TEST(FtpHttpStepsTest, FtpUploadBecomesAWaitingStartWithoutThePassword) {
     auto r = RewriteTransferStep(ftpStep("FTP Upload", "alice", "pa ss"));
     ASSERT_TRUE(r);
     EXPECT_EQ(r->Action, "Start Program");
@@ -49,7 +77,7 @@ TEST(TransferTest, FtpUploadBecomesAWaitingStartWithoutThePassword) {
     EXPECT_EQ(r->DDECommand, "pa ss");
 }
 
-TEST(TransferTest, FtpDownloadAndHttpDownloadCommands) {
+TEST(FtpHttpStepsTest, FtpDownloadAndHttpDownloadCommands) {
     auto d = RewriteTransferStep(ftpStep("FTP Download", "", ""));
     ASSERT_TRUE(d);
     EXPECT_EQ(d->Command, "QDFTP D \"C:\\data\\report 1.txt\" \"/upload/report.txt\" ftp.example.org \"\"");
@@ -68,7 +96,7 @@ TEST(TransferTest, FtpDownloadAndHttpDownloadCommands) {
     EXPECT_FALSE(RewriteTransferStep(h));
 }
 
-TEST(TransferTest, LaunchPassesThePasswordInTheEnvironmentOnly) {
+TEST(FtpHttpStepsTest, LaunchPassesThePasswordInTheEnvironmentOnly) {
     auto entry = RewriteTransferStep(ftpStep("FTP Upload", "alice", "[SECRET]"));
     ASSERT_TRUE(entry);
     VariableQueue vars;
@@ -89,7 +117,7 @@ TEST(TransferTest, LaunchPassesThePasswordInTheEnvironmentOnly) {
     EXPECT_EQ(launch->visibleCommand.find("t0p"), std::string::npos);
 }
 
-TEST(TransferTest, LaunchTranslatesEachArgumentOnceAndKeepsItWhole) {
+TEST(FtpHttpStepsTest, LaunchTranslatesEachArgumentOnceAndKeepsItWhole) {
     ScriptingRecord step;
     step.Action = "File Actions";
     step.DDEType = "FTP Upload";
@@ -112,16 +140,36 @@ TEST(TransferTest, LaunchTranslatesEachArgumentOnceAndKeepsItWhole) {
                                                            "ftp.example.org", ""}));
 }
 
-TEST(TransferTest, RecognisesTransferCommands) {
+TEST(FtpHttpStepsTest, RecognisesTransferCommands) {
     EXPECT_TRUE(IsTransferCommand("QDFTP U a b c d"));
     EXPECT_TRUE(IsTransferCommand("qdftp.exe D a b c d"));
     EXPECT_TRUE(IsTransferCommand("HttpGet x y /AUTO"));
     EXPECT_FALSE(IsTransferCommand("notepad QDFTP"));
     EXPECT_FALSE(IsTransferCommand(""));
-    EXPECT_EQ(SplitCommandLine("a \"b c\" \"\" d"), (std::vector<std::string>{"a", "b c", "", "d"}));
     ScriptingRecord s;
     s.Command = "notepad.exe";
     EXPECT_FALSE(PrepareTransferLaunch(s, {}));
+}
+
+} // namespace
+
+namespace {
+
+TEST(FtpHttpStepsTest, LoginKeepsWholeCharactersAtTheUserWidth) {
+    // 127 ASCII letters and a two-byte letter fill the 128 characters of the user.
+    const std::string user = std::string(127, 'u') + "\xC3\xA9";
+    const std::string topic = ftpTopic(user + "zz", "p\xC3\xA4ss");
+    EXPECT_EQ(topic, user + "p\xC3\xA4ss");
+    const FtpLogin login = ftpLoginOf(topic);
+    EXPECT_EQ(login.user, user);
+    EXPECT_EQ(login.password, "p\xC3\xA4ss");
+
+    // A short user is padded to 128 characters only when a password follows.
+    EXPECT_EQ(ftpTopic("\xC3\xA9mile", ""), "\xC3\xA9mile");
+    EXPECT_EQ(ftpTopic("\xC3\xA9mile", "pw").size(), 128u + 1u + 2u);
+    EXPECT_EQ(ftpLoginOf(ftpTopic("\xC3\xA9mile", "pw")).user, "\xC3\xA9mile");
+    EXPECT_EQ(ftpLoginOf(ftpTopic("\xC3\xA9mile", "pw")).password, "pw");
+    EXPECT_EQ(ftpLoginOf("").user, "");
 }
 
 } // namespace

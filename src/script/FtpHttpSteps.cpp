@@ -1,26 +1,21 @@
-#include "script/Transfer.h"
-#include "data/TextWidth.h"
+#include "script/FtpHttpSteps.h"
 
+#include "data/Text.h"
+#include "data/TextWidth.h"
+#include "platform/CommandLine.h"
 #include "remote/ExitCodes.h"
 #include "script/ScriptSteps.h"
-#include "script/ScriptStrings.h"
 #include "script/Values.h"
 
 namespace qd {
 
 namespace fs = std::filesystem;
-using script::rtrim;
-using script::trim;
-using script::upper;
 
 namespace {
 
-constexpr std::size_t kUserWidth = 128;
-
-std::string firstWordProgram(std::string_view command) {
-    const std::vector<std::string> words = SplitCommandLine(command);
-    if (words.empty()) return {};
-    std::string name = upper(fs::path(words.front()).filename().string());
+// "qdftp" or "httpget" when the word names that program, else empty.
+std::string transferProgram(std::string_view word) {
+    std::string name = text::upperAscii(fs::path(std::string(word)).filename().string());
     if (name.size() > 4 && name.substr(name.size() - 4) == ".EXE") name.resize(name.size() - 4);
     if (name == "QDFTP") return "qdftp";
     if (name == "HTTPGET") return "httpget";
@@ -29,26 +24,40 @@ std::string firstWordProgram(std::string_view command) {
 
 } // namespace
 
+FtpLogin ftpLoginOf(std::string_view topic) {
+    const std::string_view user = cutText(topic, kFtpUserWidth);
+    return {std::string(text::trimRight(user)), std::string(topic.substr(user.size()))};
+}
+
+std::string ftpTopic(std::string_view user, std::string_view password) {
+    std::string topic(cutText(user, kFtpUserWidth));
+    if (!password.empty()) topic.append(kFtpUserWidth - characterCount(topic), ' ').append(password);
+    return topic;
+}
+
 bool IsTransferOperation(std::string_view op) {
-    op = rtrim(op);
+    op = text::trimRight(op);
     return op == "FTP Upload" || op == "FTP Download" || op == "HTTP Download";
 }
 
 std::string QuoteTransferArgument(std::string_view value) {
-    std::string_view x = rtrim(value);
+    std::string_view x = text::trimRight(value);
     if (x.size() >= 2 && x.front() == '"' && x.back() == '"') x = x.substr(1, x.size() - 2);
-    x = rtrim(x);
-    if (x.find_first_of(" /\\") != std::string_view::npos) return "\"" + std::string(trim(x)) + "\"";
-    if (x.empty()) return "\"\"";
-    return std::string(x);
+    x = text::trimRight(x);
+    // Paths and values with blanks are always shown quoted; anything else only
+    // when the command-line splitter needs it (tabs, quote characters, empty).
+    if (x.find_first_of(" /\\") != std::string_view::npos)
+        return quoteCommandArgument(text::trim(x), QuoteWhen::Always);
+    return quoteCommandArgument(x);
 }
 
 std::optional<ScriptingRecord> RewriteTransferStep(const ScriptingRecord& step) {
-    if (rtrim(step.Action) != action::FileActions || !IsTransferOperation(step.DDEType)) return std::nullopt;
-    const std::string op(rtrim(step.DDEType));
-    const std::string_view topic = step.DDEApplicationTopic;
-    const std::string user(rtrim(topic.substr(0, std::min(topic.size(), kUserWidth))));
-    const std::string password(topic.size() > kUserWidth ? topic.substr(kUserWidth) : std::string_view());
+    if (text::trimRight(step.Action) != action::FileActions || !IsTransferOperation(step.DDEType))
+        return std::nullopt;
+    const std::string op(text::trimRight(step.DDEType));
+    const FtpLogin login = ftpLoginOf(step.DDEApplicationTopic);
+    const std::string& user = login.user;
+    const std::string& password = login.password;
     const auto q = QuoteTransferArgument;
     ScriptingRecord r = step;
     r.Action = action::StartProgram;
@@ -67,40 +76,13 @@ std::optional<ScriptingRecord> RewriteTransferStep(const ScriptingRecord& step) 
     r.DDEApplicationTopic.clear();
     r.DDEType.clear();
     // The password travels with the entry, off the command line.
-    r.DDECommand = op == "HTTP Download" ? std::string() : std::string(rtrim(password));
+    r.DDECommand = op == "HTTP Download" ? std::string() : std::string(text::trimRight(password));
     return r;
 }
 
-std::vector<std::string> SplitCommandLine(std::string_view command) {
-    std::vector<std::string> out;
-    std::string cur;
-    bool quoted = false;
-    bool have = false;
-    for (char c : command) {
-        if (c == '"') {
-            quoted = !quoted;
-            have = true;
-        } else if (c == ' ' && !quoted) {
-            if (have) out.push_back(cur);
-            cur.clear();
-            have = false;
-        } else {
-            cur += c;
-            have = true;
-        }
-    }
-    if (have) out.push_back(cur);
-    return out;
-}
-
 bool IsTransferCommand(std::string_view command) {
-    return !firstWordProgram(command).empty();
-}
-
-fs::path ProgramFolder() {
-    std::error_code ec;
-    const fs::path self = fs::read_symlink("/proc/self/exe", ec);
-    return ec ? fs::path() : self.parent_path();
+    const std::vector<std::string> words = splitCommandLine(command);
+    return !words.empty() && !transferProgram(words.front()).empty();
 }
 
 std::optional<ProgramLaunch> PrepareTransferLaunch(const ScriptingRecord& entry,
@@ -111,7 +93,7 @@ std::optional<ProgramLaunch> PrepareTransferLaunch(const ScriptingRecord& entry,
                            options.translateFilenames;
     // Split first, then translate inside each argument, once: a value with
     // blanks or quotes stays one argument, and is not read for names again.
-    std::vector<std::string> words = SplitCommandLine(entry.Command);
+    std::vector<std::string> words = splitCommandLine(entry.Command);
     if (translate && options.values) {
         for (std::string& w : words)
             w = options.values->TranslateText(w);
@@ -119,18 +101,16 @@ std::optional<ProgramLaunch> PrepareTransferLaunch(const ScriptingRecord& entry,
         password = options.values->TranslateText(password);
     }
     if (words.empty()) return std::nullopt;
-    const std::string program = firstWordProgram(QuoteTransferArgument(words.front()));
+    const std::string program = transferProgram(text::trimRight(words.front()));
     if (program.empty()) return std::nullopt;
     ProgramLaunch l;
-    const fs::path dir = options.programFolder.empty() ? ProgramFolder() : options.programFolder;
-    l.program = dir / program;
+    l.program = options.programFolder / program;
     l.arguments.assign(words.begin() + 1, words.end());
     if (program == "qdftp" && !password.empty())
         l.environment.push_back(std::string(remote::kFtpPasswordVariable) + "=" + password);
-    l.workingFolder =
-        !options.workingFolder.empty() ? options.workingFolder : fs::path(std::string(rtrim(folder)));
-    for (const std::string& w : words)
-        l.visibleCommand += (l.visibleCommand.empty() ? "" : " ") + QuoteTransferArgument(w);
+    l.workingFolder = !options.workingFolder.empty() ? options.workingFolder
+                                                     : fs::path(std::string(text::trimRight(folder)));
+    l.visibleCommand = joinCommandLine(words);
     return l;
 }
 

@@ -2,8 +2,8 @@
 // pyftpdlib and python3 -m http.server), started once for this program.
 #include "platform/posix/PosixProcess.h"
 #include "remote/ExitCodes.h"
+#include "script/FtpHttpSteps.h"
 #include "script/ScriptSteps.h"
-#include "script/Transfer.h"
 #include "script/Values.h"
 #include "support/TempDir.h"
 
@@ -64,7 +64,7 @@ int closedPort() {
 
 fs::path binDir() {
     const char* d = std::getenv("QD_BIN_DIR");
-    return d ? fs::path(d) : ProgramFolder();
+    return d ? fs::path(d) : PosixProcess().programFolder();
 }
 
 // Starts a program as the script engine does (the Process interface) and waits
@@ -103,9 +103,9 @@ ScriptingRecord ftpStep(const std::string& op, const std::string& first, const s
     return s;
 }
 
-class TransferIntegrationTest : public ::testing::Test {
+class FtpHttpIntegrationTest : public ::testing::Test {
 protected:
-    TransferIntegrationTest() { options.programFolder = binDir(); }
+    FtpHttpIntegrationTest() { options.programFolder = binDir(); }
     int runStep(const ScriptingRecord& fileAction) {
         auto entry = RewriteTransferStep(fileAction);
         EXPECT_TRUE(entry);
@@ -121,7 +121,7 @@ protected:
     TransferStartOptions options;
 };
 
-TEST_F(TransferIntegrationTest, FtpUploadThenDownloadThroughScriptSteps) {
+TEST_F(FtpHttpIntegrationTest, FtpUploadThenDownloadThroughScriptSteps) {
     writeFile(local / "report 1.txt", "quarterly figures\n");
     EXPECT_EQ(runStep(ftpStep("FTP Upload", (local / "report 1.txt").string(), "report.txt", Servers::ftpPort,
                               kUser, kPassword)),
@@ -134,7 +134,7 @@ TEST_F(TransferIntegrationTest, FtpUploadThenDownloadThroughScriptSteps) {
     EXPECT_EQ(readFile(local / "back.txt"), "quarterly figures\n");
 }
 
-TEST_F(TransferIntegrationTest, FtpPasswordFromVariablesAndAnonymousDownload) {
+TEST_F(FtpHttpIntegrationTest, FtpPasswordFromVariablesAndAnonymousDownload) {
     writeFile(ftpRoot() / "public.txt", "open to all");
     VariableQueue vars;
     ScriptValues values(vars);
@@ -150,7 +150,7 @@ TEST_F(TransferIntegrationTest, FtpPasswordFromVariablesAndAnonymousDownload) {
     EXPECT_EQ(readFile(local / "p2.txt"), "open to all");
 }
 
-TEST_F(TransferIntegrationTest, FtpFailuresHaveTheirOwnExitCodes) {
+TEST_F(FtpHttpIntegrationTest, FtpFailuresHaveTheirOwnExitCodes) {
     writeFile(ftpRoot() / "exists.txt", "x");
     writeFile(local / "keep.txt", "local copy");
     EXPECT_EQ(runStep(ftpStep("FTP Download", "exists.txt", (local / "keep.txt").string(), Servers::ftpPort,
@@ -173,7 +173,7 @@ TEST_F(TransferIntegrationTest, FtpFailuresHaveTheirOwnExitCodes) {
               remote::kOk);
 }
 
-TEST_F(TransferIntegrationTest, HttpDownloadsAndFailures) {
+TEST_F(FtpHttpIntegrationTest, HttpDownloadsAndFailures) {
     writeFile(httpRoot() / "page.html", "<p>hello</p>");
     ScriptingRecord s;
     s.Action = "File Actions";
@@ -195,7 +195,7 @@ TEST_F(TransferIntegrationTest, HttpDownloadsAndFailures) {
     EXPECT_EQ(runProgram("httpget", {"file:///etc/passwd", (local / "p").string()}), remote::kBadCommandLine);
 }
 
-TEST_F(TransferIntegrationTest, DownloadsNeverWriteThroughALinkPlantedAtThePartialFileName) {
+TEST_F(FtpHttpIntegrationTest, DownloadsNeverWriteThroughALinkPlantedAtThePartialFileName) {
     writeFile(ftpRoot() / "served.txt", "from ftp");
     writeFile(httpRoot() / "served.html", "from http");
     writeFile(local / "victim", "precious");

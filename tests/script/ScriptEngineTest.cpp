@@ -1,5 +1,7 @@
 #include "perform/PerformFixture.h"
 
+#include "data/Text.h"
+
 #include "platform/fake/FakeKeyboard.h"
 #include "platform/fake/FakeWindowSystem.h"
 #include "script/Keystrokes.h"
@@ -52,9 +54,7 @@ protected:
         engine->globalDelay = 10;
         exec.setScriptHost(engine.get());
         engine->setObserver([this](const QueueEntry& e, const std::string& note) {
-            std::string a = e.step.Action;
-            while (!a.empty() && a.back() == ' ')
-                a.pop_back();
+            const std::string a = text::trimmedRight(e.step.Action);
             executed.push_back(a + (e.step.Command.empty() ? "" : ":" + e.step.Command) +
                                (note.empty() ? "" : " [" + note + "]"));
         });
