@@ -44,7 +44,7 @@ int configGet(Context& c, const std::vector<std::string>& args, std::size_t pos)
     if (args.size() != pos + 1) return c.usage("config get takes one KEY");
     const qd::SettingDef* def = settingArg(c, args[pos]);
     if (!def) return kFailed;
-    qd::SettingsStore store(*c.ds);
+    qd::SettingsStore store(c.data());
     const qd::SettingRead r = store.peek(*def);
     if (!r.ok) {
         noteUnreadable(c, r);
@@ -65,7 +65,7 @@ int configSet(Context& c, const std::vector<std::string>& args, std::size_t pos)
     std::string error;
     const auto stored = qd::storedTextFor(*def, args[pos + 1], error);
     if (!stored) return c.failed(error);
-    qd::SettingsStore store(*c.ds);
+    qd::SettingsStore store(c.data());
     if (!store.write(*def, *stored)) return kFailed; // the message was printed
     const std::string value =
         def->secret ? std::string(stored->empty() ? "(not set)" : "(set)") : qd::effectiveText(*def, *stored);
@@ -80,7 +80,7 @@ int configSet(Context& c, const std::vector<std::string>& args, std::size_t pos)
 
 int configList(Context& c, const std::vector<std::string>& args, std::size_t pos) {
     if (args.size() != pos) return c.usage("config list takes no arguments");
-    qd::SettingsStore store(*c.ds);
+    qd::SettingsStore store(c.data());
     int rc = kOk;
     for (const qd::SettingDef& def : qd::settingDefs()) {
         const qd::SettingRead r = store.peek(def);

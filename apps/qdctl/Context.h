@@ -7,6 +7,7 @@
 #include "data/Clock.h"
 #include "data/DataSet.h"
 #include "data/ErrorClass.h"
+#include "data/Startup.h"
 #include "platform/Desktop.h"
 #include "platform/SecretStore.h"
 #include "platform/posix/PosixProcess.h"
@@ -27,8 +28,11 @@ struct Context {
     bool json = false;
     std::optional<std::string> dataDir;
     TerminalUserInterface ui;
-    qd::ErrorClass errors;
-    std::unique_ptr<qd::DataSet> ds;
+    // The run's start-up (data set, error manager, settings, event log), made by
+    // the commands that need the data.
+    std::unique_ptr<qd::Startup> startup;
+    qd::DataSet& data() { return startup->dataSet(); }
+    qd::ErrorClass& errors() { return startup->errors(); }
     // Set by --now: the moment every command sees, standing still.
     std::unique_ptr<qd::ManualClock> clock;
     // Programs started by the commands.
@@ -46,7 +50,7 @@ struct Context {
     }
 
     Context(Io i, DesktopFactory desktop)
-        : io(i), ui(i.in, i.err, i.interactive), errors(&ui), desktopFactory(std::move(desktop)) {}
+        : io(i), ui(i.in, i.err, i.interactive), desktopFactory(std::move(desktop)) {}
 
     std::unique_ptr<qd::Desktop> openDesktop() const;
 
@@ -55,7 +59,7 @@ struct Context {
     // Prints the reason; returns kFailed.
     int failed(const std::string& why);
     // The clock commands read (the --now clock, else the system clock).
-    qd::Clock& now() const { return qd::processClock(); }
+    const qd::Clock& now() const { return clock ? *clock : qd::systemClock(); }
 };
 
 // One command: `name` is the first word after the options; `run` gets the

@@ -35,7 +35,7 @@ int cmdLog(Context& c, const std::vector<std::string>& args, std::size_t pos) {
             return c.usage("unexpected '" + args[i] + "' after log show");
         }
     }
-    const qd::LogTail tail = qd::readLogTail(c.ds->folder(), count);
+    const qd::LogTail tail = qd::readLogTail(c.data().folder(), count);
     if (!tail.status) return c.failed(tail.status.message);
     for (const std::string& line : tail.lines) {
         if (!c.json) {

@@ -63,7 +63,7 @@ void showProgress(Context& c, const qd::RekeyProgress& p) {
 
 int rekey(Context& c, const std::string& newKey, const char* what) {
     const qd::RekeyResult r =
-        qd::rekeyDataSet(c.ds->folder(), c.ds->passphrase(), newKey, stamp(c.now(), what),
+        qd::rekeyDataSet(c.data().folder(), c.data().passphrase(), newKey, stamp(c.now(), what),
                          [&](const qd::RekeyProgress& p) { showProgress(c, p); });
     if (!r.ok) return c.failed(r.error);
     c.io.out << "backup taken first: " << r.backup.string() << "\n";
@@ -79,10 +79,10 @@ int cmdProtect(Context& c, const std::vector<std::string>& args, std::size_t pos
     const auto passphrase = newPassphrase(c);
     if (!passphrase) return kFailed;
     if (int rc = rekey(c, *passphrase, "before-protect"); rc != kOk) return rc;
-    c.ds->setPassphrase(*passphrase);
+    c.data().setPassphrase(*passphrase);
     std::string why;
-    if (c.secrets().store(qd::passphraseItem(c.ds->folder()), "Quandrel data set " + c.ds->folder().string(),
-                          *passphrase, why))
+    if (c.secrets().store(qd::passphraseItem(c.data().folder()),
+                          "Quandrel data set " + c.data().folder().string(), *passphrase, why))
         c.io.out << "the passphrase is kept in the desktop keyring\n";
     else
         c.io.err << "qdctl: note: the passphrase could not be kept in the desktop keyring (" << why
@@ -93,11 +93,11 @@ int cmdProtect(Context& c, const std::vector<std::string>& args, std::size_t pos
 
 int cmdUnprotect(Context& c, const std::vector<std::string>& args, std::size_t pos) {
     if (args.size() != pos) return c.usage("unprotect takes no arguments");
-    if (c.ds->passphrase().empty()) return c.failed("the data set is not protected with a passphrase");
+    if (c.data().passphrase().empty()) return c.failed("the data set is not protected with a passphrase");
     if (int rc = rekey(c, "", "before-unprotect"); rc != kOk) return rc;
-    c.ds->setPassphrase({});
+    c.data().setPassphrase({});
     std::string why;
-    if (!c.secrets().clear(qd::passphraseItem(c.ds->folder()), why))
+    if (!c.secrets().clear(qd::passphraseItem(c.data().folder()), why))
         c.io.err << "qdctl: note: the keyring entry could not be removed (" << why << ")\n";
     c.io.out << "the data set is no longer protected with a passphrase\n";
     return kOk;

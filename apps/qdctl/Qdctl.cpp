@@ -65,7 +65,8 @@ bool openDataSet(Context& c) {
         c.failed(why);
         return false;
     }
-    c.ds = std::make_unique<qd::DataSet>(folder, c.errors);
+    c.startup = std::make_unique<qd::Startup>(c.ui, c.now());
+    c.startup->beginAt(folder);
     if (qd::isProtected(folder) || (c.passphraseFd && !qd::opensWithOwnerPassword(folder))) {
         std::string why;
         const auto passphrase = qd::obtainPassphrase(
@@ -74,7 +75,7 @@ bool openDataSet(Context& c) {
             c.failed(why);
             return false;
         }
-        c.ds->setPassphrase(*passphrase);
+        c.data().setPassphrase(*passphrase);
     }
     return true;
 }
@@ -146,11 +147,6 @@ int run(const std::vector<std::string>& args, Io io, DesktopFactory desktop) {
     }
     for (const auto& cmd : commands()) {
         if (name != cmd.name) continue;
-        // The clock stays set for this command only.
-        struct ClockScope {
-            explicit ClockScope(qd::Clock* clock) { qd::setProcessClock(clock); }
-            ~ClockScope() { qd::setProcessClock(nullptr); }
-        } scope(c.clock.get());
         if (cmd.needsData && !openDataSet(c)) return kFailed;
         return cmd.run(c, args, pos);
     }

@@ -98,7 +98,7 @@ std::string keyFieldNames(const qd::TableDef& t) {
 int printLevelFailure(Context& c, qd::Level l, qd::FileManager& t) {
     if (l == qd::Level::Benign) return kOk;
     // The message itself was printed by the error manager; add the store's detail when there was no message.
-    if (c.errors.last().id == 0 && !t.lastError().text.empty())
+    if (c.errors().last().id == 0 && !t.lastError().text.empty())
         c.io.err << "qdctl: " << t.lastError().text << "\n";
     return kFailed;
 }
@@ -106,8 +106,8 @@ int printLevelFailure(Context& c, qd::Level l, qd::FileManager& t) {
 bool openTable(Context& c, qd::FileManager& t) {
     const qd::Level l = t.open();
     if (l == qd::Level::Benign) return true;
-    if (!c.errors.haltText().empty())
-        c.io.err << c.errors.haltText() << "\n";
+    if (!c.errors().haltText().empty())
+        c.io.err << c.errors().haltText() << "\n";
     else if (!t.lastError().text.empty())
         c.io.err << "qdctl: " << t.lastError().text << "\n";
     return false;
@@ -165,15 +165,15 @@ int cmdInit(Context& c, const std::vector<std::string>&, std::size_t) {
     int ready = 0;
     for (const qd::TableDef* def : qd::tables::all()) {
         if (def->kind != qd::TableKind::Store) continue;
-        qd::GenericTable t(*c.ds, *def);
+        qd::GenericTable t(c.data(), *def);
         if (!openTable(c, t)) return kFailed;
         ++ready;
     }
     if (c.json)
-        c.io.out << "{\"folder\": " << jsonEscape(c.ds->folder().string()) << ", \"tables\": " << ready
+        c.io.out << "{\"folder\": " << jsonEscape(c.data().folder().string()) << ", \"tables\": " << ready
                  << "}\n";
     else
-        c.io.out << "Data folder " << c.ds->folder().string() << ": " << ready << " tables ready\n";
+        c.io.out << "Data folder " << c.data().folder().string() << ": " << ready << " tables ready\n";
     return kOk;
 }
 
@@ -184,10 +184,10 @@ int cmdTable(Context& c, const std::vector<std::string>& args, std::size_t pos) 
         long long count = -1;
         std::error_code ec;
         if (def->kind == qd::TableKind::Store) {
-            const auto loc = c.ds->locate(*def);
+            const auto loc = c.data().locate(*def);
             file = loc.file.filename().string() + (loc.table == def->label ? "" : "\\!" + loc.table);
             if (std::filesystem::exists(loc.file, ec)) {
-                qd::GenericTable t(*c.ds, *def);
+                qd::GenericTable t(c.data(), *def);
                 qd::OpenOptions o;
                 o.neverCreate = true;
                 if (t.open(o) == qd::Level::Benign) count = t.recordCount();
@@ -221,7 +221,7 @@ namespace {
 int cmdRecAdd(Context& c, const qd::TableDef& def, const std::vector<std::string>& args, std::size_t pos) {
     std::vector<Assignment> values;
     if (int rc = parseAssignments(c, def, args, pos, args.size(), values); rc != kOk) return rc;
-    qd::GenericTable t(*c.ds, def);
+    qd::GenericTable t(c.data(), def);
     if (!openTable(c, t)) return kFailed;
     t.clearBuffer();
     for (const auto& a : values)
@@ -235,7 +235,7 @@ int cmdRecGet(Context& c, const qd::TableDef& def, const std::vector<std::string
     std::vector<Assignment> keyArgs;
     if (int rc = parseAssignments(c, def, args, pos, args.size(), keyArgs); rc != kOk) return rc;
     if (keyArgs.empty()) return c.usage("rec get needs KEYFIELD=VALUE");
-    qd::GenericTable t(*c.ds, def);
+    qd::GenericTable t(c.data(), def);
     if (!openTable(c, t)) return kFailed;
     if (int rc = findRecord(c, t, keyArgs); rc != kOk) return rc;
     c.io.out << (c.json ? recordJson(t) + "\n" : recordBlock(t));
@@ -253,7 +253,7 @@ int cmdRecSet(Context& c, const qd::TableDef& def, const std::vector<std::string
     if (int rc = parseAssignments(c, def, args, sep + 1, args.size(), changes); rc != kOk) return rc;
     if (keyArgs.empty() || changes.empty())
         return c.usage("rec set needs KEYFIELD=VALUE... -- FIELD=VALUE...");
-    qd::GenericTable t(*c.ds, def);
+    qd::GenericTable t(c.data(), def);
     if (!openTable(c, t)) return kFailed;
     if (int rc = findRecord(c, t, keyArgs); rc != kOk) return rc;
     for (const auto& a : changes)
@@ -268,7 +268,7 @@ int cmdRecDel(Context& c, const qd::TableDef& def, const std::vector<std::string
     std::vector<Assignment> keyArgs;
     if (int rc = parseAssignments(c, def, args, pos, args.size(), keyArgs); rc != kOk) return rc;
     if (keyArgs.empty()) return c.usage("rec del needs KEYFIELD=VALUE");
-    qd::GenericTable t(*c.ds, def);
+    qd::GenericTable t(c.data(), def);
     if (!openTable(c, t)) return kFailed;
     if (int rc = findRecord(c, t, keyArgs); rc != kOk) return rc;
     if (qd::Level l = qd::RelationManager(t).deleteRecord(); l != qd::Level::Benign)
@@ -304,7 +304,7 @@ int cmdRecList(Context& c, const qd::TableDef& def, const std::vector<std::strin
         const qd::KeyDef* pk = def.primaryKey();
         key = pk ? static_cast<int>(pk - def.keys.data()) : 0;
     }
-    qd::GenericTable t(*c.ds, def);
+    qd::GenericTable t(c.data(), def);
     if (!openTable(c, t)) return kFailed;
     if (from.empty()) {
         t.setOrder(key);

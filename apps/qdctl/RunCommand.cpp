@@ -57,7 +57,7 @@ int cmdRun(Context& c, const std::vector<std::string>& args, std::size_t pos) {
     std::ostream& out = c.io.out;
     TerminalFrame frame(out, c.process, [] { gStop = true; });
     const std::unique_ptr<qd::Desktop> desktop = c.openDesktop();
-    qd::Runtime runtime(*c.ds, c.ui, frame, c.now(), *desktop, c.process, qd::RuntimeOptions{commandLine});
+    qd::Runtime runtime(*c.startup, frame, *desktop, c.process, qd::RuntimeOptions{commandLine});
     runtime.log().setObserver([&out, &c](std::string_view detail, std::string_view label) {
         const qd::Moment m = c.now().now();
         out << moment(m.date, m.time) << "  " << label << ": " << detail << "\n";
@@ -80,7 +80,7 @@ int cmdRun(Context& c, const std::vector<std::string>& args, std::size_t pos) {
             << (note.empty() ? "" : "  [" + note + "]") << "\n";
     });
     if (!runtime.open()) return kFailed; // the reason was shown
-    out << "Running on " << c.ds->folder().string() << (runtime.dispatcher().active() ? "" : " (Inactive)")
+    out << "Running on " << c.data().folder().string() << (runtime.dispatcher().active() ? "" : " (Inactive)")
         << (runtime.desktopConnected() ? "" : "; no X display: keystrokes and window steps fail") << "\n";
 
     gStop = false;

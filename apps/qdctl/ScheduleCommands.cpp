@@ -64,7 +64,7 @@ int readTask(Context& c, const std::vector<std::string>& args, std::size_t& pos,
         const auto id = parseNumber(args[pos]);
         if (!id || *id <= 0 || *id > INT32_MAX) return c.usage("expected a task ID, got '" + args[pos] + "'");
         ++pos;
-        qd::TableTaskStore store(*c.ds);
+        qd::TableTaskStore store(c.data());
         if (!store.fetchTask(static_cast<std::int32_t>(*id), task))
             return c.failed("no Schedule record with SCH:ID=" + std::to_string(*id));
         return kOk;
@@ -118,7 +118,7 @@ int occurrences(Context& c, const std::vector<std::string>& args, std::size_t po
         if (forward)
             qd::NextOccurrence(task, refDate, refTime, c.ui);
         else
-            qd::PreviousOccurrence(task, refDate, refTime, c.ui);
+            qd::PreviousOccurrence(task, refDate, refTime, c.ui, c.now());
         if (c.json)
             c.io.out << "{\"SCH:Date\": " << task.Date << ", \"SCH:Time\": " << task.Time
                      << ", \"SCH:Completed\": " << int{task.Completed} << ", \"SCH:Every\": " << task.Every
@@ -189,14 +189,14 @@ private:
 };
 
 template <class R> std::string lineOf(Context& c, const qd::TableDef& def, const R& rec) {
-    qd::Table<R> view(*c.ds, def);
+    qd::Table<R> view(c.data(), def);
     view.rec = rec;
     return c.json ? recordJson(view) : recordLine(view);
 }
 
 int holidaysRoll(Context& c) {
-    qd::TableHolidayStore holidays(*c.ds);
-    qd::TableSettingStore settings(*c.ds);
+    qd::TableHolidayStore holidays(c.data());
+    qd::TableSettingStore settings(c.data());
     const qd::HolidayRollResult r = qd::RollHolidaysForward(holidays, settings, c.now().today());
     if (c.json)
         c.io.out << "{\"defaultsAdded\": " << r.defaultsAdded << ", \"moved\": " << r.moved
@@ -208,7 +208,7 @@ int holidaysRoll(Context& c) {
 }
 
 int holidaysList(Context& c) {
-    qd::TableHolidayStore holidays(*c.ds);
+    qd::TableHolidayStore holidays(c.data());
     for (const qd::HolidaysRecord& row : holidays.allHolidays())
         c.io.out << lineOf(c, qd::tables::Holidays(), row) << "\n";
     return kOk;
@@ -263,15 +263,15 @@ int cmdExceptions(Context& c, const std::vector<std::string>& args, std::size_t 
     if (pos + 2 != args.size() || args[pos] != "apply") return c.usage("expected: exceptions apply ID");
     const auto id = parseNumber(args[pos + 1]);
     if (!id || *id <= 0 || *id > INT32_MAX) return c.usage("expected a task ID, got '" + args[pos + 1] + "'");
-    qd::Table<qd::ScheduleRecord> sch(*c.ds, qd::tables::Schedule());
+    qd::Table<qd::ScheduleRecord> sch(c.data(), qd::tables::Schedule());
     if (sch.open() != qd::Level::Benign) return kFailed;
     sch.rec = {};
     sch.rec.ID = static_cast<std::int32_t>(*id);
     if (sch.fetch("SCH:KeyID") != qd::Level::Benign)
         return c.failed("no Schedule record with SCH:ID=" + std::to_string(*id));
 
-    qd::TableTaskStore tasks(*c.ds);
-    qd::TableHolidayStore holidays(*c.ds);
+    qd::TableTaskStore tasks(c.data());
+    qd::TableHolidayStore holidays(c.data());
     qd::ScheduleRecord task = sch.rec;
     const qd::ExceptionOutcome outcome = qd::ApplyExceptions(task, tasks, holidays, c.ui);
     sch.rec = task;
@@ -316,9 +316,9 @@ int cmdWorkfile(Context& c, const std::vector<std::string>& args, std::size_t po
 
     const InterruptGuard interrupt;
     TerminalProgress progress(c.io.err);
-    qd::WorkfileRun run(*c.ds);
+    qd::WorkfileRun run(c.data());
     const bool created =
-        run.create(static_cast<qd::Date>(*from), static_cast<qd::Date>(*to), c.ui, &progress);
+        run.create(static_cast<qd::Date>(*from), static_cast<qd::Date>(*to), c.ui, c.now(), &progress);
     if (created) {
         qd::Table<qd::ScheduleWorkFileRecord> rows(run.dataSet(), qd::tables::ScheduleWorkFile());
         if (rows.open() == qd::Level::Benign) {
@@ -347,8 +347,8 @@ int cmdReschedule(Context& c, const std::vector<std::string>& args, std::size_t 
     }
     TerminalProgress progress(c.io.err);
     qd::RescheduleStats stats;
-    const bool done = qd::RescheduleAllTasks(*c.ds, static_cast<qd::Date>(*date),
-                                             static_cast<qd::Time>(*time), c.ui, &progress, &stats);
+    const bool done = qd::RescheduleAllTasks(c.data(), static_cast<qd::Date>(*date),
+                                             static_cast<qd::Time>(*time), c.ui, c.now(), &progress, &stats);
     if (c.json)
         c.io.out << "{\"moved\": " << stats.moved << ", \"untouched\": " << stats.untouched << "}\n";
     else
@@ -359,13 +359,8 @@ int cmdReschedule(Context& c, const std::vector<std::string>& args, std::size_t 
 int cmdHistory(Context& c, const std::vector<std::string>& args, std::size_t pos) {
     if (pos >= args.size() || args[pos] != "remove") return c.usage("expected: history remove [options]");
     // The data set's settings, unless the options say otherwise.
-    qd::ProgramSettings settings;
-    {
-        qd::SettingsStore store(*c.ds);
-        qd::SettingsEnvironment env;
-        env.networkUser = qd::networkUserName();
-        qd::loadAllSettings(store, settings, env);
-    }
+    c.startup->loadSettings({});
+    const qd::ProgramSettings& settings = c.startup->settings();
     qd::HistoryOptions options;
     options.historyExpires = settings.HistoryExpires;
     options.removeUncompleted = settings.RemoveUncompleted;
@@ -384,8 +379,7 @@ int cmdHistory(Context& c, const std::vector<std::string>& args, std::size_t pos
         }
     }
     // The check is logged when the data set's LogEvents setting is on.
-    qd::EventLog log(qd::eventLogConfig(settings, c.ds->folder()));
-    qd::HistoryRemover remover(*c.ds, log, c.ui);
+    qd::HistoryRemover remover(c.data(), c.startup->log(), c.ui);
     const bool ran = remover.RemoveHistory(options, c.now().today());
     if (c.json)
         c.io.out << "{\"ran\": " << (ran ? "true" : "false") << ", \"removed\": " << remover.removedCount()

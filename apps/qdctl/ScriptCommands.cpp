@@ -35,14 +35,14 @@ std::optional<int> parseId(const std::string& text) {
 }
 
 bool taskExists(Context& c, int id) {
-    qd::Table<qd::ScheduleRecord> sch(*c.ds, qd::tables::Schedule());
+    qd::Table<qd::ScheduleRecord> sch(c.data(), qd::tables::Schedule());
     if (sch.open() != qd::Level::Benign) return false;
     sch.rec.ID = id;
     return sch.fetch(sch.def().findKey("SCH:KeyID")) == qd::Level::Benign;
 }
 
 void saveVariables(Context& c, qd::VariableQueue& vars) {
-    qd::IniFile ini(c.ds->folder(), kVariablesFile);
+    qd::IniFile ini(c.data().folder(), kVariablesFile);
     ini.removeSection("Variables");
     for (const auto& v : vars.entries())
         ini.set("Variables", v.NAME, v.STRINGVALUE);
@@ -99,7 +99,7 @@ int scriptRun(Context& c, const std::vector<std::string>& args, std::size_t pos,
     bool stop = false;
     TerminalFrame frame(out, c.process, [&stop] { stop = true; });
     const std::unique_ptr<qd::Desktop> desktop = c.openDesktop();
-    qd::Runtime runtime(*c.ds, c.ui, frame, c.now(), *desktop, c.process, qd::RuntimeOptions{});
+    qd::Runtime runtime(*c.startup, frame, *desktop, c.process, qd::RuntimeOptions{});
     runtime.open();
     runtime.scripts().setObserver([&out](const qd::QueueEntry& e, const std::string& note) {
         std::string action = e.step.Action;
@@ -149,7 +149,7 @@ int cmdScript(Context& c, const std::vector<std::string>& args, std::size_t pos)
     if (!id || *id == 0) return c.usage("not a task ID: " + args[pos]);
     if (!taskExists(c, *id)) return c.failed("no task with ID " + args[pos]);
     if (verb == "show") {
-        c.io.out << qd::ScriptToText(*c.ds, *id, c.ui);
+        c.io.out << qd::ScriptToText(c.data(), *id, c.ui);
         return kOk;
     }
     if (pos + 1 >= args.size()) return c.usage("script " + verb + " needs a file");
@@ -157,16 +157,16 @@ int cmdScript(Context& c, const std::vector<std::string>& args, std::size_t pos)
     if (verb == "set") {
         const auto text = readAll(file, c.io.in);
         if (!text) return c.failed("cannot read " + file);
-        if (!qd::TextToScript(*c.ds, *id, *text, c.ui)) return kFailed;
+        if (!qd::TextToScript(c.data(), *id, *text, c.ui)) return kFailed;
         c.io.out << "script of task " << *id << " replaced\n";
         return kOk;
     }
     if (verb == "export") {
-        const auto status = qd::ExportScript(*c.ds, qd::tables::Scripting(), *id, file, &c.ui);
+        const auto status = qd::ExportScript(c.data(), qd::tables::Scripting(), *id, file, &c.ui);
         return status.ok ? kOk : c.failed(status.error);
     }
     if (verb == "import") {
-        const auto r = qd::ImportScript(*c.ds, qd::tables::Scripting(), *id, file, &c.ui);
+        const auto r = qd::ImportScript(c.data(), qd::tables::Scripting(), *id, file, &c.ui);
         if (!r.ok) return c.failed(r.error);
         c.io.out << "added " << r.added << " steps\n";
         return kOk;
@@ -176,7 +176,7 @@ int cmdScript(Context& c, const std::vector<std::string>& args, std::size_t pos)
 
 int cmdVars(Context& c, const std::vector<std::string>&, std::size_t) {
     qd::IniDocument doc;
-    if (!qd::IniFile(c.ds->folder(), kVariablesFile).load(doc))
+    if (!qd::IniFile(c.data().folder(), kVariablesFile).load(doc))
         return c.failed("cannot read " + std::string(kVariablesFile));
     std::vector<std::pair<std::string, std::string>> vars;
     for (const auto& [key, value] : doc.entries("Variables"))
@@ -189,7 +189,7 @@ int cmdTemplate(Context& c, const std::vector<std::string>& args, std::size_t po
     if (pos >= args.size()) return c.usage("template needs a verb");
     const std::string verb = args[pos++];
     if (verb == "list") {
-        qd::Table<qd::ScriptTemplatesRecord> t(*c.ds, qd::tables::ScriptTemplates());
+        qd::Table<qd::ScriptTemplatesRecord> t(c.data(), qd::tables::ScriptTemplates());
         if (t.open() != qd::Level::Benign) return kFailed;
         t.setOrder(0);
         while (t.next() == qd::Level::Benign) {
@@ -217,7 +217,7 @@ int cmdTemplate(Context& c, const std::vector<std::string>& args, std::size_t po
             if (eq == std::string::npos) return c.usage("--answer takes PROMPT=VALUE");
             c.ui.promptAnswers[a.substr(0, eq)] = a.substr(eq + 1);
         }
-        const auto r = qd::CopyScriptTemplateToScript(*c.ds, *templateId, *taskId, c.ui);
+        const auto r = qd::CopyScriptTemplateToScript(c.data(), *templateId, *taskId, c.ui);
         if (r.cancelled) return c.failed("the copy was cancelled");
         if (!r.ok) return c.failed(r.error);
         c.io.out << "added " << r.added << " steps to task " << *taskId << "\n";

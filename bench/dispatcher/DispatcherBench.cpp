@@ -81,12 +81,11 @@ std::map<Occurrence, int> runWeek(const std::filesystem::path& folder, long long
     while (done < ticks) {
         ScriptedUserInterface ui;
         ui.defaultAnswer = true;
-        ErrorClass errors(&ui);
-        DataSet ds(folder, errors);
+        Startup startup(ui, clock, folder);
         QuietFrame frame;
         NullDesktop desktop;
         PosixProcess process;
-        Runtime runtime(ds, ui, frame, clock, desktop, process);
+        Runtime runtime(startup, frame, desktop, process);
         runtime.dispatcher().setObserver([&](const PerformedTask& p) {
             ++performed[{p.id, p.occurrence.date, p.occurrence.time}];
         });
@@ -103,13 +102,12 @@ void BM_DueTaskCheck_100000Tasks(benchmark::State& state) {
     Folder folder;
     fill(folder.path, 100000, kStart + 30); // all in the future: nothing is due
     ScriptedUserInterface ui;
-    ErrorClass errors(&ui);
-    DataSet ds(folder.path, errors);
-    QuietFrame frame;
     ManualClock clock({kStart, timeFromHMS(12, 0, 0)});
+    Startup startup(ui, clock, folder.path);
+    QuietFrame frame;
     NullDesktop desktop;
     PosixProcess process;
-    Runtime runtime(ds, ui, frame, clock, desktop, process);
+    Runtime runtime(startup, frame, desktop, process);
     runtime.dispatcher().checkDueTask(); // opens the table
     for (auto _ : state) {
         runtime.dispatcher().checkDueTask();

@@ -32,16 +32,9 @@ void ManualClock::advance(long long hundredths) {
     now_.time = static_cast<Time>(t);
 }
 
-namespace {
-SystemClock gSystemClock;
-std::atomic<Clock*> gClock{&gSystemClock};
-} // namespace
-
-Clock& processClock() {
-    return *gClock.load();
-}
-void setProcessClock(Clock* clock) {
-    gClock.store(clock ? clock : &gSystemClock);
+const Clock& systemClock() {
+    static const SystemClock clock;
+    return clock;
 }
 
 } // namespace qd

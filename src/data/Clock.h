@@ -4,7 +4,6 @@
 
 #include "data/Calendar.h"
 
-#include <atomic>
 #include <chrono>
 
 namespace qd {
@@ -40,8 +39,8 @@ private:
     Moment now_;
 };
 
-// The clock of the process: the system clock unless replaced.
-Clock& processClock();
-void setProcessClock(Clock* clock); // nullptr restores the system clock
+// The machine's wall clock. Parts that are handed no clock of their own read
+// this one; nothing can replace it, so a simulated moment is always passed in.
+const Clock& systemClock();
 
 } // namespace qd

@@ -151,7 +151,7 @@ LogStatus EventLog::openLocked() {
 LogStatus EventLog::write(std::string_view detail, std::string_view label) {
     if (LogStatus s = openLocked(); !s) return s;
     ++writes_;
-    const Clock& clock = clock_ ? *clock_ : processClock();
+    const Clock& clock = clock_ ? *clock_ : systemClock();
     const std::string line = formatLogLine(clock.now(), config_.dateFormat, label, detail) + "\n";
 
     // Lock the file that is at the name now: another process may have moved the
@@ -299,11 +299,6 @@ LogTail readLogTail(const fs::path& dataFolder, std::size_t count) {
     if (lines.size() > count) lines.erase(lines.begin(), lines.end() - static_cast<std::ptrdiff_t>(count));
     tail.lines = std::move(lines);
     return tail;
-}
-
-EventLog& processEventLog() {
-    static EventLog log;
-    return log;
 }
 
 } // namespace qd

@@ -131,7 +131,4 @@ struct LogTail {
 LogTail readLogTail(const std::filesystem::path& dataFolder,
                     std::size_t count = std::numeric_limits<std::size_t>::max());
 
-// The log every part of the program writes to; configured by the settings.
-EventLog& processEventLog();
-
 } // namespace qd

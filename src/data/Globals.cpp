@@ -23,9 +23,4 @@ CommandLineSwitches CommandLineSwitches::parse(const std::vector<std::string>& a
     return s;
 }
 
-ProgramSettings& programSettings() {
-    static ProgramSettings settings;
-    return settings;
-}
-
 } // namespace qd

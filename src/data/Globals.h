@@ -1,7 +1,7 @@
 // The program-wide variables that hold the user's settings, the current user and
 // the switches of the command line.
 //
-// One `ProgramSettings` instance serves the whole process (programSettings()). Its
+// One `ProgramSettings` instance, owned by the run's Startup, serves the program. Its
 // members carry the names of the settings keys ("CM:OnTop" becomes CM_OnTop) and
 // hold the values as the program uses them: inverted keys already turned around,
 // ScriptingDelay raised to its minimum, a BurstSize of 0 replaced by 7. The frame
@@ -94,8 +94,5 @@ struct ProgramSettings {
     std::string ININame = kProgramIniName; // the program's settings file
     CommandLineSwitches CommandLine;
 };
-
-// The process's settings.
-ProgramSettings& programSettings();
 
 } // namespace qd

@@ -468,7 +468,7 @@ int fullYear(int twoDigits, const PictureLocale& locale) {
     if (locale.centuryStart) {
         start = *locale.centuryStart;
     } else {
-        const int current = yearOf(processClock().today());
+        const int current = yearOf((locale.clock ? *locale.clock : systemClock()).today());
         start = (current > 0 ? current : 2000) - 80;
     }
     return start + ((twoDigits - start % 100) % 100 + 100) % 100;

@@ -33,6 +33,8 @@
 // an error message that names the expected form.
 #pragma once
 
+#include "data/Clock.h"
+
 #include "data/Calendar.h"
 
 #include <array>
@@ -62,8 +64,10 @@ struct PictureLocale {
     std::string am = "AM";
     std::string pm = "PM";
     // Two-digit years read as years from centuryStart to centuryStart + 99. Unset:
-    // from 80 years before the current year (process clock) to 19 years after.
+    // from 80 years before the current year of `clock` to 19 years after.
     std::optional<int> centuryStart;
+    // The clock the current year comes from; unset: the machine's clock.
+    const Clock* clock = nullptr;
 
     // The locale the environment names for LC_TIME (LC_ALL, LC_TIME, LANG); the
     // built-in defaults above when it names none or an unknown one. A two-digit

@@ -2,6 +2,7 @@
 
 #include "data/EventLog.h"
 #include "data/FileModes.h"
+#include "data/Pictures.h"
 #include "data/QD_Files.h"
 #include "data/Settings.h"
 
@@ -80,21 +81,51 @@ FrameTables::FrameTables(DataSet& ds)
       scripting(ds, qd::tables::Scripting()), sysHotKeys(ds, qd::tables::SysHotKeys()),
       qdusd(ds, qd::tables::QDUSD()) {}
 
+Startup::Startup(UserInterface& ui, const Clock& clock)
+    : ui_(ui), clock_(clock), errors_(&ui), log_(EventLogConfig{}, &clock) {}
+
+Startup::Startup(UserInterface& ui, const Clock& clock, const std::filesystem::path& folder)
+    : Startup(ui, clock) {
+    beginAt(folder);
+}
+
 Startup::~Startup() {
     end();
 }
 
 bool Startup::begin(const std::filesystem::path& current, const std::filesystem::path& installFolder) {
     folder_ = locateDataFolder(current, ui_, installFolder);
-    positions_ = std::make_unique<INIClass>(folder_.folder, "POSITION.INI");
-    registerTableVersions();
-    ds_ = std::make_unique<DataSet>(folder_.folder, errors_);
-    QD_Files_INIT(&errors_, positions_.get());
-    initDone_ = true;
+    initialise();
     return true;
 }
 
+bool Startup::beginAt(const std::filesystem::path& folder) {
+    std::error_code ec;
+    folder_ = DataFolder{};
+    folder_.folder = std::filesystem::absolute(folder, ec);
+    folder_.newDataSet = !std::filesystem::exists(findFileNoCase(folder_.folder, "QD97.TPS"), ec);
+    initialise();
+    return true;
+}
+
+void Startup::initialise() {
+    end();
+    positions_ = std::make_unique<INIClass>(folder_.folder, "POSITION.INI");
+    registerTableVersions();
+    ds_ = std::make_unique<DataSet>(folder_.folder, errors_);
+    // Until the settings say otherwise the log writes nothing, in the data folder.
+    log_.configure(EventLogConfig{folder_.folder, "d3", false, false});
+    // Two-digit years are read against this run's clock.
+    PictureLocale locale = *pictureLocale();
+    locale.clock = &clock_;
+    setPictureLocale(locale);
+    QD_Files_INIT(&errors_, positions_.get());
+    initDone_ = true;
+}
+
 bool Startup::openFrame() {
+    if (!ds_) return false;
+    if (tables_) return true;
     tables_ = std::make_unique<FrameTables>(*ds_);
     FrameTables& t = *tables_;
     for (FileManager* table : std::initializer_list<FileManager*>{
@@ -102,6 +133,7 @@ bool Startup::openFrame() {
              &t.scripting, &t.sysHotKeys, &t.qdusd}) {
         if (table->open() == Level::Fatal) {
             halt_ = errors_.haltText();
+            tables_.reset();
             return false;
         }
     }
@@ -110,13 +142,12 @@ bool Startup::openFrame() {
     return true;
 }
 
-void Startup::loadSettings(const CommandLineSwitches& commandLine, ProgramSettings& settings) {
+void Startup::loadSettings(const CommandLineSwitches& commandLine) {
     if (!ds_) return;
     SettingsStore store(*ds_);
-    loadAllSettings(store, settings, SettingsEnvironment{commandLine, networkUserName()});
-    EventLog& log = processEventLog();
-    log.configure(eventLogConfig(settings, folder_.folder));
-    if (settings.Debug) log.log("", "Debugging Active");
+    loadAllSettings(store, settings_, SettingsEnvironment{commandLine, networkUserName()});
+    log_.configure(eventLogConfig(settings_, folder_.folder));
+    if (settings_.Debug) log_.log("", "Debugging Active");
 }
 
 void Startup::end() {
@@ -124,6 +155,11 @@ void Startup::end() {
     tables_.reset();
     ds_.reset();
     QD_Files_KILL();
+    PictureLocale locale = *pictureLocale();
+    if (locale.clock == &clock_) {
+        locale.clock = nullptr;
+        setPictureLocale(locale);
+    }
     initDone_ = false;
 }
 

@@ -2,8 +2,10 @@
 // frame taking over.
 #pragma once
 
+#include "data/Clock.h"
 #include "data/DataSet.h"
 #include "data/ErrorClass.h"
+#include "data/EventLog.h"
 #include "data/FileManager.h"
 #include "data/Globals.h"
 #include "data/IniFile.h"
@@ -57,38 +59,63 @@ struct FrameTables {
     Table<QDUSDRecord> qdusd;
 };
 
-// The program's start: the data folder, its managers, the library's INIT and
-// the first steps of the frame's opening (open the frame's tables, the
-// Configuration table with the version row). Later steps (settings, log,
-// windows) belong to the parts that own them.
+// The program's start, and the owner of what every part reads for the whole run:
+// the data folder with its data set and error manager, the settings, the event log
+// and the clock. The desktop program, `qdctl` and the tests all start through it,
+// so each of them does the same steps in the same order:
+//
+//   Startup s(ui, clock);
+//   s.begin(current) or s.beginAt(folder);  // the data folder, its managers, INIT
+//   s.openFrame();                          // the frame's tables, the "Version" row
+//   s.loadSettings(commandLine);            // settings, then the log they configure
+//   ...
+//   s.end();                                // QD_Files_KILL; also on destruction
 class Startup {
 public:
-    explicit Startup(UserInterface& ui) : ui_(ui), errors_(&ui) {}
+    Startup(UserInterface& ui, const Clock& clock);
+    // Begun at once on a folder the user named (beginAt).
+    Startup(UserInterface& ui, const Clock& clock, const std::filesystem::path& folder);
     ~Startup();
+    Startup(const Startup&) = delete;
+    Startup& operator=(const Startup&) = delete;
 
-    // Steps before the frame: returns false when the program must end (haltText says why).
+    // Steps before the frame on the folder found from `current` (see
+    // locateDataFolder): returns false when the program must end (haltText says why).
     bool begin(const std::filesystem::path& current,
                const std::filesystem::path& installFolder = defaultInstallFolder());
-    // The frame's opening up to its settings: returns false when the program must end.
+    // The same steps on a folder the user named: no search and no chooser.
+    bool beginAt(const std::filesystem::path& folder);
+    // The frame's opening up to its settings: opens the frame's tables and writes the
+    // "Version" row. Returns false when the program must end; done once however often
+    // it is asked.
     bool openFrame();
-    // The frame's opening after the version row: loads every setting into
-    // `settings` (applying the command line and fixing the current user), then
-    // configures the process's event log from them and logs "Debugging Active"
-    // when debug mode is on.
-    void loadSettings(const CommandLineSwitches& commandLine, ProgramSettings& settings = programSettings());
-    // QD_Files_KILL; the managers go with this object.
+    // The frame's opening after the version row: loads every setting (applying the
+    // command line and fixing the current user), then configures the event log from
+    // them and logs "Debugging Active" when debug mode is on.
+    void loadSettings(const CommandLineSwitches& commandLine);
+    // QD_Files_KILL; the managers and tables go with this object.
     void end();
 
+    UserInterface& ui() { return ui_; }
+    const Clock& clock() const { return clock_; }
     const DataFolder& dataFolder() const { return folder_; }
     DataSet& dataSet() { return *ds_; }
+    bool begun() const { return ds_ != nullptr; }
     ErrorClass& errors() { return errors_; }
     INIClass& positions() { return *positions_; }
     FrameTables& tables() { return *tables_; }
+    ProgramSettings& settings() { return settings_; }
+    EventLog& log() { return log_; }
     const std::string& haltText() const { return halt_; }
 
 private:
+    void initialise();
+
     UserInterface& ui_;
+    const Clock& clock_;
     ErrorClass errors_;
+    ProgramSettings settings_;
+    EventLog log_;
     DataFolder folder_;
     std::unique_ptr<INIClass> positions_;
     std::unique_ptr<DataSet> ds_;

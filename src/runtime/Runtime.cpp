@@ -14,10 +14,10 @@
 
 namespace qd {
 
-Runtime::Runtime(DataSet& ds, UserInterface& ui, Frame& frame, const Clock& clock, Desktop& desktop,
-                 Process& process, RuntimeOptions options)
-    : ds_(ds), ui_(ui), frame_(frame), clock_(clock), options_(std::move(options)),
-      log_(EventLogConfig{ds.folder(), "d3", false, false}, &clock), desktop_(desktop), process_(process) {
+Runtime::Runtime(Startup& startup, Frame& frame, Desktop& desktop, Process& process, RuntimeOptions options)
+    : startup_(startup), ds_(startup.dataSet()), ui_(startup.ui()), frame_(frame), clock_(startup.clock()),
+      options_(std::move(options)), settings_(startup.settings()), log_(startup.log()), desktop_(desktop),
+      process_(process) {
     keys_ = std::make_unique<KeystrokeSender>(desktop_.keyboard());
     keys_->setClock(&clock_);
     windows_ = std::make_unique<WindowTargeting>(desktop_.windows());
@@ -88,7 +88,6 @@ Runtime::Runtime(DataSet& ds, UserInterface& ui, Frame& frame, const Clock& cloc
 Runtime::~Runtime() = default;
 
 void Runtime::applySettings() {
-    log_.configure(eventLogConfig(settings_, ds_.folder()));
     ValueSettings vs;
     vs.dateFormat = settings_.DateFormat;
     vs.debugMode = settings_.Debug;
@@ -109,15 +108,15 @@ bool Runtime::open() {
         ui_.message("Data Folder In Use", why, MessageIcon::Hand);
         return false;
     }
+    // A table that cannot be opened was shown by the error manager; the program ends.
+    if (!startup_.openFrame()) {
+        folderLock_.release();
+        return false;
+    }
     opened_ = true;
-    SettingsStore store(ds_);
-    SettingsEnvironment env;
-    env.commandLine = CommandLineSwitches::parse(options_.commandLine);
-    env.networkUser = networkUserName();
-    loadAllSettings(store, settings_, env);
+    startup_.loadSettings(CommandLineSwitches::parse(options_.commandLine));
     applySettings();
     dispatcher_->open();
-    if (settings_.Debug) log_.log("", "Debugging Active");
     log_.log(frameTitle(), "Started");
     return true;
 }

@@ -1,7 +1,7 @@
-// The resident program's engine assembled: settings, event log, program start,
-// script engine on the desktop the program chose, and the dispatcher. The Qt frame and
-// qdctl's headless runner both drive it the same way: open(), then tick() once a
-// second, then close().
+// The resident program's engine assembled on a begun Startup (data set, settings,
+// event log, clock): program start, script engine on the desktop the program chose,
+// and the dispatcher. The Qt frame and qdctl's headless runner both drive it the same
+// way: open(), then tick() once a second, then close().
 #pragma once
 
 #include "data/Clock.h"
@@ -9,6 +9,7 @@
 #include "data/DataSet.h"
 #include "data/EventLog.h"
 #include "data/Globals.h"
+#include "data/Startup.h"
 #include "data/UserInterface.h"
 #include "dispatcher/Dispatcher.h"
 #include "perform/Frame.h"
@@ -34,28 +35,29 @@ struct RuntimeOptions {
 
 class Runtime {
 public:
-    // `desktop` and `process` are the program's choice (X11 or null desktop,
-    // POSIX processes) and must outlive the runtime.
-    Runtime(DataSet& ds, UserInterface& ui, Frame& frame, const Clock& clock, Desktop& desktop,
-            Process& process, RuntimeOptions options = {});
+    // `startup` has begun (its data set exists); `desktop` and `process` are the
+    // program's choice (X11 or null desktop, POSIX processes). All must outlive the
+    // runtime.
+    Runtime(Startup& startup, Frame& frame, Desktop& desktop, Process& process, RuntimeOptions options = {});
     ~Runtime();
     Runtime(const Runtime&) = delete;
     Runtime& operator=(const Runtime&) = delete;
 
-    // The frame's opening after its tables: loads the settings (applying the
-    // command line and fixing the current user), configures the event log, logs
-    // "Debugging Active" in debug mode and "Started" with the frame title.
-    // Holds the data folder's lock (shared with other schedulers) until the
-    // runtime goes; false, with the reason shown, while a restore or re-key has
-    // the folder, and then nothing is performed.
+    // The frame's opening: takes the data folder's lock (shared with other
+    // schedulers) until the runtime goes, opens the frame's tables with the
+    // "Version" row, loads the settings (applying the command line and fixing the
+    // current user), configures the event log, logs "Debugging Active" in debug
+    // mode and "Started" with the frame title. False, with the reason shown, while
+    // a restore or re-key has the folder or a table cannot be opened; then nothing
+    // is performed.
     bool open();
     // One second of the program.
     void tick();
     // Logs "Exit Quandrel" and closes the log.
     void close();
 
-    ProgramSettings& settings() { return settings_; }
-    EventLog& log() { return log_; }
+    ProgramSettings& settings() { return startup_.settings(); }
+    EventLog& log() { return startup_.log(); }
     Process& launcher() { return process_; }
     TaskExecution& execution() { return *execution_; }
     ScriptEngine& scripts() { return *scripts_; }
@@ -69,13 +71,14 @@ private:
     DataFolderLock folderLock_;
     bool opened_ = false;
 
+    Startup& startup_;
     DataSet& ds_;
     UserInterface& ui_;
     Frame& frame_;
     const Clock& clock_;
     RuntimeOptions options_;
-    ProgramSettings settings_;
-    EventLog log_;
+    ProgramSettings& settings_;
+    EventLog& log_;
     Desktop& desktop_;
     Process& process_;
     std::unique_ptr<KeystrokeSender> keys_;

@@ -166,9 +166,9 @@ std::string workfileLimitText(std::int32_t rowLimit) {
            " occurrences. Choose a shorter date range.";
 }
 
-bool CreateWorkfile(DataSet& ds, Date from, Date to, UserInterface& ui, Progress* progress,
-                    std::int32_t rowLimit) {
-    GLO_ScheduleWorkFileName = freshWorkfileName(ds, processClock());
+bool CreateWorkfile(DataSet& ds, Date from, Date to, UserInterface& ui, const Clock& clock,
+                    Progress* progress, std::int32_t rowLimit) {
+    GLO_ScheduleWorkFileName = freshWorkfileName(ds, clock);
     if (!EmptyWorkfile(ds, progress)) return false;
 
     std::vector<ScheduleRecord> tasks;
@@ -233,9 +233,10 @@ WorkfileRun::~WorkfileRun() {
     remove();
 }
 
-bool WorkfileRun::create(Date from, Date to, UserInterface& ui, Progress* progress, std::int32_t rowLimit) {
+bool WorkfileRun::create(Date from, Date to, UserInterface& ui, const Clock& clock, Progress* progress,
+                         std::int32_t rowLimit) {
     remove();
-    const bool ok = CreateWorkfile(*run_, from, to, ui, progress, rowLimit);
+    const bool ok = CreateWorkfile(*run_, from, to, ui, clock, progress, rowLimit);
     file_ = run_->locate(tables::ScheduleWorkFile()).file;
     return ok;
 }
@@ -266,8 +267,8 @@ std::string checkRescheduleMoment(Date date, Time time, Moment now) {
     return kRescheduleNotInFuture;
 }
 
-bool RescheduleAllTasks(DataSet& ds, Date date, Time time, UserInterface& ui, Progress* progress,
-                        RescheduleStats* stats) {
+bool RescheduleAllTasks(DataSet& ds, Date date, Time time, UserInterface& ui, const Clock& clock,
+                        Progress* progress, RescheduleStats* stats) {
     RescheduleStats local;
     RescheduleStats& counts = stats ? *stats : local;
     counts = {};
@@ -284,7 +285,7 @@ bool RescheduleAllTasks(DataSet& ds, Date date, Time time, UserInterface& ui, Pr
         if (task.Time == 0 || task.Date == 0 || task.Completed != 0 || isHotKeyTask(task)) {
             ++counts.untouched;
         } else {
-            PreviousOccurrence(task, date, time, ui);
+            PreviousOccurrence(task, date, time, ui, clock);
             NextOccurrence(task, date, time, ui);
             if (sch.update() != Level::Benign) return false;
             ++counts.moved;

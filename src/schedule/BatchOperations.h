@@ -51,7 +51,7 @@ std::string freshWorkfileName(const DataSet& ds, const Clock& clock);
 
 // Fills a fresh work file with the predicted occurrences of the tasks dated from
 // `from` to `to` (both included):
-//  - GLO_ScheduleWorkFileName is set to freshWorkfileName(ds, processClock());
+//  - GLO_ScheduleWorkFileName is set to freshWorkfileName(ds, clock);
 //  - the work file is emptied, then every task whose SCH:Date lies in the range
 //    contributes its pending occurrence and, unless it is "Once", each following one
 //    (NextOccurrence from SCH:Date, SCH:Time + 1 on the task in memory) up to the
@@ -71,15 +71,15 @@ std::string freshWorkfileName(const DataSet& ds, const Clock& clock);
 inline constexpr std::int32_t kWorkfileRowLimit = 100000;
 inline constexpr const char* kWorkfileLimitTitle = "Work File";
 std::string workfileLimitText(std::int32_t rowLimit);
-bool CreateWorkfile(DataSet& ds, Date from, Date to, UserInterface& ui, Progress* progress,
-                    std::int32_t rowLimit = kWorkfileRowLimit);
+bool CreateWorkfile(DataSet& ds, Date from, Date to, UserInterface& ui, const Clock& clock,
+                    Progress* progress, std::int32_t rowLimit = kWorkfileRowLimit);
 
 // One report run on a work file. The work file is written and read in a data set of
 // the run's own on the same data folder, so that closing it closes the file, which is
 // then removed: a data set keeps its files open until it is closed as a whole.
 //
 //   WorkfileRun run(ds);
-//   if (run.create(from, to, ui, &progress)) {
+//   if (run.create(from, to, ui, clock, &progress)) {
 //       Table<ScheduleWorkFileRecord> rows(run.dataSet(), tables::ScheduleWorkFile());
 //       ...
 //   }   // tables of the run closed first, then the run removes the file
@@ -91,7 +91,7 @@ public:
     WorkfileRun& operator=(const WorkfileRun&) = delete;
 
     // CreateWorkfile in the run's data set.
-    bool create(Date from, Date to, UserInterface& ui, Progress* progress,
+    bool create(Date from, Date to, UserInterface& ui, const Clock& clock, Progress* progress,
                 std::int32_t rowLimit = kWorkfileRowLimit);
     // Open tables::ScheduleWorkFile() here to read the rows (after create).
     DataSet& dataSet() { return *run_; }
@@ -131,8 +131,8 @@ struct RescheduleStats {
 // are left as they are; a pending "Once" task becomes completed. Exceptions are not
 // applied again. A failed write is reported by the record-access layer and stops the
 // run. False when stopped or cancelled (tasks written so far stay moved).
-bool RescheduleAllTasks(DataSet& ds, Date date, Time time, UserInterface& ui, Progress* progress,
-                        RescheduleStats* stats = nullptr);
+bool RescheduleAllTasks(DataSet& ds, Date date, Time time, UserInterface& ui, const Clock& clock,
+                        Progress* progress, RescheduleStats* stats = nullptr);
 
 // --- history removal -------------------------------------------------------------------
 

@@ -433,8 +433,8 @@ void applyExpiry(ScheduleRecord& task) {
 
 // "Failed on TYPE(UNIT,DATE,TIME)" with the clock's date and time in the user's
 // short date and time pictures.
-std::string debugPreviousText(const ScheduleRecord& task) {
-    const Moment now = processClock().now();
+std::string debugPreviousText(const ScheduleRecord& task, const Clock& clock) {
+    const Moment now = clock.now();
     return "Failed on " + std::string(trimRight(task.ScheduleType)) + "(" +
            std::string(trimRight(task.EveryType)) + "," + formatDate(now.date, "@d17") + "," +
            formatTime(now.time, "@t7") + ")";
@@ -515,7 +515,8 @@ void NextOccurrence(ScheduleRecord& task, Date refDate, Time refTime, UserInterf
     applyExpiry(task);
 }
 
-void PreviousOccurrence(ScheduleRecord& task, Date refDate, Time refTime, UserInterface& ui) {
+void PreviousOccurrence(ScheduleRecord& task, Date refDate, Time refTime, UserInterface& ui,
+                        const Clock& clock) {
     const RuleParts rule = RuleParts::of(task);
     if (rule.type == RuleType::Once) {
         task.Completed = 1;
@@ -584,7 +585,7 @@ void PreviousOccurrence(ScheduleRecord& task, Date refDate, Time refTime, UserIn
         break;
     }
     if (steps < 0 || steps > kPreviousStepLimit) {
-        ui.message(kDebugPreviousTitle, debugPreviousText(task), MessageIcon::Exclamation);
+        ui.message(kDebugPreviousTitle, debugPreviousText(task, clock), MessageIcon::Exclamation);
         if (steps < 0) return; // never ends: keep the occurrence the task had
     }
     task.Date = toDate(d);

@@ -12,6 +12,7 @@
 #pragma once
 
 #include "data/Calendar.h"
+#include "data/Clock.h"
 #include "data/Records.h"
 #include "data/UserInterface.h"
 
@@ -62,12 +63,13 @@ void NextOccurrence(ScheduleRecord& task, Date refDate, Time refTime, UserInterf
 // and hour rules). "Once" sets SCH:Completed; no expiry test is made.
 //
 // When the step-by-step search would take more than kPreviousStepLimit steps, the
-// "Debug Previous" message is shown ("Failed on TYPE(UNIT,DATE,TIME)" with today's date
-// and the time of day) and the search still ends on the exact occurrence. The only
+// "Debug Previous" message is shown ("Failed on TYPE(UNIT,DATE,TIME)" with the date
+// and time of `clock`) and the search still ends on the exact occurrence. The only
 // rule that can step back for ever is a minute or hour rule whose time has run below
 // midnight of day 0 while refDate is negative; that search reports the message and
 // gives the task back the occurrence it had when the call began.
-void PreviousOccurrence(ScheduleRecord& task, Date refDate, Time refTime, UserInterface& ui);
+void PreviousOccurrence(ScheduleRecord& task, Date refDate, Time refTime, UserInterface& ui,
+                        const Clock& clock);
 
 // True when `date` (0 means the task's own SCH:Date) is a date the rule can fall on.
 // Changes nothing.

@@ -151,7 +151,7 @@ void KeystrokeSender::setSettings(const KeystrokeSettings& settings) {
 void KeystrokeSender::pause() {
     const int delay = settings_.globalDelay;
     if (delay <= 0) return;
-    const Clock& clock = clock_ ? *clock_ : processClock();
+    const Clock& clock = clock_ ? *clock_ : systemClock();
     const long long target = static_cast<long long>(clock.clockTime()) + delay;
     const std::chrono::milliseconds step(delay / 10);
     // Besides the clock, the pause is bounded by real time and by a count of

@@ -77,7 +77,7 @@ fs::path topDirectoryTrash(const fs::path& top) {
 namespace {
 
 std::string deletionDate(const TrashOptions& options) {
-    const Moment m = (options.clock ? *options.clock : processClock()).now();
+    const Moment m = (options.clock ? *options.clock : systemClock()).now();
     const CivilDate c = civilFromDate(m.date);
     const ClockTime t = clockFromTime(m.time);
     char b[64];

@@ -109,7 +109,7 @@ ScriptValues& processScriptValues() {
 }
 
 const Clock& ScriptValues::clock() const {
-    return clock_ ? *clock_ : processClock();
+    return clock_ ? *clock_ : systemClock();
 }
 
 void ScriptValues::debug(std::string_view detail, std::string_view label) const {

@@ -323,23 +323,27 @@ TEST_F(SettingsTest, UserValuesAreCheckedBeforeTheyAreStored) {
 TEST(SettingsStartupTest, StartupLoadsSettingsAndConfiguresTheLog) {
     qdtest::TempDir dir;
     ScriptedUserInterface ui;
-    Startup s(ui);
+    ManualClock clock(Moment{dateFromMDY(3, 9, 2026), timeFromHMS(8, 30, 0)});
+    Startup s(ui, clock);
     ASSERT_TRUE(s.begin(dir.path(), dir / "install"));
     ASSERT_TRUE(s.openFrame());
     writeFile(s.dataFolder().folder / "qd98.INI", "[Settings]\nDebug=1\nLogEvents=1\n");
-    ProgramSettings settings;
-    s.loadSettings(CommandLineSwitches::parse({"/I"}), settings);
+    s.loadSettings(CommandLineSwitches::parse({"/I"}));
+    const ProgramSettings& settings = s.settings();
     EXPECT_TRUE(settings.Debug);
     EXPECT_TRUE(settings.LogEvents);
     EXPECT_FALSE(settings.StartUpActive);
-    const EventLogConfig c = processEventLog().config();
+    const EventLogConfig c = s.log().config();
     EXPECT_TRUE(c.logEvents);
     EXPECT_TRUE(c.debugMode);
     EXPECT_EQ(c.dataFolder, s.dataFolder().folder);
     const LogTail tail = readLogTail(s.dataFolder().folder);
     ASSERT_EQ(tail.lines.size(), 1u);
-    EXPECT_EQ(parseLogLine(tail.lines[0]).LogLabel, "Debugging Active");
-    processEventLog().configure(EventLogConfig{});
+    const QD_LOGRecord line = parseLogLine(tail.lines[0]);
+    EXPECT_EQ(std::string(line.LogLabel), "Debugging Active");
+    // The log reads the run's clock, not the machine's.
+    EXPECT_NE(std::string(line.LogDate).find("2026"), std::string::npos) << line.LogDate;
+    EXPECT_EQ(std::string(line.LogTime).substr(0, 5), "08:30") << line.LogTime;
     s.end();
 }
 

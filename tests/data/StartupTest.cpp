@@ -56,7 +56,8 @@ TEST_F(StartupTest, FirstStartAsksForAFolderAndRemembersIt) {
     EXPECT_EQ(IniFile(install(), "PATHS.INI").get("DATA", "PATH"), picked.string());
 
     // Every table is created empty at its first open, in the chosen folder.
-    Startup s(ui);
+    ManualClock clock;
+    Startup s(ui, clock);
     ASSERT_TRUE(s.begin(install(), install()));
     EXPECT_EQ(s.dataFolder().folder, picked);
     ASSERT_TRUE(s.openFrame());

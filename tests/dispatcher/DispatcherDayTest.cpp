@@ -104,14 +104,13 @@ struct SlowAnswers : ScriptedUserInterface {
 // One engine on a data folder: its own connections, frame and answers.
 struct Engine {
     SlowAnswers ui;
-    ErrorClass errors{&ui};
-    DataSet ds;
+    Startup startup;
     qdtest::RecordingFrame frame;
     NullDesktop desktop;
     PosixProcess process;
     Runtime runtime;
     Engine(const std::filesystem::path& folder, const Clock& clock, std::vector<Occurrence>& performed)
-        : ds(folder, errors), runtime(ds, ui, frame, clock, desktop, process) {
+        : startup(ui, clock, folder), runtime(startup, frame, desktop, process) {
         ui.defaultAnswer = true;
         runtime.dispatcher().setObserver([&performed](const PerformedTask& p) {
             performed.emplace_back(p.id, p.occurrence.date, p.occurrence.time);

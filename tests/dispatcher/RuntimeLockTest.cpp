@@ -23,11 +23,11 @@ TEST(RuntimeLock, RestoreIsRefusedWhileARuntimeRunsAndARuntimeWaitsForARestore) 
     }
     ASSERT_TRUE(backupDataSet(dir.path(), "b1").ok);
     {
-        DataSet ds(dir.path(), errors);
+        Startup startup(ui, clock, dir.path());
         qdtest::RecordingFrame frame;
         NullDesktop desktop;
         PosixProcess launcher;
-        Runtime runtime(ds, ui, frame, clock, desktop, launcher);
+        Runtime runtime(startup, frame, desktop, launcher);
         ASSERT_TRUE(runtime.open());
         const BackupResult r = restoreBackup(dir.path(), "b1");
         EXPECT_FALSE(r.ok);
@@ -38,11 +38,11 @@ TEST(RuntimeLock, RestoreIsRefusedWhileARuntimeRunsAndARuntimeWaitsForARestore) 
     DataFolderLock restoring;
     std::string why;
     ASSERT_TRUE(restoring.acquire(dir.path(), DataFolderLock::Mode::Exclusive, why)) << why;
-    DataSet ds(dir.path(), errors);
+    Startup startup(ui, clock, dir.path());
     qdtest::RecordingFrame frame;
     NullDesktop desktop;
     PosixProcess launcher;
-    Runtime runtime(ds, ui, frame, clock, desktop, launcher);
+    Runtime runtime(startup, frame, desktop, launcher);
     EXPECT_FALSE(runtime.open());
     ASSERT_FALSE(ui.shown.empty());
     EXPECT_EQ(ui.shown.back().title, "Data Folder In Use");

@@ -168,6 +168,17 @@ TEST_F(ScheduleCommands, RescheduleRefusesThePastAndMovesEveryTask) {
     EXPECT_TRUE(has(out, "\"SCH:Date\": " + std::to_string(kToday + 1)));
 }
 
+// A backward search too long to finish quietly is reported with --now's moment.
+TEST_F(ScheduleCommands, LongBackwardSearchReportsTheMomentOfNow) {
+    ASSERT_EQ(run({"prev", "--task", "SCH:ScheduleType=Custom", "SCH:EveryType=minute(s)", "SCH:Every=1",
+                   "SCH:Date=2026-06-01", "SCH:Time=09:00", "--from", "2026-01-01", "12:00"}),
+              0)
+        << err;
+    EXPECT_TRUE(has(err, "Debug Previous")) << err;
+    EXPECT_TRUE(has(err, "Failed on Custom(minute(s),")) << err;
+    EXPECT_TRUE(has(err, "2026,10:00)")) << err;
+}
+
 TEST_F(ScheduleCommands, HistoryRemoveNeedsItsLimit) {
     const std::string old = addDaily("2026-05-01", {"SCH:Disabled=1", "SCH:Completed=1"});
     ASSERT_EQ(run({"history", "remove"}), 0) << err;

@@ -28,7 +28,7 @@ struct FaultyUserInterface : ScriptedUserInterface {
 
 class RuntimeTest : public qdtest::PerformTest {
 protected:
-    RuntimeTest() : runtime(ds, faultyUi, frame, clock, desktop, launcher) {
+    RuntimeTest() : startup(faultyUi, clock, dir.path()), runtime(startup, frame, desktop, launcher) {
         faultyUi.defaultAnswer = true;
         runtime.dispatcher().setObserver([this](const PerformedTask& p) { performed.push_back(p.id); });
     }
@@ -39,6 +39,7 @@ protected:
 
     FaultyUserInterface faultyUi;
     NullDesktop desktop;
+    Startup startup;
     Runtime runtime;
     std::vector<int> performed;
 };
@@ -81,6 +82,26 @@ TEST_F(RuntimeTest, AFailingStepIsDroppedAndTheScriptGoesOn) {
     EXPECT_TRUE(runtime.scripts().queue().empty());
     EXPECT_EQ(runtime.values().TranslateVariable("AFTER"), "reached");
     EXPECT_TRUE(logged("message box failed"));
+}
+
+// The runtime's opening is the program's: the "Version" row, the settings with the
+// command line, and a log that reads the runtime's clock.
+TEST_F(RuntimeTest, OpeningWritesTheVersionRowAndLoadsTheSettings) {
+    qdtest::writeFile(dir / "qd98.INI", "[Settings]\nLogEvents=1\nDebug=1\n");
+    ASSERT_TRUE(runtime.open());
+    Table<ConfigurationRecord> cf(ds, tables::Configuration());
+    ASSERT_EQ(cf.open(), Level::Benign);
+    cf.rec.DataType = "Version";
+    ASSERT_EQ(cf.fetch(cf.def().findKey("CF:KeyDataType")), Level::Benign);
+    EXPECT_EQ(std::string(cf.rec.DataValue), "2.04");
+    EXPECT_TRUE(runtime.settings().Debug);
+    EXPECT_EQ(&runtime.settings(), &startup.settings());
+    const LogTail tail = readLogTail(dir.path());
+    ASSERT_EQ(tail.lines.size(), 2u);
+    EXPECT_EQ(std::string(parseLogLine(tail.lines[0]).LogLabel), "Debugging Active");
+    const QD_LOGRecord started = parseLogLine(tail.lines[1]);
+    EXPECT_EQ(std::string(started.LogLabel), "Started");
+    EXPECT_EQ(std::string(started.LogTime).substr(0, 5), "09:00"); // the test's clock
 }
 
 } // namespace

@@ -54,8 +54,7 @@ public:
 
 class BatchTest : public qdtest::StoreTest {
 protected:
-    BatchTest() : clock(Moment{kToday, hm(10, 0)}) { setProcessClock(&clock); }
-    ~BatchTest() override { setProcessClock(nullptr); }
+    BatchTest() : clock(Moment{kToday, hm(10, 0)}) {}
 
     std::int32_t add(const ScheduleRecord& r) {
         Table<ScheduleRecord> t(*ds, tables::Schedule());
@@ -105,7 +104,7 @@ TEST_F(BatchTest, WorkfileHoldsOnlyTasksDatedInTheRange) {
     const std::int32_t onceId = add(once);
     add(daily(day + 1, hm(9, 0), "After the range"));
 
-    ASSERT_TRUE(CreateWorkfile(*ds, day, day, ui, nullptr));
+    ASSERT_TRUE(CreateWorkfile(*ds, day, day, ui, clock, nullptr));
     const auto work = workRows();
     ASSERT_EQ(work.size(), 2u);
     EXPECT_EQ(work[0].ID, 1);
@@ -125,7 +124,7 @@ TEST_F(BatchTest, WorkfileKeepsCountingPastTheExpiryAndMarksThoseRowsCompleted) 
     r.ExpiryDate = kToday + 2;
     r.ExpiryTime = hm(9, 0); // the occurrence at the expiry moment still counts
     add(r);
-    ASSERT_TRUE(CreateWorkfile(*ds, kToday, kToday + 4, ui, nullptr));
+    ASSERT_TRUE(CreateWorkfile(*ds, kToday, kToday + 4, ui, clock, nullptr));
     const auto work = workRows();
     ASSERT_EQ(work.size(), 5u);
     for (int i = 0; i < 5; ++i) {
@@ -138,7 +137,7 @@ TEST_F(BatchTest, WorkfileWithAnUnknownUnitGivesOneRowAndOneMessagePerDay) {
     ScheduleRecord r = daily(kToday, hm(9, 0));
     r.EveryType = "fortnight(s)";
     add(r);
-    ASSERT_TRUE(CreateWorkfile(*ds, kToday, kToday + 2, ui, nullptr));
+    ASSERT_TRUE(CreateWorkfile(*ds, kToday, kToday + 2, ui, clock, nullptr));
     const auto work = workRows();
     ASSERT_EQ(work.size(), 3u);
     EXPECT_EQ(work[2].Date, kToday + 2);
@@ -149,7 +148,7 @@ TEST_F(BatchTest, WorkfileOfAMinuteTaskHasARowPerMinuteNumberedInOrder) {
     ScheduleRecord r = daily(kToday, timeFromHMS(0, 0, 0));
     r.EveryType = "minute(s)";
     add(r);
-    ASSERT_TRUE(CreateWorkfile(*ds, kToday, kToday, ui, nullptr));
+    ASSERT_TRUE(CreateWorkfile(*ds, kToday, kToday, ui, clock, nullptr));
     const auto work = workRows();
     ASSERT_EQ(work.size(), 1440u);
     EXPECT_EQ(work.back().ID, 1440);
@@ -168,7 +167,7 @@ TEST_F(BatchTest, EachRunWorksOnAFreshFileThatIsRemovedAfterwards) {
     std::filesystem::path file;
     {
         WorkfileRun run(*ds);
-        ASSERT_TRUE(run.create(kToday, kToday + 1, ui, &progress));
+        ASSERT_TRUE(run.create(kToday, kToday + 1, ui, clock, &progress));
         file = run.file();
         EXPECT_EQ(file.filename().string(), std::to_string(hm(10, 0) + 1) + ".TPS");
         EXPECT_EQ(GLO_ScheduleWorkFileName, std::to_string(hm(10, 0) + 1));
@@ -206,7 +205,7 @@ TEST_F(BatchTest, EmptyingAndCancelling) {
         add(daily(kToday + i, hm(9, 0)));
     RecordingProgress cancelling;
     cancelling.cancelAfter = 3; // the empty run's first update, the fill's first and one more
-    EXPECT_FALSE(CreateWorkfile(*ds, kToday, kToday + 9, ui, &cancelling));
+    EXPECT_FALSE(CreateWorkfile(*ds, kToday, kToday + 9, ui, clock, &cancelling));
     EXPECT_EQ(cancelling.lines.back(), "finish");
     EXPECT_LT(workRows().size(), 27u);
 }
@@ -217,13 +216,13 @@ TEST_F(BatchTest, WorkfileStopsAtItsRowLimitWithAClearMessage) {
     add(r);
     add(daily(kToday, hm(9, 0), "never reached"));
     const Date farFuture = dateFromMDY(12, 31, 9999);
-    EXPECT_FALSE(CreateWorkfile(*ds, kToday, farFuture, ui, nullptr, 500));
+    EXPECT_FALSE(CreateWorkfile(*ds, kToday, farFuture, ui, clock, nullptr, 500));
     EXPECT_EQ(workRows().size(), 500u);
     ASSERT_EQ(messagesTitled(kWorkfileLimitTitle), 1);
     EXPECT_EQ(ui.shown.back().text, workfileLimitText(500));
     EXPECT_NE(workfileLimitText(500).find("500"), std::string::npos);
     // Within the limit the same run succeeds.
-    EXPECT_TRUE(CreateWorkfile(*ds, kToday, kToday, ui, nullptr, 1441));
+    EXPECT_TRUE(CreateWorkfile(*ds, kToday, kToday, ui, clock, nullptr, 1441));
     EXPECT_EQ(workRows().size(), 1441u);
 }
 
@@ -232,7 +231,7 @@ TEST_F(BatchTest, WorkfileProgressMovesWhileOneTaskMakesAllTheRows) {
     r.EveryType = "minute(s)";
     add(r);
     RecordingProgress progress;
-    ASSERT_TRUE(CreateWorkfile(*ds, kToday, kToday + 9, ui, &progress));
+    ASSERT_TRUE(CreateWorkfile(*ds, kToday, kToday + 9, ui, clock, &progress));
     const auto create =
         std::find(progress.lines.begin(), progress.lines.end(), std::string("start ") + kCreateWorkfileTitle);
     ASSERT_NE(create, progress.lines.end());
@@ -257,7 +256,7 @@ TEST_F(BatchTest, RescheduleMovesTasksToTheirFirstOccurrenceAMinuteAfterTheMomen
     const std::int32_t onceId = add(once);
 
     RescheduleStats stats;
-    ASSERT_TRUE(RescheduleAllTasks(*ds, kToday, hm(10, 0), ui, nullptr, &stats));
+    ASSERT_TRUE(RescheduleAllTasks(*ds, kToday, hm(10, 0), ui, clock, nullptr, &stats));
     EXPECT_EQ((Moment{task(tenOClock).Date, task(tenOClock).Time}), (Moment{kToday + 1, hm(10, 0)}));
     EXPECT_EQ((Moment{task(twoPast).Date, task(twoPast).Time}), (Moment{kToday, hm(10, 2)}));
     EXPECT_EQ((Moment{task(farAhead).Date, task(farAhead).Time}), (Moment{kToday + 1, hm(10, 0)}));
@@ -280,7 +279,7 @@ TEST_F(BatchTest, RescheduleLeavesHotKeyCompletedAndUndatedTasksAlone) {
         before.emplace_back(id, task(id));
     }
     RescheduleStats stats;
-    ASSERT_TRUE(RescheduleAllTasks(*ds, kToday, hm(10, 0), ui, nullptr, &stats));
+    ASSERT_TRUE(RescheduleAllTasks(*ds, kToday, hm(10, 0), ui, clock, nullptr, &stats));
     for (const auto& [id, was] : before)
         EXPECT_EQ(task(id), was) << id;
     EXPECT_EQ(stats.untouched, 4);

@@ -173,8 +173,6 @@ long long signedSpan(Gen& g, const ScheduleRecord& r, const Kind& kind) {
 
 class RecurrenceOracle : public ::testing::TestWithParam<Kind> {
 protected:
-    void SetUp() override { setProcessClock(&clock_); }
-    void TearDown() override { setProcessClock(nullptr); }
     ManualClock clock_{Moment{dateFromMDY(3, 4, 2026), timeFromHMS(10, 20, 30)}};
 };
 
@@ -212,8 +210,8 @@ TEST_P(RecurrenceOracle, BackwardMatchesStepByStep) {
         const Time b = referenceTime(g, start);
         ScheduleRecord fast = start, slow = start;
         ScriptedUserInterface uiFast, uiSlow;
-        PreviousOccurrence(fast, a, b, uiFast);
-        PreviousOccurrenceReference(slow, a, b, uiSlow);
+        PreviousOccurrence(fast, a, b, uiFast, clock_);
+        PreviousOccurrenceReference(slow, a, b, uiSlow, clock_);
         ASSERT_EQ(fast, slow) << describe(start, a, b) << " -> fast " << fast.Date << "," << fast.Time
                               << " reference " << slow.Date << "," << slow.Time;
         ASSERT_EQ(texts(uiFast), texts(uiSlow)) << describe(start, a, b);
@@ -248,7 +246,6 @@ INSTANTIATE_TEST_SUITE_P(AllRules, RecurrenceOracle, ::testing::ValuesIn(kKinds)
 // because the date no longer moves.
 TEST(RecurrenceOracleNearZero, ClockRulesAroundTheUnsetDate) {
     ManualClock clock(Moment{dateFromMDY(5, 6, 2026), timeFromHMS(7, 8, 9)});
-    setProcessClock(&clock);
     Gen g(42);
     for (int i = 0; i < 20000; ++i) {
         ScheduleRecord start;
@@ -268,20 +265,18 @@ TEST(RecurrenceOracleNearZero, ClockRulesAroundTheUnsetDate) {
             NextOccurrence(fast, a, b, uiFast);
             NextOccurrenceReference(slow, a, b, uiSlow);
         } else {
-            PreviousOccurrence(fast, a, b, uiFast);
-            PreviousOccurrenceReference(slow, a, b, uiSlow);
+            PreviousOccurrence(fast, a, b, uiFast, clock);
+            PreviousOccurrenceReference(slow, a, b, uiSlow, clock);
         }
         ASSERT_EQ(fast, slow) << describe(start, a, b) << " -> fast " << fast.Date << "," << fast.Time
                               << " reference " << slow.Date << "," << slow.Time;
         ASSERT_EQ(texts(uiFast), texts(uiSlow)) << describe(start, a, b);
     }
-    setProcessClock(nullptr);
 }
 
 // Searches of more than 100,000 steps: the message is shown and the result is exact.
 TEST(RecurrenceOracleLong, LongBackwardSearchesReportAndStillAgree) {
     ManualClock clock(Moment{dateFromMDY(5, 6, 2026), timeFromHMS(7, 8, 9)});
-    setProcessClock(&clock);
     struct Case {
         const char* type;
         const char* unit;
@@ -309,14 +304,13 @@ TEST(RecurrenceOracleLong, LongBackwardSearchesReportAndStillAgree) {
         start.Time = c.time;
         ScheduleRecord fast = start, slow = start;
         ScriptedUserInterface uiFast, uiSlow;
-        PreviousOccurrence(fast, c.refDate, c.refTime, uiFast);
-        PreviousOccurrenceReference(slow, c.refDate, c.refTime, uiSlow);
+        PreviousOccurrence(fast, c.refDate, c.refTime, uiFast, clock);
+        PreviousOccurrenceReference(slow, c.refDate, c.refTime, uiSlow, clock);
         EXPECT_EQ(fast, slow) << describe(start, c.refDate, c.refTime);
         EXPECT_EQ(texts(uiFast), texts(uiSlow));
         ASSERT_EQ(uiFast.shown.size(), 1u) << describe(start, c.refDate, c.refTime);
         EXPECT_EQ(uiFast.shown[0].title, "Debug Previous");
     }
-    setProcessClock(nullptr);
 }
 
 } // namespace

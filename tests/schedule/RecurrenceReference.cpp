@@ -203,7 +203,8 @@ void NextOccurrenceReference(ScheduleRecord& task, Date refDate, Time refTime, U
         task.Completed = 1;
 }
 
-void PreviousOccurrenceReference(ScheduleRecord& task, Date refDate, Time refTime, UserInterface& ui) {
+void PreviousOccurrenceReference(ScheduleRecord& task, Date refDate, Time refTime, UserInterface& ui,
+                                 const Clock& clock) {
     const RuleType type = ruleTypeOf(task.ScheduleType);
     if (type == RuleType::Once) {
         task.Completed = 1;
@@ -223,7 +224,7 @@ void PreviousOccurrenceReference(ScheduleRecord& task, Date refDate, Time refTim
     auto report = [&] {
         if (reported) return;
         reported = true;
-        const Moment now = processClock().now();
+        const Moment now = clock.now();
         ui.message("Debug Previous",
                    "Failed on " + clip(task.ScheduleType) + "(" + clip(task.EveryType) + "," +
                        formatDate(now.date, "@d17") + "," + formatTime(now.time, "@t7") + ")",

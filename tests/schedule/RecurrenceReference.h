@@ -6,6 +6,7 @@
 #pragma once
 
 #include "data/Calendar.h"
+#include "data/Clock.h"
 #include "data/Records.h"
 #include "data/UserInterface.h"
 
@@ -14,6 +15,6 @@ namespace qdtest {
 void NextOccurrenceReference(qd::ScheduleRecord& task, qd::Date refDate, qd::Time refTime,
                              qd::UserInterface& ui);
 void PreviousOccurrenceReference(qd::ScheduleRecord& task, qd::Date refDate, qd::Time refTime,
-                                 qd::UserInterface& ui);
+                                 qd::UserInterface& ui, const qd::Clock& clock);
 
 } // namespace qdtest

@@ -287,7 +287,7 @@ TEST(NextOccurrence, NonsenseRulesEndWithoutHanging) {
                 EXPECT_GE(r.Every, 1);
                 ScheduleRecord back = custom(every, unit, d, std::numeric_limits<Time>::max());
                 PreviousOccurrence(back, std::numeric_limits<Date>::min() + 10,
-                                   std::numeric_limits<Time>::min(), ui);
+                                   std::numeric_limits<Time>::min(), ui, systemClock());
             }
         }
     }
@@ -303,34 +303,33 @@ TEST(NextOccurrence, NonsenseRulesEndWithoutHanging) {
 TEST(PreviousOccurrence, MirrorsTheForwardRule) {
     ScriptedUserInterface ui;
     ScheduleRecord daily = custom(1, "day(s)", dmy(20, 6, 2010), hm(9, 0));
-    PreviousOccurrence(daily, dmy(10, 6, 2010), hm(9, 0, 30), ui);
+    PreviousOccurrence(daily, dmy(10, 6, 2010), hm(9, 0, 30), ui, systemClock());
     EXPECT_EQ(daily.Date, dmy(9, 6, 2010)); // 09:00 on the 10th is less than a minute before
     NextOccurrence(daily, dmy(10, 6, 2010), hm(9, 0, 30), ui);
     EXPECT_EQ(daily.Date, dmy(11, 6, 2010));
 
     ScheduleRecord t = twice("Twice - 15th, Last", 0, dmy(15, 3, 2001));
-    PreviousOccurrence(t, dmy(15, 3, 2001), hm(9, 0), ui);
+    PreviousOccurrence(t, dmy(15, 3, 2001), hm(9, 0), ui, systemClock());
     EXPECT_EQ(t.Date, dmy(28, 2, 2001));
 
     ScheduleRecord once = rule("Once", dmy(1, 6, 2010), hm(9, 0));
-    PreviousOccurrence(once, dmy(1, 1, 2000), 1, ui);
+    PreviousOccurrence(once, dmy(1, 1, 2000), 1, ui, systemClock());
     EXPECT_EQ(once.Completed, 1);
     EXPECT_EQ(once.Date, dmy(1, 6, 2010));
 
     ScheduleRecord bad = custom(1, "?", dmy(20, 6, 2010), hm(9, 0));
-    PreviousOccurrence(bad, dmy(10, 6, 2010), hm(9, 0), ui);
+    PreviousOccurrence(bad, dmy(10, 6, 2010), hm(9, 0), ui, systemClock());
     EXPECT_EQ(bad.Date, dmy(9, 6, 2010));
     EXPECT_TRUE(ui.shown.size() == 1 && ui.shown[0].title == "Invalid Units");
 }
 
 TEST(PreviousOccurrence, LongSearchReportsWithTheClockAndLandsExactly) {
     ManualClock clock(Moment{dmy(5, 6, 2026), hm(7, 8, 9)});
-    setProcessClock(&clock);
     setPictureLocale(PictureLocale{}); // month/day/year, 24-hour clock
     ScriptedUserInterface ui;
     ScheduleRecord r = custom(1, "minute(s)", dmy(1, 6, 2026), hm(9, 0));
     r.EveryType = "minute(s)";
-    PreviousOccurrence(r, dmy(1, 1, 2026), hm(12, 0), ui);
+    PreviousOccurrence(r, dmy(1, 1, 2026), hm(12, 0), ui, clock);
     EXPECT_EQ(r.Date, dmy(1, 1, 2026));
     EXPECT_EQ(r.Time, hm(11, 59));
     ASSERT_EQ(ui.shown.size(), 1u);
@@ -339,11 +338,10 @@ TEST(PreviousOccurrence, LongSearchReportsWithTheClockAndLandsExactly) {
 
     // A search that could never end gives the task its occurrence back.
     ScheduleRecord stuck = custom(5, "minute(s)", 0, 0);
-    PreviousOccurrence(stuck, -1, 0, ui);
+    PreviousOccurrence(stuck, -1, 0, ui, clock);
     EXPECT_EQ(stuck.Date, 0);
     EXPECT_EQ(stuck.Time, 0);
     EXPECT_EQ(ui.shown.size(), 2u);
-    setProcessClock(nullptr);
 }
 
 TEST(DateMatchesSchedule, FollowsEachRule) {

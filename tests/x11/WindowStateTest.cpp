@@ -200,7 +200,8 @@ protected:
         ASSERT_TRUE(x_->ok());
         desktop_ = openX11Desktop(session_->display);
         programDesktop_ = openX11ProgramDesktop(session_->display);
-        runtime_ = std::make_unique<Runtime>(ds, ui, frame, clock, *programDesktop_, launcher);
+        startup_ = std::make_unique<Startup>(ui, clock, dir.path());
+        runtime_ = std::make_unique<Runtime>(*startup_, frame, *programDesktop_, launcher);
         ASSERT_TRUE(runtime_->desktopConnected());
         runtime_->open();
         // Debug mode logs how each window ended up.
@@ -262,6 +263,7 @@ protected:
     std::unique_ptr<XProbe> x_;
     X11Desktop desktop_;
     std::unique_ptr<Desktop> programDesktop_;
+    std::unique_ptr<Startup> startup_;
     std::unique_ptr<Runtime> runtime_;
     std::vector<pid_t> started_;
 };
