@@ -1,7 +1,5 @@
 #include "QdProgram.h"
 
-#include "data/DataSet.h"
-#include "data/ErrorClass.h"
 #include "data/FileModes.h"
 #include "data/IniFile.h"
 #include "data/Protection.h"
@@ -104,8 +102,8 @@ int runQd(const qdui::QdCommandLine& commandLine) {
         break;
     }
 
-    qd::ErrorClass errors(&ui);
-    qd::DataSet ds(*folder, errors);
+    const qd::Clock& clock = qd::systemClock();
+    qd::Startup startup(ui, clock, *folder);
     if (qd::isProtected(*folder)) {
         std::unique_ptr<qd::SecretStore> keyring = qd::openDesktopKeyring();
         std::string why;
@@ -116,14 +114,13 @@ int runQd(const qdui::QdCommandLine& commandLine) {
                        qd::MessageIcon::Hand);
             return 1;
         }
-        ds.setPassphrase(*passphrase);
+        startup.dataSet().setPassphrase(*passphrase);
     }
 
-    const qd::Clock& clock = qd::processClock();
     const std::unique_ptr<qd::Desktop> desktop = qd::openX11ProgramDesktop();
     qd::PosixProcess process;
     qdui::MainFrame frame(ui, clock, *folder);
-    qd::Runtime runtime(ds, ui, frame, clock, *desktop, process, qd::RuntimeOptions{commandLine.switches});
+    qd::Runtime runtime(startup, frame, *desktop, process, qd::RuntimeOptions{commandLine.switches});
     frame.setSettings(&runtime.settings());
     frame.setMessageActions(qdui::MessageActions{
         {},

@@ -31,9 +31,10 @@ void answerDialogs(qdui::QtUserInterface& ui, const QString& button, int delayMs
 }
 
 Engine::Engine(std::vector<std::string> commandLine)
-    : errors(&ui), ds(dir.path(), errors), clock({qd::dateFromMDY(3, 10, 2026), qd::timeFromHMS(9, 0, 0)}) {
+    : clock({qd::dateFromMDY(3, 10, 2026), qd::timeFromHMS(9, 0, 0)}), startup(ui, clock, dir.path()),
+      ds(startup.dataSet()) {
     frame = std::make_unique<qdui::MainFrame>(ui, clock, dir.path());
-    runtime = std::make_unique<qd::Runtime>(ds, ui, *frame, clock, desktop, process,
+    runtime = std::make_unique<qd::Runtime>(startup, *frame, desktop, process,
                                             qd::RuntimeOptions{std::move(commandLine)});
     frame->setSettings(&runtime->settings());
 }

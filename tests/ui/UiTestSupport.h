@@ -4,8 +4,8 @@
 
 #include "data/Clock.h"
 #include "data/DataSet.h"
-#include "data/ErrorClass.h"
 #include "data/FileManager.h"
+#include "data/Startup.h"
 #include "platform/null/NullDesktop.h"
 #include "platform/posix/PosixProcess.h"
 #include "runtime/Runtime.h"
@@ -46,9 +46,9 @@ struct Engine {
 
     qdtest::TempDir dir;
     qdui::QtUserInterface ui;
-    qd::ErrorClass errors;
-    qd::DataSet ds;
     qd::ManualClock clock;
+    qd::Startup startup;
+    qd::DataSet& ds;
     qd::NullDesktop desktop;
     qd::PosixProcess process;
     std::unique_ptr<qdui::MainFrame> frame;
