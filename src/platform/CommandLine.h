@@ -19,9 +19,9 @@ namespace qd {
 std::vector<std::string> splitCommandLine(std::string_view command);
 
 // One argument written so that splitCommandLine gives it back unchanged: as it
-// is when it needs no quoting, else in double quotes, a double quote inside
-// written as '"'.
-std::string quoteCommandArgument(std::string_view argument);
+// is when it needs no quoting (and `alwaysQuoted` is off), else in double
+// quotes, a double quote inside written as '"'.
+std::string quoteCommandArgument(std::string_view argument, bool alwaysQuoted = false);
 
 // The arguments joined with blanks, each quoted as needed.
 std::string joinCommandLine(const std::vector<std::string>& arguments);

@@ -32,6 +32,7 @@ TEST(CommandLineTest, QuotingGivesEveryArgumentBack) {
     EXPECT_EQ(quoteCommandArgument("plain"), "plain");
     EXPECT_EQ(quoteCommandArgument(""), "\"\"");
     EXPECT_EQ(quoteCommandArgument("my file"), "\"my file\"");
+    EXPECT_EQ(quoteCommandArgument("plain", true), "\"plain\"");
     const Args tricky{"a\"b",           "'", "\"", "x y\tz", "Bob's \"best\" [FILE]", "Größe ü", "\\",
                       "-- --grace-ms=5"};
     EXPECT_EQ(splitCommandLine(joinCommandLine(tricky)), tricky);
