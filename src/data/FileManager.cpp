@@ -526,7 +526,7 @@ Level FileManager::previous() {
     return step(false);
 }
 
-Level FileManager::step(bool forward) {
+Level FileManager::step(bool forward, bool silent) {
     if (!opened()) return notOpened();
     if (orderKey_ < 0) setOrder(0);
     Seek seek;
@@ -536,7 +536,7 @@ Level FileManager::step(bool forward) {
         seek = positioned_ ? Seek::Before : (pending_ == Seek::First ? Seek::Last : Seek::AtOrBefore);
     const int components = positioned_ ? -1 : pendingComponents_;
     Query s = seekStatement(orderKey_, seek, components);
-    if (!s) return fail(false, 1, kStoreError);
+    if (!s) return fail(silent, 1, kStoreError);
     if (seek != Seek::First && seek != Seek::Last)
         bindKeyValues(s, orderKey_, components, 1, seek == Seek::After || seek == Seek::Before);
     const int rc = s.step();
@@ -550,7 +550,7 @@ Level FileManager::step(bool forward) {
         lastError_ = {kStoreDone, forward ? "End of file" : "Beginning of file"};
         return Level::Notify;
     }
-    return fail(false, 1, rc);
+    return fail(silent, 1, rc);
 }
 
 Level FileManager::first(int key) {
@@ -607,13 +607,13 @@ Level FileManager::fetch(int key) {
     return fail(false, 1, rc);
 }
 
-Level FileManager::reget() {
+Level FileManager::doReget(bool silent) {
     if (!opened()) return notOpened();
     StoreFile* f = file();
     if (!f || !hasCurrent()) return Level::Notify;
     Query s =
         statement(3, [&] { return "SELECT " + selectList() + " FROM " + sqlTable_ + " WHERE \"_rid\" = ?"; });
-    if (!s) return fail(false, 1, kStoreError);
+    if (!s) return fail(silent, 1, kStoreError);
     s.bind(1, currentRid_);
     const int rc = s.step();
     if (rc == kStoreRow) {
@@ -626,7 +626,7 @@ Level FileManager::reget() {
         lastError_ = {kStoreNotFound, "Record Not Found"};
         return Level::Notify;
     }
-    return fail(false, 1, rc);
+    return fail(silent, 1, rc);
 }
 
 long long FileManager::recordCount() {

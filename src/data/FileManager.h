@@ -56,8 +56,10 @@ public:
     // Notify (no message) when there is none.
     Level fetch(int key);
     Level fetch(const char* keyName) { return fetch(def_.findKey(keyName)); }
-    // Reads the current record again by its position.
-    Level reget();
+    // Reads the current record again by its position. Notify (no message) when
+    // it is gone; tryReget shows no message on a store error either.
+    Level reget() { return doReget(false); }
+    Level tryReget() { return doReget(true); }
 
     // Key order: start before the first record, or at the first record whose
     // leading `components` key values (all when -1) are >= those in the buffer.
@@ -66,6 +68,8 @@ public:
     // Next / previous record in the order; Notify (no message) past the end.
     Level next();
     Level previous();
+    // next() without a message on a store error (lastError() says what failed).
+    Level tryNext() { return step(true, true); }
     // The first record of a key (as the dispatcher reads it); Notify when none.
     Level first(int key);
 
@@ -93,11 +97,12 @@ private:
 
     Level doInsert(bool silent);
     Level doUpdate(bool silent, int concurrencyMessage);
+    Level doReget(bool silent);
     Level doDelete(bool silent);
     Level notOpened();
     Level noCurrentRecord(bool silent, int message);
     Level readRow(Query s);
-    Level step(bool forward);
+    Level step(bool forward, bool silent = false);
     Query seekStatement(int key, Seek seek, int components);
     int bindKeyValues(Query s, int key, int components, int start, bool withRid);
     void bindBuffer(Query s, int start);

@@ -106,13 +106,19 @@ void Dispatcher::checkDueTask() {
     sch.setOrder(kKeyDateEnabled);
     bool found = false;
     for (int read = 0; read < kDueTaskReadLimit; ++read) {
-        if (sch.next() != Level::Benign || sch.rec.Disabled) break;
+        if (sch.tryNext() != Level::Benign) {
+            if (sch.lastError().code == kStoreDone) break;
+            storeFault("The due tasks could not be read", 1, sch.lastError());
+            return;
+        }
+        if (sch.rec.Disabled) break;
         if (sch.rec.Date == 0 && sch.rec.Time == 0) continue;
         if (failed_.count({sch.rec.ID, sch.rec.Date, sch.rec.Time})) continue;
         found = true;
         break;
     }
     if (!found) {
+        storeFaultShown_ = false; // the check worked and has nothing to write
         statusText_ = "No tasks pending";
         trayTip_ = kProductName;
         return;
@@ -139,7 +145,23 @@ void Dispatcher::checkDueTask() {
             log(text::trimmed(due.Description) + ": " + e.what(), "Task Failed");
         }
         frame_.refreshTaskLists();
+    } else {
+        storeFaultShown_ = false; // the check worked; the next task is not due yet
     }
+}
+
+void Dispatcher::storeFault(const std::string& what, int message, const StoreError& error) {
+    // Every failure is logged; the message is shown once for a run of failures
+    // (until a check works again), so a store that keeps failing does not raise
+    // one every second.
+    log(what + ": " + error.text, "Task not performed");
+    if (storeFaultShown_) return;
+    storeFaultShown_ = true;
+    ErrorContext ctx;
+    ctx.file = tables::Schedule().label;
+    ctx.errorCode = error.code;
+    ctx.errorText = error.text;
+    ds_.errors().throwMessage(message, ctx);
 }
 
 void Dispatcher::performDueTask(Table<ScheduleRecord>& sch) {
@@ -188,9 +210,11 @@ void Dispatcher::performDueTask(Table<ScheduleRecord>& sch) {
     const OccurrenceClaim claim = claimOccurrence(sch, *taskStore_, *holidays_, ui_, request);
     if (claim.status == ClaimStatus::Refused) return; // another dispatcher has this occurrence
     if (claim.status == ClaimStatus::Failed) {
-        log(desc + ": " + claim.error.text, "Task not performed");
+        // Nothing was written: the task stays due and is tried again on the next check.
+        storeFault(desc, claim.message != 0 ? claim.message : 25, claim.error);
         return;
     }
+    storeFaultShown_ = false;
     const ScheduleRecord& performed = claim.performed;
     const int id = performed.ID;
 

@@ -81,6 +81,9 @@ public:
 
 private:
     void performDueTask(Table<ScheduleRecord>& sch);
+    // Logs a store fault that kept a due task from being performed; shows
+    // numbered message `message` once per run of faults.
+    void storeFault(const std::string& what, int message, const StoreError& error);
     void log(const std::string& detail, const std::string& label) { log_.log(detail, label); }
 
     DataSet& ds_;
@@ -116,6 +119,8 @@ private:
     // Occurrences whose performing failed with an error: passed over by the due
     // check, so one broken task never holds up the others.
     std::set<std::tuple<int, Date, Time>> failed_;
+    // A store fault of the due-task check was shown and no check has worked since.
+    bool storeFaultShown_ = false;
 };
 
 } // namespace qd

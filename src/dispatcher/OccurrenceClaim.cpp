@@ -52,24 +52,31 @@ OccurrenceClaim claimOccurrence(Table<ScheduleRecord>& sch, TaskStore& tasks, co
     StoreFile* f = sch.file();
     if (!f) {
         claim.error = {-1, "The task table is not open."};
+        claim.message = 21;
         return claim;
     }
     DeferredMessages messages(ui);
     if (f->begin() != 0) {
         claim.error = f->lastError();
+        claim.message = 21;
         return claim;
     }
-    auto abandon = [&](ClaimStatus status, StoreError error) {
+    auto abandon = [&](ClaimStatus status, StoreError error, int message = 0) {
         f->rollback();
         sch.rec = read;
         claim.status = status;
         claim.error = std::move(error);
+        claim.message = message;
         claim.historyId = 0;
         return claim;
     };
 
-    // Under the write lock: the stored task must still be the one read.
-    if (sch.reget() != Level::Benign || sch.currentRevision() != readRevision || sch.rec.Date != read.Date ||
+    // Under the write lock: the stored task must still be the one read. A task
+    // that is gone was taken by another dispatcher; a store error is a failure.
+    const Level got = sch.tryReget();
+    if (got != Level::Benign && sch.lastError().code != kStoreNotFound)
+        return abandon(ClaimStatus::Failed, sch.lastError(), 1);
+    if (got != Level::Benign || sch.currentRevision() != readRevision || sch.rec.Date != read.Date ||
         sch.rec.Time != read.Time || sch.rec.Disabled != read.Disabled)
         return abandon(ClaimStatus::Refused, {});
 
@@ -104,7 +111,7 @@ OccurrenceClaim claimOccurrence(Table<ScheduleRecord>& sch, TaskStore& tasks, co
         task.AdvanceWarnTime = history.AdvanceWarnTime;
         task.Completed = 1;
         task.Disabled = 1;
-        if (sch.tryUpdate() != Level::Benign) return abandon(ClaimStatus::Failed, sch.lastError());
+        if (sch.tryUpdate() != Level::Benign) return abandon(ClaimStatus::Failed, sch.lastError(), 25);
         claim.completed = true;
         claim.deleteAfter = task.NoHistory != 0;
         claim.deleteStepsAfter = !claim.deleteAfter && !request.saveScripts;
@@ -116,12 +123,12 @@ OccurrenceClaim claimOccurrence(Table<ScheduleRecord>& sch, TaskStore& tasks, co
         }
         task.AdvanceWarned = 0;
         ApplyExceptions(task, tasks, holidays, messages);
-        if (sch.tryUpdate() != Level::Benign) return abandon(ClaimStatus::Failed, sch.lastError());
+        if (sch.tryUpdate() != Level::Benign) return abandon(ClaimStatus::Failed, sch.lastError(), 25);
         claim.next = {task.Date, task.Time};
 
         if (!task.NoHistory && !claim.passedOver) {
             Table<ScheduleRecord> copy(sch.dataSet(), tables::Schedule());
-            if (copy.open() != Level::Benign) return abandon(ClaimStatus::Failed, copy.lastError());
+            if (copy.open() != Level::Benign) return abandon(ClaimStatus::Failed, copy.lastError(), 4);
             copy.rec = history;
             copy.rec.ID = 0;
             copy.rec.Completed = 1;
@@ -132,13 +139,13 @@ OccurrenceClaim claimOccurrence(Table<ScheduleRecord>& sch, TaskStore& tasks, co
                 copy.rec.Description = fitText("(Skipped) " + history.Description, FieldType::String, 40);
                 copy.rec.Skipped = 1;
             }
-            if (copy.tryInsert() != Level::Benign) return abandon(ClaimStatus::Failed, copy.lastError());
+            if (copy.tryInsert() != Level::Benign) return abandon(ClaimStatus::Failed, copy.lastError(), 4);
             claim.historyId = copy.rec.ID;
             if (copy.rec.ID != id && request.saveScripts && !copyScriptSteps(sch.dataSet(), id, copy.rec.ID))
-                return abandon(ClaimStatus::Failed, {-1, "The script steps could not be copied."});
+                return abandon(ClaimStatus::Failed, {-1, "The script steps could not be copied."}, 4);
         }
     }
-    if (f->commit() != 0) return abandon(ClaimStatus::Failed, f->lastError());
+    if (f->commit() != 0) return abandon(ClaimStatus::Failed, f->lastError(), 21);
     claim.status = ClaimStatus::Claimed;
     return claim;
 }

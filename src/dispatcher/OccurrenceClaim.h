@@ -49,6 +49,10 @@ struct OccurrenceClaim {
     Moment next;                   // the next occurrence, when not completed
     int historyId = 0;             // the history copy written; 0 when none
     StoreError error;
+    // When Failed: the numbered message that fits the failing step (21 the
+    // transaction could not be begun or committed, 25 the task not saved, 4 the
+    // history copy not inserted).
+    int message = 0;
 };
 
 // `sch` holds the task as the due-task check read it. On a claim its buffer holds

@@ -37,8 +37,8 @@ std::vector<std::string> splitCommandLine(std::string_view command) {
     return out;
 }
 
-std::string quoteCommandArgument(std::string_view argument, QuoteWhen when) {
-    bool plain = !argument.empty() && when == QuoteWhen::Needed;
+std::string quoteCommandArgument(std::string_view argument, bool alwaysQuoted) {
+    bool plain = !argument.empty() && !alwaysQuoted;
     for (char c : argument)
         if (isSeparator(c) || c == '"' || c == '\'') plain = false;
     if (plain) return std::string(argument);

@@ -18,15 +18,10 @@ namespace qd {
 
 std::vector<std::string> splitCommandLine(std::string_view command);
 
-enum class QuoteWhen {
-    Needed, // only arguments that would not come back unchanged without quotes
-    Always, // every argument (for command lines that show paths quoted)
-};
-
 // One argument written so that splitCommandLine gives it back unchanged: as it
-// is when it needs no quoting (or when `when` is Needed), else in double
+// is when it needs no quoting (and `alwaysQuoted` is off), else in double
 // quotes, a double quote inside written as '"'.
-std::string quoteCommandArgument(std::string_view argument, QuoteWhen when = QuoteWhen::Needed);
+std::string quoteCommandArgument(std::string_view argument, bool alwaysQuoted = false);
 
 // The arguments joined with blanks, each quoted as needed.
 std::string joinCommandLine(const std::vector<std::string>& arguments);

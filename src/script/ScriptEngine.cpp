@@ -517,7 +517,9 @@ void ScriptEngine::executeStartProgram(QueueEntry& head, bool& keep) {
     // would put values into it twice.
     const ScriptingRecord stored = s;
     if (options[3] == '1' || translateFilenames) {
-        s.Command = translate(s.Command);
+        // Split first, then the values put into each argument: a value with
+        // blanks or quotes never adds, removes or moves an argument.
+        if (env_.values) s.Command = env_.values->TranslateCommandLine(rt(s.Command));
         s.Path = translate(s.Path);
         debug(text::trimmedRight(s.Command), "Translated");
     }

@@ -4,6 +4,7 @@
 #include "data/EventLog.h"
 #include "data/Pictures.h"
 #include "data/TextWidth.h"
+#include "platform/CommandLine.h"
 #include "script/Expression.h"
 #include "script/ScriptStrings.h"
 
@@ -228,6 +229,122 @@ std::string ScriptValues::TranslateText(std::string_view text) const {
         i = resume;
     }
     return std::string(text::trimRight(t));
+}
+
+namespace {
+
+// The [first, last) spans of the bracketed names of a text, found as
+// TranslateText finds them: "[[" and "[]" are literal brackets, nested
+// brackets belong to the outer name, an unclosed "[" ends the search.
+std::vector<std::pair<std::size_t, std::size_t>> bracketSpans(std::string_view t) {
+    std::vector<std::pair<std::size_t, std::size_t>> spans;
+    std::size_t i = 0;
+    while (i + 1 < t.size()) {
+        if (t[i] != '[') {
+            ++i;
+            continue;
+        }
+        if (t[i + 1] == '[' || t[i + 1] == ']') {
+            i += 2;
+            continue;
+        }
+        int depth = 0;
+        std::size_t j = i;
+        for (; j < t.size(); ++j) {
+            if (t[j] == '[') ++depth;
+            if (t[j] == ']' && --depth == 0) break;
+        }
+        if (j >= t.size()) break;
+        spans.emplace_back(i, j + 1);
+        i = j + 1;
+    }
+    return spans;
+}
+
+// A control character that the text does not hold and that the command-line
+// splitter reads as an ordinary character; 0 when every one is taken.
+char freeMarker(std::string_view t) {
+    for (char c = 1; c < 32; ++c) {
+        if (c == '\t' || c == '\n' || c == '\r') continue;
+        if (t.find(c) == std::string_view::npos) return c;
+    }
+    return 0;
+}
+
+} // namespace
+
+std::vector<ScriptValues::Argument> ScriptValues::translateEach(std::string_view line) const {
+    std::vector<std::string> words;
+    const auto spans = bracketSpans(line);
+    const char marker = freeMarker(line);
+    if (spans.empty() || marker == 0) {
+        words = splitCommandLine(line);
+    } else {
+        // Each bracketed name becomes a marked number, so that the splitter
+        // cannot look inside it; the names go back into their arguments after.
+        std::string masked;
+        std::size_t at = 0;
+        for (std::size_t n = 0; n < spans.size(); ++n) {
+            masked.append(line.substr(at, spans[n].first - at));
+            masked += marker;
+            masked += std::to_string(n);
+            masked += marker;
+            at = spans[n].second;
+        }
+        masked.append(line.substr(at));
+        for (const std::string& word : splitCommandLine(masked)) {
+            std::string restored;
+            for (std::size_t k = 0; k < word.size(); ++k) {
+                const std::size_t close = word[k] == marker ? word.find(marker, k + 1) : std::string::npos;
+                if (close == std::string::npos) {
+                    restored += word[k];
+                    continue;
+                }
+                const std::size_t n = std::stoul(word.substr(k + 1, close - k - 1));
+                restored.append(line.substr(spans[n].first, spans[n].second - spans[n].first));
+                k = close;
+            }
+            words.push_back(std::move(restored));
+        }
+    }
+    std::vector<Argument> out;
+    out.reserve(words.size());
+    for (std::string& word : words) {
+        Argument a{std::move(word), {}};
+        if (a.written.find('[') == std::string::npos) {
+            a.translated = a.written;
+        } else if (marker == 0) {
+            a.translated = TranslateText(a.written);
+        } else {
+            // The marker after the argument keeps TranslateText from dropping
+            // the argument's own trailing blanks.
+            a.translated = TranslateText(a.written + marker);
+            if (!a.translated.empty() && a.translated.back() == marker) a.translated.pop_back();
+        }
+        out.push_back(std::move(a));
+    }
+    return out;
+}
+
+std::vector<std::string> ScriptValues::TranslateArguments(std::string_view commandLine) const {
+    std::vector<std::string> out;
+    for (Argument& a : translateEach(commandLine))
+        out.push_back(std::move(a.translated));
+    return out;
+}
+
+std::string ScriptValues::TranslateCommandLine(std::string_view commandLine) const {
+    if (commandLine.find('[') == std::string_view::npos) return std::string(commandLine);
+    const std::vector<Argument> arguments = translateEach(commandLine);
+    if (std::all_of(arguments.begin(), arguments.end(),
+                    [](const Argument& a) { return a.written == a.translated; }))
+        return std::string(commandLine);
+    std::string line;
+    for (const Argument& a : arguments) {
+        if (!line.empty()) line += ' ';
+        line += quoteCommandArgument(a.translated, a.written != a.translated);
+    }
+    return line;
 }
 
 void ScriptValues::SetValue(std::string_view name, std::string_view value) {

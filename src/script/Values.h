@@ -115,6 +115,19 @@ public:
     // characters.
     std::string TranslateText(std::string_view text) const;
 
+    // A command line translated argument by argument: it is split into
+    // arguments first (platform/CommandLine.h; a bracketed name is one piece,
+    // whatever blanks or quotes it holds), then each argument is translated
+    // once and exactly (its own trailing blanks kept). A value with blanks,
+    // quotes or brackets stays inside its argument and is not read again.
+    std::vector<std::string> TranslateArguments(std::string_view commandLine) const;
+    // The translated arguments written back as one command line that splits
+    // into exactly them: an argument that took a value is always in quotes, so
+    // it never joins a neighbour (the program part of an unquoted path with
+    // blanks is found among the words as written). The line as it is when no
+    // argument changes.
+    std::string TranslateCommandLine(std::string_view commandLine) const;
+
     // The evaluator's result as text; nullopt when it rejects the expression.
     std::optional<std::string> EvaluateExpression(std::string_view expression) const;
 
@@ -130,6 +143,11 @@ public:
     static std::string userDatePicture(std::string_view dateFormat);
 
 private:
+    struct Argument {
+        std::string written;    // as in the command line, quotes removed
+        std::string translated; // with the values put in
+    };
+    std::vector<Argument> translateEach(std::string_view commandLine) const;
     const Clock& clock() const;
     void debug(std::string_view detail, std::string_view label) const;
 

@@ -42,6 +42,33 @@ TEST_F(TaskExecutionTest, ProgramPathWithBlanksIsRetriedAtEachBlank) {
     EXPECT_EQ(qdtest::readFile(dir / "shown"), "letter.txt\n");
 }
 
+TEST_F(TaskExecutionTest, ATaskCommandReachesItsProgramSplitByTheOneRuleAndUntranslated) {
+    // The task's own program start puts no values in: brackets stay as they are,
+    // and both ways of starting split the command the same way.
+    writeScript("args", "printf '%s\\0' \"$@\" > \"$0.out\"");
+    const auto program = dir / "bin" / "args";
+    const std::string command = program.string() + " \"a b\" 'c\td' Bob's [DATE] \"\" x\"y z\"";
+    const std::vector<std::string> expected{"a b", "c\td", "Bob's", "[DATE]", "", "xy z"};
+    for (const bool direct : {true, false}) {
+        SCOPED_TRACE(direct ? "direct" : "shell");
+        settings.LogEvents = direct;
+        ProgramStartRequest r;
+        r.command = command;
+        r.taskId = 3;
+        ASSERT_TRUE(exec.startProgram(r).started);
+        const auto out = program.string() + ".out";
+        for (int i = 0; i < 2000 && !std::filesystem::exists(out); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        std::vector<std::string> got;
+        std::ifstream in(out, std::ios::binary);
+        for (std::string a; std::getline(in, a, '\0');)
+            got.push_back(a);
+        EXPECT_EQ(got, expected);
+        std::filesystem::remove(out);
+    }
+}
+
 TEST_F(TaskExecutionTest, DirectStartHonoursFolderPriorityAndReportsTheExitCode) {
     const auto work = dir / "work";
     std::filesystem::create_directories(work);

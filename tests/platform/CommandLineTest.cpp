@@ -32,8 +32,9 @@ TEST(CommandLineTest, QuotingGivesEveryArgumentBack) {
     EXPECT_EQ(quoteCommandArgument("plain"), "plain");
     EXPECT_EQ(quoteCommandArgument(""), "\"\"");
     EXPECT_EQ(quoteCommandArgument("my file"), "\"my file\"");
-    EXPECT_EQ(quoteCommandArgument("/tmp/x", qd::QuoteWhen::Always), "\"/tmp/x\"");
-    EXPECT_EQ(quoteCommandArgument("a\"b", qd::QuoteWhen::Always), quoteCommandArgument("a\"b"));
+    EXPECT_EQ(quoteCommandArgument("plain", true), "\"plain\"");
+    EXPECT_EQ(quoteCommandArgument("/tmp/x", true), "\"/tmp/x\"");
+    EXPECT_EQ(quoteCommandArgument("a\"b", true), quoteCommandArgument("a\"b"));
     const Args tricky{"a\"b",           "'", "\"", "x y\tz", "Bob's \"best\" [FILE]", "Größe ü", "\\",
                       "-- --grace-ms=5"};
     EXPECT_EQ(splitCommandLine(joinCommandLine(tricky)), tricky);
@@ -52,7 +53,7 @@ TEST(CommandLineTest, QuotingGivesEveryArgumentBack) {
         ASSERT_EQ(splitCommandLine(line), args) << line;
         std::string always;
         for (const auto& a : args)
-            always += (always.empty() ? "" : " ") + quoteCommandArgument(a, qd::QuoteWhen::Always);
+            always += (always.empty() ? "" : " ") + quoteCommandArgument(a, true);
         ASSERT_EQ(splitCommandLine(always), args) << always;
     }
 }

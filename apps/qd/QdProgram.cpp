@@ -1,0 +1,224 @@
+#include "QdProgram.h"
+
+#include "data/FileModes.h"
+#include "data/IniFile.h"
+#include "data/Protection.h"
+#include "data/Startup.h"
+#include "platform/SecretStore.h"
+#include "platform/posix/PosixProcess.h"
+#include "platform/secret/Passphrase.h"
+#include "platform/x11/X11Desktop.h"
+#include "runtime/Runtime.h"
+#include "script/ScriptEngine.h"
+#include "ui/FrameStatus.h"
+#include "ui/MainFrame.h"
+#include "ui/QtUserInterface.h"
+#include "ui/SingleInstance.h"
+#include "ui/TickDriver.h"
+#include "ui/TrayIcon.h"
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QProcess>
+
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <filesystem>
+#include <iostream>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+// A termination signal (logout, kill) is written to this socket and read by the
+// event loop, which then closes the frame the orderly way.
+int gSignalWrite = -1;
+
+extern "C" void onTerminate(int) {
+    if (gSignalWrite >= 0) {
+        const char c = 1;
+        [[maybe_unused]] const auto n = ::write(gSignalWrite, &c, 1);
+    }
+}
+
+constexpr const char* kTitle = "Quandrel";
+
+// Where the data folder search starts: the current folder when it holds the
+// data (or the pointer to it), else the folder of the program's own files.
+std::filesystem::path searchStart() {
+    std::error_code ec;
+    const auto cwd = std::filesystem::current_path(ec);
+    if (!ec && (std::filesystem::exists(qd::findFileNoCase(cwd, "QD97.TPS"), ec) ||
+                std::filesystem::exists(qd::findFileNoCase(cwd, "PATHS.INI"), ec)))
+        return cwd;
+    const auto install = qd::defaultInstallFolder();
+    std::string made;
+    qd::createPrivateFolder(install, made);
+    return install;
+}
+
+std::optional<std::filesystem::path> dataFolder(const qdui::QdCommandLine& cl, qdui::QtUserInterface& ui) {
+    if (!cl.dataDir) return qd::locateDataFolder(searchStart(), ui).folder;
+    std::error_code ec;
+    const auto folder = std::filesystem::absolute(*cl.dataDir, ec);
+    std::string made;
+    if (ec || !qd::createPrivateFolder(folder, made) || !std::filesystem::is_directory(folder, ec)) {
+        ui.message(kTitle,
+                   "Cannot use the data folder " + *cl.dataDir + ": " +
+                       (made.empty() ? "not a folder" : made),
+                   qd::MessageIcon::Hand);
+        return std::nullopt;
+    }
+    return folder;
+}
+
+} // namespace
+
+int runQd(const qdui::QdCommandLine& commandLine) {
+    qdui::QtUserInterface ui;
+    const auto folder = dataFolder(commandLine, ui);
+    if (!folder) return 1;
+    if (const std::string why = qd::unsafeDataFolder(*folder); !why.empty()) {
+        ui.message(kTitle, why, qd::MessageIcon::Hand);
+        return 1;
+    }
+
+    // One resident program per data folder, user and display.
+    qdui::SingleInstance instance;
+    QString instanceError;
+    const QString display =
+        QString::fromLocal8Bit(qgetenv("DISPLAY")) + "/" + QGuiApplication::platformName();
+    switch (instance.claim(*folder, display, instanceError)) {
+    case qdui::SingleInstance::Outcome::RaisedOther:
+        std::cout << "qd: already running on " << folder->string() << "; brought it to the front\n";
+        return 0;
+    case qdui::SingleInstance::Outcome::Failed:
+        std::cerr << "qd: " << instanceError.toStdString()
+                  << " (a second qd on this folder will not be noticed)\n";
+        break;
+    case qdui::SingleInstance::Outcome::First:
+        break;
+    }
+
+    const qd::Clock& clock = qd::systemClock();
+    qd::Startup startup(ui, clock, *folder);
+    if (qd::isProtected(*folder)) {
+        std::unique_ptr<qd::SecretStore> keyring = qd::openDesktopKeyring();
+        std::string why;
+        const auto passphrase =
+            qd::obtainPassphrase(*folder, qd::PassphraseSources{keyring.get(), {}, false}, why);
+        if (!passphrase) {
+            ui.message(kTitle, "The data set in " + folder->string() + " is protected: " + why,
+                       qd::MessageIcon::Hand);
+            return 1;
+        }
+        startup.dataSet().setPassphrase(*passphrase);
+    }
+
+    const std::unique_ptr<qd::Desktop> desktop = qd::openX11ProgramDesktop();
+    qd::PosixProcess process;
+    qdui::MainFrame frame(ui, clock, *folder);
+    qd::Runtime runtime(startup, frame, *desktop, process, qd::RuntimeOptions{commandLine.switches});
+    frame.setSettings(&runtime.settings());
+    frame.setMessageActions(qdui::MessageActions{
+        {},
+        [&frame](const std::string& file) { frame.playSound(file); },
+        [&runtime, &ui, &frame](const std::string& title, const std::string& text, const std::string& alarm) {
+            if (runtime.execution().snoozeMessage(title, text, alarm) == 0) {
+                ui.message("Snooze", "The snooze task could not be saved.", qd::MessageIcon::Exclamation);
+                return false;
+            }
+            frame.refreshTaskLists();
+            return true;
+        },
+        {},
+        {}});
+    if (!runtime.open()) return 1; // the reason was shown
+
+    qdui::TrayIcon tray;
+    const bool trayHost = qdui::TrayIcon::available() && !runtime.settings().NoTray;
+    if (qdui::TrayIcon::available()) {
+        tray.show();
+        frame.setTrayShown(true);
+    } else {
+        frame.setNote("No notification area on this desktop: Quandrel stays a normal window.");
+    }
+    auto restore = [&frame] { frame.bringToFront(); };
+    tray.setFrameMinimizedQuery([&frame] { return frame.isMinimized(); });
+    tray.setHandler("Restore", restore);
+    tray.setHandler("StopScript", [&runtime] { runtime.scripts().stopAll(); });
+    tray.setHandler("Exit", [&frame] { frame.exitRequested(); });
+    QObject::connect(&tray, &qdui::TrayIcon::activated, &frame, restore);
+    QObject::connect(&instance, &qdui::SingleInstance::raiseRequested, &frame, restore);
+    QObject::connect(&frame, &qdui::MainFrame::stopScriptsRequested, &frame,
+                     [&runtime] { runtime.scripts().stopAll(); });
+    frame.setHandler("BackupRestore", [&frame, folder] {
+        // The backup program works on the closed tables: start it, then close the frame.
+        const QString program = QCoreApplication::applicationDirPath() + "/klvback";
+        if (QProcess::startDetached(program, {"QD97.TPS"}, QString::fromStdString(folder->string()))) {
+            frame.requestShutdown();
+        }
+    });
+    frame.setHandler("About", [&frame, folder] {
+        QMessageBox::about(
+            &frame, "About Quandrel",
+            QStringLiteral("<b>%1 %2</b><br>Data folder: %3<br>Qt %4<br>Licensed under the GPL, "
+                           "version 3 or later.")
+                .arg(qd::kProductName, qd::kProductVersion, QString::fromStdString(folder->string()),
+                     qVersion()));
+    });
+
+    QObject::connect(&frame, &qdui::MainFrame::closed, qApp, &QCoreApplication::quit);
+
+    int signalPair[2] = {-1, -1};
+    std::unique_ptr<QSocketNotifier> signalNotifier;
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPair) == 0) {
+        gSignalWrite = signalPair[0];
+        signalNotifier = std::make_unique<QSocketNotifier>(signalPair[1], QSocketNotifier::Read);
+        QObject::connect(signalNotifier.get(), &QSocketNotifier::activated, &frame,
+                         [&frame, fd = signalPair[1]] {
+                             char c = 0;
+                             [[maybe_unused]] const auto n = ::read(fd, &c, 1);
+                             frame.requestShutdown();
+                         });
+        struct sigaction sa {};
+        sa.sa_handler = onTerminate;
+        sigemptyset(&sa.sa_mask);
+        sa.sa_flags = SA_RESTART;
+        for (int sig : {SIGTERM, SIGINT, SIGHUP})
+            sigaction(sig, &sa, nullptr);
+    }
+
+    auto refresh = [&] {
+        const qdui::FrameState state = qdui::frameStateOf(runtime.dispatcher());
+        frame.showState(state, clock.now());
+        tray.showState(state);
+    };
+    qdui::TickDriver ticker([&] {
+        runtime.tick();
+        runtime.launcher().reap();
+        refresh();
+    });
+    refresh();
+    frame.restorePosition();
+    if (runtime.settings().StartUpMinimized && trayHost) {
+        frame.hide();
+    } else if (runtime.settings().StartUpMinimized) {
+        frame.showMinimized();
+    } else {
+        frame.show();
+    }
+    ticker.start();
+    const int code = QApplication::exec();
+    ticker.stop();
+    runtime.close();
+    for (int sig : {SIGTERM, SIGINT, SIGHUP})
+        std::signal(sig, SIG_DFL);
+    gSignalWrite = -1;
+    signalNotifier.reset();
+    for (int fd : signalPair)
+        if (fd >= 0) ::close(fd);
+    return code;
+}

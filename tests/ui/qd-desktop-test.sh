@@ -1,0 +1,136 @@
+#!/bin/bash
+# qd on a real X desktop (Xvfb, openbox, the trayer tray host), driven from
+# outside as a person would: the frame and its tray icon appear, a task added
+# by qdctl pops its message window, the Snooze button's accelerator creates the
+# snooze task, a second qd raises the first and ends, the close box with
+# MinimizeOnCloseRequest hides the frame to the tray, and SIGTERM ends it
+# orderly ("Exit Quandrel" logged).
+#   qd-desktop-test.sh BIN_DIR X11_SESSION_SCRIPT
+set -u
+bin=$1
+session=$2
+for tool in trayer xdotool xwininfo; do
+    command -v $tool >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
+done
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+    for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
+    for p in "${pids[@]}"; do wait "$p" 2>/dev/null; done
+    [ -n "${QD_X11_SESSION:-}" ] && "$session" stop "$QD_X11_SESSION"
+    rm -rf "$work"
+}
+trap cleanup EXIT
+failures=0
+check() { # check DESCRIPTION COMMAND...
+    if "${@:2}"; then echo "ok: $1"; else echo "FAIL: $1"; failures=$((failures + 1)); fi
+}
+# waitfor SECONDS COMMAND...: true once the command succeeds.
+waitfor() {
+    local end=$((SECONDS + $1))
+    shift
+    until "$@"; do
+        [ $SECONDS -ge $end ] && return 1
+        sleep 0.2
+    done
+}
+window() { xdotool search --name "$1" 2>/dev/null | head -1; }
+viewable() { xwininfo -id "$1" 2>/dev/null | grep -q IsViewable; }
+hasWindow() { [ -n "$(window "$1")" ]; }
+
+eval "$("$session" start)" || exit 1
+mkdir -m 700 "$work/run"
+export XDG_RUNTIME_DIR=$work/run
+data=$work/data
+qdctl() { "$bin/qdctl" --data "$data" "$@"; }
+
+trayer --edge bottom --align right --widthtype pixel --width 200 --heighttype pixel --height 32 \
+    >"$work/trayer.log" 2>&1 &
+pids+=($!)
+waitfor 10 hasWindow '^panel$' || { echo "FAIL: trayer did not start"; exit 1; }
+qdctl init >/dev/null || exit 1
+qdctl config set UseQDMsg 0 >/dev/null
+qdctl config set LogEvents 1 >/dev/null
+
+startQd() {
+    "$bin/qd" --data "$data" >>"$work/qd.out" 2>&1 &
+    qd=$!
+    pids+=($qd)
+    waitfor 15 hasWindow '^Quandrel 2000$'
+}
+
+check "qd starts and shows its frame" startQd
+frame=$(window '^Quandrel 2000$')
+# The icon window of qd nested inside trayer's panel; prints its id.
+iconInPanel() {
+    xwininfo -root -tree | awk '
+        /"panel": \("panel" "trayer"\)/ { depth = match($0, /[^ ]/); inside = 1; next }
+        inside && match($0, /[^ ]/) <= depth { inside = 0 }
+        inside && /\("qd" "Quandrel"\)/ { print $1; found = 1; exit }
+        END { exit !found }'
+}
+trayIconInPanel() { iconInPanel >/dev/null; }
+check "its tray icon is embedded in the tray host" waitfor 10 trayIconInPanel
+
+# Hovering the icon shows its tip (a tooltip window of qd appears).
+icon=$(iconInPanel)
+if [ -n "$icon" ]; then
+    visibleQd() { xdotool search --onlyvisible --classname qd 2>/dev/null | wc -l; }
+    before=$(visibleQd)
+    x=$(xwininfo -id "$icon" | awk '/Absolute upper-left X/ {print $4}')
+    y=$(xwininfo -id "$icon" | awk '/Absolute upper-left Y/ {print $4}')
+    xdotool mousemove $((x + 8)) $((y + 8))
+    tipShown() { [ "$(visibleQd)" -gt "$before" ]; }
+    check "hovering the tray icon shows its tip" waitfor 5 tipShown
+    xdotool mousemove 10 10
+fi
+
+# A task added by another program while qd runs pops its message window.
+due=$(date -d "+3 sec" +%H:%M:%S)
+qdctl rec add Schedule "SCH:Description=Standup" "SCH:TaskType=Display Message" "SCH:ScheduleType=Once" \
+    "SCH:Date=$(date +%Y-%m-%d)" "SCH:Time=$due" "SCH:Message=Room 4" >/dev/null
+check "the due task's message window appears (due $due)" waitfor 12 hasWindow '^Message$'
+echo "   shown at $(date +%T)"
+msg=$(window '^Message$')
+if [ -n "$msg" ]; then
+    xdotool windowactivate --sync "$msg"
+    xdotool key --clearmodifiers alt+s
+    snoozed() { qdctl rec list Schedule | grep -q "SCH:Category=Snooze"; }
+    check "&Snooze creates the snooze task" waitfor 5 snoozed
+    check "and closes the message window" waitfor 5 bash -c "! xdotool search --name '^Message$' >/dev/null 2>&1"
+fi
+
+# A second qd on the folder raises the first and ends.
+xdotool windowminimize --sync "$frame"
+hidden() { ! viewable "$frame"; }
+check "minimised with a tray icon, the frame leaves the screen" waitfor 5 hidden
+"$bin/qd" --data "$data" >"$work/second.out" 2>&1
+check "a second qd on the same folder ends with 0" [ $? -eq 0 ]
+check "and the first comes back" waitfor 5 viewable "$frame"
+check "only one qd runs" [ "$(pgrep -cx qd -P $$)" -le 1 ]
+
+# SIGTERM: the frame closes the orderly way.
+kill -TERM "$qd"
+wait "$qd"
+check "SIGTERM ends qd with 0" [ $? -eq 0 ]
+check "and logs Exit Quandrel" grep -q "Exit Quandrel" "$data/QD98Evnt.LOG"
+
+# With MinimizeOnCloseRequest, the close box hides the frame to the tray.
+qdctl config set MinimizeOnCloseRequest 1 >/dev/null
+check "qd starts again" startQd
+frame=$(window '^Quandrel 2000$')
+xdotool windowactivate --sync "$frame"
+xdotool key --clearmodifiers alt+F4
+check "the close box hides the frame" waitfor 5 hidden
+check "and qd goes on running" kill -0 "$qd"
+check "with its tray icon" trayIconInPanel
+kill -TERM "$qd"
+wait "$qd"
+
+if [ $failures -ne 0 ]; then
+    echo "--- qd output"
+    cat "$work/qd.out"
+    exit 1
+fi
+echo "all desktop checks passed"
