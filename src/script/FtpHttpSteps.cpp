@@ -46,8 +46,7 @@ std::string QuoteTransferArgument(std::string_view value) {
     x = text::trimRight(x);
     // Paths and values with blanks are always shown quoted; anything else only
     // when the command-line splitter needs it (tabs, quote characters, empty).
-    if (x.find_first_of(" /\\") != std::string_view::npos)
-        return quoteCommandArgument(text::trim(x), true);
+    if (x.find_first_of(" /\\") != std::string_view::npos) return quoteCommandArgument(text::trim(x), true);
     return quoteCommandArgument(x);
 }
 

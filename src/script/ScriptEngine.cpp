@@ -519,7 +519,7 @@ void ScriptEngine::executeStartProgram(QueueEntry& head, bool& keep) {
     if (options[3] == '1' || translateFilenames) {
         // Split first, then the values put into each argument: a value with
         // blanks or quotes never adds, removes or moves an argument.
-        if (env_.values) s.Command = env_.values->TranslateCommandLine(rt(s.Command));
+        if (env_.values) s.Command = env_.values->TranslateCommandLine(text::trimmedRight(s.Command));
         s.Path = translate(s.Path);
         debug(text::trimmedRight(s.Command), "Translated");
     }

@@ -2,6 +2,7 @@
 
 #include "data/Calendar.h"
 #include "data/Pictures.h"
+#include "data/Text.h"
 #include "dispatcher/Dispatcher.h"
 
 #include <string_view>
@@ -15,9 +16,8 @@ FrameState frameStateOf(const qd::Dispatcher& d) {
 std::string statusDateText(std::int32_t today) {
     static constexpr std::string_view kDays =
         "Sunday   Monday   Tuesday  WednesdayThursday Friday   Saturday ";
-    std::string day(kDays.substr(static_cast<std::size_t>(qd::weekdayOf(today)) * 9, 9));
-    while (!day.empty() && day.back() == ' ')
-        day.pop_back();
+    const std::string day =
+        qd::text::trimmedRight(kDays.substr(static_cast<std::size_t>(qd::weekdayOf(today)) * 9, 9));
     return day + ", " + qd::formatDate(today, "@D3");
 }
 

@@ -1,26 +1,15 @@
 #include "ui/QdCommandLine.h"
 
 #include "data/Startup.h"
-
-#include <algorithm>
-#include <cctype>
+#include "data/Text.h"
 
 namespace qdui {
-namespace {
-
-std::string upper(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return s;
-}
-
-} // namespace
 
 QdCommandLine QdCommandLine::parse(const std::vector<std::string>& args) {
     QdCommandLine c;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
-        const std::string u = upper(a);
+        const std::string u = qd::text::upperAscii(a);
         if (u == "/I" || u == "/CONFIG") {
             c.switches.push_back(a);
         } else if (u.rfind("USER=", 0) == 0) {
