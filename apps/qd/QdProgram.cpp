@@ -161,13 +161,16 @@ int runQd(const qdui::QdCommandLine& commandLine) {
             frame.requestShutdown();
         }
     });
-    frame.setHandler("About", [&frame, folder] {
-        QMessageBox::about(
-            &frame, "About Quandrel",
-            QStringLiteral("<b>%1 %2</b><br>Data folder: %3<br>Qt %4<br>Licensed under the GPL, "
-                           "version 3 or later.")
-                .arg(qd::kProductName, qd::kProductVersion, QString::fromStdString(folder->string()),
-                     qVersion()));
+    const auto about = [&frame, folder] {
+        QMessageBox::about(&frame, "About Quandrel",
+                           QStringLiteral("<b>%1 %2</b><br>Data folder: %3<br>Qt %4")
+                               .arg(qd::kProductName, qd::kProductVersion,
+                                    QString::fromStdString(folder->string()), qVersion()));
+    };
+    frame.setHandler("About", about);
+    tray.setHandler("About", [&frame, about] {
+        frame.bringToFront();
+        about();
     });
 
     QObject::connect(&frame, &qdui::MainFrame::closed, qApp, &QCoreApplication::quit);
