@@ -3,6 +3,8 @@
 //   klvback [--data DIR] [FILE]           back up the whole data set; FILE (as the program
 //                                         passes "QD97.TPS") must be one of its files
 //   klvback [--data DIR] --list           the backups, newest first
+//   klvback [--data DIR] --window         a window with the backups, "Back Up Now" and a
+//                                         restore that asks first
 //   klvback [--data DIR] --restore NAME [--yes]
 //                                         put a backup back in place of the data set, all
 //                                         files or none, keeping the replaced ones as a
@@ -12,12 +14,19 @@
 // keeps, else one line read from --passphrase-fd N, else one typed on the terminal.
 // Without --data the data folder is the current folder (the program starts it there).
 // Exit codes: 0 done, 1 failed, 2 bad usage, 3 restore not confirmed.
+#include "BackupWindow.h"
+
 #include "data/Backup.h"
 #include "data/Protection.h"
 #include "platform/secret/Passphrase.h"
 
+#include <QApplication>
+#include <QInputDialog>
+#include <QLineEdit>
+
 #include <ctime>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <string>
 #include <unistd.h>
@@ -35,7 +44,9 @@ std::string stampNow() {
 }
 
 int usage() {
-    std::cerr << "usage: klvback [--data DIR] [--passphrase-fd N] [FILE] | --list | --restore NAME [--yes]\n";
+    std::cerr
+        << "usage: klvback [--data DIR] [--passphrase-fd N] [FILE] | --list | --window | --restore NAME "
+           "[--yes]\n";
     return 2;
 }
 
@@ -46,6 +57,7 @@ int main(int argc, char** argv) {
     std::filesystem::path folder = std::filesystem::current_path();
     bool list = false;
     bool yes = false;
+    bool window = false;
     std::string restore;
     std::string only;
     std::optional<int> passphraseFd;
@@ -58,6 +70,8 @@ int main(int argc, char** argv) {
             restore = args[++i];
         else if (args[i] == "--yes")
             yes = true;
+        else if (args[i] == "--window")
+            window = true;
         else if (args[i] == "--passphrase-fd" && i + 1 < args.size() &&
                  args[i + 1].find_first_not_of("0123456789") == std::string::npos && !args[i + 1].empty() &&
                  args[i + 1].size() < 7)
@@ -69,17 +83,30 @@ int main(int argc, char** argv) {
         else
             return usage();
     }
+    std::unique_ptr<QApplication> app;
+    if (window) app = std::make_unique<QApplication>(argc, argv);
     std::string key;
     if (!list && (qd::isProtected(folder) || (passphraseFd && !qd::opensWithOwnerPassword(folder)))) {
         auto keyring = qd::openDesktopKeyring();
         std::string why;
-        const auto p = qd::obtainPassphrase(
-            folder, qd::PassphraseSources{keyring.get(), passphraseFd, isatty(0) != 0}, why);
+        auto p = qd::obtainPassphrase(
+            folder, qd::PassphraseSources{keyring.get(), passphraseFd, !window && isatty(0) != 0}, why);
+        if (!p && window) {
+            bool ok = false;
+            const QString typed = QInputDialog::getText(
+                nullptr, "Passphrase", "Passphrase of the data set:", QLineEdit::Password, QString(), &ok);
+            if (ok) p = typed.toStdString();
+        }
         if (!p) {
             std::cerr << "klvback: " << why << "\n";
             return 1;
         }
         key = *p;
+    }
+    if (window) {
+        qdtool::BackupWindow w(folder, key, stampNow);
+        w.show();
+        return QApplication::exec();
     }
     if (list) {
         for (const auto& b : qd::listBackups(folder)) {

@@ -663,6 +663,27 @@ std::string StoreFile::integrityCheck() {
     return out;
 }
 
+long long StoreFile::countRecords(const std::string& sqlName, StoreError& error) {
+    Query q = prepare("SELECT count(*) FROM " + sql::quote(sqlName));
+    if (!q || q.step() != kStoreRow) {
+        error = lastError();
+        if (error.ok()) error = {SQLITE_ERROR, "The records of " + sqlName + " cannot be counted"};
+        return -1;
+    }
+    const long long n = q.columnInt(0);
+    q.reset();
+    return n;
+}
+
+bool StoreFile::compact(StoreError& error) {
+    if (exec("VACUUM") != SQLITE_OK) {
+        error = lastError();
+        return false;
+    }
+    // The rewritten file reaches the main file at once, not at the next checkpoint.
+    return checkpoint(error);
+}
+
 bool StoreFile::copyTo(StoreFile& to, StoreError& error) {
     sqlite3_backup* b = sqlite3_backup_init(to.db_, "main", db_, "main");
     if (!b) {

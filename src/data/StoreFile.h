@@ -136,6 +136,11 @@ public:
 
     // "ok", or the first problems the store's own check finds.
     std::string integrityCheck();
+    // The records of a table; -1 (error set) when they cannot be counted.
+    long long countRecords(const std::string& sqlName, StoreError& error);
+    // Rewrites the file without its free pages (VACUUM). Needs every other
+    // connection to the file to be idle; fails with the store's error otherwise.
+    bool compact(StoreError& error);
     // Copies the whole content over `to` (replacing what it holds) while other
     // processes keep working: a few pages at a time, starting again by itself
     // when the source changes.

@@ -1,5 +1,8 @@
 #include "StoreFixture.h"
 
+#include "data/DataFolderLock.h"
+#include "data/DataTool.h"
+
 #include <sqlite3.h>
 
 #include <sys/wait.h>
@@ -257,4 +260,88 @@ TEST_F(StoreTest, RecordLocksAreWaitedForFiveSecondsThenReported) {
     EXPECT_NE(lastText().find("locked"), std::string::npos) << lastText();
     holder.join();
     EXPECT_EQ(sch.recordCount(), 2);
+}
+
+// The data tool: what it lists, what its check finds, and its two repairs.
+TEST_F(StoreTest, DataToolListsChecksAndRepairsWithoutCreatingFiles) {
+    addTasks(*ds, 20);
+    reopen();
+    const auto contactFile = ds->locate(tables::Contact()).file;
+    const bool contactFileBefore = std::filesystem::exists(contactFile);
+
+    auto find = [](const std::vector<TableSurvey>& all, const std::string& label) {
+        for (const TableSurvey& s : all)
+            if (s.def->label == label) return s;
+        return TableSurvey{};
+    };
+    std::vector<TableSurvey> survey = surveyTables(*ds);
+    const TableSurvey schedule = find(survey, "Schedule");
+    ASSERT_NE(schedule.def, nullptr);
+    EXPECT_TRUE(schedule.fileExists && schedule.tableExists);
+    EXPECT_EQ(schedule.records, 20);
+    EXPECT_GT(schedule.fileBytes, 0u);
+    EXPECT_EQ(find(survey, "ScheduleWorkFile").def, nullptr) << "work files are named at run time";
+    // Nothing is created by looking.
+    EXPECT_EQ(std::filesystem::exists(contactFile), contactFileBefore);
+
+    ToolReport healthy = verifyDataSet(*ds);
+    EXPECT_EQ(healthy.problems, 0) << healthy.text();
+    EXPECT_NE(healthy.text().find("Schedule: 20 records, keys agree"), std::string::npos) << healthy.text();
+
+    // A key that lost records is found, and the rebuild mends it.
+    ds.reset();
+    damageDateKey(dir / "QD97.TPS");
+    reopen();
+    std::vector<std::string> seen;
+    ToolReport damaged = verifyDataSet(*ds, [&](int percent, const std::string& what) {
+        EXPECT_GE(percent, 0);
+        EXPECT_LE(percent, 100);
+        seen.push_back(what);
+        return true;
+    });
+    EXPECT_EQ(damaged.problems, 2) << damaged.text(); // the file's own check and the table's keys
+    EXPECT_NE(damaged.text().find("Schedule: keys disagree with the records"), std::string::npos);
+    EXPECT_FALSE(seen.empty());
+    EXPECT_TRUE(ui.shown.empty()) << "the tool reports, it never asks";
+
+    // While a scheduler holds the folder the repairs are refused and nothing changes.
+    {
+        DataFolderLock running;
+        std::string why;
+        ASSERT_TRUE(running.acquire(dir.path(), DataFolderLock::Mode::Shared, why)) << why;
+        const ToolReport refused = rebuildAllKeys(*ds);
+        EXPECT_TRUE(refused.refused);
+        ASSERT_FALSE(refused.lines.empty());
+        EXPECT_EQ(verifyDataSet(*ds).problems, 2);
+        EXPECT_TRUE(compactDataSet(*ds).refused);
+    }
+    const ToolReport rebuilt = rebuildAllKeys(*ds);
+    EXPECT_EQ(rebuilt.problems, 0) << rebuilt.text();
+    EXPECT_EQ(verifyDataSet(*ds).problems, 0);
+    EXPECT_EQ(find(surveyTables(*ds), "Schedule").records, 21);
+
+    // Compacting gives back the space of deleted records and keeps the rest.
+    {
+        Table<ScheduleRecord> sch(*ds, tables::Schedule());
+        ASSERT_EQ(sch.open(), Level::Benign);
+        sch.setOrder(sch.def().findKey("SCH:KeyID"));
+        int kept = 0;
+        while (sch.next() == Level::Benign) {
+            if (kept++ >= 1) {
+                ASSERT_EQ(sch.deleteRecord(), Level::Benign);
+            }
+        }
+    }
+    addTasks(*ds, 0);
+    ds.reset();
+    reopen();
+    const ToolReport compacted = compactDataSet(*ds);
+    EXPECT_EQ(compacted.problems, 0) << compacted.text();
+    EXPECT_NE(compacted.text().find("QD97.TPS: "), std::string::npos) << compacted.text();
+    EXPECT_EQ(find(surveyTables(*ds), "Schedule").records, 1);
+    EXPECT_EQ(verifyDataSet(*ds).problems, 0);
+
+    // A stop asked for through the progress ends the run before the next file.
+    const ToolReport stopped = verifyDataSet(*ds, [](int, const std::string&) { return false; });
+    EXPECT_TRUE(stopped.cancelled);
 }
