@@ -154,20 +154,28 @@ int runQd(const qdui::QdCommandLine& commandLine) {
     QObject::connect(&instance, &qdui::SingleInstance::raiseRequested, &frame, restore);
     QObject::connect(&frame, &qdui::MainFrame::stopScriptsRequested, &frame,
                      [&runtime] { runtime.scripts().stopAll(); });
-    frame.setHandler("BackupRestore", [&frame, folder] {
-        // The backup program works on the closed tables: start it, then close the frame.
-        const QString program = QCoreApplication::applicationDirPath() + "/klvback";
-        if (QProcess::startDetached(program, {"QD97.TPS"}, QString::fromStdString(folder->string()))) {
+    // The backup program and the data tool work on the closed tables: each is
+    // started in its window on this folder, then the frame closes. A program that
+    // cannot be started leaves the frame running.
+    const auto startTool = [&frame, folder](const char* name, QStringList args) {
+        const QString program = QCoreApplication::applicationDirPath() + "/" + name;
+        if (QProcess::startDetached(program, args, QString::fromStdString(folder->string())))
             frame.requestShutdown();
-        }
-    });
-    frame.setHandler("About", [&frame, folder] {
-        QMessageBox::about(
-            &frame, "About Quandrel",
-            QStringLiteral("<b>%1 %2</b><br>Data folder: %3<br>Qt %4<br>Licensed under the GPL, "
-                           "version 3 or later.")
-                .arg(qd::kProductName, qd::kProductVersion, QString::fromStdString(folder->string()),
-                     qVersion()));
+        else
+            frame.setNote(QString("%1 could not be started.").arg(name));
+    };
+    frame.setHandler("BackupRestore", [startTool] { startTool("klvback", {"--window", "QD97.TPS"}); });
+    frame.setHandler("FileManager", [startTool] { startTool("qd_dbase", {}); });
+    const auto about = [&frame, folder] {
+        QMessageBox::about(&frame, "About Quandrel",
+                           QStringLiteral("<b>%1 %2</b><br>Data folder: %3<br>Qt %4")
+                               .arg(qd::kProductName, qd::kProductVersion,
+                                    QString::fromStdString(folder->string()), qVersion()));
+    };
+    frame.setHandler("About", about);
+    tray.setHandler("About", [&frame, about] {
+        frame.bringToFront();
+        about();
     });
 
     QObject::connect(&frame, &qdui::MainFrame::closed, qApp, &QCoreApplication::quit);

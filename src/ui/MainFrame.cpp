@@ -16,6 +16,7 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTimer>
 #include <QToolBar>
 
@@ -123,6 +124,7 @@ void MainFrame::buildToolBar() {
     QToolBar* bar = addToolBar("Toolbar");
     bar->setObjectName("Toolbar");
     bar->setMovable(false);
+    bar->setToolButtonStyle(Qt::ToolButtonIconOnly);
     auto* stop = new QAction("Stop Active Scripts", this);
     stop->setObjectName("StopScripts");
     stop->setToolTip("Stop Active Scripts");
@@ -130,6 +132,27 @@ void MainFrame::buildToolBar() {
     stop->setEnabled(false);
     connect(stop, &QAction::triggered, this, &MainFrame::stopScriptsRequested);
     actions_["StopScripts"] = stop;
+    // Icons from the desktop's theme, with the style's own pictures where it has none.
+    const struct {
+        const char* id;
+        const char* theme;
+        QStyle::StandardPixmap fallback;
+    } icons[] = {
+        {"ScheduledTasks", "x-office-calendar", QStyle::SP_FileDialogDetailedView},
+        {"ToDoItems", "checkbox", QStyle::SP_DialogApplyButton},
+        {"Contacts", "x-office-address-book", QStyle::SP_DirHomeIcon},
+        {"ClipboardSaver", "edit-paste", QStyle::SP_FileIcon},
+        {"EmailMessages", "mail-message", QStyle::SP_FileDialogContentsView},
+        {"NewMessage", "mail-message-new", QStyle::SP_FileDialogNewFolder},
+        {"NewProgram", "system-run", QStyle::SP_MediaPlay},
+        {"NewScript", "text-x-script", QStyle::SP_FileDialogListView},
+        {"Options", "preferences-system", QStyle::SP_FileDialogInfoView},
+        {"About", "help-about", QStyle::SP_MessageBoxQuestion},
+        {"StopScripts", "process-stop", QStyle::SP_MediaStop},
+    };
+    for (const auto& i : icons)
+        if (QAction* a = entryAction(i.id))
+            a->setIcon(QIcon::fromTheme(i.theme, style()->standardIcon(i.fallback)));
     for (const std::string& id : toolbarEntries()) {
         if (id == "-") {
             bar->addSeparator();

@@ -2,8 +2,10 @@
 // windows, and a due task's message reaching the screen through the frame.
 #include "UiTestSupport.h"
 
+#include "data/TableDefs.h"
 #include "perform/TaskExecution.h"
 #include "ui/MainMenu.h"
+#include "ui/MessageLink.h"
 #include "ui/MessageWindow.h"
 
 #include <QApplication>
@@ -24,6 +26,8 @@ private slots:
     void noAlarmFileNoSoundAndAMissingFileIsSaid();
     void frameCountsOpenWindowsAndAModalOneHolds();
     void aDueMessageTaskOpensItsWindow();
+    void messageProgramReadsAndRemovesItsRecord();
+    void messageProgramCommandLine();
 };
 
 void MessageWindowTest::buttonsAndTextsOfTheWindow() {
@@ -162,6 +166,47 @@ void MessageWindowTest::aDueMessageTaskOpensItsWindow() {
     QCOMPARE(shown->findChild<QPlainTextEdit*>("MessageText")->toPlainText(), QString("Meeting room 4"));
     shown->close();
     e.runtime->close();
+}
+
+void MessageWindowTest::messageProgramReadsAndRemovesItsRecord() {
+    Engine e;
+    QVERIFY(e.runtime->open());
+    qd::Table<qd::MsgLinkRecord> link(e.ds, qd::tables::MsgLink());
+    QCOMPARE(link.open(), qd::Level::Benign);
+    link.rec = {};
+    link.rec.Title = "Dentist";
+    link.rec.Message = "Call to confirm.";
+    link.rec.AlarmFile = "ring.wav";
+    QCOMPARE(link.insert(), qd::Level::Benign);
+    const int id = link.rec.ID;
+    link.close();
+
+    std::string error;
+    const auto r = qdui::readMessageLink(e.ds, id, error);
+    QVERIFY(r.has_value());
+    QCOMPARE(QString::fromStdString(r->title), QString("Dentist"));
+    QCOMPARE(QString::fromStdString(r->text), QString("Call to confirm."));
+    QCOMPARE(QString::fromStdString(r->alarmFile), QString("ring.wav"));
+    QVERIFY(qdui::deleteMessageLink(e.ds, id));
+    // Shown once: a second start on the same ID says so instead of showing nothing or crashing.
+    QVERIFY(!qdui::readMessageLink(e.ds, id, error).has_value());
+    QVERIFY2(QString::fromStdString(error).contains("was not found"), error.c_str());
+    QVERIFY(!qdui::readMessageLink(e.ds, 424242, error).has_value());
+    QVERIFY(!qdui::deleteMessageLink(e.ds, id));
+    e.runtime->close();
+}
+
+void MessageWindowTest::messageProgramCommandLine() {
+    auto a = qdui::parseMessageProgramArgs({"ID=17"});
+    QVERIFY(a.error.empty());
+    QCOMPARE(a.id, 17);
+    a = qdui::parseMessageProgramArgs({"id=3", "--data", "/srv/qd"});
+    QCOMPARE(a.id, 3);
+    QCOMPARE(*a.dataDir, std::string("/srv/qd"));
+    for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
+             {}, {"ID="}, {"ID=x"}, {"ID=-4"}, {"ID=12abc"}, {"ID=99999999999999"}, {"17"}, {"--data"}}) {
+        QVERIFY(!qdui::parseMessageProgramArgs(bad).error.empty());
+    }
 }
 
 QTEST_MAIN(MessageWindowTest)

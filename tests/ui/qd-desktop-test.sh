@@ -4,7 +4,7 @@
 # by qdctl pops its message window, the Snooze button's accelerator creates the
 # snooze task, a second qd raises the first and ends, the close box with
 # MinimizeOnCloseRequest hides the frame to the tray, and SIGTERM ends it
-# orderly ("Exit Quandrel" logged).
+# orderly ("Exit Quandrel" logged). Messages go through qdmsg (UseQDMsg's default).
 #   qd-desktop-test.sh BIN_DIR X11_SESSION_SCRIPT
 set -u
 bin=$1
@@ -50,7 +50,6 @@ trayer --edge bottom --align right --widthtype pixel --width 200 --heighttype pi
 pids+=($!)
 waitfor 10 hasWindow '^panel$' || { echo "FAIL: trayer did not start"; exit 1; }
 qdctl init >/dev/null || exit 1
-qdctl config set UseQDMsg 0 >/dev/null
 qdctl config set LogEvents 1 >/dev/null
 
 startQd() {
@@ -94,6 +93,10 @@ check "the due task's message window appears (due $due)" waitfor 12 hasWindow '^
 echo "   shown at $(date +%T)"
 msg=$(window '^Message$')
 if [ -n "$msg" ]; then
+    owner=$(cat /proc/"$(xdotool getwindowpid "$msg")"/comm 2>/dev/null)
+    check "shown by the message program qdmsg (window of '$owner')" [ "$owner" = qdmsg ]
+    linkGone() { ! qdctl rec list MsgLink | grep -q "ML:ID"; }
+    check "which removed its MsgLink record" waitfor 3 linkGone
     xdotool windowactivate --sync "$msg"
     xdotool key --clearmodifiers alt+s
     snoozed() { qdctl rec list Schedule | grep -q "SCH:Category=Snooze"; }
