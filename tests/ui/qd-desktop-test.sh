@@ -119,6 +119,21 @@ wait "$qd"
 check "SIGTERM ends qd with 0" [ $? -eq 0 ]
 check "and logs Exit Quandrel" grep -q "Exit Quandrel" "$data/QD98Evnt.LOG"
 
+# What qd writes is private: the folder 0700 and every file in it 0600, in the
+# folder qdctl made and in one that qd makes itself at its first start.
+isPrivate() {
+    [ "$(stat -c %a "$1")" = 700 ] && [ -z "$(find "$1" -mindepth 1 -type f ! -perm 600)" ]
+}
+check "after qd ran, the data folder and its files are private" isPrivate "$data"
+fresh=$work/fresh
+"$bin/qd" --data "$fresh" >>"$work/qd.out" 2>&1 &
+first=$!
+pids+=($first)
+check "qd starts on a folder it makes" waitfor 15 hasWindow '^Quandrel 2000$'
+kill -TERM "$first"
+wait "$first"
+check "and that folder and its files are private" isPrivate "$fresh"
+
 # With MinimizeOnCloseRequest, the close box hides the frame to the tray.
 qdctl config set MinimizeOnCloseRequest 1 >/dev/null
 check "qd starts again" startQd
