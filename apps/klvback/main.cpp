@@ -89,14 +89,18 @@ int main(int argc, char** argv) {
     if (!list && (qd::isProtected(folder) || (passphraseFd && !qd::opensWithOwnerPassword(folder)))) {
         auto keyring = qd::openDesktopKeyring();
         std::string why;
-        auto p = qd::obtainPassphrase(
-            folder, qd::PassphraseSources{keyring.get(), passphraseFd, !window && isatty(0) != 0}, why);
-        if (!p && window) {
-            bool ok = false;
-            const QString typed = QInputDialog::getText(
-                nullptr, "Passphrase", "Passphrase of the data set:", QLineEdit::Password, QString(), &ok);
-            if (ok) p = typed.toStdString();
+        qd::PassphraseSources sources{keyring.get(), passphraseFd, window || isatty(0) != 0, {}};
+        if (window) {
+            sources.ask = [](const std::string& prompt) -> std::optional<std::string> {
+                bool ok = false;
+                const QString typed =
+                    QInputDialog::getText(nullptr, "Backup/Restore", QString::fromStdString(prompt),
+                                          QLineEdit::Password, QString(), &ok);
+                if (!ok) return std::nullopt;
+                return typed.toStdString();
+            };
         }
+        auto p = qd::obtainPassphrase(folder, sources, why);
         if (!p) {
             std::cerr << "klvback: " << why << "\n";
             return 1;

@@ -19,6 +19,8 @@
 
 #include <QApplication>
 #include <QGuiApplication>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QProcess>
 
@@ -31,6 +33,15 @@
 #include <unistd.h>
 
 namespace {
+
+// The passphrase of a protected data set, typed into a window (never shown).
+std::optional<std::string> askInWindow(const std::string& prompt) {
+    bool ok = false;
+    const QString typed = QInputDialog::getText(nullptr, "Quandrel", QString::fromStdString(prompt),
+                                                QLineEdit::Password, QString(), &ok);
+    if (!ok) return std::nullopt;
+    return typed.toStdString();
+}
 
 // A termination signal (logout, kill) is written to this socket and read by the
 // event loop, which then closes the frame the orderly way.
@@ -108,7 +119,7 @@ int runQd(const qdui::QdCommandLine& commandLine) {
         std::unique_ptr<qd::SecretStore> keyring = qd::openDesktopKeyring();
         std::string why;
         const auto passphrase =
-            qd::obtainPassphrase(*folder, qd::PassphraseSources{keyring.get(), {}, false}, why);
+            qd::obtainPassphrase(*folder, qd::PassphraseSources{keyring.get(), {}, true, askInWindow}, why);
         if (!passphrase) {
             ui.message(kTitle, "The data set in " + folder->string() + " is protected: " + why,
                        qd::MessageIcon::Hand);

@@ -47,6 +47,15 @@ struct BoxUserInterface : qd::UserInterface {
     }
 };
 
+// The passphrase of a protected data set, typed into a window (never shown).
+std::optional<std::string> askInWindow(const std::string& prompt) {
+    bool ok = false;
+    const QString typed = QInputDialog::getText(
+        nullptr, "Quandrel Data Files", QString::fromStdString(prompt), QLineEdit::Password, QString(), &ok);
+    if (!ok) return std::nullopt;
+    return typed.toStdString();
+}
+
 int usage() {
     std::cerr << "usage: qd_dbase [--data DIR] [--passphrase-fd N]\n";
     return 2;
@@ -91,14 +100,11 @@ int main(int argc, char** argv) {
     if (qd::isProtected(folder) || (passphraseFd && !qd::opensWithOwnerPassword(folder))) {
         auto keyring = qd::openDesktopKeyring();
         std::string why;
-        auto passphrase =
-            qd::obtainPassphrase(folder, qd::PassphraseSources{keyring.get(), passphraseFd, false}, why);
+        auto passphrase = qd::obtainPassphrase(
+            folder, qd::PassphraseSources{keyring.get(), passphraseFd, true, askInWindow}, why);
         if (!passphrase) {
-            bool ok = false;
-            const QString typed = QInputDialog::getText(
-                nullptr, "Passphrase", "Passphrase of the data set:", QLineEdit::Password, QString(), &ok);
-            if (!ok) return 1;
-            passphrase = typed.toStdString();
+            QMessageBox::critical(nullptr, "Quandrel Data Files", QString::fromStdString(why));
+            return 1;
         }
         ds.setPassphrase(*passphrase);
     }

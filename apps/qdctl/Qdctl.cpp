@@ -70,7 +70,7 @@ bool openDataSet(Context& c) {
     if (qd::isProtected(folder) || (c.passphraseFd && !qd::opensWithOwnerPassword(folder))) {
         std::string why;
         const auto passphrase = qd::obtainPassphrase(
-            folder, qd::PassphraseSources{&c.secrets(), c.passphraseFd, c.io.interactive}, why);
+            folder, qd::PassphraseSources{&c.secrets(), c.passphraseFd, c.io.interactive, {}}, why);
         if (!passphrase) {
             c.failed(why);
             return false;

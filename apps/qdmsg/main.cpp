@@ -67,7 +67,8 @@ int main(int argc, char** argv) {
     if (qd::isProtected(folder)) {
         std::unique_ptr<qd::SecretStore> keyring = qd::openDesktopKeyring();
         std::string why;
-        if (const auto p = qd::obtainPassphrase(folder, qd::PassphraseSources{keyring.get(), {}, false}, why))
+        if (const auto p =
+                qd::obtainPassphrase(folder, qd::PassphraseSources{keyring.get(), {}, false, {}}, why))
             startup.dataSet().setPassphrase(*p);
         else
             settingsReadable = false;

@@ -156,4 +156,30 @@ TEST_F(ProtectCommandsTest, RekeyIsRefusedWhileASchedulerRunsAndReportsItsProgre
     EXPECT_TRUE(qd::passphraseOpens(dir.path(), "new key"));
 }
 
+// A window of the program's own asks for the passphrase; what it gets is checked
+// like every other source, and a refusal says what was tried.
+TEST_F(ProtectCommandsTest, AWindowAsksForThePassphraseAndItIsChecked) {
+    ASSERT_TRUE(qd::rekeyDataSet(dir.path(), "", "new key", "stamp-1").ok);
+    std::vector<std::string> prompts;
+    auto answering = [&prompts](std::optional<std::string> answer) {
+        return [&prompts, answer](const std::string& prompt) {
+            prompts.push_back(prompt);
+            return answer;
+        };
+    };
+    std::string why;
+    EXPECT_EQ(qd::obtainPassphrase(dir.path(), {nullptr, {}, true, answering("new key")}, why), "new key");
+    ASSERT_EQ(prompts.size(), 1u);
+    EXPECT_NE(prompts[0].find(dir.path().string()), std::string::npos);
+    EXPECT_EQ(qd::obtainPassphrase(dir.path(), {nullptr, {}, true, answering("not it")}, why), std::nullopt);
+    EXPECT_NE(why.find("typed does not open"), std::string::npos) << why;
+    EXPECT_EQ(qd::obtainPassphrase(dir.path(), {nullptr, {}, true, answering(std::nullopt)}, why),
+              std::nullopt);
+    EXPECT_NE(why.find("none was given"), std::string::npos) << why;
+    // Not allowed to ask: the window is never shown.
+    EXPECT_EQ(qd::obtainPassphrase(dir.path(), {nullptr, {}, false, answering("new key")}, why),
+              std::nullopt);
+    EXPECT_EQ(prompts.size(), 3u);
+}
+
 } // namespace

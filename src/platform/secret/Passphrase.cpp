@@ -106,7 +106,14 @@ std::optional<std::string> obtainPassphrase(const std::filesystem::path& dataFol
     }
     if (sources.mayAsk) {
         std::string why;
-        auto p = askPassphrase("Passphrase for " + dataFolder.string() + ": ", why);
+        const std::string prompt = "Passphrase for " + dataFolder.string() + ": ";
+        std::optional<std::string> p;
+        if (sources.ask) {
+            p = sources.ask(prompt);
+            if (!p) why = "none was given";
+        } else {
+            p = askPassphrase(prompt, why);
+        }
         if (p) return check(p, "typed");
         if (!tried.empty()) tried += "; ";
         tried += why;

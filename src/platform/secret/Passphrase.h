@@ -1,11 +1,13 @@
 // Getting the passphrase of a protected data set: from the desktop keyring when
 // it keeps one, else from a file descriptor the caller names (scripts), else by
-// asking on the terminal with the typing not shown. Never from a command line.
+// asking the user (in the program's window, or on the terminal with the typing
+// not shown). Never from a command line.
 #pragma once
 
 #include "platform/SecretStore.h"
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -23,7 +25,10 @@ std::optional<std::string> askPassphrase(const std::string& prompt, std::string&
 struct PassphraseSources {
     SecretStore* keyring = nullptr; // may be null (no keyring)
     std::optional<int> fd;          // --passphrase-fd
-    bool mayAsk = true;             // whether the terminal may be used
+    bool mayAsk = true;             // whether the user may be asked
+    // Asks the user in a window of the program's own (given the prompt); without
+    // it the terminal is used. nullopt when the user gave none.
+    std::function<std::optional<std::string>(const std::string& prompt)> ask;
 };
 
 // The passphrase that opens the data set in `dataFolder`: the keyring's when it
