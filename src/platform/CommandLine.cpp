@@ -9,32 +9,52 @@ bool isSeparator(char c) {
 
 } // namespace
 
-std::vector<std::string> splitCommandLine(std::string_view command) {
-    std::vector<std::string> out;
-    std::string cur;
+namespace {
+
+// Reads the argument that starts at or after `pos` into `out` and leaves `pos`
+// just after it; false when only separators were left.
+bool nextArgument(std::string_view command, std::size_t& pos, std::string& out) {
+    out.clear();
     char quote = 0;   // the quote character of an open quoted part
-    bool any = false; // the current argument has started (quotes count)
-    for (std::size_t i = 0; i < command.size(); ++i) {
-        const char c = command[i];
+    bool any = false; // the argument has started (quotes count)
+    for (; pos < command.size(); ++pos) {
+        const char c = command[pos];
         if (quote) {
             if (c == quote)
                 quote = 0;
             else
-                cur += c;
-        } else if (c == '"' || (c == '\'' && command.find('\'', i + 1) != std::string_view::npos)) {
+                out += c;
+        } else if (c == '"' || (c == '\'' && command.find('\'', pos + 1) != std::string_view::npos)) {
             quote = c;
             any = true;
         } else if (isSeparator(c)) {
-            if (any) out.push_back(cur);
-            cur.clear();
-            any = false;
+            if (any) break;
         } else {
-            cur += c;
+            out += c;
             any = true;
         }
     }
-    if (any) out.push_back(cur);
+    return any;
+}
+
+} // namespace
+
+std::vector<std::string> splitCommandLine(std::string_view command) {
+    std::vector<std::string> out;
+    std::string argument;
+    for (std::size_t pos = 0; nextArgument(command, pos, argument);)
+        out.push_back(argument);
     return out;
+}
+
+ProgramAndRest splitProgram(std::string_view command) {
+    ProgramAndRest r;
+    std::size_t pos = 0;
+    nextArgument(command, pos, r.program);
+    while (pos < command.size() && isSeparator(command[pos]))
+        ++pos;
+    r.rest = std::string(command.substr(pos));
+    return r;
 }
 
 std::string quoteCommandArgument(std::string_view argument, bool alwaysQuoted) {

@@ -18,6 +18,14 @@ namespace qd {
 
 std::vector<std::string> splitCommandLine(std::string_view command);
 
+// The first argument (the program) by the same rule, and the text after it as it
+// was written (the separators before it left off).
+struct ProgramAndRest {
+    std::string program;
+    std::string rest;
+};
+ProgramAndRest splitProgram(std::string_view command);
+
 // One argument written so that splitCommandLine gives it back unchanged: as it
 // is when it needs no quoting (and `alwaysQuoted` is off), else in double
 // quotes, a double quote inside written as '"'.

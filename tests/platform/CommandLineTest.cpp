@@ -5,8 +5,10 @@
 #include <random>
 
 using qd::joinCommandLine;
+using qd::ProgramAndRest;
 using qd::quoteCommandArgument;
 using qd::splitCommandLine;
+using qd::splitProgram;
 using Args = std::vector<std::string>;
 
 TEST(CommandLineTest, BlanksAndTabsSeparateQuotesGroup) {
@@ -55,5 +57,13 @@ TEST(CommandLineTest, QuotingGivesEveryArgumentBack) {
         for (const auto& a : args)
             always += (always.empty() ? "" : " ") + quoteCommandArgument(a, true);
         ASSERT_EQ(splitCommandLine(always), args) << always;
+        // The program and what follows it, by the same rule, wherever the quotes are.
+        const ProgramAndRest split = splitProgram(always);
+        ASSERT_EQ(split.program, args[0]) << always;
+        ASSERT_EQ(splitCommandLine(split.rest), Args(args.begin() + 1, args.end())) << always;
     }
+    const ProgramAndRest quoted = splitProgram("\"/opt/we\"'\"'\"ird app/run\" \t-x \"a b\"");
+    EXPECT_EQ(quoted.program, "/opt/we\"ird app/run");
+    EXPECT_EQ(quoted.rest, "-x \"a b\"");
+    EXPECT_EQ(splitProgram("   ").program, "");
 }

@@ -86,8 +86,9 @@ TEST_F(ProgramArgumentsTest, FtpUploadOfAFileNameWithBlanksSendsItAsOneArgument)
     up.DDEApplicationTopic = user + "secret";
     engine->queueSteps({up});
     runAll();
-    EXPECT_EQ(recorded(dir / "bin" / "qdftp"), (std::vector<std::string>{"U", "/tmp/my report.txt", "[NOT AGAIN]/",
-                                                           "ftp.example.org", "alice"}));
+    EXPECT_EQ(
+        recorded(dir / "bin" / "qdftp"),
+        (std::vector<std::string>{"U", "/tmp/my report.txt", "[NOT AGAIN]/", "ftp.example.org", "alice"}));
 }
 
 // No wait, normal priority, minimized, translate: started directly (the
@@ -127,6 +128,20 @@ TEST_F(ProgramArgumentsTest, AValueNeverAddsArgumentsOrChangesTheProgram) {
         EXPECT_EQ(recorded(program), (std::vector<std::string>{"x", (dir / "bin" / "my apps").string()}));
     }
     EXPECT_FALSE(std::filesystem::exists(dir / "bin" / "my apps" / "run x.started"));
+}
+
+// A program whose folder comes from a value holding a double quote: both ways of
+// starting find where the program ends by the one rule.
+TEST_F(ProgramArgumentsTest, AQuoteInTheProgramsNameComingFromAValueKeepsTheProgramWhole) {
+    std::filesystem::create_directories(dir / "bin" / "say \"hi\"");
+    const auto program = recorder("say \"hi\"/run");
+    vars.set("DIR", (dir / "bin" / "say \"hi\"").string());
+    vars.set("X", "x y");
+    for (const char* options : {kDirectStart, kSimpleStart}) {
+        SCOPED_TRACE(options);
+        start("\"[DIR]/run\" [X] -v", options);
+        EXPECT_EQ(recorded(program), (std::vector<std::string>{"x y", "-v"}));
+    }
 }
 
 TEST_F(ProgramArgumentsTest, TranslateFilenamesTranslatesWithoutTheOption) {

@@ -336,9 +336,11 @@ SpawnResult PosixProcess::shellStartWithRetries(const std::string& command,
     std::string file;
     std::string params;
     if (!command.empty() && command[0] == '"') {
-        const auto close = command.find('"', 1);
-        file = command.substr(1, close == std::string::npos ? std::string::npos : close - 1);
-        if (close != std::string::npos && close + 1 < command.size()) params = command.substr(close + 1);
+        // A quoted program: the one splitting rule finds where it ends, also when
+        // its name holds a quote (written as '"' inside the quotes).
+        ProgramAndRest split = splitProgram(command);
+        file = std::move(split.program);
+        params = std::move(split.rest);
     } else {
         const auto blank = command.find(' ');
         if (blank == std::string::npos || blank + 1 >= command.size()) return r;
