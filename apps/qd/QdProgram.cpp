@@ -131,7 +131,7 @@ int runQd(const qdui::QdCommandLine& commandLine) {
     const std::unique_ptr<qd::Desktop> desktop = qd::openX11ProgramDesktop();
     qd::PosixProcess process;
     qdui::MainFrame frame(ui, clock, *folder);
-    qd::Runtime runtime(startup, frame, *desktop, process, qd::RuntimeOptions{commandLine.switches});
+    qd::Runtime runtime(startup, frame, *desktop, process, qd::RuntimeOptions{commandLine.switches, true});
     frame.setSettings(&runtime.settings());
     frame.setMessageActions(qdui::MessageActions{
         {},

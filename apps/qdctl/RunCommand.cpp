@@ -58,7 +58,7 @@ int cmdRun(Context& c, const std::vector<std::string>& args, std::size_t pos) {
     std::ostream& out = c.io.out;
     TerminalFrame frame(out, c.process, [] { gStop = true; });
     const std::unique_ptr<qd::Desktop> desktop = c.openDesktop();
-    qd::Runtime runtime(*c.startup, frame, *desktop, c.process, qd::RuntimeOptions{commandLine});
+    qd::Runtime runtime(*c.startup, frame, *desktop, c.process, qd::RuntimeOptions{commandLine, true});
     runtime.log().setObserver([&out, &c](std::string_view detail, std::string_view label) {
         const qd::Moment m = c.now().now();
         out << moment(m.date, m.time) << "  " << label << ": " << detail << "\n";
@@ -86,7 +86,14 @@ int cmdRun(Context& c, const std::vector<std::string>& args, std::size_t pos) {
     std::signal(SIGTERM, onSignal);
     const bool simulated = c.clock != nullptr;
     // Real time: one tick per second of the steady clock, however long a tick took.
+    // The first tick at the next whole second of the wall clock, so the
+    // dispatcher's jobs fall on the seconds they are meant for.
     auto nextTick = std::chrono::steady_clock::now();
+    if (!simulated) {
+        const auto wall = std::chrono::system_clock::now().time_since_epoch();
+        nextTick += std::chrono::seconds(1) - (wall - std::chrono::floor<std::chrono::seconds>(wall));
+        std::this_thread::sleep_until(nextTick);
+    }
     for (long long n = 0; !gStop; ++n) {
         if (ticks >= 0 && n >= ticks) break;
         if (until && c.now().now() >= *until) break;

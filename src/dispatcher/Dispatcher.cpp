@@ -42,6 +42,12 @@ void Dispatcher::open() {
     lastCheckDate_ = startedAt_.date;
 }
 
+int Dispatcher::phaseAt(const Moment& now) {
+    const int second = (now.time > 0 ? now.time - 1 : 0) / kTimeSecond;
+    // Second 0 of every minute (and every fourth second) is phase 3.
+    return (second + 2) % 4 + 1;
+}
+
 void Dispatcher::tick() {
     // Collect the exit codes of ended programs, so none stays a zombie.
     exec_.launcher().reap();
@@ -49,7 +55,7 @@ void Dispatcher::tick() {
     wasBusy_ = busy_;
     busy_ = false;
     if (settings_.MonitorClipboard && !settings_.CM_UseEx && clipboardCheck_) clipboardCheck_();
-    phase_ = phase_ % 4 + 1;
+    phase_ = phaseFollowsClock_ ? phaseAt(clock_.now()) : phase_ % 4 + 1;
     title_ = kProductName;
     if (settings_.StartUpActive) {
         frameIcon_.clear();

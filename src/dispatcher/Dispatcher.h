@@ -56,6 +56,14 @@ public:
     void setObserver(std::function<void(const PerformedTask&)> observer) { observer_ = std::move(observer); }
     // The system lock's unlocked state (" (Unlocked)" in the title).
     void setUnlocked(bool unlocked) { unlocked_ = unlocked; }
+    // Takes each tick's job from the clock's second instead of counting ticks:
+    // the due-task check then falls on every second divisible by four, so a task
+    // set for a whole minute is found in the tick of that very second, and a
+    // tick that was held (a question open) or skipped does not shift the jobs.
+    // For the real-time drivers; tests with a clock that stands still count.
+    void setPhaseFollowsClock(bool on) { phaseFollowsClock_ = on; }
+    // The job the tick in second `now` runs when the phase follows the clock.
+    static int phaseAt(const Moment& now);
 
     // State shown by the frame.
     const std::string& title() const { return title_; }
@@ -108,6 +116,7 @@ private:
     bool wasBusy_ = false;
     bool busyToggle_ = false;
     bool unlocked_ = false;
+    bool phaseFollowsClock_ = false;
     std::string title_;
     std::string statusText_ = "No tasks pending";
     std::string trayTip_;

@@ -75,6 +75,7 @@ Runtime::Runtime(Startup& startup, Frame& frame, Desktop& desktop, Process& proc
     dispatcher_ =
         std::make_unique<Dispatcher>(ds_, settings_, frame_, ui_, log_, *execution_, *scripts_, clock_);
     HistoryRemover* history = history_.get();
+    dispatcher_->setPhaseFollowsClock(options_.realTime);
     ProgramSettings* settings = &settings_;
     dispatcher_->setHistoryJob([history, settings](Date today) {
         HistoryOptions o;

@@ -31,6 +31,9 @@ class WindowTargeting;
 
 struct RuntimeOptions {
     std::vector<std::string> commandLine; // "/I", "/CONFIG", "User=<name>"
+    // Ticks come once a wall-clock second: the dispatcher's jobs follow the
+    // clock's second (the due-task check on whole minutes).
+    bool realTime = false;
 };
 
 class Runtime {

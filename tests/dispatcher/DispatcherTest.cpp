@@ -38,6 +38,32 @@ TEST_F(DispatcherTest, PhasesRotateAndTheDueCheckRunsEveryFourthTick) {
     EXPECT_EQ(d.phase(), 1);
 }
 
+TEST_F(DispatcherTest, RealTimeJobsFollowTheClockSoATaskOnTheMinuteIsFoundInItsSecond) {
+    // Started at 08:59:57, the counting rotation would check at 09:00:00 only
+    // by chance; following the clock, second 0 of each minute is the check.
+    clock.set({kDay, timeFromHMS(8, 59, 57)});
+    std::vector<Moment> performedAt;
+    dispatcher().setObserver([&](const PerformedTask&) { performedAt.push_back(clock.now()); });
+    dispatcher().setPhaseFollowsClock(true);
+    addTask(daily("Stand-up", kDay, timeFromHMS(9, 0, 0)));
+    std::vector<int> phases;
+    for (int i = 0; i < 6; ++i) {
+        dispatcher().tick();
+        phases.push_back(dispatcher().phase());
+        clock.advanceSeconds(1);
+    }
+    // 08:59:57 .. 09:00:02; every job still once in any four seconds.
+    EXPECT_EQ(phases, (std::vector<int>{4, 1, 2, 3, 4, 1}));
+    ASSERT_EQ(performedAt.size(), 1u);
+    EXPECT_EQ(performedAt[0], (Moment{kDay, timeFromHMS(9, 0, 0)}));
+    // A held tick (a question open for 7 s) does not shift the jobs.
+    clock.advanceSeconds(7);
+    dispatcher().tick();
+    EXPECT_EQ(dispatcher().phase(), Dispatcher::phaseAt(clock.now()));
+    EXPECT_EQ(Dispatcher::phaseAt({kDay, timeFromHMS(23, 59, 0)}), 3);
+    EXPECT_EQ(Dispatcher::phaseAt({kDay, timeFromHMS(0, 0, 0)}), 3);
+}
+
 TEST_F(DispatcherTest, TwoTasksDueAtOnceArePerformedOnePerCheck) {
     const int a = addTask(daily("A", kDay, timeFromHMS(8, 0, 0)));
     const int b = addTask(daily("B", kDay, timeFromHMS(8, 0, 0)));
