@@ -13,6 +13,7 @@
 #include "ui/FrameStatus.h"
 #include "ui/MainFrame.h"
 #include "ui/QtUserInterface.h"
+#include "ui/ShownReport.h"
 #include "ui/SingleInstance.h"
 #include "ui/TickDriver.h"
 #include "ui/TrayIcon.h"
@@ -222,7 +223,9 @@ int runQd(const qdui::QdCommandLine& commandLine) {
     });
     refresh();
     frame.restorePosition();
+    qdui::reportWhenShown(&frame, "qd");
     if (runtime.settings().StartUpMinimized && trayHost) {
+        qdui::reportStarted("qd");
         frame.hide();
     } else if (runtime.settings().StartUpMinimized) {
         frame.showMinimized();

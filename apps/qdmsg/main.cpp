@@ -10,6 +10,7 @@
 #include "ui/MessageLink.h"
 #include "ui/MessageWindow.h"
 #include "ui/QtUserInterface.h"
+#include "ui/ShownReport.h"
 #include "ui/SoundPlayer.h"
 #include "ui/TrayIcon.h"
 
@@ -73,7 +74,10 @@ int main(int argc, char** argv) {
         else
             settingsReadable = false;
     }
-    if (settingsReadable && startup.openFrame()) startup.loadSettings({});
+    // Only the settings and the hand-over record are read: the frame's other
+    // tables (100,000 tasks) are the resident program's, and checking them here
+    // would keep the message waiting.
+    if (settingsReadable) startup.loadSettings({});
 
     std::string error;
     const auto request = qdui::readMessageLink(startup.dataSet(), args.id, error);
@@ -100,6 +104,7 @@ int main(int argc, char** argv) {
     const qd::ProgramSettings& s = startup.settings();
     qdui::MessageWindow window(*request, clock, qdui::AlarmSettings{s.RepeatAlarmInterval, s.MaxAlarmTime},
                                actions);
+    qdui::reportWhenShown(&window, "qdmsg");
     window.show();
     window.raise();
     window.activateWindow();
