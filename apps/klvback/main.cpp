@@ -19,9 +19,9 @@
 #include "data/Backup.h"
 #include "data/Protection.h"
 #include "platform/secret/Passphrase.h"
+#include "ui/PassphraseWindow.h"
 
 #include <QApplication>
-#include <QInputDialog>
 #include <QLineEdit>
 
 #include <ctime>
@@ -91,14 +91,7 @@ int main(int argc, char** argv) {
         std::string why;
         qd::PassphraseSources sources{keyring.get(), passphraseFd, window || isatty(0) != 0, {}};
         if (window) {
-            sources.ask = [](const std::string& prompt) -> std::optional<std::string> {
-                bool ok = false;
-                const QString typed =
-                    QInputDialog::getText(nullptr, "Backup/Restore", QString::fromStdString(prompt),
-                                          QLineEdit::Password, QString(), &ok);
-                if (!ok) return std::nullopt;
-                return typed.toStdString();
-            };
+            sources.ask = qdui::passphraseWindow("Backup/Restore");
         }
         auto p = qd::obtainPassphrase(folder, sources, why);
         if (!p) {

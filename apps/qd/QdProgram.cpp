@@ -12,6 +12,7 @@
 #include "script/ScriptEngine.h"
 #include "ui/FrameStatus.h"
 #include "ui/MainFrame.h"
+#include "ui/PassphraseWindow.h"
 #include "ui/QtUserInterface.h"
 #include "ui/ShownReport.h"
 #include "ui/SingleInstance.h"
@@ -20,8 +21,6 @@
 
 #include <QApplication>
 #include <QGuiApplication>
-#include <QInputDialog>
-#include <QLineEdit>
 #include <QMessageBox>
 #include <QProcess>
 
@@ -36,13 +35,6 @@
 namespace {
 
 // The passphrase of a protected data set, typed into a window (never shown).
-std::optional<std::string> askInWindow(const std::string& prompt) {
-    bool ok = false;
-    const QString typed = QInputDialog::getText(nullptr, "Quandrel", QString::fromStdString(prompt),
-                                                QLineEdit::Password, QString(), &ok);
-    if (!ok) return std::nullopt;
-    return typed.toStdString();
-}
 
 // A termination signal (logout, kill) is written to this socket and read by the
 // event loop, which then closes the frame the orderly way.
@@ -119,8 +111,8 @@ int runQd(const qdui::QdCommandLine& commandLine) {
     if (qd::isProtected(*folder)) {
         std::unique_ptr<qd::SecretStore> keyring = qd::openDesktopKeyring();
         std::string why;
-        const auto passphrase =
-            qd::obtainPassphrase(*folder, qd::PassphraseSources{keyring.get(), {}, true, askInWindow}, why);
+        const auto passphrase = qd::obtainPassphrase(
+            *folder, qd::PassphraseSources{keyring.get(), {}, true, qdui::passphraseWindow(kTitle)}, why);
         if (!passphrase) {
             ui.message(kTitle, "The data set in " + folder->string() + " is protected: " + why,
                        qd::MessageIcon::Hand);

@@ -12,6 +12,7 @@
 #include "data/ErrorClass.h"
 #include "data/Protection.h"
 #include "platform/secret/Passphrase.h"
+#include "ui/PassphraseWindow.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -19,7 +20,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
 
@@ -46,15 +46,6 @@ struct BoxUserInterface : qd::UserInterface {
         QGuiApplication::clipboard()->setText(QString::fromStdString(text));
     }
 };
-
-// The passphrase of a protected data set, typed into a window (never shown).
-std::optional<std::string> askInWindow(const std::string& prompt) {
-    bool ok = false;
-    const QString typed = QInputDialog::getText(
-        nullptr, "Quandrel Data Files", QString::fromStdString(prompt), QLineEdit::Password, QString(), &ok);
-    if (!ok) return std::nullopt;
-    return typed.toStdString();
-}
 
 int usage() {
     std::cerr << "usage: qd_dbase [--data DIR] [--passphrase-fd N]\n";
@@ -100,8 +91,11 @@ int main(int argc, char** argv) {
     if (qd::isProtected(folder) || (passphraseFd && !qd::opensWithOwnerPassword(folder))) {
         auto keyring = qd::openDesktopKeyring();
         std::string why;
-        auto passphrase = qd::obtainPassphrase(
-            folder, qd::PassphraseSources{keyring.get(), passphraseFd, true, askInWindow}, why);
+        auto passphrase =
+            qd::obtainPassphrase(folder,
+                                 qd::PassphraseSources{keyring.get(), passphraseFd, true,
+                                                       qdui::passphraseWindow("Quandrel Data Files")},
+                                 why);
         if (!passphrase) {
             QMessageBox::critical(nullptr, "Quandrel Data Files", QString::fromStdString(why));
             return 1;
