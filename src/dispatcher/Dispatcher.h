@@ -64,6 +64,7 @@ public:
     void setPhaseFollowsClock(bool on) { phaseFollowsClock_ = on; }
     // The job the tick in second `now` runs when the phase follows the clock.
     static int phaseAt(const Moment& now);
+    bool unlocked() const { return unlocked_; }
 
     // State shown by the frame.
     const std::string& title() const { return title_; }
