@@ -9,6 +9,7 @@
 #include "platform/secret/Passphrase.h"
 #include "platform/x11/X11Desktop.h"
 #include "runtime/Runtime.h"
+#include "schedule/ui/ScheduleWindows.h"
 #include "script/ScriptEngine.h"
 #include "ui/FrameStatus.h"
 #include "ui/MainFrame.h"
@@ -147,6 +148,8 @@ int runQd(const qdui::QdCommandLine& commandLine) {
         {},
         {}});
     if (!runtime.open()) return 1; // the reason was shown
+    qdschedui::ScheduleWindows scheduleWindows(
+        frame, ui, {startup.dataSet(), runtime.settings(), runtime.execution(), clock, ui, {}});
 
     qdui::TrayIcon tray;
     const bool trayHost = qdui::TrayIcon::available() && !runtime.settings().NoTray;
@@ -229,6 +232,7 @@ int runQd(const qdui::QdCommandLine& commandLine) {
     } else {
         frame.show();
     }
+    if (runtime.settings().StartUpSchedule) scheduleWindows.openSchedule();
     ticker.start();
     const int code = QApplication::exec();
     ticker.stop();
