@@ -193,10 +193,15 @@ void TaskListWindow::refresh() {
         view_->selectRow(std::min(std::max(row, 0), model_->rowCount() - 1));
     view_->verticalScrollBar()->setValue(scroll);
     version_ = qd::taskStoreVersion(context_.ds);
-    if (!model_->error().isEmpty())
+    // A failing store is reported once, not at every tick, until a read works again.
+    if (model_->error().isEmpty()) {
+        errorShown_ = false;
+    } else if (!errorShown_) {
+        errorShown_ = true;
         context_.ui.message("Task List",
                             "The list could not be read completely: " + model_->error().toStdString(),
                             qd::MessageIcon::Exclamation);
+    }
 }
 
 void TaskListWindow::poll() {

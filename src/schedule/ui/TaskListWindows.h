@@ -97,6 +97,7 @@ private:
     QTableView* view_ = nullptr;
     QTimer* poll_ = nullptr;
     long long version_ = -1;
+    bool errorShown_ = false;
 };
 
 // "View Schedule": tabs "All By Date", "By Category" (one category at a time)
