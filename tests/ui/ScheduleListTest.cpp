@@ -59,6 +59,10 @@ struct Bench {
     }
     ~Bench() {
         e.frame->mdiArea()->closeAllSubWindows();
+        // Message windows of performed tasks are windows of their own.
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (qobject_cast<qdui::MessageWindow*>(w)) w->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QApplication::processEvents();
         e.runtime->close();
     }
