@@ -9,6 +9,7 @@
 #include "platform/secret/Passphrase.h"
 #include "platform/x11/X11Desktop.h"
 #include "runtime/Runtime.h"
+#include "schedule/ui/ScheduleWindows.h"
 #include "script/ScriptEngine.h"
 #include "ui/Autostart.h"
 #include "ui/FrameStatus.h"
@@ -143,6 +144,8 @@ int runQd(const qdui::QdCommandLine& commandLine) {
         {},
         {}});
     if (!runtime.open()) return 1; // the reason was shown
+    qdschedui::ScheduleWindows scheduleWindows(
+        frame, ui, {startup.dataSet(), runtime.settings(), runtime.execution(), clock, ui, {}});
 
     qdui::TrayIcon tray;
     const bool trayHost = qdui::TrayIcon::available() && !runtime.settings().NoTray;
@@ -251,6 +254,7 @@ int runQd(const qdui::QdCommandLine& commandLine) {
     } else {
         frame.show();
     }
+    if (runtime.settings().StartUpSchedule) scheduleWindows.openSchedule();
     ticker.start();
     const int code = QApplication::exec();
     ticker.stop();
