@@ -11,6 +11,7 @@
 #include "runtime/Runtime.h"
 #include "script/ScriptEngine.h"
 #include "ui/FrameStatus.h"
+#include "ui/LogViewer.h"
 #include "ui/MainFrame.h"
 #include "ui/QtUserInterface.h"
 #include "ui/SingleInstance.h"
@@ -177,6 +178,12 @@ int runQd(const qdui::QdCommandLine& commandLine) {
     };
     frame.setHandler("BackupRestore", [startTool] { startTool("klvback", {"--window", "QD97.TPS"}); });
     frame.setHandler("FileManager", [startTool] { startTool("qd_dbase", {}); });
+    frame.setHandler("ViewLog", [&frame, &runtime, folder] {
+        // With logging off, the log gets the one line that says so; the viewer opens either way.
+        const auto view = runtime.log().prepareView();
+        if (!view.status) frame.setNote(QString::fromStdString(view.status.message));
+        qdui::showLogViewer(frame.mdiArea(), view.path, *folder);
+    });
     const auto about = [&frame, folder] {
         QMessageBox::about(&frame, "About Quandrel",
                            QStringLiteral("<b>%1 %2</b><br>Data folder: %3<br>Qt %4")
