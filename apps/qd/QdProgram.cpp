@@ -10,11 +10,14 @@
 #include "platform/x11/X11Desktop.h"
 #include "runtime/Runtime.h"
 #include "script/ScriptEngine.h"
+#include "ui/About.h"
+#include "ui/BugReport.h"
 #include "ui/FrameStatus.h"
 #include "ui/LogViewer.h"
 #include "ui/MainFrame.h"
 #include "ui/QtUserInterface.h"
 #include "ui/SingleInstance.h"
+#include "ui/Splash.h"
 #include "ui/TickDriver.h"
 #include "ui/TrayIcon.h"
 
@@ -22,7 +25,6 @@
 #include <QGuiApplication>
 #include <QInputDialog>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QProcess>
 
 #include <QSocketNotifier>
@@ -185,11 +187,19 @@ int runQd(const qdui::QdCommandLine& commandLine) {
         qdui::showLogViewer(frame.mdiArea(), view.path, *folder);
     });
     const auto about = [&frame, folder] {
-        QMessageBox::about(&frame, "About Quandrel",
-                           QStringLiteral("<b>%1 %2</b><br>Data folder: %3<br>Qt %4")
-                               .arg(qd::kProductName, qd::kProductVersion,
-                                    QString::fromStdString(folder->string()), qVersion()));
+        auto* window = new qdui::AboutWindow(*folder, &frame);
+        window->setAttribute(Qt::WA_DeleteOnClose);
+        window->show();
     };
+    frame.setHandler("ReportBug", [&frame, &runtime, folder] {
+        (new qdui::BugReportWindow(*folder, runtime.settings(), &frame))->show();
+    });
+    for (const char* help : {"HelpContents", "HelpIndex", "HelpSearch", "HelpHowTo"})
+        frame.setHandler(help, [&frame] {
+            QString note;
+            qdui::openManual(&frame, note);
+            if (!note.isEmpty()) frame.setNote(note);
+        });
     frame.setHandler("About", about);
     tray.setHandler("About", [&frame, about] {
         frame.bringToFront();
@@ -235,6 +245,8 @@ int runQd(const qdui::QdCommandLine& commandLine) {
         frame.showMinimized();
     } else {
         frame.show();
+        // Not when starting hidden or minimised: a login start stays out of the way.
+        qdui::showSplash(frame);
     }
     ticker.start();
     const int code = QApplication::exec();
