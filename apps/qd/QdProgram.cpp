@@ -12,6 +12,7 @@
 #include "script/ScriptEngine.h"
 #include "ui/About.h"
 #include "ui/BugReport.h"
+#include "ui/DesktopSession.h"
 #include "ui/FrameStatus.h"
 #include "ui/LogViewer.h"
 #include "ui/MainFrame.h"
@@ -159,6 +160,8 @@ int runQd(const qdui::QdCommandLine& commandLine) {
     } else {
         frame.setNote("No notification area on this desktop: Quandrel stays a normal window.");
     }
+    if (const QString session = qdui::sessionNote(); !session.isEmpty())
+        frame.setNote(frame.statusField(1).isEmpty() ? session : frame.statusField(1) + "  " + session);
     auto restore = [&frame] { frame.bringToFront(); };
     tray.setFrameMinimizedQuery([&frame] { return frame.isMinimized(); });
     tray.setHandler("Restore", restore);

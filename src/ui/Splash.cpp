@@ -54,6 +54,7 @@ QWidget* showSplash(QMainWindow& frame, int closeAfterMs) {
     const qreal ratio = frame.screen() ? frame.screen()->devicePixelRatio() : 1.0;
     auto* splash = new QSplashScreen(frame.screen(), splashPicture(ratio));
     splash->setObjectName("Splash");
+    splash->setWindowTitle(QStringLiteral("%1 starting").arg(QString::fromUtf8(qd::kProductName)));
     splash->setAttribute(Qt::WA_DeleteOnClose);
     const auto dismiss = [splash] { splash->close(); };
     for (QMenu* menu : frame.menuBar()->findChildren<QMenu*>())
