@@ -11,14 +11,17 @@
 #include "runtime/Runtime.h"
 #include "script/ScriptEngine.h"
 #include "ui/About.h"
+#include "ui/Autostart.h"
 #include "ui/BugReport.h"
 #include "ui/DesktopSession.h"
 #include "ui/FrameStatus.h"
 #include "ui/LogViewer.h"
 #include "ui/MainFrame.h"
 #include "ui/QtUserInterface.h"
+#include "ui/SetupWindow.h"
 #include "ui/SingleInstance.h"
 #include "ui/Splash.h"
+#include "ui/SystemLockPrompt.h"
 #include "ui/TickDriver.h"
 #include "ui/TrayIcon.h"
 
@@ -209,7 +212,36 @@ int runQd(const qdui::QdCommandLine& commandLine) {
         about();
     });
 
+    auto refresh = [&] {
+        const qdui::FrameState state = qdui::frameStateOf(runtime.dispatcher());
+        frame.showState(state, clock.now());
+        tray.showState(state);
+    };
     QObject::connect(&frame, &qdui::MainFrame::closed, qApp, &QCoreApplication::quit);
+    // "&Options" (F10, the toolbar and the tray): the system lock, then Setup; on
+    // OK the running program follows the new settings at once.
+    const auto options = [&] {
+        qdui::SetupContext setup;
+        setup.dataSet = &startup.dataSet();
+        setup.settings = &runtime.settings();
+        setup.ui = &ui;
+        setup.clock = &clock;
+        setup.log = &runtime.log();
+        setup.autostartFolder = qdui::autostartFolder();
+        setup.program = QCoreApplication::applicationFilePath().toStdString();
+        setup.dataFolder = *folder;
+        setup.mayOpen = [&] { return qdui::systemLockPrompt(ui, runtime.settings(), runtime.dispatcher()); };
+        setup.saved = [&] {
+            runtime.applySettings();
+            refresh();
+        };
+        qdui::openSetup(setup);
+    };
+    frame.setHandler("Options", options);
+    tray.setHandler("Options", [&frame, options] {
+        frame.bringToFront();
+        options();
+    });
 
     int signalPair[2] = {-1, -1};
     std::unique_ptr<QSocketNotifier> signalNotifier;
@@ -230,11 +262,6 @@ int runQd(const qdui::QdCommandLine& commandLine) {
             sigaction(sig, &sa, nullptr);
     }
 
-    auto refresh = [&] {
-        const qdui::FrameState state = qdui::frameStateOf(runtime.dispatcher());
-        frame.showState(state, clock.now());
-        tray.showState(state);
-    };
     qdui::TickDriver ticker([&] {
         runtime.tick();
         runtime.launcher().reap();

@@ -56,6 +56,7 @@ public:
     void setObserver(std::function<void(const PerformedTask&)> observer) { observer_ = std::move(observer); }
     // The system lock's unlocked state (" (Unlocked)" in the title).
     void setUnlocked(bool unlocked) { unlocked_ = unlocked; }
+    bool unlocked() const { return unlocked_; }
 
     // State shown by the frame.
     const std::string& title() const { return title_; }

@@ -66,8 +66,11 @@ public:
     // Whether keystrokes and windows reach a real display.
     bool desktopConnected() const { return desktop_.connected(); }
 
-private:
+    // Passes the settings to the parts that keep their own copy (the values, the
+    // keystroke sender, the window search, the script engine); after Setup's OK.
     void applySettings();
+
+private:
     DataFolderLock folderLock_;
     bool opened_ = false;
 

@@ -23,6 +23,7 @@ public:
 
     // The window the dialogs belong to (the main frame once it exists).
     void setParentWindow(QWidget* window) { parentWindow_ = window; }
+    QWidget* parentWindow() const { return parentWindow_; }
 
     void message(const std::string& title, const std::string& text, qd::MessageIcon icon) override;
     bool ask(const std::string& title, const std::string& text) override;

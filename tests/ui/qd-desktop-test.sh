@@ -55,6 +55,9 @@ startTrayer() {
 startTrayer || { echo "FAIL: trayer did not start"; exit 1; }
 qdctl init >/dev/null || exit 1
 qdctl config set LogEvents 1 >/dev/null
+# A locked system: Setup asks for the password first.
+qdctl config set SysLock 1 >/dev/null
+qdctl config set SysPwd Tulip >/dev/null
 
 startQd() {
     "$bin/qd" --data "$data" >>"$work/qd.out" 2>&1 &
@@ -116,6 +119,18 @@ if [ -n "$msg" ]; then
     check "&Snooze creates the snooze task" waitfor 5 snoozed
     check "and closes the message window" waitfor 5 bash -c "! xdotool search --name '^Message$' >/dev/null 2>&1"
 fi
+
+# F10 asks the lock password, then opens Setup; Escape closes it.
+xdotool windowactivate --sync "$frame"
+xdotool key --clearmodifiers F10
+check "F10 on a locked system asks for the password" waitfor 5 hasWindow '^Password Required$'
+xdotool windowactivate --sync "$(window '^Password Required$')"
+xdotool type --delay 30 tULIP
+xdotool key --clearmodifiers Return
+check "the password in other letters opens Setup" waitfor 5 hasWindow '^Setup$'
+xdotool windowactivate --sync "$(window '^Setup$')"
+xdotool key --clearmodifiers Escape
+check "Escape closes Setup" waitfor 5 bash -c "! xdotool search --name '^Setup$' >/dev/null 2>&1"
 
 # A second qd on the folder raises the first and ends.
 xdotool windowminimize --sync "$frame"
