@@ -9,6 +9,7 @@
 #include "platform/secret/Passphrase.h"
 #include "platform/x11/X11Desktop.h"
 #include "runtime/Runtime.h"
+#include "schedule/ui/ScheduleWindows.h"
 #include "script/ScriptEngine.h"
 #include "ui/About.h"
 #include "ui/Autostart.h"
@@ -154,6 +155,8 @@ int runQd(const qdui::QdCommandLine& commandLine) {
         {},
         {}});
     if (!runtime.open()) return 1; // the reason was shown
+    qdschedui::ScheduleWindows scheduleWindows(
+        frame, ui, {startup.dataSet(), runtime.settings(), runtime.execution(), clock, ui, {}});
 
     qdui::TrayIcon tray;
     const bool trayHost = qdui::TrayIcon::available() && !runtime.settings().NoTray;
@@ -278,6 +281,7 @@ int runQd(const qdui::QdCommandLine& commandLine) {
         // Not when starting hidden or minimised: a login start stays out of the way.
         qdui::showSplash(frame);
     }
+    if (runtime.settings().StartUpSchedule) scheduleWindows.openSchedule();
     ticker.start();
     const int code = QApplication::exec();
     ticker.stop();

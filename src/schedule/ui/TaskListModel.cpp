@@ -1,0 +1,240 @@
+#include "schedule/ui/TaskListModel.h"
+
+#include <QBrush>
+#include <QColor>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPixmap>
+
+#include <map>
+
+namespace qdschedui {
+
+namespace {
+
+constexpr int kIconSize = 16;
+
+QPixmap blankPixmap() {
+    QPixmap p(kIconSize, kIconSize);
+    p.fill(Qt::transparent);
+    return p;
+}
+
+// A program: a small window with a title bar.
+void drawProgram(QPainter& p, QRectF r) {
+    p.setPen(QPen(QColor(40, 70, 120), 1));
+    p.setBrush(Qt::white);
+    p.drawRect(r);
+    p.fillRect(QRectF(r.left(), r.top(), r.width(), 3), QColor(40, 90, 170));
+    p.setPen(QPen(QColor(40, 40, 40), 1.2));
+    p.drawLine(QPointF(r.left() + 2, r.top() + 5), QPointF(r.left() + 4.5, r.top() + 7));
+    p.drawLine(QPointF(r.left() + 4.5, r.top() + 7), QPointF(r.left() + 2, r.top() + 9));
+}
+
+// A message: a speech bubble with two lines of text.
+void drawMessage(QPainter& p, QRectF r) {
+    QPainterPath bubble;
+    bubble.addRoundedRect(QRectF(r.left(), r.top(), r.width(), r.height() * 0.75), 2, 2);
+    QPolygonF tail;
+    tail << QPointF(r.left() + 3, r.top() + r.height() * 0.7) << QPointF(r.left() + 3, r.bottom())
+         << QPointF(r.left() + 7, r.top() + r.height() * 0.7);
+    bubble.addPolygon(tail);
+    p.setPen(QPen(QColor(150, 110, 20), 1));
+    p.setBrush(QColor(255, 230, 140));
+    p.drawPath(bubble.simplified());
+    p.setPen(QPen(QColor(120, 90, 20), 1));
+    p.drawLine(QPointF(r.left() + 2, r.top() + 3), QPointF(r.right() - 2, r.top() + 3));
+    p.drawLine(QPointF(r.left() + 2, r.top() + 5.5), QPointF(r.right() - 4, r.top() + 5.5));
+}
+
+QIcon paint(void (*draw)(QPainter&, QRectF)) {
+    QPixmap pm = blankPixmap();
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    draw(p, QRectF(1.5, 2.5, 13, 11));
+    return QIcon(pm);
+}
+
+QIcon paintBoth() {
+    QPixmap pm = blankPixmap();
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    drawProgram(p, QRectF(0.5, 0.5, 10, 9));
+    drawMessage(p, QRectF(6.5, 6.5, 9, 9));
+    return QIcon(pm);
+}
+
+QIcon paintStatus(qd::TaskStatusIcon s) {
+    QPixmap pm = blankPixmap();
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QRectF disc(2.5, 2.5, 11, 11);
+    switch (s) {
+    case qd::TaskStatusIcon::Done:
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(40, 150, 60));
+        p.drawEllipse(disc);
+        p.setPen(QPen(Qt::white, 2));
+        p.drawPolyline(QPolygonF() << QPointF(5, 8) << QPointF(7.5, 10.5) << QPointF(11, 5.5));
+        break;
+    case qd::TaskStatusIcon::NotDone:
+        p.setPen(QPen(QColor(60, 60, 60), 1.2));
+        p.setBrush(Qt::white);
+        p.drawEllipse(disc);
+        p.drawLine(QPointF(8, 8), QPointF(8, 4.5));
+        p.drawLine(QPointF(8, 8), QPointF(10.5, 9.5));
+        break;
+    case qd::TaskStatusIcon::Skip:
+        p.setPen(QPen(QColor(30, 80, 200), 2));
+        p.drawLine(QPointF(3, 8), QPointF(12, 8));
+        p.drawPolyline(QPolygonF() << QPointF(9, 4.5) << QPointF(12.5, 8) << QPointF(9, 11.5));
+        break;
+    case qd::TaskStatusIcon::Skipped:
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(220, 140, 30));
+        p.drawEllipse(disc);
+        p.setPen(QPen(Qt::white, 2));
+        p.drawLine(QPointF(5, 8), QPointF(11, 8));
+        break;
+    case qd::TaskStatusIcon::Disabled:
+        p.setPen(QPen(QColor(130, 130, 130), 1.5));
+        p.setBrush(QColor(235, 235, 235));
+        p.drawEllipse(disc);
+        p.drawLine(QPointF(4.5, 11.5), QPointF(11.5, 4.5));
+        break;
+    }
+    return QIcon(pm);
+}
+
+} // namespace
+
+QIcon taskTypeIcon(qd::TaskTypeIcon icon) {
+    static std::map<qd::TaskTypeIcon, QIcon> cache;
+    auto it = cache.find(icon);
+    if (it != cache.end()) return it->second;
+    QIcon made;
+    switch (icon) {
+    case qd::TaskTypeIcon::Program:
+        made = paint(drawProgram);
+        break;
+    case qd::TaskTypeIcon::Message:
+        made = paint(drawMessage);
+        break;
+    case qd::TaskTypeIcon::Both:
+        made = paintBoth();
+        break;
+    case qd::TaskTypeIcon::Blank:
+        made = QIcon(blankPixmap());
+        break;
+    }
+    return cache.emplace(icon, made).first->second;
+}
+
+QIcon taskStatusIcon(qd::TaskStatusIcon icon) {
+    static std::map<qd::TaskStatusIcon, QIcon> cache;
+    auto it = cache.find(icon);
+    if (it != cache.end()) return it->second;
+    return cache.emplace(icon, paintStatus(icon)).first->second;
+}
+
+TaskListModel::TaskListModel(qd::DataSet& ds, const std::string& dateFormat, QObject* parent)
+    : QAbstractTableModel(parent), ds_(ds), dateFormat_(dateFormat) {}
+
+TaskListModel::~TaskListModel() = default;
+
+void TaskListModel::setFilter(qd::TaskFilter filter) {
+    beginResetModel();
+    filter_ = std::move(filter);
+    pager_ = std::make_unique<qd::TaskPager>(ds_, filter_);
+    rows_.clear();
+    readRows(kPageSize);
+    endResetModel();
+}
+
+void TaskListModel::refresh() {
+    if (!pager_) return;
+    const int wanted = std::max(kPageSize, static_cast<int>(rows_.size()));
+    beginResetModel();
+    pager_->restart();
+    rows_.clear();
+    readRows(wanted);
+    endResetModel();
+}
+
+void TaskListModel::readRows(int count) {
+    std::vector<qd::ScheduleRecord> more = pager_->fetch(count);
+    rows_.insert(rows_.end(), std::make_move_iterator(more.begin()), std::make_move_iterator(more.end()));
+}
+
+int TaskListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+}
+
+int TaskListModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : qd::kColCount;
+}
+
+QVariant TaskListModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= rowCount()) return {};
+    const qd::ScheduleRecord& t = task(index.row());
+    switch (role) {
+    case Qt::DisplayRole:
+        return QString::fromStdString(qd::taskColumnText(t, index.column(), dateFormat_));
+    case Qt::DecorationRole:
+        if (index.column() == qd::kColType) return taskTypeIcon(qd::taskTypeIcon(t));
+        if (index.column() == qd::kColStatus) return taskStatusIcon(qd::taskStatusIcon(t));
+        return {};
+    case Qt::ToolTipRole:
+        if (index.column() == qd::kColType) return QString::fromStdString(t.TaskType);
+        return {};
+    case Qt::ForegroundRole:
+        switch (qd::taskRowColour(t)) {
+        case qd::TaskRowColour::Grey:
+            return QBrush(QColor(128, 128, 128));
+        case qd::TaskRowColour::Blue:
+            return QBrush(QColor(0, 0, 255));
+        case qd::TaskRowColour::Normal:
+            return {};
+        }
+        return {};
+    case Qt::BackgroundRole:
+        if (qd::taskRowColour(t) != qd::TaskRowColour::Normal) return QBrush(Qt::white);
+        return {};
+    case kIdRole:
+        return t.ID;
+    default:
+        return {};
+    }
+}
+
+QVariant TaskListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
+    if (section == qd::kColType || section == qd::kColStatus) return QString();
+    return QString(qd::taskColumnTitle(section));
+}
+
+bool TaskListModel::canFetchMore(const QModelIndex& parent) const {
+    return !parent.isValid() && pager_ && !pager_->atEnd();
+}
+
+void TaskListModel::fetchMore(const QModelIndex& parent) {
+    if (parent.isValid() || !pager_ || pager_->atEnd()) return;
+    std::vector<qd::ScheduleRecord> more = pager_->fetch(kPageSize);
+    if (more.empty()) return;
+    const int first = rowCount();
+    beginInsertRows({}, first, first + static_cast<int>(more.size()) - 1);
+    rows_.insert(rows_.end(), std::make_move_iterator(more.begin()), std::make_move_iterator(more.end()));
+    endInsertRows();
+}
+
+int TaskListModel::rowOfTask(int id) const {
+    for (std::size_t i = 0; i < rows_.size(); ++i)
+        if (rows_[i].ID == id) return static_cast<int>(i);
+    return -1;
+}
+
+QString TaskListModel::error() const {
+    return pager_ ? QString::fromStdString(pager_->error()) : QString();
+}
+
+} // namespace qdschedui

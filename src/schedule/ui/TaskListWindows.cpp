@@ -1,0 +1,450 @@
+#include "schedule/ui/TaskListWindows.h"
+
+#include "data/FileManager.h"
+#include "data/RelationManager.h"
+#include "data/TableDefs.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTabBar>
+#include <QTableView>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace qdschedui {
+
+namespace {
+
+constexpr const char* kNotYet = "Not available yet";
+
+QPushButton* addButton(QWidget* parent, QHBoxLayout* row, const char* name, const char* text,
+                       const char* tip) {
+    auto* b = new QPushButton(text, parent);
+    b->setObjectName(name);
+    b->setAccessibleName(QString(text).remove('&'));
+    b->setToolTip(tip);
+    row->addWidget(b);
+    return b;
+}
+
+} // namespace
+
+const std::vector<SnoozeChoice>& snoozeChoices() {
+    static const std::vector<SnoozeChoice> choices{{"5 minutes", 5}, {"10 minutes", 10}, {"30 minutes", 30},
+                                                   {"1 hour", 60},   {"2 hours", 120},   {"3 hours", 180},
+                                                   {"-", 0},         {"Cancel", 0}};
+    return choices;
+}
+
+QStringList categoryNames(qd::DataSet& ds) {
+    QStringList out;
+    qd::Table<qd::CategoriesRecord> t(ds, qd::tables::Categories());
+    if (t.open() != qd::Level::Benign) return out;
+    t.setOrder(t.def().findKey("KeyCategory"));
+    while (t.tryNext() == qd::Level::Benign)
+        out << QString::fromStdString(t.rec.Category);
+    return out;
+}
+
+QDate toQDate(qd::Date d) {
+    if (d <= 0) return {};
+    const qd::CivilDate c = qd::civilFromDate(d);
+    return QDate(c.year, c.month, c.day);
+}
+
+qd::Date fromQDate(const QDate& d) {
+    return d.isValid() ? qd::dateFromMDY(d.month(), d.day(), d.year()) : 0;
+}
+
+// ---------------------------------------------------------------------------
+
+TaskListWindow::TaskListWindow(ScheduleUiContext& context, QWidget* parent)
+    : QWidget(parent), context_(context) {
+    setAttribute(Qt::WA_DeleteOnClose);
+    model_ = new TaskListModel(context.ds, context.settings.DateFormat, this);
+}
+
+TaskListWindow::~TaskListWindow() = default;
+
+void TaskListWindow::build(QWidget* filters) {
+    auto* layout = new QVBoxLayout(this);
+    if (filters) layout->addWidget(filters);
+
+    view_ = new QTableView(this);
+    view_->setObjectName("TaskList");
+    view_->setAccessibleName("Tasks");
+    view_->setModel(model_);
+    view_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view_->setSelectionMode(QAbstractItemView::SingleSelection);
+    view_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view_->setShowGrid(false);
+    view_->setWordWrap(false);
+    view_->verticalHeader()->hide();
+    view_->verticalHeader()->setDefaultSectionSize(view_->fontMetrics().height() + 6);
+    QHeaderView* h = view_->horizontalHeader();
+    h->setSectionResizeMode(QHeaderView::Interactive);
+    h->resizeSection(qd::kColType, 26);
+    h->resizeSection(qd::kColStatus, 26);
+    h->resizeSection(qd::kColDate, 90);
+    h->resizeSection(qd::kColTime, 80);
+    h->resizeSection(qd::kColDescription, 220);
+    h->resizeSection(qd::kColCategory, 100);
+    h->setStretchLastSection(true);
+    layout->addWidget(view_, 1);
+
+    auto* row = new QHBoxLayout;
+    QPushButton* insert = addButton(this, row, "Insert", "&Insert", kNotYet);
+    QPushButton* change = addButton(this, row, "Change", "&Change", kNotYet);
+    QPushButton* copy = addButton(this, row, "Copy", "Cop&y", kNotYet);
+    QPushButton* remove = addButton(this, row, "Delete", "&Delete", "Delete the highlighted task");
+    QPushButton* perform =
+        addButton(this, row, "PerformNow", "Perform &Now", "Perform the highlighted task now");
+    QPushButton* snoozeButton =
+        addButton(this, row, "Snooze", "S&nooze", "Perform a copy of the highlighted task a little later");
+    QPushButton* scripting = addButton(this, row, "Scripting", "&Scripting", kNotYet);
+    row->addStretch(1);
+    QPushButton* refreshButton = addButton(this, row, "Refresh", "&Refresh", "Read the list again");
+    QPushButton* close = addButton(this, row, "Close", "&Close", "Close this list");
+    // Inserting, changing and copying open the task editor, and the scripting
+    // button the script editor: neither is part of the program yet.
+    for (QPushButton* b : {insert, change, copy, scripting})
+        b->setEnabled(false);
+    layout->addLayout(row);
+
+    connect(remove, &QPushButton::clicked, this, &TaskListWindow::deleteTask);
+    connect(perform, &QPushButton::clicked, this, &TaskListWindow::performNow);
+    connect(snoozeButton, &QPushButton::clicked, this, &TaskListWindow::showSnoozePopup);
+    connect(refreshButton, &QPushButton::clicked, this, &TaskListWindow::refresh);
+    connect(close, &QPushButton::clicked, this, [this] {
+        // Inside the frame the child window is closed, not just this widget.
+        if (parentWidget() && parentWidget()->inherits("QMdiSubWindow"))
+            parentWidget()->close();
+        else
+            this->close();
+    });
+    connect(view_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &TaskListWindow::updateButtons);
+    connect(model_, &QAbstractItemModel::modelReset, this, &TaskListWindow::updateButtons);
+
+    version_ = qd::taskStoreVersion(context_.ds);
+    poll_ = new QTimer(this);
+    poll_->setInterval(1000);
+    connect(poll_, &QTimer::timeout, this, &TaskListWindow::poll);
+    poll_->start();
+    updateButtons();
+}
+
+void TaskListWindow::setView(qd::TaskFilter filter) {
+    model_->setFilter(std::move(filter));
+    if (model_->rowCount() > 0) view_->selectRow(0);
+    updateTitle();
+}
+
+QPushButton* TaskListWindow::button(const QString& objectName) const {
+    return findChild<QPushButton*>(objectName);
+}
+
+void TaskListWindow::updateButtons() {
+    const bool any = selectedTask() != 0;
+    for (const char* name : {"Delete", "PerformNow", "Snooze"})
+        if (QPushButton* b = button(name)) b->setEnabled(any);
+}
+
+int TaskListWindow::selectedTask() const {
+    if (!view_) return 0;
+    const QModelIndexList rows = view_->selectionModel()->selectedRows();
+    if (rows.isEmpty()) return 0;
+    return model_->data(rows.first(), TaskListModel::kIdRole).toInt();
+}
+
+bool TaskListWindow::selectTask(int id) {
+    if (id == 0) return false;
+    int row = model_->rowOfTask(id);
+    while (row < 0 && model_->canFetchMore({})) {
+        const int before = model_->rowCount();
+        model_->fetchMore({});
+        if (model_->rowCount() == before) break;
+        row = model_->rowOfTask(id);
+    }
+    if (row < 0) return false;
+    view_->selectRow(row);
+    return true;
+}
+
+void TaskListWindow::refresh() {
+    const int id = selectedTask();
+    const int row = view_->currentIndex().row();
+    const int scroll = view_->verticalScrollBar()->value();
+    model_->refresh();
+    // Only the rows read before are searched: a task that moved far down the
+    // list is not chased through the whole table.
+    const int found = model_->rowOfTask(id);
+    if (found >= 0)
+        view_->selectRow(found);
+    else if (model_->rowCount() > 0)
+        view_->selectRow(std::min(std::max(row, 0), model_->rowCount() - 1));
+    view_->verticalScrollBar()->setValue(scroll);
+    version_ = qd::taskStoreVersion(context_.ds);
+    // A failing store is reported once, not at every tick, until a read works again.
+    if (model_->error().isEmpty()) {
+        errorShown_ = false;
+    } else if (!errorShown_) {
+        errorShown_ = true;
+        context_.ui.message("Task List",
+                            "The list could not be read completely: " + model_->error().toStdString(),
+                            qd::MessageIcon::Exclamation);
+    }
+}
+
+void TaskListWindow::poll() {
+    const long long v = qd::taskStoreVersion(context_.ds);
+    if (v != version_) refresh();
+}
+
+bool TaskListWindow::readTask(int id, qd::ScheduleRecord& task) {
+    qd::Table<qd::ScheduleRecord> t(context_.ds, qd::tables::Schedule());
+    if (t.open() != qd::Level::Benign) return false;
+    t.rec.ID = id;
+    if (t.fetch("KeyID") != qd::Level::Benign) {
+        context_.ui.message("Task List", "The highlighted task is not there any more.",
+                            qd::MessageIcon::Exclamation);
+        refresh();
+        return false;
+    }
+    task = t.rec;
+    return true;
+}
+
+void TaskListWindow::performNow() {
+    qd::ScheduleRecord task;
+    if (const int id = selectedTask(); id == 0 || !readTask(id, task)) return;
+    context_.execution.performTaskNow(task);
+}
+
+void TaskListWindow::snooze(int minutes) {
+    qd::ScheduleRecord task;
+    if (const int id = selectedTask(); minutes <= 0 || id == 0 || !readTask(id, task)) return;
+    if (context_.execution.snoozeTask(task, minutes) == 0) {
+        context_.ui.message("Snooze", "The snooze task could not be saved.", qd::MessageIcon::Exclamation);
+        return;
+    }
+    if (context_.tasksChanged)
+        context_.tasksChanged();
+    else
+        refresh();
+}
+
+void TaskListWindow::showSnoozePopup() {
+    QMenu menu(this);
+    menu.setObjectName("SnoozeMenu");
+    for (const SnoozeChoice& c : snoozeChoices()) {
+        if (QString(c.text) == "-") {
+            menu.addSeparator();
+            continue;
+        }
+        QAction* a = menu.addAction(c.text);
+        a->setData(c.minutes);
+    }
+    int minutes = 0;
+    connect(&menu, &QMenu::triggered, this, [&minutes](QAction* a) { minutes = a->data().toInt(); });
+    QPushButton* b = button("Snooze");
+    menu.exec(b ? b->mapToGlobal(QPoint(0, b->height())) : QCursor::pos());
+    // "Cancel" and closing the popup do nothing.
+    if (minutes > 0) snooze(minutes);
+}
+
+void TaskListWindow::deleteTask() {
+    const int id = selectedTask();
+    if (id == 0) return;
+    qd::Table<qd::ScheduleRecord> t(context_.ds, qd::tables::Schedule());
+    if (t.open() != qd::Level::Benign) return;
+    t.rec.ID = id;
+    if (t.fetch("KeyID") != qd::Level::Benign) {
+        context_.ui.message("Task List", "The highlighted task is not there any more.",
+                            qd::MessageIcon::Exclamation);
+        refresh();
+        return;
+    }
+    // The task goes with its script steps, per-user rows and contact links, in
+    // one transaction, after the delete question.
+    if (qd::RelationManager(t).deleteRecord(true) != qd::Level::Benign) return;
+    if (context_.tasksChanged)
+        context_.tasksChanged();
+    else
+        refresh();
+}
+
+// ---------------------------------------------------------------------------
+
+BrowseScheduleWindow::BrowseScheduleWindow(ScheduleUiContext& context, QWidget* parent)
+    : TaskListWindow(context, parent) {
+    setObjectName("BrowseSchedule");
+    auto* filters = new QWidget(this);
+    auto* row = new QHBoxLayout(filters);
+    row->setContentsMargins(0, 0, 0, 0);
+    tabs_ = new QTabBar(filters);
+    tabs_->setObjectName("Views");
+    tabs_->addTab("All By Date");
+    tabs_->addTab("By Category");
+    tabs_->addTab("Day");
+    row->addWidget(tabs_);
+    category_ = new QComboBox(filters);
+    category_->setObjectName("Category");
+    category_->setAccessibleName("Category");
+    category_->addItems(categoryNames(context.ds));
+    row->addWidget(category_);
+    day_ = new QDateEdit(filters);
+    day_->setObjectName("Day");
+    day_->setAccessibleName("Day");
+    day_->setCalendarPopup(true);
+    day_->setDate(toQDate(context.clock.today()));
+    row->addWidget(day_);
+    activeOnly_ = new QCheckBox("&Active only", filters);
+    activeOnly_->setObjectName("ActiveOnly");
+    activeOnly_->setToolTip("Only show tasks that are neither disabled nor completed");
+    activeOnly_->setChecked(context.settings.ActiveOnly);
+    row->addWidget(activeOnly_);
+    row->addStretch(1);
+    build(filters);
+
+    // The full schedule, or today's tasks, first.
+    tabs_->setCurrentIndex(context.settings.FullSchedule ? kAllByDate : kDay);
+    connect(tabs_, &QTabBar::currentChanged, this, &BrowseScheduleWindow::applyView);
+    connect(category_, &QComboBox::currentTextChanged, this, &BrowseScheduleWindow::applyView);
+    connect(day_, &QDateEdit::dateChanged, this, &BrowseScheduleWindow::applyView);
+    connect(activeOnly_, &QCheckBox::toggled, this, &BrowseScheduleWindow::applyView);
+    applyView();
+}
+
+void BrowseScheduleWindow::applyView() {
+    const bool active = activeOnly_->isChecked();
+    const int tab = tabs_->currentIndex();
+    category_->setVisible(tab == kByCategory);
+    day_->setVisible(tab == kDay);
+    if (tab == kByCategory)
+        setView(qd::byCategory(category_->currentText().toStdString(), active));
+    else if (tab == kDay)
+        setView(qd::oneDay(fromQDate(day_->date()), active));
+    else
+        setView(qd::allByDate(active));
+}
+
+void BrowseScheduleWindow::updateTitle() {
+    setWindowTitle(QString::fromStdString(qd::scheduleListTitle(
+        context_.settings.MultiUser, context_.settings.UserID, tabs_->currentIndex() == kDay,
+        fromQDate(day_->date()), context_.settings.DateFormat)));
+}
+
+void BrowseScheduleWindow::showTab(Tab tab) {
+    tabs_->setCurrentIndex(tab);
+}
+
+void BrowseScheduleWindow::pickDay(qd::Date day) {
+    day_->setDate(toQDate(day));
+    tabs_->setCurrentIndex(kDay);
+}
+
+void BrowseScheduleWindow::pickCategory(const QString& category) {
+    const int i = category_->findText(category, Qt::MatchFixedString);
+    if (i >= 0) category_->setCurrentIndex(i);
+    tabs_->setCurrentIndex(kByCategory);
+    applyView();
+}
+
+void BrowseScheduleWindow::setActiveOnly(bool on) {
+    activeOnly_->setChecked(on);
+}
+
+// ---------------------------------------------------------------------------
+
+ExploreScheduleWindow::ExploreScheduleWindow(ScheduleUiContext& context, QWidget* parent)
+    : TaskListWindow(context, parent) {
+    setObjectName("ExploreSchedule");
+    auto* filters = new QWidget(this);
+    auto* row = new QHBoxLayout(filters);
+    row->setContentsMargins(0, 0, 0, 0);
+    auto label = [&](const char* text, QWidget* buddy) {
+        auto* l = new QLabel(text, filters);
+        l->setBuddy(buddy);
+        row->addWidget(l);
+        row->addWidget(buddy);
+    };
+    status_ = new QComboBox(filters);
+    status_->setObjectName("Status");
+    status_->setAccessibleName("Status");
+    status_->addItems({"All", "Active", "Completed", "Disabled"});
+    label("S&tatus:", status_);
+    dates_ = new QComboBox(filters);
+    dates_->setObjectName("Dates");
+    dates_->setAccessibleName("Date");
+    dates_->addItems({"All", "Today", "Yesterday", "Tomorrow", "This Week", "This Month", "Custom"});
+    label("D&ate:", dates_);
+    first_ = new QDateEdit(QDate(1999, 1, 1), filters);
+    first_->setObjectName("FirstDate");
+    first_->setAccessibleName("First date");
+    first_->setCalendarPopup(true);
+    row->addWidget(first_);
+    last_ = new QDateEdit(QDate(2099, 1, 1), filters);
+    last_->setObjectName("LastDate");
+    last_->setAccessibleName("Last date");
+    last_->setCalendarPopup(true);
+    row->addWidget(last_);
+    category_ = new QComboBox(filters);
+    category_->setObjectName("Category");
+    category_->setAccessibleName("Category");
+    category_->addItem("All");
+    category_->addItems(categoryNames(context.ds));
+    label("Cate&gory:", category_);
+    row->addStretch(1);
+    build(filters);
+
+    for (QComboBox* c : {status_, dates_, category_})
+        connect(c, &QComboBox::currentIndexChanged, this, &ExploreScheduleWindow::readControls);
+    for (QDateEdit* d : {first_, last_})
+        connect(d, &QDateEdit::dateChanged, this, &ExploreScheduleWindow::readControls);
+    readControls();
+}
+
+void ExploreScheduleWindow::readControls() {
+    if (updating_) return;
+    qd::ExploreChoice c;
+    c.status = static_cast<qd::ExploreStatus>(std::max(0, status_->currentIndex()));
+    c.dates = static_cast<qd::ExploreDates>(std::max(0, dates_->currentIndex()));
+    if (c.dates == qd::ExploreDates::Custom) {
+        c.first = fromQDate(first_->date());
+        c.last = fromQDate(last_->date());
+    }
+    if (category_->currentIndex() > 0) c.category = category_->currentText().toStdString();
+    first_->setVisible(c.dates == qd::ExploreDates::Custom);
+    last_->setVisible(c.dates == qd::ExploreDates::Custom);
+    choice_ = c;
+    setView(qd::exploreFilter(choice_, context_.clock.today()));
+}
+
+void ExploreScheduleWindow::choose(const qd::ExploreChoice& choice) {
+    updating_ = true;
+    status_->setCurrentIndex(static_cast<int>(choice.status));
+    dates_->setCurrentIndex(static_cast<int>(choice.dates));
+    if (choice.first != 0) first_->setDate(toQDate(choice.first));
+    if (choice.last != 0) last_->setDate(toQDate(choice.last));
+    const int i = choice.category.empty()
+                      ? 0
+                      : category_->findText(QString::fromStdString(choice.category), Qt::MatchFixedString);
+    category_->setCurrentIndex(std::max(0, i));
+    updating_ = false;
+    readControls();
+}
+
+void ExploreScheduleWindow::updateTitle() {
+    setWindowTitle(QString::fromStdString(qd::exploreTitle(choice_, context_.settings.DateFormat)));
+}
+
+} // namespace qdschedui

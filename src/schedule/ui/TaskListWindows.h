@@ -1,0 +1,158 @@
+// The task list windows of the main frame: the schedule list (all tasks in
+// date order, one category, or one picked day) and the explorer list with its
+// status, date and category filters. Both offer perform now, snooze and delete
+// on the highlighted task, and read their view again when the task table
+// changed: in this program (the dispatcher, another window) or in another
+// process sharing the data folder.
+#pragma once
+
+#include "data/Clock.h"
+#include "data/DataSet.h"
+#include "data/Globals.h"
+#include "data/UserInterface.h"
+#include "perform/TaskExecution.h"
+#include "schedule/TaskLists.h"
+#include "schedule/ui/TaskListModel.h"
+
+#include <QWidget>
+
+#include <functional>
+
+class QCheckBox;
+class QComboBox;
+class QDateEdit;
+class QLabel;
+class QPushButton;
+class QTabBar;
+class QTableView;
+class QTimer;
+
+namespace qdschedui {
+
+// What the schedule windows work with; everything must outlive the windows.
+struct ScheduleUiContext {
+    qd::DataSet& ds;
+    const qd::ProgramSettings& settings;
+    qd::TaskExecution& execution;
+    const qd::Clock& clock;
+    qd::UserInterface& ui;
+    // Called after a window changed the task table, so every open list reads
+    // its view again (the frame's refresh).
+    std::function<void()> tasksChanged;
+};
+
+// The snooze choices of the task lists, in minutes; 0 is the separator.
+struct SnoozeChoice {
+    const char* text;
+    int minutes;
+};
+const std::vector<SnoozeChoice>& snoozeChoices();
+
+// The category names in key order.
+QStringList categoryNames(qd::DataSet& ds);
+
+class TaskListWindow : public QWidget {
+    Q_OBJECT
+public:
+    ~TaskListWindow() override;
+
+    TaskListModel& model() { return *model_; }
+    QTableView* view() const { return view_; }
+    // The ID of the highlighted task; 0 when none.
+    int selectedTask() const;
+    // Highlights a task when it is among the rows read (reading further pages
+    // until it is found); false when it is not in the view.
+    bool selectTask(int id);
+
+    // Reads the view again, keeping the highlighted task and the scroll place.
+    void refresh();
+    // The timer's check: reads the view again when another process changed the
+    // task file since the last check.
+    void poll();
+
+    // The operations on the highlighted task. Each reads the task again first:
+    // a task that is gone by then is reported, not acted on.
+    void performNow();
+    // Creates the snooze copy `minutes` ahead (the popup's choice).
+    void snooze(int minutes);
+    // Shows the snooze popup under its button and snoozes by the choice.
+    void showSnoozePopup();
+    void deleteTask();
+
+    QPushButton* button(const QString& objectName) const;
+
+protected:
+    TaskListWindow(ScheduleUiContext& context, QWidget* parent);
+    // Lays out the filter row (given by the subclass) above the list and the buttons.
+    void build(QWidget* filters);
+    void setView(qd::TaskFilter filter);
+    virtual void updateTitle() = 0;
+    ScheduleUiContext& context_;
+
+private:
+    bool readTask(int id, qd::ScheduleRecord& task);
+    void updateButtons();
+
+    TaskListModel* model_ = nullptr;
+    QTableView* view_ = nullptr;
+    QTimer* poll_ = nullptr;
+    long long version_ = -1;
+    bool errorShown_ = false;
+};
+
+// "View Schedule": tabs "All By Date", "By Category" (one category at a time)
+// and "Day" (the picked day), and "Active only".
+class BrowseScheduleWindow : public TaskListWindow {
+    Q_OBJECT
+public:
+    enum Tab { kAllByDate, kByCategory, kDay };
+    BrowseScheduleWindow(ScheduleUiContext& context, QWidget* parent = nullptr);
+
+    QTabBar* tabs() const { return tabs_; }
+    void showTab(Tab tab);
+    void pickDay(qd::Date day);
+    void pickCategory(const QString& category);
+    void setActiveOnly(bool on);
+
+protected:
+    void updateTitle() override;
+
+private:
+    void applyView();
+
+    QTabBar* tabs_ = nullptr;
+    QComboBox* category_ = nullptr;
+    QDateEdit* day_ = nullptr;
+    QCheckBox* activeOnly_ = nullptr;
+};
+
+// "List of Scheduled Tasks": status, dates and category filters; hot key
+// tasks are never listed.
+class ExploreScheduleWindow : public TaskListWindow {
+    Q_OBJECT
+public:
+    ExploreScheduleWindow(ScheduleUiContext& context, QWidget* parent = nullptr);
+
+    void choose(const qd::ExploreChoice& choice);
+    const qd::ExploreChoice& choice() const { return choice_; }
+
+protected:
+    void updateTitle() override;
+
+private:
+    void readControls();
+
+    qd::ExploreChoice choice_;
+    QComboBox* status_ = nullptr;
+    QComboBox* dates_ = nullptr;
+    QDateEdit* first_ = nullptr;
+    QDateEdit* last_ = nullptr;
+    QComboBox* category_ = nullptr;
+    bool updating_ = false;
+};
+
+// qd::Date and QDate.
+QDate toQDate(qd::Date d);
+qd::Date fromQDate(const QDate& d);
+
+} // namespace qdschedui
