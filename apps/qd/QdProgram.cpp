@@ -11,12 +11,17 @@
 #include "runtime/Runtime.h"
 #include "schedule/ui/ScheduleWindows.h"
 #include "script/ScriptEngine.h"
+#include "ui/About.h"
 #include "ui/Autostart.h"
+#include "ui/BugReport.h"
+#include "ui/DesktopSession.h"
 #include "ui/FrameStatus.h"
+#include "ui/LogViewer.h"
 #include "ui/MainFrame.h"
 #include "ui/QtUserInterface.h"
 #include "ui/SetupWindow.h"
 #include "ui/SingleInstance.h"
+#include "ui/Splash.h"
 #include "ui/SystemLockPrompt.h"
 #include "ui/TickDriver.h"
 #include "ui/TrayIcon.h"
@@ -25,7 +30,6 @@
 #include <QGuiApplication>
 #include <QInputDialog>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QProcess>
 
 #include <QSocketNotifier>
@@ -162,6 +166,8 @@ int runQd(const qdui::QdCommandLine& commandLine) {
     } else {
         frame.setNote("No notification area on this desktop: Quandrel stays a normal window.");
     }
+    if (const QString session = qdui::sessionNote(); !session.isEmpty())
+        frame.setNote(frame.statusField(1).isEmpty() ? session : frame.statusField(1) + "  " + session);
     auto restore = [&frame] { frame.bringToFront(); };
     tray.setFrameMinimizedQuery([&frame] { return frame.isMinimized(); });
     tray.setHandler("Restore", restore);
@@ -183,12 +189,26 @@ int runQd(const qdui::QdCommandLine& commandLine) {
     };
     frame.setHandler("BackupRestore", [startTool] { startTool("klvback", {"--window", "QD97.TPS"}); });
     frame.setHandler("FileManager", [startTool] { startTool("qd_dbase", {}); });
+    frame.setHandler("ViewLog", [&frame, &runtime, folder] {
+        // With logging off, the log gets the one line that says so; the viewer opens either way.
+        const auto view = runtime.log().prepareView();
+        if (!view.status) frame.setNote(QString::fromStdString(view.status.message));
+        qdui::showLogViewer(frame.mdiArea(), view.path, *folder);
+    });
     const auto about = [&frame, folder] {
-        QMessageBox::about(&frame, "About Quandrel",
-                           QStringLiteral("<b>%1 %2</b><br>Data folder: %3<br>Qt %4")
-                               .arg(qd::kProductName, qd::kProductVersion,
-                                    QString::fromStdString(folder->string()), qVersion()));
+        auto* window = new qdui::AboutWindow(*folder, &frame);
+        window->setAttribute(Qt::WA_DeleteOnClose);
+        window->show();
     };
+    frame.setHandler("ReportBug", [&frame, &runtime, folder] {
+        (new qdui::BugReportWindow(*folder, runtime.settings(), &frame))->show();
+    });
+    for (const char* help : {"HelpContents", "HelpIndex", "HelpSearch", "HelpHowTo"})
+        frame.setHandler(help, [&frame] {
+            QString note;
+            qdui::openManual(&frame, note);
+            if (!note.isEmpty()) frame.setNote(note);
+        });
     frame.setHandler("About", about);
     tray.setHandler("About", [&frame, about] {
         frame.bringToFront();
@@ -258,6 +278,8 @@ int runQd(const qdui::QdCommandLine& commandLine) {
         frame.showMinimized();
     } else {
         frame.show();
+        // Not when starting hidden or minimised: a login start stays out of the way.
+        qdui::showSplash(frame);
     }
     if (runtime.settings().StartUpSchedule) scheduleWindows.openSchedule();
     ticker.start();

@@ -1,6 +1,7 @@
 // qd: the resident task scheduler on the desktop.
 #include "QdProgram.h"
 
+#include "ui/DesktopSession.h"
 #include "ui/QdCommandLine.h"
 #include "ui/TrayIcon.h"
 
@@ -21,6 +22,9 @@ int main(int argc, char** argv) {
             return 0;
         }
     }
+    // Scripts type and find windows through X11: under Wayland, run on XWayland.
+    if (const std::string platform = qdui::preferredPlatform(); !platform.empty())
+        qputenv("QT_QPA_PLATFORM", QByteArray::fromStdString(platform));
     QApplication app(argc, argv); // takes Qt's own options (-platform, -display...) out of argv
     // The frame may be hidden in the tray while message windows come and go.
     QApplication::setQuitOnLastWindowClosed(false);

@@ -4,6 +4,7 @@
 #include "data/Clock.h"
 #include "data/IniFile.h"
 #include "data/Startup.h"
+#include "ui/EntryIcons.h"
 #include "ui/MainMenu.h"
 #include "ui/SoundPlayer.h"
 
@@ -132,27 +133,9 @@ void MainFrame::buildToolBar() {
     stop->setEnabled(false);
     connect(stop, &QAction::triggered, this, &MainFrame::stopScriptsRequested);
     actions_["StopScripts"] = stop;
-    // Icons from the desktop's theme, with the style's own pictures where it has none.
-    const struct {
-        const char* id;
-        const char* theme;
-        QStyle::StandardPixmap fallback;
-    } icons[] = {
-        {"ScheduledTasks", "x-office-calendar", QStyle::SP_FileDialogDetailedView},
-        {"ToDoItems", "checkbox", QStyle::SP_DialogApplyButton},
-        {"Contacts", "x-office-address-book", QStyle::SP_DirHomeIcon},
-        {"ClipboardSaver", "edit-paste", QStyle::SP_FileIcon},
-        {"EmailMessages", "mail-message", QStyle::SP_FileDialogContentsView},
-        {"NewMessage", "mail-message-new", QStyle::SP_FileDialogNewFolder},
-        {"NewProgram", "system-run", QStyle::SP_MediaPlay},
-        {"NewScript", "text-x-script", QStyle::SP_FileDialogListView},
-        {"Options", "preferences-system", QStyle::SP_FileDialogInfoView},
-        {"About", "help-about", QStyle::SP_MessageBoxQuestion},
-        {"StopScripts", "process-stop", QStyle::SP_MediaStop},
-    };
-    for (const auto& i : icons)
-        if (QAction* a = entryAction(i.id))
-            a->setIcon(QIcon::fromTheme(i.theme, style()->standardIcon(i.fallback)));
+    // Pictures of the entries, in the menus and on the toolbar.
+    for (const auto& [id, action] : actions_)
+        if (const QIcon icon = entryIcon(id); !icon.isNull()) action->setIcon(icon);
     for (const std::string& id : toolbarEntries()) {
         if (id == "-") {
             bar->addSeparator();

@@ -1,5 +1,6 @@
 #include "ui/TrayIcon.h"
 
+#include "ui/EntryIcons.h"
 #include "ui/MainMenu.h"
 
 #include <QMenu>
@@ -19,24 +20,23 @@ namespace {
 struct TrayItem {
     const char* name;
     const char* text;
-    const char* icon; // a freedesktop icon theme name
 };
 
 // The menu, top to bottom ("-" a separator).
 constexpr TrayItem kItems[] = {
-    {"Restore", "&Restore", "view-restore"},
-    {"-", "", ""},
-    {"AddProgram", "&Program Wizard", "system-run"},
-    {"AddMessage", "&Message Wizard", "mail-message-new"},
-    {"AddScript", "&Scripting Wizard", "text-x-script"},
-    {"-", "", ""},
-    {"StopScript", "Stop Active Scripts", "process-stop"},
-    {"-", "", ""},
-    {"HotKeys", "&Hot Keys", "input-keyboard"},
-    {"Options", "&Options", "preferences-system"},
-    {"About", "&About", "help-about"},
-    {"-", "", ""},
-    {"Exit", "E&xit Quandrel", "application-exit"},
+    {"Restore", "&Restore"},
+    {"-", ""},
+    {"AddProgram", "&Program Wizard"},
+    {"AddMessage", "&Message Wizard"},
+    {"AddScript", "&Scripting Wizard"},
+    {"-", ""},
+    {"StopScript", "Stop Active Scripts"},
+    {"-", ""},
+    {"HotKeys", "&Hot Keys"},
+    {"Options", "&Options"},
+    {"About", "&About"},
+    {"-", ""},
+    {"Exit", "E&xit Quandrel"},
 };
 
 } // namespace
@@ -61,7 +61,7 @@ TrayIcon::TrayIcon(QObject* parent) : QObject(parent), menu_(new QMenu) {
             menu_->addSeparator();
             continue;
         }
-        QAction* a = menu_->addAction(QIcon::fromTheme(i.icon), QString::fromUtf8(i.text));
+        QAction* a = menu_->addAction(entryIcon(i.name), QString::fromUtf8(i.text));
         a->setObjectName(QString::fromUtf8(i.name));
         a->setToolTip(QString::fromUtf8(kNotAvailableTip));
         a->setEnabled(false);

@@ -2,14 +2,22 @@
 // the documentation: qd_ui_screenshots OUTPUT_FOLDER
 #include "UiTestSupport.h"
 
+#include "data/EventLog.h"
+#include "ui/About.h"
+#include "ui/BugReport.h"
+#include "ui/EntryIcons.h"
+#include "ui/LogViewer.h"
 #include "ui/MessageWindow.h"
 #include "ui/TrayIcon.h"
 
 #include <QApplication>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMenu>
+#include <QPainter>
 #include <QPixmap>
 
+#include <fstream>
 #include <iostream>
 
 int main(int argc, char** argv) {
@@ -54,6 +62,71 @@ int main(int argc, char** argv) {
     QApplication::processEvents();
     ok = tray.menu()->grab().save(out + "/tray-menu.png") && ok;
     tray.menu()->hide();
+
+    // The event log window on a log with a few days of events, a search in progress.
+    {
+        std::ofstream log(e.dir / qd::EventLog::kFileName, std::ios::binary);
+        const struct {
+            int h, m;
+            const char* label;
+            const char* detail;
+        } events[] = {
+            {8, 0, "Started", "Quandrel 2000"},
+            {8, 30, "Message", "Standup  "},
+            {9, 15, "Run Program", "tar czf /tmp/home.tgz /home/me/docs"},
+            {9, 15, "Program Exit", "Code 0 for tar czf /tmp/home.tgz /home/me/docs"},
+            {10, 0, "Advanced Warning", "Dentist"},
+            {12, 0, "Message", "Lunch with Sam  "},
+            {13, 5, "Script", "Fill in the timesheet: started"},
+            {13, 6, "Script", "Fill in the timesheet: finished"},
+            {14, 0, "Task skipped", "Water the plants"},
+            {16, 45, "Error starting", "/opt/report/run.sh"},
+            {17, 30, "Message", "Weekly backup  "},
+            {18, 0, "History", "Checked for tasks needing removal"},
+        };
+        for (int day = 0; day < 3; ++day)
+            for (const auto& ev : events)
+                log << qd::formatLogLine({e.clock.today() - 2 + day, qd::timeFromHMS(ev.h, ev.m, 0)}, "d3",
+                                         ev.label, ev.detail)
+                    << '\n';
+    }
+    qdui::LogViewer viewer(e.dir / qd::EventLog::kFileName, {});
+    viewer.resize(820, 420);
+    viewer.show();
+    viewer.searchField()->setText("program exit");
+    viewer.findNext(true);
+    QApplication::processEvents();
+    ok = viewer.grab().save(out + "/log-viewer.png") && ok;
+
+    qdui::AboutWindow about(e.dir.path());
+    about.show();
+    QApplication::processEvents();
+    ok = about.grab().save(out + "/about.png") && ok;
+
+    auto* report = new qdui::BugReportWindow(e.dir.path(), e.runtime->settings());
+    report->show();
+    QApplication::processEvents();
+    ok = report->grab().save(out + "/report-bug.png") && ok;
+    delete report;
+
+    // The program's own entry pictures, at menu and toolbar sizes.
+    {
+        const char* ids[] = {"ScheduledTasks", "ToDoItems",  "Contacts",      "ClipboardSaver",
+                             "EmailMessages",  "NewMessage", "NewProgram",    "NewScript",
+                             "Options",        "About",      "HelpContents",  "StopScripts",
+                             "ViewLog",        "ReportBug",  "BackupRestore", "FileManager",
+                             "HotKeys",        "Restore",    "Exit"};
+        const int n = static_cast<int>(std::size(ids));
+        QPixmap sheet(n * 40 + 8, 72);
+        sheet.fill(Qt::white);
+        QPainter p(&sheet);
+        for (int i = 0; i < n; ++i) {
+            qdui::ownEntryIcon(ids[i]).paint(&p, QRect(8 + i * 40, 6, 32, 32));
+            qdui::ownEntryIcon(ids[i]).paint(&p, QRect(16 + i * 40, 46, 16, 16));
+        }
+        p.end();
+        ok = sheet.save(out + "/entry-icons.png") && ok;
+    }
     e.runtime->close();
     return ok ? 0 : 1;
 }

@@ -45,10 +45,14 @@ export XDG_RUNTIME_DIR=$work/run
 data=$work/data
 qdctl() { "$bin/qdctl" --data "$data" "$@"; }
 
-trayer --edge bottom --align right --widthtype pixel --width 200 --heighttype pixel --height 32 \
-    >"$work/trayer.log" 2>&1 &
-pids+=($!)
-waitfor 10 hasWindow '^panel$' || { echo "FAIL: trayer did not start"; exit 1; }
+startTrayer() {
+    trayer --edge bottom --align right --widthtype pixel --width 200 --heighttype pixel --height 32 \
+        >>"$work/trayer.log" 2>&1 &
+    trayerPid=$!
+    pids+=($trayerPid)
+    waitfor 10 hasWindow '^panel$'
+}
+startTrayer || { echo "FAIL: trayer did not start"; exit 1; }
 qdctl init >/dev/null || exit 1
 qdctl config set LogEvents 1 >/dev/null
 # A locked system: Setup asks for the password first.
@@ -74,6 +78,8 @@ iconInPanel() {
 }
 trayIconInPanel() { iconInPanel >/dev/null; }
 check "its tray icon is embedded in the tray host" waitfor 10 trayIconInPanel
+# The splash window came up with the frame and goes by itself.
+check "the splash window goes by itself" waitfor 10 bash -c "! xdotool search --name 'Quandrel 2000 starting' >/dev/null 2>&1"
 
 # Hovering the icon shows its tip (a tooltip window of qd appears).
 icon=$(iconInPanel)
@@ -87,6 +93,13 @@ if [ -n "$icon" ]; then
     check "hovering the tray icon shows its tip" waitfor 5 tipShown
     xdotool mousemove 10 10
 fi
+
+# The tray host ends and another starts (a panel restarted): the icon comes back.
+kill "$trayerPid"
+wait "$trayerPid" 2>/dev/null
+check "the tray host is gone" waitfor 5 bash -c "! xdotool search --name '^panel\$' >/dev/null 2>&1"
+check "a new tray host starts" startTrayer
+check "the tray icon is embedded in the new tray host" waitfor 10 trayIconInPanel
 
 # A task added by another program while qd runs pops its message window.
 due=$(date -d "+3 sec" +%H:%M:%S)
