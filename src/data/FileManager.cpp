@@ -469,27 +469,34 @@ Query FileManager::seekStatement(int key, Seek seek, int components) {
         std::string where = sql::notEmpty(def_, k);
         if (seek != Seek::First && seek != Seek::Last) {
             const int count = components < 0 ? static_cast<int>(k.components.size()) : components;
-            std::string lhs;
-            std::string rhs;
+            // The key values as numbered parameters (bound once, used several
+            // times below), with the key's collation on the value side.
+            std::vector<std::string> cols;
+            std::vector<std::string> params;
             for (int i = 0; i < count; ++i) {
                 const int field = k.components[static_cast<std::size_t>(i)].field;
-                if (i) {
-                    lhs += ", ";
-                    rhs += ", ";
-                }
-                lhs += sql::columnName(def_, field);
-                if (k.noCase && isTextType(def_.field(field).type)) lhs += " COLLATE NOCASE";
-                rhs += "?";
+                cols.push_back(sql::columnName(def_, field));
+                params.push_back("?" + std::to_string(i + 1));
+                if (k.noCase && isTextType(def_.field(field).type)) params.back() += " COLLATE NOCASE";
             }
             if (withRid) {
-                lhs += ", \"_rid\"";
-                rhs += ", ?";
+                cols.push_back("\"_rid\"");
+                params.push_back("?" + std::to_string(count + 1));
             }
             // Forward in key order means "greater" unless the key runs from high to low.
             const bool greater = (seek == Seek::After || seek == Seek::AtOrAfter) != desc;
-            const char* op = greater ? (withRid ? ">" : ">=") : (withRid ? "<" : "<=");
+            const std::string strict = greater ? " > " : " < ";
+            const std::string orEqual = greater ? " >= " : " <= ";
+            const std::string last = withRid ? strict : orEqual;
+            // (c1, c2, ...) after (v1, v2, ...), spelled out field by field and
+            // led by a bound on the first field: the store then starts its index
+            // walk at the position instead of at the start of the key.
+            std::string tail = cols.back() + last + params.back();
+            for (std::size_t i = cols.size() - 1; i-- > 0;)
+                tail = "(" + cols[i] + strict + params[i] + " OR (" + cols[i] + " = " + params[i] + " AND " +
+                       tail + "))";
             if (!where.empty()) where += " AND ";
-            where += "(" + lhs + ") " + op + " (" + rhs + ")";
+            where += cols.size() == 1 ? tail : cols[0] + orEqual + params[0] + " AND " + tail;
         }
         return "SELECT " + selectList() + " FROM " + sqlTable_ + (where.empty() ? "" : " WHERE " + where) +
                " ORDER BY " + sql::orderBy(def_, k, reverse) + " LIMIT 1";

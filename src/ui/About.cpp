@@ -12,6 +12,7 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QProcess>
 #include <QPushButton>
 #include <QSysInfo>
 #include <QTabWidget>
@@ -45,6 +46,25 @@ QString cipherVersion() {
     }
     sqlite3_close(db);
     return version;
+}
+
+// Whether the desktop has a program for the manual's kind of file. The opener
+// (xdg-open) starts even when it has nowhere to send the file and then fails
+// where nobody sees it, so ask the desktop's file-type table first.
+bool desktopHasViewerFor(const char* mimeType) {
+    QProcess query;
+    query.start("xdg-mime", {"query", "default", mimeType});
+    if (!query.waitForFinished(3000)) {
+        query.kill();
+        query.waitForFinished(1000);
+        return false;
+    }
+    return query.exitCode() == 0 && !query.readAllStandardOutput().trimmed().isEmpty();
+}
+
+bool desktopOpens(const QUrl& url) {
+    if (!desktopHasViewerFor("text/markdown") && !desktopHasViewerFor("text/plain")) return false;
+    return QDesktopServices::openUrl(url);
 }
 
 constexpr const char* kLibraryNotices =
@@ -174,7 +194,7 @@ QWidget* openManual(QWidget* parent, QString& note, const UrlOpener& opener,
         return nullptr;
     }
     const QUrl url = QUrl::fromLocalFile(q(manual.string()));
-    const bool opened = opener ? opener(url) : QDesktopServices::openUrl(url);
+    const bool opened = opener ? opener(url) : desktopOpens(url);
     if (opened) return nullptr;
 
     QFile f(q(manual.string()));

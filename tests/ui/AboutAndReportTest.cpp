@@ -179,6 +179,24 @@ void AboutAndReportTest::helpOpensTheManualOrShowsItItself() {
     QVERIFY(text->toPlainText().contains("Reporting a problem"));
     delete window;
 
+    // A desktop whose file-type table knows no viewer for text: the opener is
+    // not even tried (it would fail where nobody sees it); the window shows it.
+    {
+        qdtest::TempDir bare;
+        const QByteArray saved[] = {qgetenv("XDG_DATA_HOME"), qgetenv("XDG_DATA_DIRS"),
+                                    qgetenv("XDG_CONFIG_HOME"), qgetenv("XDG_CONFIG_DIRS")};
+        for (const char* v : {"XDG_DATA_HOME", "XDG_DATA_DIRS", "XDG_CONFIG_HOME", "XDG_CONFIG_DIRS"})
+            qputenv(v, QByteArray::fromStdString(bare.str()));
+        window = qdui::openManual(nullptr, note);
+        qputenv("XDG_DATA_HOME", saved[0]);
+        qputenv("XDG_DATA_DIRS", saved[1]);
+        qputenv("XDG_CONFIG_HOME", saved[2]);
+        qputenv("XDG_CONFIG_DIRS", saved[3]);
+        QVERIFY(window);
+        QVERIFY(note.contains("No program to show"));
+        delete window;
+    }
+
     // No manual at all: a clear note, no window.
     window = qdui::openManual(
         nullptr, note, [](const QUrl&) { return true; }, "/nonexistent/manual.md");

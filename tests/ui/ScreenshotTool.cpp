@@ -5,6 +5,7 @@
 #include "data/EventLog.h"
 #include "ui/About.h"
 #include "ui/BugReport.h"
+#include "ui/EntryIcons.h"
 #include "ui/LogViewer.h"
 #include "ui/MessageWindow.h"
 #include "ui/TrayIcon.h"
@@ -13,6 +14,7 @@
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMenu>
+#include <QPainter>
 #include <QPixmap>
 
 #include <fstream>
@@ -106,6 +108,25 @@ int main(int argc, char** argv) {
     QApplication::processEvents();
     ok = report->grab().save(out + "/report-bug.png") && ok;
     delete report;
+
+    // The program's own entry pictures, at menu and toolbar sizes.
+    {
+        const char* ids[] = {"ScheduledTasks", "ToDoItems",  "Contacts",      "ClipboardSaver",
+                             "EmailMessages",  "NewMessage", "NewProgram",    "NewScript",
+                             "Options",        "About",      "HelpContents",  "StopScripts",
+                             "ViewLog",        "ReportBug",  "BackupRestore", "FileManager",
+                             "HotKeys",        "Restore",    "Exit"};
+        const int n = static_cast<int>(std::size(ids));
+        QPixmap sheet(n * 40 + 8, 72);
+        sheet.fill(Qt::white);
+        QPainter p(&sheet);
+        for (int i = 0; i < n; ++i) {
+            qdui::ownEntryIcon(ids[i]).paint(&p, QRect(8 + i * 40, 6, 32, 32));
+            qdui::ownEntryIcon(ids[i]).paint(&p, QRect(16 + i * 40, 46, 16, 16));
+        }
+        p.end();
+        ok = sheet.save(out + "/entry-icons.png") && ok;
+    }
     e.runtime->close();
     return ok ? 0 : 1;
 }
