@@ -2,6 +2,7 @@
 
 #include "data/FileManager.h"
 #include "data/Redact.h"
+#include "data/StoreTransaction.h"
 #include "data/Text.h"
 #include "schedule/ScheduleTables.h"
 
@@ -238,8 +239,13 @@ int TaskExecution::snoozeTask(const ScheduleRecord& task, int minutes) {
     sch.rec.Disabled = 0;
     sch.rec.Completed = 0;
     sch.rec.Skipped = 0;
+    // The copy and its script steps are kept together or not at all: a snooze
+    // copy without its steps would run an empty script.
+    StoreTransaction transaction(sch);
+    if (!transaction.started()) return 0;
     if (sch.insert() != Level::Benign) return 0;
-    copyScriptSteps(ds_, task.ID, sch.rec.ID);
+    if (!copyScriptSteps(ds_, task.ID, sch.rec.ID)) return 0;
+    if (transaction.commit() != Level::Benign) return 0;
     return sch.rec.ID;
 }
 

@@ -148,3 +148,39 @@ TEST(DispatcherFaults, AStoreThatKeepsFailingShowsItsMessageOncePerEpisode) {
         EXPECT_EQ(notPerformed(), 8);
     }
 }
+
+// Snoozing a script task writes the copy and its steps: both or neither, and a
+// failure is never reported as a new task.
+TEST(DispatcherFaults, SnoozingAScriptTaskKeepsTheCopyAndItsStepsTogether) {
+    qdtest::FaultOperation op;
+    op.name = "snooze with script steps";
+    op.prepare = [](DataSet& ds) {
+        Table<ScheduleRecord> t(ds, tables::Schedule());
+        ASSERT_EQ(t.open(), Level::Benign);
+        t.rec = dueDaily();
+        t.rec.TaskType = "Script";
+        ASSERT_EQ(t.insert(), Level::Benign);
+        Table<ScriptingRecord> steps(ds, tables::Scripting());
+        ASSERT_EQ(steps.open(), Level::Benign);
+        for (int i = 1; i <= 3; ++i) {
+            steps.rec = {};
+            steps.rec.ID = t.rec.ID;
+            steps.rec.Sequence = i;
+            steps.rec.Action = "Pause";
+            ASSERT_EQ(steps.insert(), Level::Benign);
+        }
+    };
+    op.run = [](DataSet& ds) {
+        Table<ScheduleRecord> t(ds, tables::Schedule());
+        if (t.open() != Level::Benign) return false;
+        t.rec.ID = 1;
+        if (t.fetch("SCH:KeyID") != Level::Benign) return false;
+        Ticker ticker(ds);
+        return ticker.exec.snoozeTask(t.rec, 30) != 0;
+    };
+    const qdtest::FaultSweep s = qdtest::sweepFaults(op);
+    for (const auto& p : s.problems)
+        ADD_FAILURE() << p;
+    EXPECT_GT(s.runs, 0);
+    EXPECT_EQ(s.runs, s.completed + s.unchanged + s.reportedButKept);
+}
