@@ -7,6 +7,7 @@
 #include "schedule/ui/ScheduleWindows.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMdiArea>
@@ -355,7 +356,39 @@ void ScheduleListTest::changesOfAnotherProcessAppearAtTheNextTickKeepingTheSelec
         QCOMPARE(t.update(), qd::Level::Benign);
     }
     QCOMPARE(w->model().rowCount(), 2); // nothing read before the tick
+    auto* explorer = b.windows->openExplore();
+    auto* categories = explorer->findChild<QComboBox*>("Category");
+    QVERIFY(categories);
+    const int before = categories->count();
+    {
+        // A category added elsewhere is offered by the open lists at the next tick.
+        qd::ErrorClass errors(&b.e.ui);
+        qd::DataSet other(b.e.dir.path(), errors);
+        qd::Table<qd::CategoriesRecord> t(other, qd::tables::Categories());
+        QCOMPARE(t.open(), qd::Level::Benign);
+        t.rec.Category = "Garden";
+        QCOMPARE(t.insert(), qd::Level::Benign);
+    }
+    explorer->poll();
+    QCOMPARE(categories->count(), before + 1);
+    QVERIFY(categories->findText("Garden") > 0);
+    QCOMPARE(categories->currentText(), QString("All"));
+    // The chosen category deleted elsewhere: the list falls back to all of them.
+    categories->setCurrentText("Garden");
+    {
+        qd::ErrorClass errors(&b.e.ui);
+        qd::DataSet other(b.e.dir.path(), errors);
+        qd::Table<qd::CategoriesRecord> t(other, qd::tables::Categories());
+        QCOMPARE(t.open(), qd::Level::Benign);
+        t.rec.Category = "Garden";
+        QCOMPARE(t.fetch("KeyCategory"), qd::Level::Benign);
+        QCOMPARE(t.deleteRecord(), qd::Level::Benign);
+    }
+    explorer->poll();
+    QCOMPARE(categories->currentText(), QString("All"));
+    QCOMPARE(categories->findText("Garden"), -1);
     w->poll();
+    QCOMPARE(w->findChild<QComboBox*>("Category")->count(), categories->count() - 1); // without "All"
     QCOMPARE(b.descriptions(*w), (QStringList{"from elsewhere", "first", "second, renamed"}));
     QCOMPARE(w->selectedTask(), second);
     // No change: the next tick reads nothing again.

@@ -14,6 +14,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <QTabBar>
 #include <QTableView>
 #include <QTimer>
@@ -52,6 +53,25 @@ QStringList categoryNames(qd::DataSet& ds) {
     while (t.tryNext() == qd::Level::Benign)
         out << QString::fromStdString(t.rec.Category);
     return out;
+}
+
+void refillCategories(QComboBox* box, qd::DataSet& ds, const QStringList& leading) {
+    const QStringList names = leading + categoryNames(ds);
+    QStringList shown;
+    for (int i = 0; i < box->count(); ++i)
+        shown << box->itemText(i);
+    if (names == shown) return;
+    const QString chosen = box->currentText();
+    const int at = names.indexOf(chosen);
+    // A choice that was never made (the list was empty) is made quietly too.
+    const bool gone = at < 0 && !chosen.isEmpty();
+    {
+        const QSignalBlocker quiet(box);
+        box->clear();
+        box->addItems(names);
+        box->setCurrentIndex(gone ? -1 : std::max(at, 0));
+    }
+    if (gone && !names.isEmpty()) box->setCurrentIndex(0);
 }
 
 QDate toQDate(qd::Date d) {
@@ -180,6 +200,7 @@ bool TaskListWindow::selectTask(int id) {
 }
 
 void TaskListWindow::refresh() {
+    reloadChoices();
     const int id = selectedTask();
     const int row = view_->currentIndex().row();
     const int scroll = view_->verticalScrollBar()->value();
@@ -337,6 +358,10 @@ void BrowseScheduleWindow::applyView() {
         setView(qd::allByDate(active));
 }
 
+void BrowseScheduleWindow::reloadChoices() {
+    if (category_) refillCategories(category_, context_.ds);
+}
+
 void BrowseScheduleWindow::updateTitle() {
     setWindowTitle(QString::fromStdString(qd::scheduleListTitle(
         context_.settings.MultiUser, context_.settings.UserID, tabs_->currentIndex() == kDay,
@@ -441,6 +466,10 @@ void ExploreScheduleWindow::choose(const qd::ExploreChoice& choice) {
     category_->setCurrentIndex(std::max(0, i));
     updating_ = false;
     readControls();
+}
+
+void ExploreScheduleWindow::reloadChoices() {
+    if (category_) refillCategories(category_, context_.ds, {"All"});
 }
 
 void ExploreScheduleWindow::updateTitle() {

@@ -50,6 +50,11 @@ const std::vector<SnoozeChoice>& snoozeChoices();
 
 // The category names in key order.
 QStringList categoryNames(qd::DataSet& ds);
+// Fills a category choice again with `leading` and the names in the store,
+// keeping the chosen name. While that name is still there (or none was chosen),
+// the choice changes silently; when it is gone, the first entry is chosen with
+// the usual signal, so the view follows.
+void refillCategories(QComboBox* box, qd::DataSet& ds, const QStringList& leading = {});
 
 class TaskListWindow : public QWidget {
     Q_OBJECT
@@ -87,6 +92,9 @@ protected:
     void build(QWidget* filters);
     void setView(qd::TaskFilter filter);
     virtual void updateTitle() = 0;
+    // Reads the choices of the filter row again (the category names) before the
+    // view is read again.
+    virtual void reloadChoices() {}
     ScheduleUiContext& context_;
 
 private:
@@ -116,6 +124,7 @@ public:
 
 protected:
     void updateTitle() override;
+    void reloadChoices() override;
 
 private:
     void applyView();
@@ -138,6 +147,7 @@ public:
 
 protected:
     void updateTitle() override;
+    void reloadChoices() override;
 
 private:
     void readControls();
