@@ -56,8 +56,9 @@ KeySym keysymForControl(char32_t ch) {
 // so this is a margin; a busy machine (seen with sanitizer builds under load)
 // needed more than 100 ms.
 constexpr std::chrono::milliseconds kRemapSettle{400};
-// The same for a spare code reused within one text.
-constexpr std::chrono::milliseconds kReuseSettle{50};
+// The same for a spare code reused within one text: 50 ms let a receiver slowed
+// by a loaded machine read the code after it was bound again.
+constexpr std::chrono::milliseconds kReuseSettle{150};
 
 } // namespace
 
