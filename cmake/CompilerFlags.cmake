@@ -60,16 +60,22 @@ if(NOT QD_SANITIZE AND NOT QD_BUILD_FUZZ)
   add_compile_options("$<${qd_optimised}:-U_FORTIFY_SOURCE>" "$<${qd_optimised}:-D_FORTIFY_SOURCE=${qd_fortify_level}>")
 endif()
 
+# ccache with paths taken relative to the source tree, so a fresh clone in
+# another folder (CI) reuses what an earlier build compiled (the build folder
+# is left out of the hash, so debug information names the folder of the build
+# that filled the cache), and with the sloppiness that lets it cache
+# precompiled-header builds and files checked out moments ago.
 find_program(CCACHE_PROGRAM ccache)
 if(CCACHE_PROGRAM)
-  set(CMAKE_CXX_COMPILER_LAUNCHER ${CCACHE_PROGRAM})
-  set(CMAKE_C_COMPILER_LAUNCHER ${CCACHE_PROGRAM})
+  set(qd_ccache ${CMAKE_COMMAND} -E env CCACHE_BASEDIR=${CMAKE_SOURCE_DIR} CCACHE_NOHASHDIR=1
+      CCACHE_SLOPPINESS=pch_defines,time_macros,include_file_mtime,include_file_ctime ${CCACHE_PROGRAM})
+  set(CMAKE_CXX_COMPILER_LAUNCHER ${qd_ccache})
+  set(CMAKE_C_COMPILER_LAUNCHER ${qd_ccache})
 endif()
 
 # qd_precompile_headers(<target> [<header>...]): precompiles the given headers
 # (angle brackets for system and library headers, "path" for our own) for the
-# target, unless QD_PRECOMPILED_HEADERS is off. ccache needs
-# "sloppiness = pch_defines,time_macros" to cache such builds.
+# target, unless QD_PRECOMPILED_HEADERS is off.
 function(qd_precompile_headers target)
   if(QD_PRECOMPILED_HEADERS AND ARGN)
     target_precompile_headers(${target} PRIVATE ${ARGN})
