@@ -2,7 +2,7 @@
 //
 //   qd_keyprobe --log FILE --ready FILE [--window TITLE [--hidden|--minimized] [--button TEXT]...]...
 //               [--native-child NAME]... [--windows N PREFIX] [--close-after N]
-//               [--client-machine HOST] [--ignore-term] [--swallow]
+//               [--client-machine HOST] [--ignore-term] [--swallow] [--slow MS]
 //
 // Every key press and release that reaches the program is appended to the log
 // as one line: "P|R <Qt key, hex> <modifiers, hex> <text as UTF-8 hex>". When
@@ -10,12 +10,14 @@
 // one line per window: "<window id, decimal> <title>". --close-after N ends the
 // program after N key presses (a window that goes away while being typed into);
 // --swallow records key events without letting the widgets act on them.
+// --slow MS handles each key press MS milliseconds late, as a busy program does.
 #include <QApplication>
 #include <QFile>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWidget>
@@ -35,8 +37,8 @@ namespace {
 
 class KeyRecorder : public QObject {
 public:
-    KeyRecorder(const QString& logFile, int closeAfter, bool swallow)
-        : log_(logFile), closeAfter_(closeAfter), swallow_(swallow) {
+    KeyRecorder(const QString& logFile, int closeAfter, bool swallow, int slowMs)
+        : log_(logFile), closeAfter_(closeAfter), swallow_(swallow), slowMs_(slowMs) {
         log_.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered);
     }
 
@@ -47,6 +49,7 @@ protected:
             watched->isWindowType()) {
             auto* k = static_cast<QKeyEvent*>(event);
             const bool press = event->type() == QEvent::KeyPress;
+            if (press && slowMs_ > 0) QThread::msleep(static_cast<unsigned long>(slowMs_));
             const QByteArray line = QByteArray(press ? "P " : "R ") + QByteArray::number(k->key(), 16) + ' ' +
                                     QByteArray::number(static_cast<uint>(k->modifiers().toInt()), 16) + ' ' +
                                     k->text().toUtf8().toHex() + '\n';
@@ -61,6 +64,7 @@ private:
     QFile log_;
     int closeAfter_ = 0;
     bool swallow_ = false;
+    int slowMs_ = 0;
     int presses_ = 0;
 };
 
@@ -81,6 +85,7 @@ int main(int argc, char** argv) {
     int closeAfter = 0;
     QString clientMachine;
     bool swallow = false;
+    int slowMs = 0;
     std::vector<WindowSpec> requested;
     const QStringList args = app.arguments();
     for (int i = 1; i < args.size(); ++i) {
@@ -98,6 +103,8 @@ int main(int argc, char** argv) {
             std::signal(SIGTERM, SIG_IGN);
         else if (a == "--swallow")
             swallow = true;
+        else if (a == "--slow")
+            slowMs = next().toInt();
         else if (a == "--window")
             requested.emplace_back(next());
         else if (a == "--hidden" && !requested.empty())
@@ -120,7 +127,7 @@ int main(int argc, char** argv) {
     }
     if (requested.empty()) requested.emplace_back("KeyProbe");
 
-    KeyRecorder recorder(logFile.isEmpty() ? "/dev/null" : logFile, closeAfter, swallow);
+    KeyRecorder recorder(logFile.isEmpty() ? "/dev/null" : logFile, closeAfter, swallow, slowMs);
     app.installEventFilter(&recorder);
 
     // Closed windows are destroyed, as an application's closed window goes away.

@@ -151,6 +151,31 @@ TEST_F(X11Typing, TenThousandCharacters) {
     EXPECT_TRUE(got == text);
 }
 
+// A program slow to read its keys, typed a text with more characters outside
+// the layout than there are spare key codes: codes are bound again while keys
+// typed on them still wait in its queue, and it must still read every one as
+// typed; afterwards the key map is as it was.
+TEST_F(X11Typing, SlowReceiverReadsEveryCharacterOnReusedKeyCodes) {
+    Probe slow(*session_, {"--window", "Slow Target", "--slow", "20"});
+    ASSERT_TRUE(slow.waitReady());
+    ASSERT_EQ(desktop_->windows->activate(slow.window("Slow Target")), WindowStatus::Ok);
+    desktop_->keyboard->flush();
+    slow.clearLog();
+    const std::string keymapBefore = session_->keymapDump();
+    std::string text;
+    for (char32_t c = 0x4E00; c < 0x4E00 + 300; ++c) { // more than the 248 key codes X has
+        text += static_cast<char>(0xE0 | (c >> 12));
+        text += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        text += static_cast<char>(0x80 | (c & 0x3F));
+    }
+    const TypeTextResult r = TypeText(*desktop_->keyboard, text);
+    desktop_->keyboard->releaseAll();
+    EXPECT_EQ(r.status, KeyStatus::Ok);
+    EXPECT_EQ(r.skipped, 0);
+    EXPECT_EQ(slow.waitTyped(text.size(), std::chrono::seconds(60)), text);
+    EXPECT_EQ(session_->keymapDump(), keymapBefore);
+}
+
 TEST_F(X11Typing, WindowClosingWhileTyping) {
     Probe shortLived(*session_, {"--window", "Short Lived", "--close-after", "5"});
     ASSERT_TRUE(shortLived.waitReady());

@@ -3,7 +3,9 @@
 #include "platform/x11/X11Connection.h"
 
 #include <X11/XKBlib.h>
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 #include <xkbcommon/xkbcommon.h>
@@ -11,6 +13,7 @@
 #include <algorithm>
 #include <bit>
 #include <map>
+#include <poll.h>
 #include <set>
 #include <thread>
 #include <unordered_map>
@@ -51,14 +54,13 @@ KeySym keysymForControl(char32_t ch) {
     }
 }
 
-// Time for the receiving application to read the keys typed on spare key codes
-// before those codes are reset. X gives no sign that a client has read an event,
-// so this is a margin; a busy machine (seen with sanitizer builds under load)
-// needed more than 100 ms.
+// How long to wait for the program receiving the keys to answer a ping (see
+// Impl::receiverCaughtUp) before a spare key code is bound again or reset.
+constexpr std::chrono::milliseconds kReceiverTimeout{2000};
+// The margin used instead when the receiver does not answer pings: X gives no
+// other sign that a client has read an event, and a busy machine (seen with
+// sanitizer builds under load) needed more than 100 ms.
 constexpr std::chrono::milliseconds kRemapSettle{400};
-// The same for a spare code reused within one text: 50 ms let a receiver slowed
-// by a loaded machine read the code after it was bound again.
-constexpr std::chrono::milliseconds kReuseSettle{150};
 
 } // namespace
 
@@ -148,12 +150,99 @@ struct X11Keyboard::Impl {
     std::vector<KeyCode> spares;
     std::size_t nextSpare = 0;
     std::map<KeyCode, KeySym> bound;
+    std::set<KeyCode> unread; // bound since the receiver last caught up
 
     std::multiset<KeyCode> pressed;
     std::unordered_map<int, std::vector<KeyCode>> virtualDown; // key codes used by keyDown per virtual key
 
+    // A connection of our own that hears the receivers' answers to pings.
+    Display* pingDpy = nullptr;
+    bool pingTried = false;
+    long pingToken = 0;
+
     ~Impl() {
         if (xkb) XkbFreeKeyboard(xkb, XkbAllComponentsMask, True);
+        if (pingDpy) XCloseDisplay(pingDpy);
+    }
+
+    // The focused window, or the nearest of its ancestors, whose program
+    // answers EWMH pings; 0 when there is none.
+    Window pingableFocus() {
+        Window focus = None;
+        int revert = 0;
+        XGetInputFocus(dpy, &focus, &revert);
+        const Atom ping = conn->atom("_NET_WM_PING");
+        const Window root = DefaultRootWindow(dpy);
+        for (Window w = focus; w != None && w != PointerRoot && w != root;) {
+            Atom* protocols = nullptr;
+            int count = 0;
+            if (XGetWMProtocols(dpy, w, &protocols, &count)) {
+                const bool answers = std::find(protocols, protocols + count, ping) != protocols + count;
+                XFree(protocols);
+                if (answers) return w;
+            }
+            Window rootOut = None, parent = None;
+            Window* children = nullptr;
+            unsigned n = 0;
+            if (!XQueryTree(dpy, w, &rootOut, &parent, &children, &n)) return 0;
+            if (children) XFree(children);
+            w = parent;
+        }
+        return 0;
+    }
+
+    // Waits until the program that owns the focused window has handled every
+    // key sent so far. Programs read their events in order, so a ping sent
+    // after the keys comes back only once the keys have been read, with the
+    // key map as it was then; a spare key code is safe to bind again after
+    // that. False when the program does not answer pings, or not in time.
+    bool receiverCaughtUp() {
+        XSync(dpy, False); // the keys are in the receiver's queue from here on
+        const Window client = pingableFocus();
+        if (client == 0) return false;
+        if (!pingTried) {
+            pingTried = true;
+            pingDpy = XOpenDisplay(DisplayString(dpy));
+            // Answers go to the root window for the window manager, with
+            // SubstructureNotify (GTK) or StructureNotify (Qt) in their mask:
+            // listening for both hears either.
+            if (pingDpy)
+                XSelectInput(pingDpy, DefaultRootWindow(pingDpy),
+                             SubstructureNotifyMask | StructureNotifyMask);
+        }
+        if (!pingDpy) return false;
+        const Atom ping = XInternAtom(pingDpy, "_NET_WM_PING", False);
+        XEvent ev{};
+        ev.xclient.type = ClientMessage;
+        ev.xclient.window = client;
+        ev.xclient.message_type = XInternAtom(pingDpy, "WM_PROTOCOLS", False);
+        ev.xclient.format = 32;
+        ev.xclient.data.l[0] = static_cast<long>(ping);
+        ev.xclient.data.l[1] = ++pingToken; // stands for the timestamp; tells our answer apart
+        ev.xclient.data.l[2] = static_cast<long>(client);
+        XSendEvent(pingDpy, client, False, NoEventMask, &ev);
+        XFlush(pingDpy);
+        const auto end = std::chrono::steady_clock::now() + kReceiverTimeout;
+        for (;;) {
+            while (XPending(pingDpy) > 0) {
+                XEvent reply;
+                XNextEvent(pingDpy, &reply);
+                if (reply.type == ClientMessage && static_cast<Atom>(reply.xclient.data.l[0]) == ping &&
+                    reply.xclient.data.l[1] == pingToken)
+                    return true;
+            }
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+            if (left.count() <= 0) return false;
+            pollfd fd{ConnectionNumber(pingDpy), POLLIN, 0};
+            poll(&fd, 1, static_cast<int>(left.count()));
+        }
+    }
+
+    // Before a spare key code is bound again or reset: the receiver must have
+    // read the keys typed on it.
+    void waitForReceiver() {
+        if (!receiverCaughtUp()) std::this_thread::sleep_for(kRemapSettle);
     }
 
     void pumpEvents() {
@@ -292,28 +381,31 @@ struct X11Keyboard::Impl {
         if (spares.empty()) return 0;
         const KeyCode kc = spares[nextSpare];
         nextSpare = (nextSpare + 1) % spares.size();
-        if (bound.count(kc)) {
-            // Reusing a key code: give the receiver time to read the earlier use.
-            XSync(dpy, False);
-            std::this_thread::sleep_for(kReuseSettle);
+        if (unread.count(kc)) {
+            // Reusing a key code: its earlier use must be read first. One wait
+            // covers every code bound so far, so a long text waits once per
+            // round of spare codes, not once per character.
+            waitForReceiver();
+            unread.clear();
         }
         KeySym syms[2] = {ks, ks};
         XChangeKeyboardMapping(dpy, kc, 2, syms, 1);
         XSync(dpy, False);
         bound[kc] = ks;
+        unread.insert(kc);
         return kc;
     }
 
     void restoreSpares() {
         if (bound.empty()) return;
-        XSync(dpy, False);
-        std::this_thread::sleep_for(kRemapSettle);
+        waitForReceiver();
         for (const auto& [kc, sym] : bound) {
             KeySym none[2] = {NoSymbol, NoSymbol};
             KeyCode code = kc;
             XChangeKeyboardMapping(dpy, code, 2, none, 1);
         }
         bound.clear();
+        unread.clear();
         XSync(dpy, False);
     }
 
