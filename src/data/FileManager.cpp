@@ -7,6 +7,11 @@
 namespace qd {
 namespace {
 
+// Statement cache slots from here on walk a key (they carry the filter).
+constexpr int kSeekSlots = 1000;
+// The filter's values are numbered from here, after any key's values.
+constexpr int kFilterFirstParam = 50;
+
 bool isTextType(FieldType t) {
     return t == FieldType::String || t == FieldType::CString || t == FieldType::Memo;
 }
@@ -461,7 +466,7 @@ int FileManager::bindKeyValues(Query s, int key, int components, int start, bool
 }
 
 Query FileManager::seekStatement(int key, Seek seek, int components) {
-    return statement(1000 + key * 100 + static_cast<int>(seek) * 10 + components + 1, [&] {
+    return statement(kSeekSlots + key * 100 + static_cast<int>(seek) * 10 + components + 1, [&] {
         const KeyDef& k = def_.keys[static_cast<std::size_t>(key)];
         const bool desc = allDescending(k);
         const bool reverse = seek == Seek::Before || seek == Seek::AtOrBefore || seek == Seek::Last;
@@ -498,6 +503,7 @@ Query FileManager::seekStatement(int key, Seek seek, int components) {
             if (!where.empty()) where += " AND ";
             where += cols.size() == 1 ? tail : cols[0] + orEqual + params[0] + " AND " + tail;
         }
+        if (!filter_.where.empty()) where += (where.empty() ? "" : " AND ") + filter_.where;
         return "SELECT " + selectList() + " FROM " + sqlTable_ + (where.empty() ? "" : " WHERE " + where) +
                " ORDER BY " + sql::orderBy(def_, k, reverse) + " LIMIT 1";
     });
@@ -508,6 +514,12 @@ void FileManager::setOrder(int key) {
     pending_ = Seek::First;
     pendingComponents_ = -1;
     positioned_ = false;
+}
+
+void FileManager::setFilter(const RecordFilter& filter) {
+    filter_ = filterQuery(def_, filter, kFilterFirstParam);
+    // The key-walking statements carry the filter: build them anew.
+    std::erase_if(stmts_, [](const auto& slot) { return slot.first >= kSeekSlots; });
 }
 
 void FileManager::setPosition(int key, int components) {
@@ -546,6 +558,13 @@ Level FileManager::step(bool forward, bool silent) {
     if (!s) return fail(silent, 1, kStoreError);
     if (seek != Seek::First && seek != Seek::Last)
         bindKeyValues(s, orderKey_, components, 1, seek == Seek::After || seek == Seek::Before);
+    int n = kFilterFirstParam;
+    for (const auto& v : filter_.values) {
+        if (std::holds_alternative<std::string>(v))
+            s.bind(n++, std::get<std::string>(v));
+        else
+            s.bind(n++, std::get<long long>(v));
+    }
     const int rc = s.step();
     if (rc == kStoreRow) {
         readRow(s);

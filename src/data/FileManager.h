@@ -6,6 +6,7 @@
 
 #include "data/DataSet.h"
 #include "data/ErrorClass.h"
+#include "data/RecordFilter.h"
 #include "data/Records.h"
 #include "data/TableDefs.h"
 
@@ -65,6 +66,11 @@ public:
     // leading `components` key values (all when -1) are >= those in the buffer.
     void setOrder(int key);
     void setPosition(int key, int components = -1);
+    // Only records that meet the filter are read by next() and previous()
+    // (from the position they start at); an empty filter reads them all.
+    // Conditions that do not fit their field are left out (filterValid says
+    // which).
+    void setFilter(const RecordFilter& filter);
     // Next / previous record in the order; Notify (no message) past the end.
     Level next();
     Level previous();
@@ -141,6 +147,7 @@ private:
     std::vector<FieldValue> positionValues_;
     long long positionRid_ = 0;
     bool positioned_ = false;
+    FilterQuery filter_;
     std::unordered_map<int, Query> stmts_;
     StoreFile* file_ = nullptr;
     unsigned generation_ = 0;

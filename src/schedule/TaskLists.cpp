@@ -142,6 +142,30 @@ TaskFilter exploreFilter(const ExploreChoice& choice, Date today) {
         f.startComponents = 1;
         f.past = [last](const ScheduleRecord& r) { return r.Date > last; };
     }
+    // The same rules as store conditions, so a filter that shows few of many
+    // tasks is answered by the store instead of by reading every task.
+    const TableDef& def = tables::Schedule();
+    const auto field = [&](const char* name) { return def.findField(name); };
+    f.where.push_back({field("TaskType"), FieldMatch::NotEquals, std::string("Hot Key"), {}, {}});
+    if (first != 0)
+        f.where.push_back({field("Date"), FieldMatch::Range, 0LL, static_cast<long long>(first),
+                           static_cast<long long>(last)});
+    switch (choice.status) {
+    case ExploreStatus::All:
+        break;
+    case ExploreStatus::Active:
+        f.where.push_back({field("Disabled"), FieldMatch::Equals, 0LL, {}, {}});
+        f.where.push_back({field("Completed"), FieldMatch::Equals, 0LL, {}, {}});
+        break;
+    case ExploreStatus::Completed:
+        f.where.push_back({field("Completed"), FieldMatch::NotEquals, 0LL, {}, {}});
+        break;
+    case ExploreStatus::Disabled:
+        f.where.push_back({field("Disabled"), FieldMatch::NotEquals, 0LL, {}, {}});
+        break;
+    }
+    if (!choice.category.empty())
+        f.where.push_back({field("Category"), FieldMatch::Equals, choice.category, {}, {}});
     const int month = choice.dates == ExploreDates::ThisMonth ? monthOf(today) : 0;
     f.accept = [choice, month](const ScheduleRecord& r) {
         if (isHotKeyTask(r)) return false;
@@ -204,6 +228,7 @@ void TaskPager::position() {
     } else {
         table_->setOrder(key);
     }
+    table_->setFilter(filter_.where);
     positioned_ = true;
 }
 

@@ -53,7 +53,10 @@ struct TaskFilter {
     int startComponents = 0;
     // True when a record lies past the end of the view: reading stops there.
     std::function<bool(const ScheduleRecord&)> past;
-    // True when a record of the stretch is shown.
+    // Conditions the store applies while reading, so that rows a view does
+    // not show are skipped without being read one by one.
+    RecordFilter where;
+    // True when a record of the stretch is shown (checked after `where`).
     std::function<bool(const ScheduleRecord&)> accept;
 };
 

@@ -133,6 +133,33 @@ TEST_F(TaskLists, ExplorerFiltersCombineAndNeverListHotKeys) {
     EXPECT_EQ(all(exploreFilter(c, today)), (V{"march last year", "yesterday"}));
 }
 
+// The explorer's filters are answered by the store: a filter that shows two
+// of many tasks reads two records, not all of them.
+TEST_F(TaskLists, ExplorerFiltersAreAnsweredByTheStore) {
+    const Date today = dmy(10, 3, 2026);
+    for (int i = 0; i < 300; ++i)
+        add("task " + std::to_string(i), today + i % 30, 100 + i);
+    set(add("done one", today + 3, 50), [](ScheduleRecord& r) { r.Completed = 1; });
+    set(add("done two", today + 40, 50), [](ScheduleRecord& r) { r.Completed = 1; });
+    add("hot key", today, 50, "Hot Key", "Hot Key");
+    ExploreChoice c;
+    c.status = ExploreStatus::Completed;
+    TaskPager pager(*ds, exploreFilter(c, today));
+    std::vector<std::string> got;
+    while (!pager.atEnd())
+        for (const auto& r : pager.fetch(50))
+            got.push_back(r.Description);
+    EXPECT_EQ(got, (V{"done one", "done two"}));
+    EXPECT_EQ(pager.scanned(), 2);
+    // A query added to a view narrows it the same way.
+    TaskFilter f = allByDate(false);
+    f.where.push_back(
+        {tables::Schedule().findField("Description"), FieldMatch::Contains, std::string("task 29"), {}, {}});
+    TaskPager queried(*ds, f);
+    EXPECT_EQ(queried.fetch(50).size(), 11u); // "task 29" and "task 290" to "task 299"
+    EXPECT_EQ(queried.scanned(), 11);
+}
+
 TEST_F(TaskLists, StoreVersionMovesWhenAnotherConnectionWrites) {
     add("first", dmy(1, 3, 2026), 100);
     const long long before = taskStoreVersion(*ds);

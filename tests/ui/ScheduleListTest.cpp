@@ -5,9 +5,12 @@
 #include "data/Pictures.h"
 #include "data/RelationManager.h"
 #include "schedule/ui/ScheduleWindows.h"
+#include "ui/QueryDialog.h"
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDateEdit>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMdiArea>
@@ -131,6 +134,7 @@ private slots:
     void explorerFiltersHideHotKeysAndNameTheRange();
     void categoriesAddRenameAndRefuseAUsedOne();
     void alternateFormatAndMultiUserTitles();
+    void queryNarrowsEveryViewUntilReset();
 };
 
 void ScheduleListTest::scheduleListShowsTheDayByDateAndByCategory() {
@@ -517,6 +521,71 @@ void ScheduleListTest::alternateFormatAndMultiUserTitles() {
     QVERIFY(!w->button("Insert")->isEnabled());
     QCOMPARE(w->button("Insert")->toolTip(), QString("Not available yet"));
     QVERIFY(!w->button("Copy")->isEnabled());
+}
+
+void ScheduleListTest::queryNarrowsEveryViewUntilReset() {
+    Bench b;
+    b.add("pay rent", today(), 100);
+    b.add("water plants", today() + 1, 100);
+    b.add("Pay taxes", today() + 2, 100);
+    b.e.frame->entryAction("ScheduledTasks")->trigger();
+    auto* w = b.e.frame->mdiArea()->findChild<BrowseScheduleWindow*>();
+    QVERIFY(w);
+    w->showTab(BrowseScheduleWindow::kAllByDate);
+    QVERIFY(!w->button("Reset")->isEnabled());
+
+    // The user picks "begins with" for the description, types, and presses OK.
+    bool answered = false;
+    QTimer::singleShot(0, [&answered] {
+        auto* d = qobject_cast<qdui::QueryDialog*>(QApplication::activeModalWidget());
+        if (!d) return;
+        d->conditionBox(0)->setCurrentIndex(d->conditionBox(0)->findText("begins with"));
+        QTest::keyClicks(d->valueEditor(0), "pay");
+        answered = qduitest::pressButton(*d, "OK");
+    });
+    QTest::mouseClick(w->button("Query"), Qt::LeftButton);
+    QVERIFY(answered);
+    QCOMPARE(b.descriptions(*w), (QStringList{"pay rent", "Pay taxes"}));
+    QCOMPARE(w->findChild<QLabel*>("QueryShown")->text(), QString("Query: Description begins with \"pay\""));
+    QVERIFY(w->button("Reset")->isEnabled());
+    // The query holds in the other views until it is reset.
+    w->pickDay(today() + 2);
+    QCOMPARE(b.descriptions(*w), QStringList{"Pay taxes"});
+    w->pickDay(today() + 1);
+    QCOMPARE(b.descriptions(*w), QStringList{});
+    QTest::mouseClick(w->button("Reset"), Qt::LeftButton);
+    QCOMPARE(b.descriptions(*w), QStringList{"water plants"});
+    QVERIFY(!w->button("Reset")->isEnabled());
+
+    // Values that cannot be read are refused with the field named; a range
+    // typed high to low is read low to high.
+    const auto& fields = TaskListWindow::queryFields();
+    int idRow = -1, dateRow = -1;
+    for (int i = 0; i < static_cast<int>(fields.size()); ++i) {
+        if (fields[static_cast<std::size_t>(i)].label == "ID") idRow = i;
+        if (fields[static_cast<std::size_t>(i)].label == "Date") dateRow = i;
+    }
+    qdui::QueryDialog d(fields, {});
+    d.conditionBox(idRow)->setCurrentIndex(d.conditionBox(idRow)->findText("equals"));
+    QTest::keyClicks(d.valueEditor(idRow), "12x");
+    qd::RecordFilter f;
+    QString why;
+    QVERIFY(!d.readRows(f, &why));
+    QVERIFY(why.contains("ID"));
+    d.conditionBox(idRow)->setCurrentIndex(0);
+    d.conditionBox(dateRow)->setCurrentIndex(d.conditionBox(dateRow)->findText("between"));
+    static_cast<QDateEdit*>(d.valueEditor(dateRow))->setDate(QDate(2026, 5, 1));
+    static_cast<QDateEdit*>(d.upToEditor(dateRow))->setDate(QDate(2026, 4, 1));
+    QVERIFY(d.readRows(f, &why));
+    QCOMPARE(int(f.size()), 1);
+    QCOMPARE(std::get<long long>(*f[0].from), static_cast<long long>(qd::dateFromMDY(4, 1, 2026)));
+    QCOMPARE(std::get<long long>(*f[0].to), static_cast<long long>(qd::dateFromMDY(5, 1, 2026)));
+    // The dialog opened on a query shows it again.
+    qdui::QueryDialog again(fields, f);
+    QCOMPARE(again.conditionBox(dateRow)->currentText(), QString("between"));
+    qd::RecordFilter same;
+    QVERIFY(again.readRows(same));
+    QCOMPARE(std::get<long long>(*same[0].from), std::get<long long>(*f[0].from));
 }
 
 QTEST_MAIN(ScheduleListTest)

@@ -146,7 +146,7 @@ TEST_F(X11Typing, TenThousandCharacters) {
     const TypeTextResult r = TypeText(*desktop_->keyboard, text);
     desktop_->keyboard->releaseAll();
     EXPECT_EQ(r.status, KeyStatus::Ok);
-    const std::string got = probe_->waitTyped(text.size(), std::chrono::seconds(60));
+    const std::string got = probe_->waitTyped(text.size(), std::chrono::seconds(180));
     ASSERT_EQ(got.size(), text.size());
     EXPECT_TRUE(got == text);
 }

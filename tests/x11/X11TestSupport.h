@@ -64,7 +64,7 @@ public:
     Probe& operator=(const Probe&) = delete;
 
     // Waits until every window is up; false on timeout or early exit.
-    bool waitReady(std::chrono::milliseconds limit = std::chrono::seconds(15));
+    bool waitReady(std::chrono::milliseconds limit = std::chrono::seconds(60));
     // Window ids and titles, in the order given.
     const std::vector<std::pair<unsigned long, std::string>>& windows() const { return windows_; }
     unsigned long window(const std::string& title) const;

@@ -56,7 +56,7 @@ KeySym keysymForControl(char32_t ch) {
 
 // How long to wait for the program receiving the keys to answer a ping (see
 // Impl::receiverCaughtUp) before a spare key code is bound again or reset.
-constexpr std::chrono::milliseconds kReceiverTimeout{2000};
+constexpr std::chrono::milliseconds kReceiverTimeout{5000};
 // The margin used instead when the receiver does not answer pings: X gives no
 // other sign that a client has read an event, and a busy machine (seen with
 // sanitizer builds under load) needed more than 100 ms.

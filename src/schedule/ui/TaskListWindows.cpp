@@ -119,6 +119,12 @@ void TaskListWindow::build(QWidget* filters) {
     h->resizeSection(qd::kColCategory, 100);
     h->setStretchLastSection(true);
     layout->addWidget(view_, 1);
+    queryLabel_ = new QLabel(this);
+    queryLabel_->setObjectName("QueryShown");
+    queryLabel_->setAccessibleName("Query");
+    queryLabel_->setWordWrap(true);
+    queryLabel_->hide();
+    layout->addWidget(queryLabel_);
 
     auto* row = new QHBoxLayout;
     QPushButton* insert = addButton(this, row, "Insert", "&Insert", kNotYet);
@@ -130,6 +136,12 @@ void TaskListWindow::build(QWidget* filters) {
     QPushButton* snoozeButton =
         addButton(this, row, "Snooze", "S&nooze", "Perform a copy of the highlighted task a little later");
     QPushButton* scripting = addButton(this, row, "Scripting", "&Scripting", kNotYet);
+    QPushButton* queryButton =
+        addButton(this, row, "Query", "&Query", "Show only the tasks that meet conditions on their fields");
+    QPushButton* resetButton = addButton(this, row, "Reset", "R&eset", "Show every task of the view again");
+    resetButton->setEnabled(false);
+    connect(queryButton, &QPushButton::clicked, this, &TaskListWindow::openQuery);
+    connect(resetButton, &QPushButton::clicked, this, [this] { setQuery({}); });
     row->addStretch(1);
     QPushButton* refreshButton = addButton(this, row, "Refresh", "&Refresh", "Read the list again");
     QPushButton* close = addButton(this, row, "Close", "&Close", "Close this list");
@@ -163,9 +175,48 @@ void TaskListWindow::build(QWidget* filters) {
 }
 
 void TaskListWindow::setView(qd::TaskFilter filter) {
+    baseView_ = filter;
+    filter.where.insert(filter.where.end(), query_.begin(), query_.end());
     model_->setFilter(std::move(filter));
     if (model_->rowCount() > 0) view_->selectRow(0);
     updateTitle();
+}
+
+const std::vector<qdui::QueryField>& TaskListWindow::queryFields() {
+    using K = qdui::QueryFieldKind;
+    static const std::vector<qdui::QueryField> fields = [] {
+        const qd::TableDef& t = qd::tables::Schedule();
+        return std::vector<qdui::QueryField>{
+            {t.findField("Description"), "Description", K::Text},
+            {t.findField("Category"), "Category", K::Text},
+            {t.findField("TaskType"), "Task type", K::Text},
+            {t.findField("ScheduleType"), "Schedule type", K::Text},
+            {t.findField("Command"), "Command", K::Text},
+            {t.findField("Date"), "Date", K::Date},
+            {t.findField("Time"), "Time", K::Time},
+            {t.findField("ExpiryDate"), "Expiry date", K::Date},
+            {t.findField("LastRunDate"), "Last performed", K::Date},
+            {t.findField("ID"), "ID", K::Number},
+            {t.findField("Disabled"), "Disabled", K::Flag},
+            {t.findField("Completed"), "Completed", K::Flag},
+            {t.findField("SkipNextTime"), "Skip next time", K::Flag},
+        };
+    }();
+    return fields;
+}
+
+void TaskListWindow::setQuery(const qd::RecordFilter& query) {
+    query_ = query;
+    const QString shown = qdui::describeQuery(queryFields(), query_);
+    queryLabel_->setText("Query: " + shown);
+    queryLabel_->setVisible(!query_.empty());
+    if (QPushButton* b = button("Reset")) b->setEnabled(!query_.empty());
+    setView(baseView_);
+}
+
+void TaskListWindow::openQuery() {
+    qdui::QueryDialog dialog(queryFields(), query_, this);
+    if (dialog.exec() == QDialog::Accepted) setQuery(dialog.filter());
 }
 
 QPushButton* TaskListWindow::button(const QString& objectName) const {

@@ -13,6 +13,7 @@
 #include "perform/TaskExecution.h"
 #include "schedule/TaskLists.h"
 #include "schedule/ui/TaskListModel.h"
+#include "ui/QueryDialog.h"
 
 #include <QWidget>
 
@@ -86,6 +87,13 @@ public:
 
     QPushButton* button(const QString& objectName) const;
 
+    // The query over the task fields ("&Query"): only tasks that meet it stay
+    // in the view, whichever tab or filter is chosen; "R&eset" drops it.
+    static const std::vector<qdui::QueryField>& queryFields();
+    void setQuery(const qd::RecordFilter& query);
+    const qd::RecordFilter& query() const { return query_; }
+    void openQuery();
+
 protected:
     TaskListWindow(ScheduleUiContext& context, QWidget* parent);
     // Lays out the filter row (given by the subclass) above the list and the buttons.
@@ -103,6 +111,9 @@ private:
 
     TaskListModel* model_ = nullptr;
     QTableView* view_ = nullptr;
+    qd::TaskFilter baseView_; // the view of the tabs and filters, before the query
+    qd::RecordFilter query_;
+    QLabel* queryLabel_ = nullptr;
     QTimer* poll_ = nullptr;
     long long version_ = -1;
     bool errorShown_ = false;
