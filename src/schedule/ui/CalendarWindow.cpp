@@ -58,26 +58,20 @@ CalendarWindow::CalendarWindow(qd::DataSet& ds, qd::UserInterface& ui, const qd:
     setWindowTitle(QString::fromStdString(qd::calendarWindowTitle(options_.title, rule)));
 
     auto* layout = new QVBoxLayout(this);
-    auto* top = new QHBoxLayout;
-    QPushButton* prevYear = addButton(this, top, "PreviousYear", "<<");
-    prevYear->setAccessibleName("Previous Year");
-    prevYear->setToolTip("Previous Year");
-    QPushButton* prevMonth = addButton(this, top, "PreviousMonth", "<");
-    prevMonth->setAccessibleName("Previous month");
-    prevMonth->setToolTip("Previous month");
     monthLabel_ = new QLabel(this);
     monthLabel_->setObjectName("Month");
     monthLabel_->setAlignment(Qt::AlignCenter);
     QFont bold = monthLabel_->font();
     bold.setBold(true);
+    bold.setPointSizeF(bold.pointSizeF() * 1.2);
     monthLabel_->setFont(bold);
-    top->addWidget(monthLabel_, 1);
-    QPushButton* nextMonthButton = addButton(this, top, "NextMonth", ">");
-    nextMonthButton->setAccessibleName("Next month");
-    nextMonthButton->setToolTip("Next month");
-    QPushButton* nextYearButton = addButton(this, top, "NextYear", ">>");
-    nextYearButton->setAccessibleName("Next year");
-    nextYearButton->setToolTip("Next year");
+    layout->addWidget(monthLabel_);
+    auto* top = new QHBoxLayout;
+    QPushButton* prevYear = addButton(this, top, "PreviousYear", "Previous Year");
+    QPushButton* prevMonth = addButton(this, top, "PreviousMonth", "Previous month");
+    top->addStretch(1);
+    QPushButton* nextMonthButton = addButton(this, top, "NextMonth", "Next month");
+    QPushButton* nextYearButton = addButton(this, top, "NextYear", "Next year");
     layout->addLayout(top);
 
     auto* grid = new QGridLayout;
