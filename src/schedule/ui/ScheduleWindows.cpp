@@ -14,6 +14,28 @@ ScheduleWindows::ScheduleWindows(qdui::MainFrame& frame, qdui::QtUserInterface& 
     frame.setHandler("ExploreSchedule", [this] { openExplore(); });
     frame.setHandler("TaskCategories", [this] { openCategories(); });
     frame.setHandler("SetupTaskCategories", [this] { openCategories(); });
+    frame.setHandler("NewMessage", [this] {
+        openEditor({TaskEditRequest::New, 0, 0, qd::kTypeDisplayMessage});
+    });
+    frame.setHandler("NewProgram", [this] { openEditor({TaskEditRequest::New, 0, 0, qd::kTypeRunProgram}); });
+    frame.setHandler("NewScript", [this] { openEditor({TaskEditRequest::Script, 0, 0, {}}); });
+    frame.setHandler("NewTask", [this] { openEditor({TaskEditRequest::New, 0, 0, {}}); });
+}
+
+QWidget* ScheduleWindows::openEditor(const TaskEditRequest& request) {
+    if (editGuard_ && !editGuard_()) return nullptr;
+    const qd::ProgramSettings& s = context_.settings;
+    auto editor = std::make_unique<qd::TaskEditor>(
+        context_.ds, qd::EditorEnvironment{context_.clock, ui_, s.UserID, s.User, s.DateFormat});
+    QWidget* w = createTaskEditor(
+        request, std::move(editor), ui_, s.DateFormat, TaskFormHooks{editExceptions_},
+        [this](int) { context_.tasksChanged(); }, &frame_);
+    if (!w) return nullptr;
+    w->setWindowFlag(Qt::Window);
+    w->show();
+    w->raise();
+    w->activateWindow();
+    return w;
 }
 
 void ScheduleWindows::addChild(QWidget* w, QSize size) {
@@ -31,6 +53,7 @@ TaskListWindow* ScheduleWindows::openSchedule() {
 
 BrowseScheduleWindow* ScheduleWindows::openBrowse() {
     auto* w = new BrowseScheduleWindow(context_);
+    w->setEditor([this](const TaskEditRequest& r) { openEditor(r); });
     connect(&frame_, &qdui::MainFrame::taskListsChanged, w, &TaskListWindow::refresh);
     addChild(w, QSize(860, 420));
     return w;
@@ -38,6 +61,7 @@ BrowseScheduleWindow* ScheduleWindows::openBrowse() {
 
 ExploreScheduleWindow* ScheduleWindows::openExplore() {
     auto* w = new ExploreScheduleWindow(context_);
+    w->setEditor([this](const TaskEditRequest& r) { openEditor(r); });
     connect(&frame_, &qdui::MainFrame::taskListsChanged, w, &TaskListWindow::refresh);
     addChild(w, QSize(900, 420));
     return w;

@@ -12,6 +12,7 @@
 #include "data/UserInterface.h"
 #include "perform/TaskExecution.h"
 #include "schedule/TaskLists.h"
+#include "schedule/ui/TaskEditorWindows.h"
 #include "schedule/ui/TaskListModel.h"
 
 #include <QWidget>
@@ -84,6 +85,14 @@ public:
     void showSnoozePopup();
     void deleteTask();
 
+    // Opens the task editor for the buttons "&Insert", "&Change", "Cop&y" and
+    // "Rescheduling..."; without it they stay disabled.
+    void setEditor(std::function<void(const TaskEditRequest&)> editor);
+    void insertTask();
+    void changeTask();
+    void copyTask();
+    void rescheduleTask();
+
     QPushButton* button(const QString& objectName) const;
 
 protected:
@@ -95,6 +104,8 @@ protected:
     // Reads the choices of the filter row again (the category names) before the
     // view is read again.
     virtual void reloadChoices() {}
+    // The day a new task starts on (GLO:DateToUse): the picked day, 0 for today.
+    virtual qd::Date pickedDay() const { return 0; }
     ScheduleUiContext& context_;
 
 private:
@@ -104,6 +115,7 @@ private:
     TaskListModel* model_ = nullptr;
     QTableView* view_ = nullptr;
     QTimer* poll_ = nullptr;
+    std::function<void(const TaskEditRequest&)> editor_;
     long long version_ = -1;
     bool errorShown_ = false;
 };
@@ -125,6 +137,7 @@ public:
 protected:
     void updateTitle() override;
     void reloadChoices() override;
+    qd::Date pickedDay() const override;
 
 private:
     void applyView();
