@@ -1,11 +1,14 @@
 // Opens the schedule windows as child windows of the main frame and connects
 // their menu entries: "&Scheduled Tasks" (the explorer list instead when the
 // alternate format is set), "Explore &Schedule", "Task Cate&gories" and
-// Setup > "&Task Categories"; and the task editor with its wizards from the
-// "&Actions" entries and the lists' buttons.
+// Setup > "&Task Categories"; Setup > "&Holidays"; and the task editor with its
+// wizards from the "&Actions" entries, the lists' buttons and a day picked in
+// the calendar. Also opens the reschedule window for the housekeeping window.
 #pragma once
 
 #include "schedule/ui/CategoryWindows.h"
+#include "schedule/ui/HolidayWindows.h"
+#include "schedule/ui/RescheduleWindow.h"
 #include "schedule/ui/TaskListWindows.h"
 
 #include <QObject>
@@ -37,6 +40,15 @@ public:
     void setExceptionsEditor(std::function<bool(qd::ScheduleRecord&)> editor) {
         editExceptions_ = std::move(editor);
     }
+    BrowseHolidaysWindow* openHolidays();
+    // "Reschedule All Tasks" (modal): the date prompt, then the run. True when a
+    // run was made and finished.
+    bool openReschedule(QWidget* parent = nullptr);
+    HolidayUiContext& holidayContext() { return holidays_; }
+
+signals:
+    // A new task is wanted on this day ("&New Task" in a task list's calendar).
+    void newTaskForDay(QDate day);
 
 private:
     void addChild(QWidget* w, QSize size);
@@ -46,6 +58,8 @@ private:
     ScheduleUiContext context_;
     std::function<bool()> editGuard_;
     std::function<bool(qd::ScheduleRecord&)> editExceptions_;
+    HolidayUiContext holidays_;
+    qd::Moment lastReschedule_;
 };
 
 } // namespace qdschedui
