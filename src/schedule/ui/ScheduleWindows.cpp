@@ -1,5 +1,7 @@
 #include "schedule/ui/ScheduleWindows.h"
 
+#include "schedule/ui/CalendarWindow.h"
+#include "schedule/ui/ExceptionsWindow.h"
 #include "ui/MainFrame.h"
 
 #include <QMdiArea>
@@ -8,12 +10,47 @@
 namespace qdschedui {
 
 ScheduleWindows::ScheduleWindows(qdui::MainFrame& frame, qdui::QtUserInterface& ui, ScheduleUiContext context)
-    : QObject(&frame), frame_(frame), ui_(ui), context_(std::move(context)) {
+    : QObject(&frame), frame_(frame), ui_(ui),
+      context_(std::move(context)), holidays_{context_.ds, context_.ui, context_.clock,
+                                              context_.settings.DateFormat} {
     if (!context_.tasksChanged) context_.tasksChanged = [&frame] { frame.refreshTaskLists(); };
     frame.setHandler("ScheduledTasks", [this] { openSchedule(); });
     frame.setHandler("ExploreSchedule", [this] { openExplore(); });
     frame.setHandler("TaskCategories", [this] { openCategories(); });
     frame.setHandler("SetupTaskCategories", [this] { openCategories(); });
+    frame.setHandler("NewMessage", [this] {
+        openEditor({TaskEditRequest::New, 0, 0, qd::kTypeDisplayMessage});
+    });
+    frame.setHandler("NewProgram", [this] { openEditor({TaskEditRequest::New, 0, 0, qd::kTypeRunProgram}); });
+    frame.setHandler("NewScript", [this] { openEditor({TaskEditRequest::Script, 0, 0, {}}); });
+    frame.setHandler("NewTask", [this] { openEditor({TaskEditRequest::New, 0, 0, {}}); });
+    frame.setHandler("Holidays", [this] { openHolidays(); });
+    // "&New Task" on a day picked in a list's calendar.
+    connect(this, &ScheduleWindows::newTaskForDay, this,
+            [this](QDate day) { openEditor({TaskEditRequest::New, 0, fromQDate(day), {}}); });
+    // The editor's "E&xceptions..." button: the exceptions window on the task being edited.
+    editExceptions_ = [this](qd::ScheduleRecord& task) {
+        ExceptionsWindow w(holidays_, qd::exceptionFieldsOf(task), nullptr);
+        if (ui_.runDialog(w) != QDialog::Accepted) return false;
+        qd::setExceptionFields(task, w.fields());
+        return true;
+    };
+}
+
+QWidget* ScheduleWindows::openEditor(const TaskEditRequest& request) {
+    if (editGuard_ && !editGuard_()) return nullptr;
+    const qd::ProgramSettings& s = context_.settings;
+    auto editor = std::make_unique<qd::TaskEditor>(
+        context_.ds, qd::EditorEnvironment{context_.clock, ui_, s.UserID, s.User, s.DateFormat});
+    QWidget* w = createTaskEditor(
+        request, std::move(editor), ui_, s.DateFormat, TaskFormHooks{editExceptions_},
+        [this](int) { context_.tasksChanged(); }, &frame_);
+    if (!w) return nullptr;
+    w->setWindowFlag(Qt::Window);
+    w->show();
+    w->raise();
+    w->activateWindow();
+    return w;
 }
 
 void ScheduleWindows::addChild(QWidget* w, QSize size) {
@@ -31,13 +68,16 @@ TaskListWindow* ScheduleWindows::openSchedule() {
 
 BrowseScheduleWindow* ScheduleWindows::openBrowse() {
     auto* w = new BrowseScheduleWindow(context_);
+    w->setEditor([this](const TaskEditRequest& r) { openEditor(r); });
     connect(&frame_, &qdui::MainFrame::taskListsChanged, w, &TaskListWindow::refresh);
+    connect(w, &BrowseScheduleWindow::newTaskForDay, this, &ScheduleWindows::newTaskForDay);
     addChild(w, QSize(860, 420));
     return w;
 }
 
 ExploreScheduleWindow* ScheduleWindows::openExplore() {
     auto* w = new ExploreScheduleWindow(context_);
+    w->setEditor([this](const TaskEditRequest& r) { openEditor(r); });
     connect(&frame_, &qdui::MainFrame::taskListsChanged, w, &TaskListWindow::refresh);
     addChild(w, QSize(900, 420));
     return w;
@@ -47,6 +87,20 @@ CategoriesWindow* ScheduleWindows::openCategories() {
     auto* w = new CategoriesWindow(context_.ds, ui_);
     addChild(w, QSize(360, 300));
     return w;
+}
+
+BrowseHolidaysWindow* ScheduleWindows::openHolidays() {
+    auto* w = new BrowseHolidaysWindow(holidays_);
+    addChild(w, QSize(420, 360));
+    return w;
+}
+
+bool ScheduleWindows::openReschedule(QWidget* parent) {
+    // The window offers the moment of the last run while that is still ahead.
+    RescheduleWindow w(context_, lastReschedule_, parent ? parent : &frame_);
+    if (runModal(context_.ui, w) != QDialog::Accepted) return false;
+    lastReschedule_ = w.moment();
+    return w.completed();
 }
 
 } // namespace qdschedui

@@ -3,6 +3,10 @@
 #include "data/FileManager.h"
 #include "data/RelationManager.h"
 #include "data/TableDefs.h"
+#include "data/Text.h"
+#include "schedule/ScheduleTables.h"
+#include "schedule/ui/CalendarWindow.h"
+#include "schedule/ui/ExceptionsWindow.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -18,6 +22,7 @@
 #include <QTabBar>
 #include <QTableView>
 #include <QTimer>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 namespace qdschedui {
@@ -127,15 +132,19 @@ void TaskListWindow::build(QWidget* filters) {
     layout->addWidget(queryLabel_);
 
     auto* row = new QHBoxLayout;
-    QPushButton* insert = addButton(this, row, "Insert", "&Insert", kNotYet);
-    QPushButton* change = addButton(this, row, "Change", "&Change", kNotYet);
-    QPushButton* copy = addButton(this, row, "Copy", "Cop&y", kNotYet);
+    QPushButton* insert = addButton(this, row, "Insert", "&Insert", "Add a task");
+    QPushButton* change = addButton(this, row, "Change", "&Change", "Change the highlighted task");
+    QPushButton* copy = addButton(this, row, "Copy", "Cop&y", "Add a task copied from the highlighted one");
+    QPushButton* special = addButton(this, row, "Reschedule", "Rescheduling...",
+                                     "Add a special event: a one-time copy of the highlighted task");
     QPushButton* remove = addButton(this, row, "Delete", "&Delete", "Delete the highlighted task");
     QPushButton* perform =
         addButton(this, row, "PerformNow", "Perform &Now", "Perform the highlighted task now");
     QPushButton* snoozeButton =
         addButton(this, row, "Snooze", "S&nooze", "Perform a copy of the highlighted task a little later");
     QPushButton* scripting = addButton(this, row, "Scripting", "&Scripting", kNotYet);
+    QPushButton* except =
+        addButton(this, row, "Except", "E&xcept", "Days and times the highlighted task skips");
     QPushButton* queryButton =
         addButton(this, row, "Query", "&Query", "Show only the tasks that meet conditions on their fields");
     QPushButton* resetButton = addButton(this, row, "Reset", "R&eset", "Show every task of the view again");
@@ -145,13 +154,18 @@ void TaskListWindow::build(QWidget* filters) {
     row->addStretch(1);
     QPushButton* refreshButton = addButton(this, row, "Refresh", "&Refresh", "Read the list again");
     QPushButton* close = addButton(this, row, "Close", "&Close", "Close this list");
-    // Inserting, changing and copying open the task editor, and the scripting
-    // button the script editor: neither is part of the program yet.
-    for (QPushButton* b : {insert, change, copy, scripting})
-        b->setEnabled(false);
+    // The editor buttons work once the editor is set; the scripting button
+    // opens the script editor, which is not part of the program yet.
+    scripting->setEnabled(false);
     layout->addLayout(row);
 
+    connect(insert, &QPushButton::clicked, this, &TaskListWindow::insertTask);
+    connect(change, &QPushButton::clicked, this, &TaskListWindow::changeTask);
+    connect(copy, &QPushButton::clicked, this, &TaskListWindow::copyTask);
+    connect(special, &QPushButton::clicked, this, &TaskListWindow::rescheduleTask);
+    connect(view_, &QTableView::doubleClicked, this, &TaskListWindow::changeTask);
     connect(remove, &QPushButton::clicked, this, &TaskListWindow::deleteTask);
+    connect(except, &QPushButton::clicked, this, &TaskListWindow::editExceptions);
     connect(perform, &QPushButton::clicked, this, &TaskListWindow::performNow);
     connect(snoozeButton, &QPushButton::clicked, this, &TaskListWindow::showSnoozePopup);
     connect(refreshButton, &QPushButton::clicked, this, &TaskListWindow::refresh);
@@ -225,8 +239,36 @@ QPushButton* TaskListWindow::button(const QString& objectName) const {
 
 void TaskListWindow::updateButtons() {
     const bool any = selectedTask() != 0;
-    for (const char* name : {"Delete", "PerformNow", "Snooze"})
+    for (const char* name : {"Delete", "PerformNow", "Snooze", "Except"})
         if (QPushButton* b = button(name)) b->setEnabled(any);
+    for (const char* name : {"Change", "Copy", "Reschedule"})
+        if (QPushButton* b = button(name)) b->setEnabled(any && editor_);
+    if (QPushButton* b = button("Insert")) b->setEnabled(static_cast<bool>(editor_));
+}
+
+void TaskListWindow::setEditor(std::function<void(const TaskEditRequest&)> editor) {
+    editor_ = std::move(editor);
+    updateButtons();
+}
+
+void TaskListWindow::insertTask() {
+    if (!editor_) return;
+    TaskEditRequest r;
+    r.kind = TaskEditRequest::New;
+    r.day = pickedDay();
+    editor_(r);
+}
+
+void TaskListWindow::changeTask() {
+    if (const int id = selectedTask(); editor_ && id != 0) editor_({TaskEditRequest::Change, id, 0, {}});
+}
+
+void TaskListWindow::copyTask() {
+    if (const int id = selectedTask(); editor_ && id != 0) editor_({TaskEditRequest::Copy, id, 0, {}});
+}
+
+void TaskListWindow::rescheduleTask() {
+    if (const int id = selectedTask(); editor_ && id != 0) editor_({TaskEditRequest::Reschedule, id, 0, {}});
 }
 
 int TaskListWindow::selectedTask() const {
@@ -354,6 +396,26 @@ void TaskListWindow::deleteTask() {
         refresh();
 }
 
+void TaskListWindow::editExceptions() {
+    qd::ScheduleRecord task;
+    if (const int id = selectedTask(); id == 0 || !readTask(id, task)) return;
+    HolidayUiContext holidays{context_.ds, context_.ui, context_.clock, context_.settings.DateFormat};
+    ExceptionsWindow w(holidays, qd::exceptionFieldsOf(task), this);
+    if (runModal(context_.ui, w) != QDialog::Accepted) return;
+    // Nothing changed (the stored texts lose their trailing blanks): nothing to save.
+    qd::ExceptionFields before = qd::exceptionFieldsOf(task), after = w.fields();
+    for (qd::ExceptionFields* f : {&before, &after})
+        f->ExceptOther = std::string(qd::text::trimRight(f->ExceptOther));
+    if (after == before) return;
+    if (qd::saveTaskExceptions(context_.ds, task.ID, w.fields(), context_.ui) == qd::ExceptionSave::Gone)
+        context_.ui.message("Task List", "The highlighted task is not there any more.",
+                            qd::MessageIcon::Exclamation);
+    if (context_.tasksChanged)
+        context_.tasksChanged();
+    else
+        refresh();
+}
+
 // ---------------------------------------------------------------------------
 
 BrowseScheduleWindow::BrowseScheduleWindow(ScheduleUiContext& context, QWidget* parent)
@@ -379,6 +441,13 @@ BrowseScheduleWindow::BrowseScheduleWindow(ScheduleUiContext& context, QWidget* 
     day_->setCalendarPopup(true);
     day_->setDate(toQDate(context.clock.today()));
     row->addWidget(day_);
+    pickDay_ = new QToolButton(filters);
+    pickDay_->setObjectName("PickDay");
+    pickDay_->setText("...");
+    pickDay_->setAccessibleName("Calendar");
+    pickDay_->setToolTip("Choose the day from the calendar");
+    row->addWidget(pickDay_);
+    connect(pickDay_, &QToolButton::clicked, this, &BrowseScheduleWindow::openCalendar);
     activeOnly_ = new QCheckBox("&Active only", filters);
     activeOnly_->setObjectName("ActiveOnly");
     activeOnly_->setToolTip("Only show tasks that are neither disabled nor completed");
@@ -401,6 +470,7 @@ void BrowseScheduleWindow::applyView() {
     const int tab = tabs_->currentIndex();
     category_->setVisible(tab == kByCategory);
     day_->setVisible(tab == kDay);
+    pickDay_->setVisible(tab == kDay);
     if (tab == kByCategory)
         setView(qd::byCategory(category_->currentText().toStdString(), active));
     else if (tab == kDay)
@@ -417,6 +487,10 @@ void BrowseScheduleWindow::updateTitle() {
     setWindowTitle(QString::fromStdString(qd::scheduleListTitle(
         context_.settings.MultiUser, context_.settings.UserID, tabs_->currentIndex() == kDay,
         fromQDate(day_->date()), context_.settings.DateFormat)));
+}
+
+qd::Date BrowseScheduleWindow::pickedDay() const {
+    return tabs_->currentIndex() == kDay ? fromQDate(day_->date()) : 0;
 }
 
 void BrowseScheduleWindow::showTab(Tab tab) {
@@ -437,6 +511,18 @@ void BrowseScheduleWindow::pickCategory(const QString& category) {
 
 void BrowseScheduleWindow::setActiveOnly(bool on) {
     activeOnly_->setChecked(on);
+}
+
+void BrowseScheduleWindow::openCalendar() {
+    CalendarOptions options;
+    options.date = fromQDate(day_->date());
+    options.marks = true;
+    options.offerNewTask = true;
+    CalendarWindow calendar(context_.ds, context_.ui, context_.clock, context_.settings.DateFormat, options,
+                            this);
+    if (runModal(context_.ui, calendar) != QDialog::Accepted) return;
+    pickDay(calendar.chosenDate());
+    if (calendar.newTaskChosen()) emit newTaskForDay(toQDate(calendar.chosenDate()));
 }
 
 // ---------------------------------------------------------------------------

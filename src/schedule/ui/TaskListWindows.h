@@ -12,9 +12,11 @@
 #include "data/UserInterface.h"
 #include "perform/TaskExecution.h"
 #include "schedule/TaskLists.h"
+#include "schedule/ui/TaskEditorWindows.h"
 #include "schedule/ui/TaskListModel.h"
 #include "ui/QueryDialog.h"
 
+#include <QDate>
 #include <QWidget>
 
 #include <functional>
@@ -27,6 +29,7 @@ class QPushButton;
 class QTabBar;
 class QTableView;
 class QTimer;
+class QToolButton;
 
 namespace qdschedui {
 
@@ -84,6 +87,17 @@ public:
     // Shows the snooze popup under its button and snoozes by the choice.
     void showSnoozePopup();
     void deleteTask();
+    // The exceptions window on the highlighted task; on "Cl&ose" the task is saved
+    // with its exceptions applied (a day now excluded may get its one-time copy).
+    void editExceptions();
+
+    // Opens the task editor for the buttons "&Insert", "&Change", "Cop&y" and
+    // "Rescheduling..."; without it they stay disabled.
+    void setEditor(std::function<void(const TaskEditRequest&)> editor);
+    void insertTask();
+    void changeTask();
+    void copyTask();
+    void rescheduleTask();
 
     QPushButton* button(const QString& objectName) const;
 
@@ -103,6 +117,8 @@ protected:
     // Reads the choices of the filter row again (the category names) before the
     // view is read again.
     virtual void reloadChoices() {}
+    // The day a new task starts on (GLO:DateToUse): the picked day, 0 for today.
+    virtual qd::Date pickedDay() const { return 0; }
     ScheduleUiContext& context_;
 
 private:
@@ -115,6 +131,7 @@ private:
     qd::RecordFilter query_;
     QLabel* queryLabel_ = nullptr;
     QTimer* poll_ = nullptr;
+    std::function<void(const TaskEditRequest&)> editor_;
     long long version_ = -1;
     bool errorShown_ = false;
 };
@@ -132,10 +149,18 @@ public:
     void pickDay(qd::Date day);
     void pickCategory(const QString& category);
     void setActiveOnly(bool on);
+    // The "..." beside the day: the calendar with the days that have tasks and the
+    // holidays marked; the day chosen is shown, or a new task is asked for on it.
+    void openCalendar();
+
+signals:
+    // "&New Task" in the calendar: a new task is wanted on this day.
+    void newTaskForDay(QDate day);
 
 protected:
     void updateTitle() override;
     void reloadChoices() override;
+    qd::Date pickedDay() const override;
 
 private:
     void applyView();
@@ -143,6 +168,7 @@ private:
     QTabBar* tabs_ = nullptr;
     QComboBox* category_ = nullptr;
     QDateEdit* day_ = nullptr;
+    QToolButton* pickDay_ = nullptr;
     QCheckBox* activeOnly_ = nullptr;
 };
 
