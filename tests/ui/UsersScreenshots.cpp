@@ -7,6 +7,7 @@
 #include "users/ui/UsersWindows.h"
 
 #include <QApplication>
+#include <QListView>
 #include <QMdiSubWindow>
 
 #include <iostream>
