@@ -222,7 +222,7 @@ int runQd(const qdui::QdCommandLine& commandLine) {
          runtime.settings(),
          [&] { return qdui::systemLockPrompt(ui, runtime.settings(), runtime.dispatcher(), refresh); },
          [&runtime] { runtime.scripts().stopAll(); },
-         {},
+         [&scheduleWindows, &frame] { scheduleWindows.openReschedule(&frame); },
          {}});
     // "&Options" (F10, the toolbar and the tray): the system lock, then Setup; on
     // OK the running program follows the new settings at once.

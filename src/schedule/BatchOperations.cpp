@@ -3,6 +3,7 @@
 #include "data/Clock.h"
 #include "data/FileManager.h"
 #include "data/RelationManager.h"
+#include "data/StoreTransaction.h"
 #include "data/TableDefs.h"
 #include "schedule/Recurrence.h"
 #include "schedule/RuleParts.h"
@@ -267,6 +268,57 @@ std::string checkRescheduleMoment(Date date, Time time, Moment now) {
     return kRescheduleNotInFuture;
 }
 
+namespace {
+
+// Messages of the rule calculation (an invalid custom unit) raised while a batch's
+// transaction is open; shown, each distinct text once, after the batch ended.
+class BatchMessages final : public UserInterface {
+public:
+    explicit BatchMessages(UserInterface& ui) : ui_(ui) {}
+    ~BatchMessages() override { flush(); }
+    void message(const std::string& title, const std::string& text, MessageIcon icon) override {
+        for (const Held& h : held_)
+            if (h.title == title && h.text == text) return;
+        held_.push_back({title, text, icon});
+    }
+    bool ask(const std::string& title, const std::string& text) override { return ui_.ask(title, text); }
+    std::optional<std::string> chooseFolder(const std::string& title, const std::string& start) override {
+        return ui_.chooseFolder(title, start);
+    }
+    void setClipboardText(const std::string& text) override { ui_.setClipboardText(text); }
+    void flush() {
+        std::vector<Held> shown;
+        shown.swap(held_);
+        for (const Held& h : shown)
+            ui_.message(h.title, h.text, h.icon);
+    }
+
+private:
+    struct Held {
+        std::string title;
+        std::string text;
+        MessageIcon icon;
+    };
+    UserInterface& ui_;
+    std::vector<Held> held_;
+};
+
+// Tasks moved per transaction: every task is re-read and written inside it, and the
+// progress window (where the user may cancel) only runs between two transactions.
+constexpr std::size_t kRescheduleBatch = 200;
+
+bool reschedulable(const ScheduleRecord& task, Moment moment) {
+    if (task.Time == 0 || task.Date == 0 || task.Completed != 0 || isHotKeyTask(task)) return false;
+    // A one-time task still ahead of the moment keeps its date: completing it would
+    // drop an occurrence that has not come yet.
+    if (ruleTypeOf(task.ScheduleType) == RuleType::Once &&
+        Moment{task.Date, task.Time} > Moment{moment.date, moment.time + kTimeMinute})
+        return false;
+    return true;
+}
+
+} // namespace
+
 bool RescheduleAllTasks(DataSet& ds, Date date, Time time, UserInterface& ui, const Clock& clock,
                         Progress* progress, RescheduleStats* stats) {
     RescheduleStats local;
@@ -274,24 +326,63 @@ bool RescheduleAllTasks(DataSet& ds, Date date, Time time, UserInterface& ui, co
     counts = {};
     Table<ScheduleRecord> sch(ds, tables::Schedule());
     if (sch.open() != Level::Benign) return false;
-    Meter meter(progress, kRescheduleTitle, sch.recordCount());
-    sch.setOrder(keyOf(sch, "SCH:KeyID"));
-    long long done = 0;
+    const int byId = keyOf(sch, "SCH:KeyID");
+
+    // The IDs first: the tasks are then read again one by one inside the batch that
+    // moves them, so a change the dispatcher made meanwhile is moved, not overwritten.
+    std::vector<std::int32_t> ids;
+    sch.setOrder(byId);
     for (;;) {
         const Level l = sch.next();
-        if (endOfFile(l, sch)) return true;
+        if (endOfFile(l, sch)) break;
         if (l != Level::Benign) return false;
-        ScheduleRecord& task = sch.rec;
-        if (task.Time == 0 || task.Date == 0 || task.Completed != 0 || isHotKeyTask(task)) {
-            ++counts.untouched;
-        } else {
-            PreviousOccurrence(task, date, time, ui, clock);
-            NextOccurrence(task, date, time, ui);
-            if (sch.update() != Level::Benign) return false;
-            ++counts.moved;
-        }
-        if (!meter.at(++done)) return false;
+        ids.push_back(sch.rec.ID);
     }
+
+    Meter meter(progress, kRescheduleTitle, static_cast<long long>(ids.size()));
+    BatchMessages messages(ui);
+    const Moment moment{date, time};
+    std::size_t done = 0;
+    while (done < ids.size()) {
+        const std::size_t end = std::min(ids.size(), done + kRescheduleBatch);
+        RescheduleStats batch;
+        {
+            StoreTransaction transaction(sch);
+            if (!transaction.started()) return false;
+            for (std::size_t i = done; i < end; ++i) {
+                sch.rec = {};
+                sch.rec.ID = ids[i];
+                if (sch.fetch(byId) != Level::Benign) continue; // deleted meanwhile
+                ScheduleRecord& task = sch.rec;
+                if (!reschedulable(task, moment)) {
+                    ++batch.untouched;
+                    continue;
+                }
+                PreviousOccurrence(task, date, time, messages, clock);
+                NextOccurrence(task, date, time, messages);
+                if (sch.tryUpdate() != Level::Benign) {
+                    // Nothing of this batch stays; the tasks of earlier batches stay moved.
+                    const StoreError error = sch.lastError();
+                    transaction.rollback();
+                    messages.flush();
+                    ErrorContext ctx;
+                    ctx.file = sch.def().label;
+                    ctx.errorCode = error.code;
+                    ctx.errorText = error.text;
+                    ds.errors().throwMessage(25, ctx);
+                    return false;
+                }
+                ++batch.moved;
+            }
+            if (transaction.commit() != Level::Benign) return false;
+        }
+        counts.moved += batch.moved;
+        counts.untouched += batch.untouched;
+        messages.flush();
+        done = end;
+        if (!meter.at(static_cast<long long>(done))) return false;
+    }
+    return true;
 }
 
 // --- history removal -------------------------------------------------------------------

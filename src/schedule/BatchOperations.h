@@ -128,9 +128,16 @@ struct RescheduleStats {
 // Moves every task, in SCH:KeyID order, to its first occurrence more than one minute
 // after (date, time): PreviousOccurrence then NextOccurrence with that moment, and
 // writes it back. Tasks without a date or time, completed tasks and "Hot Key" tasks
-// are left as they are; a pending "Once" task becomes completed. Exceptions are not
-// applied again. A failed write is reported by the record-access layer and stops the
-// run. False when stopped or cancelled (tasks written so far stay moved).
+// are left as they are; a pending "Once" task becomes completed when its moment has
+// passed by then, and keeps its date when it still lies ahead. Exceptions are not
+// applied again.
+//
+// Tasks are moved in transactions of a few hundred, each task read again inside the
+// one that writes it; the progress (where the user may cancel) is told between two
+// transactions. Whenever the run ends, every task is either moved or as it was, and
+// running it again with the same moment finishes the work. A failed write undoes its
+// batch, is reported by the record-access layer and stops the run. False when stopped
+// or cancelled.
 bool RescheduleAllTasks(DataSet& ds, Date date, Time time, UserInterface& ui, const Clock& clock,
                         Progress* progress, RescheduleStats* stats = nullptr);
 

@@ -121,6 +121,44 @@ void shiftToCopy(ScheduleRecord& task, TaskStore& tasks, const HolidayCalendar& 
 
 } // namespace
 
+ExceptionFields exceptionFieldsOf(const ScheduleRecord& task) {
+    ExceptionFields f;
+    f.ShiftType = task.ShiftType;
+    f.ExceptWeekends = task.ExceptWeekends;
+    f.ExceptWeekdays = task.ExceptWeekdays;
+    f.ExceptHolidays = task.ExceptHolidays;
+    f.ExceptTime = task.ExceptTime;
+    f.ExceptTimeBegin = task.ExceptTimeBegin;
+    f.ExceptTimeEnd = task.ExceptTimeEnd;
+    f.ExceptOther = task.ExceptOther;
+    return f;
+}
+
+void setExceptionFields(ScheduleRecord& task, const ExceptionFields& f) {
+    task.ShiftType = f.ShiftType;
+    task.ExceptWeekends = f.ExceptWeekends;
+    task.ExceptWeekdays = f.ExceptWeekdays;
+    task.ExceptHolidays = f.ExceptHolidays;
+    task.ExceptTime = f.ExceptTime;
+    task.ExceptTimeBegin = f.ExceptTimeBegin;
+    task.ExceptTimeEnd = f.ExceptTimeEnd;
+    task.ExceptOther = f.ExceptOther;
+}
+
+std::array<bool, 7> exceptedWeekdays(std::string_view exceptOther) {
+    std::array<bool, 7> days{};
+    for (std::size_t i = 0; i < days.size() && i < exceptOther.size(); ++i)
+        days[i] = exceptOther[i] == 'Y';
+    return days;
+}
+
+std::string exceptOtherText(const std::array<bool, 7>& days) {
+    std::string text;
+    for (bool d : days)
+        text += d ? 'Y' : ' ';
+    return text;
+}
+
 bool InExceptionWindow(const ScheduleRecord& task, Time time) {
     const Time begin = task.ExceptTimeBegin;
     const Time end = task.ExceptTimeEnd == 0 ? kTimeDay : task.ExceptTimeEnd;

@@ -12,7 +12,10 @@
 #include "data/UserInterface.h"
 #include "schedule/Holidays.h"
 
+#include <array>
 #include <cstdint>
+#include <string>
+#include <string_view>
 
 namespace qd {
 
@@ -34,6 +37,30 @@ public:
     // insert failed and nothing was written.
     virtual std::int32_t insertTaskCopy(ScheduleRecord& copy, std::int32_t sourceId) = 0;
 };
+
+// The exception fields of a task, as the exceptions window edits them.
+struct ExceptionFields {
+    std::string ShiftType; // "Skip (to next valid day)", "Previous day" or "Next day"
+    std::uint8_t ExceptWeekends = 0;
+    std::uint8_t ExceptWeekdays = 0;
+    std::uint8_t ExceptHolidays = 0;
+    std::uint8_t ExceptTime = 0;
+    Time ExceptTimeBegin = 0;
+    Time ExceptTimeEnd = 0;  // 0: the end of the day
+    std::string ExceptOther; // "Y" or blank per weekday, Sunday first
+    friend bool operator==(const ExceptionFields&, const ExceptionFields&) = default;
+};
+
+inline constexpr const char* kShiftSkip = "Skip (to next valid day)";
+inline constexpr const char* kShiftPrevious = "Previous day";
+inline constexpr const char* kShiftNext = "Next day";
+
+ExceptionFields exceptionFieldsOf(const ScheduleRecord& task);
+void setExceptionFields(ScheduleRecord& task, const ExceptionFields& fields);
+// The weekdays (Sunday first) that SCH:ExceptOther excludes: its characters that are "Y".
+std::array<bool, 7> exceptedWeekdays(std::string_view exceptOther);
+// SCH:ExceptOther for the ticked weekdays: seven characters, "Y" or a blank, Sunday first.
+std::string exceptOtherText(const std::array<bool, 7>& days);
 
 // B <= E: inside when B <= T <= E. B > E (across midnight): inside when T < E or
 // T > B. An end of 0 stands for the end of the day.

@@ -83,6 +83,18 @@ HolidaysRecord NextHolidayYear(const HolidaysRecord& row) {
     return next;
 }
 
+Date easterHolidayDate(std::string_view name, Date date, Date today) {
+    const int year = static_cast<int>(daymath::civil(today).year);
+    Date easter = EasterDate(year);
+    if (easter < today) easter = EasterDate(year + 1);
+    const std::string upper = text::upperAscii(trimRight(name));
+    if (static_cast<long long>(date) < static_cast<long long>(easter) - 30 || upper == "EASTER")
+        date = easter;
+    if (upper == "GOOD FRIDAY") date = easter - 2;
+    if (upper == "EASTER MONDAY") date = easter + 1;
+    return date;
+}
+
 HolidayRollResult RollHolidaysForward(HolidayStore& holidays, SettingStore& settings, Date today) {
     HolidayRollResult result;
     if (trimRight(settings.value(kDefaultHolidaysSetting)).empty()) {

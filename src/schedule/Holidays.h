@@ -69,6 +69,13 @@ std::vector<HolidaysRecord> DefaultHolidays(Date today);
 // next date and is returned unchanged.
 HolidaysRecord NextHolidayYear(const HolidaysRecord& row);
 
+// The date the holiday form gives a holiday whose type is changed to "Easter": Easter
+// of today's year, or of the next year when that one is already past, becomes the
+// date when the date lay more than 30 days before it or the name is "Easter"; the
+// names "Good Friday" and "Easter Monday" give Easter - 2 and Easter + 1. Names
+// are compared without regard to case or trailing blanks. Otherwise the date stays.
+Date easterHolidayDate(std::string_view name, Date date, Date today);
+
 struct HolidayRollResult {
     int defaultsAdded = 0; // default rows inserted (a date already taken is skipped)
     int moved = 0;         // rows moved to today or later

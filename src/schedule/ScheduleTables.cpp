@@ -2,6 +2,7 @@
 
 #include "data/RelationManager.h"
 #include "data/Startup.h"
+#include "data/StoreTransaction.h"
 #include "data/TableDefs.h"
 #include "schedule/RuleParts.h"
 
@@ -43,6 +44,58 @@ bool copyTaskSteps(Table<ScriptingRecord>& steps, std::int32_t fromTask, std::in
 }
 
 } // namespace
+
+namespace {
+
+// Holds the messages shown while a transaction is open and shows them after it ended:
+// a window shown meanwhile would let other work reach the store mid-transaction.
+class HeldMessages final : public UserInterface {
+public:
+    explicit HeldMessages(UserInterface& ui) : ui_(ui) {}
+    ~HeldMessages() override {
+        for (const auto& [title, text, icon] : held_)
+            ui_.message(title, text, icon);
+    }
+    void message(const std::string& title, const std::string& text, MessageIcon icon) override {
+        held_.push_back({title, text, icon});
+    }
+    bool ask(const std::string& title, const std::string& text) override { return ui_.ask(title, text); }
+    std::optional<std::string> chooseFolder(const std::string& title, const std::string& start) override {
+        return ui_.chooseFolder(title, start);
+    }
+    void setClipboardText(const std::string& text) override { ui_.setClipboardText(text); }
+
+private:
+    struct Held {
+        std::string title;
+        std::string text;
+        MessageIcon icon;
+    };
+    UserInterface& ui_;
+    std::vector<Held> held_;
+};
+
+} // namespace
+
+ExceptionSave saveTaskExceptions(DataSet& ds, std::int32_t id, const ExceptionFields& fields,
+                                 UserInterface& ui, ExceptionOutcome* outcome) {
+    HeldMessages held(ui);
+    Table<ScheduleRecord> sch(ds, tables::Schedule());
+    if (sch.open() != Level::Benign) return ExceptionSave::Failed;
+    StoreTransaction transaction(sch);
+    if (!transaction.started()) return ExceptionSave::Failed;
+    sch.rec = {};
+    sch.rec.ID = id;
+    if (sch.fetch("KeyID") != Level::Benign) return ExceptionSave::Gone;
+    setExceptionFields(sch.rec, fields);
+    TableTaskStore tasks(ds);
+    TableHolidayStore holidays(ds);
+    const ExceptionOutcome out = ApplyExceptions(sch.rec, tasks, holidays, held);
+    if (out.copyFailed) return ExceptionSave::Failed;
+    if (sch.update() != Level::Benign || transaction.commit() != Level::Benign) return ExceptionSave::Failed;
+    if (outcome) *outcome = out;
+    return ExceptionSave::Saved;
+}
 
 bool copyScriptSteps(DataSet& ds, std::int32_t fromTask, std::int32_t toTask) {
     if (fromTask == toTask || fromTask == 0 || toTask == 0) return false;

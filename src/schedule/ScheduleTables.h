@@ -78,6 +78,14 @@ private:
     Table<ConfigurationRecord> configuration_;
 };
 
+// Gives the task `id` new exception fields and applies them to its pending occurrence
+// (ApplyExceptions: a day now excluded is passed over and may get its one-time copy),
+// reading and writing the task in one transaction, so a change made meanwhile by the
+// dispatcher or another process is built upon, never overwritten.
+enum class ExceptionSave { Saved, Gone, Failed };
+ExceptionSave saveTaskExceptions(DataSet& ds, std::int32_t id, const ExceptionFields& fields,
+                                 UserInterface& ui, ExceptionOutcome* outcome = nullptr);
+
 // Copies the script steps of one task to another, keeping their sequence numbers.
 // False when a step could not be read or written.
 bool copyScriptSteps(DataSet& ds, std::int32_t fromTask, std::int32_t toTask);

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 
 using namespace qd;
 
@@ -253,17 +254,23 @@ TEST_F(BatchTest, RescheduleMovesTasksToTheirFirstOccurrenceAMinuteAfterTheMomen
     const std::int32_t farAhead = add(daily(kToday + 30, hm(10, 0)));
     ScheduleRecord once = daily(kToday + 5, hm(8, 0));
     once.ScheduleType = "Once";
-    const std::int32_t onceId = add(once);
+    const std::int32_t onceAhead = add(once);
+    once.Date = kToday - 1;
+    const std::int32_t oncePassed = add(once);
 
     RescheduleStats stats;
     ASSERT_TRUE(RescheduleAllTasks(*ds, kToday, hm(10, 0), ui, clock, nullptr, &stats));
     EXPECT_EQ((Moment{task(tenOClock).Date, task(tenOClock).Time}), (Moment{kToday + 1, hm(10, 0)}));
     EXPECT_EQ((Moment{task(twoPast).Date, task(twoPast).Time}), (Moment{kToday, hm(10, 2)}));
     EXPECT_EQ((Moment{task(farAhead).Date, task(farAhead).Time}), (Moment{kToday + 1, hm(10, 0)}));
-    EXPECT_EQ(task(onceId).Completed, 1);
-    EXPECT_EQ(task(onceId).Date, kToday + 5);
+    // A one-time task whose moment has passed is done with; one still ahead keeps
+    // its occurrence instead of being completed unperformed.
+    EXPECT_EQ(task(oncePassed).Completed, 1);
+    EXPECT_EQ(task(oncePassed).Date, kToday - 1);
+    EXPECT_EQ(task(onceAhead).Completed, 0);
+    EXPECT_EQ(task(onceAhead).Date, kToday + 5);
     EXPECT_EQ(stats.moved, 4);
-    EXPECT_EQ(stats.untouched, 0);
+    EXPECT_EQ(stats.untouched, 1);
 }
 
 TEST_F(BatchTest, RescheduleLeavesHotKeyCompletedAndUndatedTasksAlone) {
@@ -284,6 +291,70 @@ TEST_F(BatchTest, RescheduleLeavesHotKeyCompletedAndUndatedTasksAlone) {
         EXPECT_EQ(task(id), was) << id;
     EXPECT_EQ(stats.untouched, 4);
     EXPECT_EQ(stats.moved, 0);
+}
+
+TEST_F(BatchTest, CancelledRescheduleLeavesEveryTaskMovedOrAsItWas) {
+    std::vector<std::pair<std::int32_t, ScheduleRecord>> before;
+    for (int i = 0; i < 450; ++i) {
+        const std::int32_t id = add(daily(kToday - 3 - i % 5, hm(10, i % 60)));
+        before.emplace_back(id, task(id));
+    }
+    RecordingProgress progress;
+    progress.cancelAfter = 2; // the first report after the start cancels
+    RescheduleStats stats;
+    EXPECT_FALSE(RescheduleAllTasks(*ds, kToday, hm(12, 0), ui, clock, &progress, &stats));
+    int moved = 0;
+    for (const auto& [id, was] : before) {
+        const ScheduleRecord now = task(id);
+        if (now == was) continue;
+        ++moved;
+        // Moved entirely: its occurrence after the moment, nothing else touched.
+        EXPECT_GT((Moment{now.Date, now.Time}), (Moment{kToday, hm(12, 0)})) << id;
+        ScheduleRecord rest = now;
+        rest.Date = was.Date;
+        rest.Time = was.Time;
+        EXPECT_EQ(rest, was) << id;
+    }
+    EXPECT_EQ(moved, stats.moved);
+    EXPECT_GT(moved, 0);
+    EXPECT_LT(moved, 450);
+    // Running it again finishes the work the same way an uninterrupted run does.
+    ASSERT_TRUE(RescheduleAllTasks(*ds, kToday, hm(12, 0), ui, clock, nullptr, &stats));
+    for (const auto& [id, was] : before) {
+        const ScheduleRecord now = task(id);
+        const Time at = was.Time;
+        EXPECT_EQ((Moment{now.Date, now.Time}), (Moment{at > hm(12, 1) ? kToday : kToday + 1, at})) << id;
+    }
+}
+
+TEST_F(BatchTest, RescheduleMovesATaskTheDispatcherChangedAfterTheRunStarted) {
+    // The run reads each task again when it moves it: a change made meanwhile is
+    // moved along, not overwritten with the copy read at the start.
+    const std::int32_t id = add(daily(kToday - 3, hm(10, 0)));
+    Table<ScheduleRecord> other(*ds, tables::Schedule());
+    ASSERT_EQ(other.open(), Level::Benign);
+    bool changed = false;
+    class ChangeOnStart final : public Progress {
+    public:
+        explicit ChangeOnStart(std::function<void()> f) : f_(std::move(f)) {}
+        void start(const std::string&) override { f_(); }
+        bool update(int, const std::string&) override { return true; }
+        void finish() override {}
+
+    private:
+        std::function<void()> f_;
+    } change([&] {
+        other.rec.ID = id;
+        ASSERT_EQ(other.fetch("KeyID"), Level::Benign);
+        other.rec.Description = "Changed meanwhile";
+        ASSERT_EQ(other.update(), Level::Benign);
+        changed = true;
+    });
+    ASSERT_TRUE(RescheduleAllTasks(*ds, kToday, hm(12, 0), ui, clock, &change));
+    ASSERT_TRUE(changed);
+    EXPECT_EQ(task(id).Description, "Changed meanwhile");
+    EXPECT_EQ((Moment{task(id).Date, task(id).Time}), (Moment{kToday + 1, hm(10, 0)}));
+    EXPECT_TRUE(ui.shown.empty());
 }
 
 TEST(RescheduleMoment, MustLieAtLeastAMinuteAhead) {

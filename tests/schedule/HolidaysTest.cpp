@@ -170,3 +170,20 @@ TEST(RollHolidaysForward, AncientAndCorruptDatesEnd) {
 }
 
 } // namespace
+
+TEST(EasterHolidayDate, FollowsTheNextEasterByName) {
+    const Date today = dmy(10, 3, 2026); // Easter 2026 is 5 April, still ahead
+    const Date easter = dmy(5, 4, 2026);
+    // Far before Easter, or named "Easter": Easter itself.
+    EXPECT_EQ(easterHolidayDate("Spring", dmy(1, 1, 2026), today), easter);
+    EXPECT_EQ(easterHolidayDate("Spring", 0, today), easter);
+    EXPECT_EQ(easterHolidayDate("easter  ", dmy(20, 4, 2026), today), easter);
+    // Within 30 days before Easter (or after it) a date of another name stays.
+    EXPECT_EQ(easterHolidayDate("Spring", easter - 30, today), easter - 30);
+    EXPECT_EQ(easterHolidayDate("Spring", easter + 3, today), easter + 3);
+    EXPECT_EQ(easterHolidayDate("Good Friday", 0, today), easter - 2);
+    EXPECT_EQ(easterHolidayDate("EASTER MONDAY", dmy(1, 6, 2026), today), easter + 1);
+    // Once this year's Easter has passed, next year's counts: 28 March 2027.
+    EXPECT_EQ(easterHolidayDate("Good Friday", 0, dmy(6, 4, 2026)), dmy(26, 3, 2027));
+    EXPECT_EQ(easterHolidayDate("Easter", dmy(1, 1, 2026), easter), easter);
+}

@@ -6,11 +6,11 @@
 #include "data/LockPassword.h"
 #include "data/RelationManager.h"
 #include "data/TableDefs.h"
+#include "schedule/ui/RescheduleWindow.h"
 #include "ui/MainMenu.h"
 #include "ui/SystemLockPrompt.h"
 #include "users/Housekeeping.h"
 #include "users/Users.h"
-#include "users/ui/ProgressWindow.h"
 #include "users/ui/UsersWindows.h"
 
 #include <QAction>
@@ -377,6 +377,16 @@ void HousekeepingWindowTest::interfaceButtons() {
     QCOMPARE(b.seen,
              (QStringList{"Housekeeping: Remove active scripts?", "Housekeeping: Remove active scripts?",
                           "Housekeeping: All active scripts have been removed"}));
+
+    // With a reschedule window handed over, its button opens it without a question.
+    int reschedules = 0;
+    HousekeepingWindow with(
+        HousekeepingContext{b.e.ds, b.e.ui, b.e.runtime->settings(), {}, [&] { ++reschedules; }, {}, {}});
+    QVERIFY(with.button("RescheduleAll")->isEnabled());
+    b.seen.clear();
+    with.button("RescheduleAll")->click();
+    QCOMPARE(reschedules, 1);
+    QCOMPARE(b.seen, QStringList{});
 }
 
 void HousekeepingWindowTest::usersAreAddedRenamedAndDeletedFromHousekeeping() {

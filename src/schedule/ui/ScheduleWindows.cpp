@@ -1,5 +1,6 @@
 #include "schedule/ui/ScheduleWindows.h"
 
+#include "schedule/ui/CalendarWindow.h"
 #include "ui/MainFrame.h"
 
 #include <QMdiArea>
@@ -8,12 +9,15 @@
 namespace qdschedui {
 
 ScheduleWindows::ScheduleWindows(qdui::MainFrame& frame, qdui::QtUserInterface& ui, ScheduleUiContext context)
-    : QObject(&frame), frame_(frame), ui_(ui), context_(std::move(context)) {
+    : QObject(&frame), frame_(frame), ui_(ui),
+      context_(std::move(context)), holidays_{context_.ds, context_.ui, context_.clock,
+                                              context_.settings.DateFormat} {
     if (!context_.tasksChanged) context_.tasksChanged = [&frame] { frame.refreshTaskLists(); };
     frame.setHandler("ScheduledTasks", [this] { openSchedule(); });
     frame.setHandler("ExploreSchedule", [this] { openExplore(); });
     frame.setHandler("TaskCategories", [this] { openCategories(); });
     frame.setHandler("SetupTaskCategories", [this] { openCategories(); });
+    frame.setHandler("Holidays", [this] { openHolidays(); });
 }
 
 void ScheduleWindows::addChild(QWidget* w, QSize size) {
@@ -32,6 +36,7 @@ TaskListWindow* ScheduleWindows::openSchedule() {
 BrowseScheduleWindow* ScheduleWindows::openBrowse() {
     auto* w = new BrowseScheduleWindow(context_);
     connect(&frame_, &qdui::MainFrame::taskListsChanged, w, &TaskListWindow::refresh);
+    connect(w, &BrowseScheduleWindow::newTaskForDay, this, &ScheduleWindows::newTaskForDay);
     addChild(w, QSize(860, 420));
     return w;
 }
@@ -47,6 +52,20 @@ CategoriesWindow* ScheduleWindows::openCategories() {
     auto* w = new CategoriesWindow(context_.ds, ui_);
     addChild(w, QSize(360, 300));
     return w;
+}
+
+BrowseHolidaysWindow* ScheduleWindows::openHolidays() {
+    auto* w = new BrowseHolidaysWindow(holidays_);
+    addChild(w, QSize(420, 360));
+    return w;
+}
+
+bool ScheduleWindows::openReschedule(QWidget* parent) {
+    // The window offers the moment of the last run while that is still ahead.
+    RescheduleWindow w(context_, lastReschedule_, parent ? parent : &frame_);
+    if (runModal(context_.ui, w) != QDialog::Accepted) return false;
+    lastReschedule_ = w.moment();
+    return w.completed();
 }
 
 } // namespace qdschedui

@@ -3,6 +3,10 @@
 #include "data/FileManager.h"
 #include "data/RelationManager.h"
 #include "data/TableDefs.h"
+#include "data/Text.h"
+#include "schedule/ScheduleTables.h"
+#include "schedule/ui/CalendarWindow.h"
+#include "schedule/ui/ExceptionsWindow.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -18,6 +22,7 @@
 #include <QTabBar>
 #include <QTableView>
 #include <QTimer>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 namespace qdschedui {
@@ -130,6 +135,8 @@ void TaskListWindow::build(QWidget* filters) {
     QPushButton* snoozeButton =
         addButton(this, row, "Snooze", "S&nooze", "Perform a copy of the highlighted task a little later");
     QPushButton* scripting = addButton(this, row, "Scripting", "&Scripting", kNotYet);
+    QPushButton* except =
+        addButton(this, row, "Except", "E&xcept", "Days and times the highlighted task skips");
     row->addStretch(1);
     QPushButton* refreshButton = addButton(this, row, "Refresh", "&Refresh", "Read the list again");
     QPushButton* close = addButton(this, row, "Close", "&Close", "Close this list");
@@ -140,6 +147,7 @@ void TaskListWindow::build(QWidget* filters) {
     layout->addLayout(row);
 
     connect(remove, &QPushButton::clicked, this, &TaskListWindow::deleteTask);
+    connect(except, &QPushButton::clicked, this, &TaskListWindow::editExceptions);
     connect(perform, &QPushButton::clicked, this, &TaskListWindow::performNow);
     connect(snoozeButton, &QPushButton::clicked, this, &TaskListWindow::showSnoozePopup);
     connect(refreshButton, &QPushButton::clicked, this, &TaskListWindow::refresh);
@@ -174,7 +182,7 @@ QPushButton* TaskListWindow::button(const QString& objectName) const {
 
 void TaskListWindow::updateButtons() {
     const bool any = selectedTask() != 0;
-    for (const char* name : {"Delete", "PerformNow", "Snooze"})
+    for (const char* name : {"Delete", "PerformNow", "Snooze", "Except"})
         if (QPushButton* b = button(name)) b->setEnabled(any);
 }
 
@@ -303,6 +311,26 @@ void TaskListWindow::deleteTask() {
         refresh();
 }
 
+void TaskListWindow::editExceptions() {
+    qd::ScheduleRecord task;
+    if (const int id = selectedTask(); id == 0 || !readTask(id, task)) return;
+    HolidayUiContext holidays{context_.ds, context_.ui, context_.clock, context_.settings.DateFormat};
+    ExceptionsWindow w(holidays, qd::exceptionFieldsOf(task), this);
+    if (runModal(context_.ui, w) != QDialog::Accepted) return;
+    // Nothing changed (the stored texts lose their trailing blanks): nothing to save.
+    qd::ExceptionFields before = qd::exceptionFieldsOf(task), after = w.fields();
+    for (qd::ExceptionFields* f : {&before, &after})
+        f->ExceptOther = std::string(qd::text::trimRight(f->ExceptOther));
+    if (after == before) return;
+    if (qd::saveTaskExceptions(context_.ds, task.ID, w.fields(), context_.ui) == qd::ExceptionSave::Gone)
+        context_.ui.message("Task List", "The highlighted task is not there any more.",
+                            qd::MessageIcon::Exclamation);
+    if (context_.tasksChanged)
+        context_.tasksChanged();
+    else
+        refresh();
+}
+
 // ---------------------------------------------------------------------------
 
 BrowseScheduleWindow::BrowseScheduleWindow(ScheduleUiContext& context, QWidget* parent)
@@ -328,6 +356,13 @@ BrowseScheduleWindow::BrowseScheduleWindow(ScheduleUiContext& context, QWidget* 
     day_->setCalendarPopup(true);
     day_->setDate(toQDate(context.clock.today()));
     row->addWidget(day_);
+    pickDay_ = new QToolButton(filters);
+    pickDay_->setObjectName("PickDay");
+    pickDay_->setText("...");
+    pickDay_->setAccessibleName("Calendar");
+    pickDay_->setToolTip("Choose the day from the calendar");
+    row->addWidget(pickDay_);
+    connect(pickDay_, &QToolButton::clicked, this, &BrowseScheduleWindow::openCalendar);
     activeOnly_ = new QCheckBox("&Active only", filters);
     activeOnly_->setObjectName("ActiveOnly");
     activeOnly_->setToolTip("Only show tasks that are neither disabled nor completed");
@@ -350,6 +385,7 @@ void BrowseScheduleWindow::applyView() {
     const int tab = tabs_->currentIndex();
     category_->setVisible(tab == kByCategory);
     day_->setVisible(tab == kDay);
+    pickDay_->setVisible(tab == kDay);
     if (tab == kByCategory)
         setView(qd::byCategory(category_->currentText().toStdString(), active));
     else if (tab == kDay)
@@ -386,6 +422,18 @@ void BrowseScheduleWindow::pickCategory(const QString& category) {
 
 void BrowseScheduleWindow::setActiveOnly(bool on) {
     activeOnly_->setChecked(on);
+}
+
+void BrowseScheduleWindow::openCalendar() {
+    CalendarOptions options;
+    options.date = fromQDate(day_->date());
+    options.marks = true;
+    options.offerNewTask = true;
+    CalendarWindow calendar(context_.ds, context_.ui, context_.clock, context_.settings.DateFormat, options,
+                            this);
+    if (runModal(context_.ui, calendar) != QDialog::Accepted) return;
+    pickDay(calendar.chosenDate());
+    if (calendar.newTaskChosen()) emit newTaskForDay(toQDate(calendar.chosenDate()));
 }
 
 // ---------------------------------------------------------------------------

@@ -14,6 +14,7 @@
 #include "schedule/TaskLists.h"
 #include "schedule/ui/TaskListModel.h"
 
+#include <QDate>
 #include <QWidget>
 
 #include <functional>
@@ -26,6 +27,7 @@ class QPushButton;
 class QTabBar;
 class QTableView;
 class QTimer;
+class QToolButton;
 
 namespace qdschedui {
 
@@ -83,6 +85,9 @@ public:
     // Shows the snooze popup under its button and snoozes by the choice.
     void showSnoozePopup();
     void deleteTask();
+    // The exceptions window on the highlighted task; on "Cl&ose" the task is saved
+    // with its exceptions applied (a day now excluded may get its one-time copy).
+    void editExceptions();
 
     QPushButton* button(const QString& objectName) const;
 
@@ -121,6 +126,13 @@ public:
     void pickDay(qd::Date day);
     void pickCategory(const QString& category);
     void setActiveOnly(bool on);
+    // The "..." beside the day: the calendar with the days that have tasks and the
+    // holidays marked; the day chosen is shown, or a new task is asked for on it.
+    void openCalendar();
+
+signals:
+    // "&New Task" in the calendar: a new task is wanted on this day.
+    void newTaskForDay(QDate day);
 
 protected:
     void updateTitle() override;
@@ -132,6 +144,7 @@ private:
     QTabBar* tabs_ = nullptr;
     QComboBox* category_ = nullptr;
     QDateEdit* day_ = nullptr;
+    QToolButton* pickDay_ = nullptr;
     QCheckBox* activeOnly_ = nullptr;
 };
 

@@ -1,8 +1,8 @@
 #include "users/ui/HousekeepingWindow.h"
 
+#include "schedule/ui/RescheduleWindow.h"
 #include "ui/QtUserInterface.h"
 #include "users/Housekeeping.h"
-#include "users/ui/ProgressWindow.h"
 
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -24,7 +24,7 @@ HousekeepingWindow::HousekeepingWindow(HousekeepingContext context, QWidget* par
     setObjectName("Housekeeping");
     setWindowTitle(kHousekeepingTitle);
     setAttribute(Qt::WA_DeleteOnClose);
-    progress_ = new ProgressWindow(this);
+    progress_ = new qdschedui::QtProgress(this);
 
     auto* layout = new QVBoxLayout(this);
     auto* database = new QGroupBox("Database Housekeeping", this);

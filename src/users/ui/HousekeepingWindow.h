@@ -18,9 +18,11 @@ namespace qdui {
 class QtUserInterface;
 }
 
-namespace qdusersui {
+namespace qdschedui {
+class QtProgress;
+}
 
-class ProgressWindow;
+namespace qdusersui {
 
 struct HousekeepingContext {
     qd::DataSet& ds;
@@ -47,7 +49,7 @@ public:
 
     QPushButton* button(const char* name) const;
     // The progress of the pass that runs now (tests cancel it).
-    ProgressWindow* progress() const { return progress_; }
+    qdschedui::QtProgress* progress() const { return progress_; }
 
     void clearDisabledPressed();
     void clearCompletedPressed();
@@ -67,7 +69,7 @@ private:
     template <class Pass> void runPass(const char* question, const char* done, Pass pass);
 
     HousekeepingContext context_;
-    ProgressWindow* progress_ = nullptr;
+    qdschedui::QtProgress* progress_ = nullptr;
     bool running_ = false;
 };
 

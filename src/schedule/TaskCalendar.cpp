@@ -1,0 +1,177 @@
+#include "schedule/TaskCalendar.h"
+
+#include "data/FileManager.h"
+#include "data/TableDefs.h"
+#include "schedule/Exceptions.h"
+#include "schedule/MemoryStores.h"
+#include "schedule/Recurrence.h"
+#include "schedule/RuleParts.h"
+#include "schedule/ScheduleTables.h"
+
+#include <algorithm>
+#include <optional>
+
+namespace qd {
+
+namespace {
+
+const char* const kMonthNames[12] = {"January", "February", "March",     "April",   "May",      "June",
+                                     "July",    "August",   "September", "October", "November", "December"};
+
+// Occurrences of one task looked at per page at most: six weeks of days plus the
+// days a broken rule may stand still on.
+constexpr int kStepsPerTask = 2 * kCalendarDays + 8;
+
+// Questions of the rule (an invalid custom unit) are not shown while marking days.
+class Silent final : public UserInterface {
+public:
+    void message(const std::string&, const std::string&, MessageIcon) override {}
+    bool ask(const std::string&, const std::string&) override { return false; }
+    std::optional<std::string> chooseFolder(const std::string&, const std::string&) override {
+        return std::nullopt;
+    }
+    void setClipboardText(const std::string&) override {}
+};
+
+// The reference that makes NextOccurrence give the first occurrence on a later day
+// than `day`: minute and hour rules move to the first occurrence strictly after the
+// reference, every other rule to the first one more than a minute after it.
+Time endOfDayReference(const ScheduleRecord& task) {
+    const RuleParts rule = RuleParts::of(task);
+    const bool stepsWithin =
+        rule.type == RuleType::Custom && (rule.unit == RepeatUnit::Minute || rule.unit == RepeatUnit::Hour);
+    return stepsWithin ? kTimeDay : kTimeDay - kTimeMinute;
+}
+
+} // namespace
+
+CalendarMonth calendarMonthOf(Date date) {
+    if (date <= 0) return {kCalendarFirstYear, 1};
+    const CivilDate c = civilFromDate(date);
+    if (c.year < kCalendarFirstYear) return {kCalendarFirstYear, 1};
+    if (c.year > kCalendarLastYear) return {kCalendarLastYear, 12};
+    return {c.year, c.month};
+}
+
+CalendarMonth nextMonth(CalendarMonth m) {
+    if (m.month < 12) return {m.year, m.month + 1};
+    return {m.year >= kCalendarLastYear ? kCalendarFirstYear : m.year + 1, 1};
+}
+
+CalendarMonth previousMonth(CalendarMonth m) {
+    if (m.month > 1) return {m.year, m.month - 1};
+    return {m.year <= kCalendarFirstYear ? kCalendarLastYear : m.year - 1, 12};
+}
+
+CalendarMonth nextYear(CalendarMonth m) {
+    return {m.year >= kCalendarLastYear ? kCalendarFirstYear : m.year + 1, m.month};
+}
+
+CalendarMonth previousYear(CalendarMonth m) {
+    return {m.year <= kCalendarFirstYear ? kCalendarLastYear : m.year - 1, m.month};
+}
+
+Date firstShownDay(CalendarMonth m) {
+    const Date first = dateFromMDY(m.month, 1, m.year);
+    return first - weekdayOf(first);
+}
+
+std::string calendarMonthText(CalendarMonth m) {
+    return std::string(kMonthNames[std::clamp(m.month, 1, 12) - 1]) + ", " + std::to_string(m.year);
+}
+
+std::string calendarWindowTitle(const std::string& given, const ScheduleRecord* rule) {
+    if (!trimRight(given).empty()) return given;
+    if (rule != nullptr && !trimRight(rule->ScheduleType).empty())
+        return std::string(trimRight(rule->ScheduleType));
+    return "Select Date";
+}
+
+bool calendarDayAllowed(const ScheduleRecord* rule, Date day) {
+    return rule == nullptr || DateMatchesSchedule(*rule, day);
+}
+
+void addTaskDays(const ScheduleRecord& stored, Date from, Date to, const HolidayCalendar& holidays,
+                 std::map<Date, DayMarks>& marks) {
+    if (stored.Date == 0 || stored.Time == 0 || trimRight(stored.TaskType) == "Hot Key") return;
+    if (stored.Completed != 0) {
+        if (stored.Date >= from && stored.Date <= to) ++marks[stored.Date].done;
+        return;
+    }
+    if (stored.Disabled != 0 || stored.Date > to) return;
+
+    Silent silent;
+    MemoryTaskStore copies;
+    ScheduleRecord task = stored;
+    auto mark = [&](const ScheduleRecord& t) {
+        if (t.SkipNextTime == 0 && t.Date >= from && t.Date <= to) ++marks[t.Date].due;
+    };
+    // The one-time copy made for the last excluded day. The next excluded day deletes
+    // it and makes its own (when the task moves on to that day), so a copy that has
+    // not come by then is not marked.
+    std::optional<Moment> lastCopy;
+    auto markCopy = [&](const ScheduleRecord& copy, Moment movedAt) {
+        if (lastCopy && *lastCopy > movedAt && lastCopy->date >= from && lastCopy->date <= to)
+            --marks[lastCopy->date].due;
+        lastCopy = Moment{copy.Date, copy.Time};
+        mark(copy);
+    };
+    // The dispatcher moves a task on and applies its exceptions to the new occurrence;
+    // a day it passes over may get a one-time copy on another day.
+    auto advance = [&](Date refDate, Time refTime) {
+        const Moment before{task.Date, task.Time};
+        NextOccurrence(task, refDate, refTime, silent);
+        if (task.Completed != 0 || Moment{task.Date, task.Time} <= before) return false;
+        task.SkipNextTime = 0;
+        task.ExceptionLink = 0;
+        copies.tasks.clear();
+        const ExceptionOutcome out = ApplyExceptions(task, copies, holidays, silent);
+        if (out.copyId != 0) markCopy(copies.tasks[out.copyId], before);
+        return true;
+    };
+
+    if (ruleTypeOf(task.ScheduleType) == RuleType::Once) {
+        mark(task);
+        return;
+    }
+    const Time endOfDay = endOfDayReference(task);
+    if (task.Date < from && !advance(from - 1, endOfDay)) return;
+    for (int step = 0; step < kStepsPerTask && task.Date <= to; ++step) {
+        mark(task);
+        // Further occurrences on the same day add nothing: on to the next day.
+        if (!advance(task.Date, endOfDay)) break;
+    }
+}
+
+std::map<Date, DayMarks> calendarMarks(DataSet& ds, Date from, Date to) {
+    std::map<Date, DayMarks> marks;
+    if (from <= 0 || to < from) return marks;
+
+    Table<HolidaysRecord> hol(ds, tables::Holidays());
+    if (hol.open() == Level::Benign) {
+        hol.rec = {};
+        hol.rec.HolidayDate = from;
+        hol.setPosition(hol.def().findKey("HOL:KeyHolidayDate"), 1);
+        while (hol.tryNext() == Level::Benign && hol.rec.HolidayDate <= to)
+            marks[hol.rec.HolidayDate].holiday = std::string(trimRight(hol.rec.Holiday));
+    }
+    TableHolidayStore holidays(ds);
+
+    Table<ScheduleRecord> sch(ds, tables::Schedule());
+    if (sch.open() != Level::Benign) return marks;
+    sch.rec = {};
+    sch.rec.Date = 1; // date 0 means no pending occurrence
+    sch.setPosition(sch.def().findKey("SCH:KeyDate"), 1);
+    while (sch.tryNext() == Level::Benign && sch.rec.Date <= to)
+        addTaskDays(sch.rec, from, to, holidays, marks);
+    for (auto it = marks.begin(); it != marks.end();) {
+        const DayMarks& m = it->second;
+        if (m.due == 0 && m.done == 0 && m.holiday.empty())
+            it = marks.erase(it);
+        else
+            ++it;
+    }
+    return marks;
+}
+
+} // namespace qd

@@ -1,0 +1,68 @@
+// The month calendar of the date pickers and of the task list's day choice,
+// without any window: paging through months and years, the window title, which
+// days a task's rule allows, and which days have work on them.
+//
+// A page shows six weeks from the Sunday on or before the 1st of its month. Years run
+// from 1801 to 2099; paging past either end wraps to the other.
+#pragma once
+
+#include "data/Calendar.h"
+#include "data/DataSet.h"
+#include "data/Records.h"
+#include "schedule/Holidays.h"
+
+#include <map>
+#include <string>
+
+namespace qd {
+
+inline constexpr int kCalendarFirstYear = 1801;
+inline constexpr int kCalendarLastYear = 2099;
+inline constexpr int kCalendarDays = 42; // six rows of seven days
+
+struct CalendarMonth {
+    int year = kCalendarFirstYear;
+    int month = 1; // 1-12
+    friend constexpr bool operator==(const CalendarMonth&, const CalendarMonth&) = default;
+};
+
+// The month of a date; a date outside 1801-2099 (or 0) gives the nearest end.
+CalendarMonth calendarMonthOf(Date date);
+CalendarMonth nextMonth(CalendarMonth m);
+CalendarMonth previousMonth(CalendarMonth m);
+CalendarMonth nextYear(CalendarMonth m);
+CalendarMonth previousYear(CalendarMonth m);
+// The first day of the page: the Sunday on or before the 1st of the month.
+Date firstShownDay(CalendarMonth m);
+// "December, 2026".
+std::string calendarMonthText(CalendarMonth m);
+// The given title; when blank, the rule's SCH:ScheduleType (when a rule is given and
+// its type is not blank), otherwise "Select Date".
+std::string calendarWindowTitle(const std::string& given, const ScheduleRecord* rule);
+// Whether a day can be chosen: every day without a rule, with one the days
+// DateMatchesSchedule accepts.
+bool calendarDayAllowed(const ScheduleRecord* rule, Date day);
+
+inline constexpr const char* kEarlierDateTitle = "Confirm";
+inline constexpr const char* kEarlierDateText =
+    "You have selected a date earlier than today.  Do you wish to use this date?";
+
+// What a day of the calendar has on it.
+struct DayMarks {
+    int due = 0;         // occurrences of active tasks on that day
+    int done = 0;        // history records (completed tasks) dated that day
+    std::string holiday; // the holiday's name; blank when the day is none
+};
+
+// The days from `from` to `to` on which tasks occur, as the dispatcher would perform
+// them: each active task's pending occurrence and the ones its rule gives after it,
+// with its exceptions applied (a passed-over day is not marked; the one-time copy of
+// "Previous day"/"Next day" is, on its own day). Completed and disabled tasks only
+// count as history on their stored date. Days without anything are left out.
+std::map<Date, DayMarks> calendarMarks(DataSet& ds, Date from, Date to);
+
+// The days of one task in [from, to] (the part of calendarMarks for one record).
+void addTaskDays(const ScheduleRecord& task, Date from, Date to, const HolidayCalendar& holidays,
+                 std::map<Date, DayMarks>& marks);
+
+} // namespace qd

@@ -1,0 +1,237 @@
+#include "schedule/ui/CalendarWindow.h"
+
+#include "data/Pictures.h"
+#include "ui/QtUserInterface.h"
+
+#include <QEvent>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace qdschedui {
+
+namespace {
+
+const char* const kWeekdays[7] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+constexpr const char* kDateProperty = "calendarDate";
+
+QPushButton* addButton(QWidget* parent, QBoxLayout* row, const char* name, const char* text) {
+    auto* b = new QPushButton(text, parent);
+    b->setObjectName(name);
+    b->setAccessibleName(QString(text).remove('&'));
+    b->setAutoDefault(false);
+    row->addWidget(b);
+    return b;
+}
+
+QString marksDescription(const qd::DayMarks& m) {
+    QStringList parts;
+    if (!m.holiday.empty()) parts << "Holiday: " + QString::fromStdString(m.holiday);
+    if (m.due > 0) parts << QString::number(m.due) + (m.due == 1 ? " task due" : " tasks due");
+    if (m.done > 0) parts << QString::number(m.done) + " done";
+    return parts.join("; ");
+}
+
+} // namespace
+
+int runModal(qd::UserInterface& ui, QDialog& dialog) {
+    if (auto* qt = dynamic_cast<qdui::QtUserInterface*>(&ui)) return qt->runDialog(dialog);
+    return dialog.exec();
+}
+
+CalendarWindow::CalendarWindow(qd::DataSet& ds, qd::UserInterface& ui, const qd::Clock& clock,
+                               const std::string& dateFormat, CalendarOptions options, QWidget* parent)
+    : QDialog(parent), ds_(ds), ui_(ui), clock_(clock), dateFormat_(dateFormat),
+      options_(std::move(options)) {
+    setObjectName("Calendar");
+    given_ = options_.date != 0 ? options_.date : clock_.today();
+    chosen_ = given_;
+    focus_ = given_;
+    month_ = qd::calendarMonthOf(given_);
+    const qd::ScheduleRecord* rule = options_.rule ? &*options_.rule : nullptr;
+    setWindowTitle(QString::fromStdString(qd::calendarWindowTitle(options_.title, rule)));
+
+    auto* layout = new QVBoxLayout(this);
+    auto* top = new QHBoxLayout;
+    QPushButton* prevYear = addButton(this, top, "PreviousYear", "<<");
+    prevYear->setAccessibleName("Previous Year");
+    prevYear->setToolTip("Previous Year");
+    QPushButton* prevMonth = addButton(this, top, "PreviousMonth", "<");
+    prevMonth->setAccessibleName("Previous month");
+    prevMonth->setToolTip("Previous month");
+    monthLabel_ = new QLabel(this);
+    monthLabel_->setObjectName("Month");
+    monthLabel_->setAlignment(Qt::AlignCenter);
+    QFont bold = monthLabel_->font();
+    bold.setBold(true);
+    monthLabel_->setFont(bold);
+    top->addWidget(monthLabel_, 1);
+    QPushButton* nextMonthButton = addButton(this, top, "NextMonth", ">");
+    nextMonthButton->setAccessibleName("Next month");
+    nextMonthButton->setToolTip("Next month");
+    QPushButton* nextYearButton = addButton(this, top, "NextYear", ">>");
+    nextYearButton->setAccessibleName("Next year");
+    nextYearButton->setToolTip("Next year");
+    layout->addLayout(top);
+
+    auto* grid = new QGridLayout;
+    grid->setSpacing(2);
+    for (int w = 0; w < 7; ++w) {
+        auto* head = new QLabel(kWeekdays[w], this);
+        head->setAlignment(Qt::AlignCenter);
+        grid->addWidget(head, 0, w);
+    }
+    for (int i = 0; i < qd::kCalendarDays; ++i) {
+        auto* b = new QToolButton(this);
+        b->setMinimumSize(40, 34);
+        b->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+        b->setAutoRaise(false);
+        b->installEventFilter(this);
+        if (options_.offerNewTask) b->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(b, &QToolButton::clicked, this, [this, b] { chooseDay(b->property(kDateProperty).toInt()); });
+        connect(b, &QToolButton::customContextMenuRequested, this, [this, b](const QPoint& at) {
+            QMenu menu(this);
+            QAction* add = menu.addAction("&New Task on This Day");
+            if (menu.exec(b->mapToGlobal(at)) != add) return;
+            setFocusDay(b->property(kDateProperty).toInt());
+            button("NewTask")->click();
+        });
+        grid->addWidget(b, 1 + i / 7, i % 7);
+        days_.push_back(b);
+    }
+    layout->addLayout(grid, 1);
+
+    if (options_.marks) {
+        auto* legend =
+            new QLabel("<b>Bold</b>: tasks due &nbsp; <span style='color:#c00000'>Red</span>: holiday "
+                       "&nbsp; <u>Underlined</u>: tasks done",
+                       this);
+        legend->setObjectName("Legend");
+        layout->addWidget(legend);
+    }
+
+    auto* bottom = new QHBoxLayout;
+    QPushButton* today = addButton(this, bottom, "Today", "&Today");
+    if (options_.offerNewTask) {
+        QPushButton* add = addButton(this, bottom, "NewTask", "&New Task");
+        add->setToolTip("Add a task on the day in focus");
+        // The signal carries the day; it is emitted once the window is closed.
+        connect(add, &QPushButton::clicked, this, [this] {
+            chosen_ = focus_;
+            newTask_ = true;
+            accept();
+            const qd::CivilDate c = qd::civilFromDate(chosen_);
+            emit newTaskForDay(QDate(c.year, c.month, c.day));
+        });
+    }
+    bottom->addStretch(1);
+    QPushButton* cancel = addButton(this, bottom, "Cancel", "Cancel");
+    layout->addLayout(bottom);
+
+    connect(prevYear, &QPushButton::clicked, this, [this] { showMonth(qd::previousYear(month_)); });
+    connect(nextYearButton, &QPushButton::clicked, this, [this] { showMonth(qd::nextYear(month_)); });
+    connect(prevMonth, &QPushButton::clicked, this, [this] { showMonth(qd::previousMonth(month_)); });
+    connect(nextMonthButton, &QPushButton::clicked, this, [this] { showMonth(qd::nextMonth(month_)); });
+    connect(today, &QPushButton::clicked, this, [this] {
+        chosen_ = clock_.today();
+        accept();
+    });
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(this, &QDialog::rejected, this, [this] { chosen_ = given_; });
+
+    fillPage();
+    if (QToolButton* b = dayButton(given_)) b->setFocus();
+}
+
+QPushButton* CalendarWindow::button(const QString& objectName) const {
+    return findChild<QPushButton*>(objectName);
+}
+
+QString CalendarWindow::monthText() const {
+    return monthLabel_->text();
+}
+
+void CalendarWindow::showMonth(qd::CalendarMonth month) {
+    month_ = month;
+    fillPage();
+}
+
+QToolButton* CalendarWindow::dayButton(qd::Date day) const {
+    const qd::Date first = qd::firstShownDay(month_);
+    if (day < first || day >= first + qd::kCalendarDays) return nullptr;
+    return days_[static_cast<std::size_t>(day - first)];
+}
+
+qd::DayMarks CalendarWindow::marksOf(qd::Date day) const {
+    const auto it = marks_.find(day);
+    return it == marks_.end() ? qd::DayMarks{} : it->second;
+}
+
+void CalendarWindow::fillPage() {
+    monthLabel_->setText(QString::fromStdString(qd::calendarMonthText(month_)));
+    const qd::Date first = qd::firstShownDay(month_);
+    const qd::Date today = clock_.today();
+    marks_.clear();
+    if (options_.marks) marks_ = qd::calendarMarks(ds_, first, first + qd::kCalendarDays - 1);
+    const qd::ScheduleRecord* rule = options_.rule ? &*options_.rule : nullptr;
+    for (int i = 0; i < qd::kCalendarDays; ++i) {
+        const qd::Date day = first + i;
+        const qd::CivilDate c = qd::civilFromDate(day);
+        QToolButton* b = days_[static_cast<std::size_t>(i)];
+        b->setProperty(kDateProperty, day);
+        b->setText(QString::number(c.day));
+        b->setObjectName(QString("Day%1").arg(i));
+        const QString dateText = QString::fromStdString(qd::formatUserDate(day, dateFormat_));
+        b->setToolTip(dateText);
+        b->setAccessibleName(dateText);
+        const qd::DayMarks m = marksOf(day);
+        b->setAccessibleDescription(marksDescription(m));
+        b->setEnabled(qd::calendarDayAllowed(rule, day));
+        QStringList style;
+        if (c.month != month_.month) style << "color: #909090";
+        if (!m.holiday.empty()) style << "color: #c00000";
+        if (m.due > 0)
+            style << "font-weight: bold"
+                  << "background-color: #fff1b8";
+        if (m.done > 0) style << "text-decoration: underline";
+        if (day == today) style << "border: 2px solid #3070c0";
+        b->setStyleSheet(style.isEmpty() ? QString() : "QToolButton { " + style.join("; ") + " }");
+    }
+}
+
+void CalendarWindow::setFocusDay(qd::Date day) {
+    if (!dayButton(day)) showMonth(qd::calendarMonthOf(day));
+    if (QToolButton* b = dayButton(day)) b->setFocus();
+    focus_ = day;
+}
+
+bool CalendarWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::FocusIn) {
+        const QVariant d = watched->property(kDateProperty);
+        if (d.isValid()) focus_ = d.toInt();
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+bool CalendarWindow::chooseDay(qd::Date day) {
+    const qd::ScheduleRecord* rule = options_.rule ? &*options_.rule : nullptr;
+    if (day <= 0 || !qd::calendarDayAllowed(rule, day)) return false;
+    focus_ = day;
+    if (day < clock_.today() && !ui_.ask(qd::kEarlierDateTitle, qd::kEarlierDateText)) return false;
+    chosen_ = day;
+    accept();
+    return true;
+}
+
+qd::Date CalendarWindow::pick(qd::DataSet& ds, qd::UserInterface& ui, const qd::Clock& clock,
+                              const std::string& dateFormat, CalendarOptions options, QWidget* parent) {
+    CalendarWindow w(ds, ui, clock, dateFormat, std::move(options), parent);
+    runModal(ui, w);
+    return w.chosenDate();
+}
+
+} // namespace qdschedui
