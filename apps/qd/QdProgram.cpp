@@ -151,6 +151,9 @@ int runQd(const qdui::QdCommandLine& commandLine) {
     if (!runtime.open()) return 1; // the reason was shown
     qdschedui::ScheduleWindows scheduleWindows(
         frame, ui, {startup.dataSet(), runtime.settings(), runtime.execution(), clock, ui, {}});
+    // The task editor and its wizards open after the system lock.
+    scheduleWindows.setEditGuard(
+        [&] { return qdui::systemLockPrompt(ui, runtime.settings(), runtime.dispatcher()); });
 
     qdui::TrayIcon tray;
     const bool trayHost = qdui::TrayIcon::available() && !runtime.settings().NoTray;
@@ -167,6 +170,16 @@ int runQd(const qdui::QdCommandLine& commandLine) {
     tray.setHandler("Restore", restore);
     tray.setHandler("StopScript", [&runtime] { runtime.scripts().stopAll(); });
     tray.setHandler("Exit", [&frame] { frame.exitRequested(); });
+    // The tray's wizards restore the frame, then act as their menu entries.
+    const std::pair<const char*, qdschedui::TaskEditRequest> trayWizards[] = {
+        {"AddProgram", {qdschedui::TaskEditRequest::New, 0, 0, qd::kTypeRunProgram}},
+        {"AddMessage", {qdschedui::TaskEditRequest::New, 0, 0, qd::kTypeDisplayMessage}},
+        {"AddScript", {qdschedui::TaskEditRequest::Script, 0, 0, {}}}};
+    for (const auto& [id, request] : trayWizards)
+        tray.setHandler(id, [&frame, &scheduleWindows, request] {
+            frame.bringToFront();
+            scheduleWindows.openEditor(request);
+        });
     QObject::connect(&tray, &qdui::TrayIcon::activated, &frame, restore);
     QObject::connect(&instance, &qdui::SingleInstance::raiseRequested, &frame, restore);
     QObject::connect(&frame, &qdui::MainFrame::stopScriptsRequested, &frame,

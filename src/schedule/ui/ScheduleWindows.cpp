@@ -1,6 +1,7 @@
 #include "schedule/ui/ScheduleWindows.h"
 
 #include "schedule/ui/CalendarWindow.h"
+#include "schedule/ui/ExceptionsWindow.h"
 #include "ui/MainFrame.h"
 
 #include <QMdiArea>
@@ -17,7 +18,39 @@ ScheduleWindows::ScheduleWindows(qdui::MainFrame& frame, qdui::QtUserInterface& 
     frame.setHandler("ExploreSchedule", [this] { openExplore(); });
     frame.setHandler("TaskCategories", [this] { openCategories(); });
     frame.setHandler("SetupTaskCategories", [this] { openCategories(); });
+    frame.setHandler("NewMessage", [this] {
+        openEditor({TaskEditRequest::New, 0, 0, qd::kTypeDisplayMessage});
+    });
+    frame.setHandler("NewProgram", [this] { openEditor({TaskEditRequest::New, 0, 0, qd::kTypeRunProgram}); });
+    frame.setHandler("NewScript", [this] { openEditor({TaskEditRequest::Script, 0, 0, {}}); });
+    frame.setHandler("NewTask", [this] { openEditor({TaskEditRequest::New, 0, 0, {}}); });
     frame.setHandler("Holidays", [this] { openHolidays(); });
+    // "&New Task" on a day picked in a list's calendar.
+    connect(this, &ScheduleWindows::newTaskForDay, this,
+            [this](QDate day) { openEditor({TaskEditRequest::New, 0, fromQDate(day), {}}); });
+    // The editor's "E&xceptions..." button: the exceptions window on the task being edited.
+    editExceptions_ = [this](qd::ScheduleRecord& task) {
+        ExceptionsWindow w(holidays_, qd::exceptionFieldsOf(task), nullptr);
+        if (ui_.runDialog(w) != QDialog::Accepted) return false;
+        qd::setExceptionFields(task, w.fields());
+        return true;
+    };
+}
+
+QWidget* ScheduleWindows::openEditor(const TaskEditRequest& request) {
+    if (editGuard_ && !editGuard_()) return nullptr;
+    const qd::ProgramSettings& s = context_.settings;
+    auto editor = std::make_unique<qd::TaskEditor>(
+        context_.ds, qd::EditorEnvironment{context_.clock, ui_, s.UserID, s.User, s.DateFormat});
+    QWidget* w = createTaskEditor(
+        request, std::move(editor), ui_, s.DateFormat, TaskFormHooks{editExceptions_},
+        [this](int) { context_.tasksChanged(); }, &frame_);
+    if (!w) return nullptr;
+    w->setWindowFlag(Qt::Window);
+    w->show();
+    w->raise();
+    w->activateWindow();
+    return w;
 }
 
 void ScheduleWindows::addChild(QWidget* w, QSize size) {
@@ -35,6 +68,7 @@ TaskListWindow* ScheduleWindows::openSchedule() {
 
 BrowseScheduleWindow* ScheduleWindows::openBrowse() {
     auto* w = new BrowseScheduleWindow(context_);
+    w->setEditor([this](const TaskEditRequest& r) { openEditor(r); });
     connect(&frame_, &qdui::MainFrame::taskListsChanged, w, &TaskListWindow::refresh);
     connect(w, &BrowseScheduleWindow::newTaskForDay, this, &ScheduleWindows::newTaskForDay);
     addChild(w, QSize(860, 420));
@@ -43,6 +77,7 @@ BrowseScheduleWindow* ScheduleWindows::openBrowse() {
 
 ExploreScheduleWindow* ScheduleWindows::openExplore() {
     auto* w = new ExploreScheduleWindow(context_);
+    w->setEditor([this](const TaskEditRequest& r) { openEditor(r); });
     connect(&frame_, &qdui::MainFrame::taskListsChanged, w, &TaskListWindow::refresh);
     addChild(w, QSize(900, 420));
     return w;

@@ -1,9 +1,9 @@
 // Opens the schedule windows as child windows of the main frame and connects
 // their menu entries: "&Scheduled Tasks" (the explorer list instead when the
 // alternate format is set), "Explore &Schedule", "Task Cate&gories" and
-// Setup > "&Task Categories"; Setup > "&Holidays". Also opens the reschedule
-// window for the housekeeping window, and tells when a new task is wanted on a day
-// picked in the calendar.
+// Setup > "&Task Categories"; Setup > "&Holidays"; and the task editor with its
+// wizards from the "&Actions" entries, the lists' buttons and a day picked in
+// the calendar. Also opens the reschedule window for the housekeeping window.
 #pragma once
 
 #include "schedule/ui/CategoryWindows.h"
@@ -30,6 +30,16 @@ public:
     BrowseScheduleWindow* openBrowse();
     ExploreScheduleWindow* openExplore();
     CategoriesWindow* openCategories();
+    // The task editor (tabbed form or wizard) for a request, shown as a window
+    // of its own; nullptr when the lock check failed or the task is gone.
+    QWidget* openEditor(const TaskEditRequest& request);
+
+    // Asked before the editor opens (the system lock); none: it always opens.
+    void setEditGuard(std::function<bool()> guard) { editGuard_ = std::move(guard); }
+    // The window of a task's exception rules, offered by the editor.
+    void setExceptionsEditor(std::function<bool(qd::ScheduleRecord&)> editor) {
+        editExceptions_ = std::move(editor);
+    }
     BrowseHolidaysWindow* openHolidays();
     // "Reschedule All Tasks" (modal): the date prompt, then the run. True when a
     // run was made and finished.
@@ -46,6 +56,8 @@ private:
     qdui::MainFrame& frame_;
     qdui::QtUserInterface& ui_;
     ScheduleUiContext context_;
+    std::function<bool()> editGuard_;
+    std::function<bool(qd::ScheduleRecord&)> editExceptions_;
     HolidayUiContext holidays_;
     qd::Moment lastReschedule_;
 };

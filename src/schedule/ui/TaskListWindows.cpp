@@ -126,9 +126,11 @@ void TaskListWindow::build(QWidget* filters) {
     layout->addWidget(view_, 1);
 
     auto* row = new QHBoxLayout;
-    QPushButton* insert = addButton(this, row, "Insert", "&Insert", kNotYet);
-    QPushButton* change = addButton(this, row, "Change", "&Change", kNotYet);
-    QPushButton* copy = addButton(this, row, "Copy", "Cop&y", kNotYet);
+    QPushButton* insert = addButton(this, row, "Insert", "&Insert", "Add a task");
+    QPushButton* change = addButton(this, row, "Change", "&Change", "Change the highlighted task");
+    QPushButton* copy = addButton(this, row, "Copy", "Cop&y", "Add a task copied from the highlighted one");
+    QPushButton* special = addButton(this, row, "Reschedule", "Rescheduling...",
+                                     "Add a special event: a one-time copy of the highlighted task");
     QPushButton* remove = addButton(this, row, "Delete", "&Delete", "Delete the highlighted task");
     QPushButton* perform =
         addButton(this, row, "PerformNow", "Perform &Now", "Perform the highlighted task now");
@@ -140,12 +142,16 @@ void TaskListWindow::build(QWidget* filters) {
     row->addStretch(1);
     QPushButton* refreshButton = addButton(this, row, "Refresh", "&Refresh", "Read the list again");
     QPushButton* close = addButton(this, row, "Close", "&Close", "Close this list");
-    // Inserting, changing and copying open the task editor, and the scripting
-    // button the script editor: neither is part of the program yet.
-    for (QPushButton* b : {insert, change, copy, scripting})
-        b->setEnabled(false);
+    // The editor buttons work once the editor is set; the scripting button
+    // opens the script editor, which is not part of the program yet.
+    scripting->setEnabled(false);
     layout->addLayout(row);
 
+    connect(insert, &QPushButton::clicked, this, &TaskListWindow::insertTask);
+    connect(change, &QPushButton::clicked, this, &TaskListWindow::changeTask);
+    connect(copy, &QPushButton::clicked, this, &TaskListWindow::copyTask);
+    connect(special, &QPushButton::clicked, this, &TaskListWindow::rescheduleTask);
+    connect(view_, &QTableView::doubleClicked, this, &TaskListWindow::changeTask);
     connect(remove, &QPushButton::clicked, this, &TaskListWindow::deleteTask);
     connect(except, &QPushButton::clicked, this, &TaskListWindow::editExceptions);
     connect(perform, &QPushButton::clicked, this, &TaskListWindow::performNow);
@@ -184,6 +190,34 @@ void TaskListWindow::updateButtons() {
     const bool any = selectedTask() != 0;
     for (const char* name : {"Delete", "PerformNow", "Snooze", "Except"})
         if (QPushButton* b = button(name)) b->setEnabled(any);
+    for (const char* name : {"Change", "Copy", "Reschedule"})
+        if (QPushButton* b = button(name)) b->setEnabled(any && editor_);
+    if (QPushButton* b = button("Insert")) b->setEnabled(static_cast<bool>(editor_));
+}
+
+void TaskListWindow::setEditor(std::function<void(const TaskEditRequest&)> editor) {
+    editor_ = std::move(editor);
+    updateButtons();
+}
+
+void TaskListWindow::insertTask() {
+    if (!editor_) return;
+    TaskEditRequest r;
+    r.kind = TaskEditRequest::New;
+    r.day = pickedDay();
+    editor_(r);
+}
+
+void TaskListWindow::changeTask() {
+    if (const int id = selectedTask(); editor_ && id != 0) editor_({TaskEditRequest::Change, id, 0, {}});
+}
+
+void TaskListWindow::copyTask() {
+    if (const int id = selectedTask(); editor_ && id != 0) editor_({TaskEditRequest::Copy, id, 0, {}});
+}
+
+void TaskListWindow::rescheduleTask() {
+    if (const int id = selectedTask(); editor_ && id != 0) editor_({TaskEditRequest::Reschedule, id, 0, {}});
 }
 
 int TaskListWindow::selectedTask() const {
@@ -402,6 +436,10 @@ void BrowseScheduleWindow::updateTitle() {
     setWindowTitle(QString::fromStdString(qd::scheduleListTitle(
         context_.settings.MultiUser, context_.settings.UserID, tabs_->currentIndex() == kDay,
         fromQDate(day_->date()), context_.settings.DateFormat)));
+}
+
+qd::Date BrowseScheduleWindow::pickedDay() const {
+    return tabs_->currentIndex() == kDay ? fromQDate(day_->date()) : 0;
 }
 
 void BrowseScheduleWindow::showTab(Tab tab) {

@@ -12,6 +12,7 @@
 #include "data/UserInterface.h"
 #include "perform/TaskExecution.h"
 #include "schedule/TaskLists.h"
+#include "schedule/ui/TaskEditorWindows.h"
 #include "schedule/ui/TaskListModel.h"
 
 #include <QDate>
@@ -89,6 +90,14 @@ public:
     // with its exceptions applied (a day now excluded may get its one-time copy).
     void editExceptions();
 
+    // Opens the task editor for the buttons "&Insert", "&Change", "Cop&y" and
+    // "Rescheduling..."; without it they stay disabled.
+    void setEditor(std::function<void(const TaskEditRequest&)> editor);
+    void insertTask();
+    void changeTask();
+    void copyTask();
+    void rescheduleTask();
+
     QPushButton* button(const QString& objectName) const;
 
 protected:
@@ -100,6 +109,8 @@ protected:
     // Reads the choices of the filter row again (the category names) before the
     // view is read again.
     virtual void reloadChoices() {}
+    // The day a new task starts on (GLO:DateToUse): the picked day, 0 for today.
+    virtual qd::Date pickedDay() const { return 0; }
     ScheduleUiContext& context_;
 
 private:
@@ -109,6 +120,7 @@ private:
     TaskListModel* model_ = nullptr;
     QTableView* view_ = nullptr;
     QTimer* poll_ = nullptr;
+    std::function<void(const TaskEditRequest&)> editor_;
     long long version_ = -1;
     bool errorShown_ = false;
 };
@@ -137,6 +149,7 @@ signals:
 protected:
     void updateTitle() override;
     void reloadChoices() override;
+    qd::Date pickedDay() const override;
 
 private:
     void applyView();
