@@ -4,6 +4,7 @@
 #include "UiTestSupport.h"
 
 #include "data/DataTool.h"
+#include "data/ErrorClass.h"
 #include "data/Pictures.h"
 #include "schedule/ui/CalendarWindow.h"
 #include "schedule/ui/ExceptionsWindow.h"
@@ -222,6 +223,21 @@ void HolidayWindowsTest::holidayListAddsEditsAndRefusesADuplicateDate() {
     list->findChild<QPushButton*>("Delete")->click();
     QCOMPARE(b.holidays().size(), std::size_t(1));
     QCOMPARE(list->model().rowCount(), 1);
+
+    // A holiday added by another process appears at the next check.
+    {
+        qd::ErrorClass errors;
+        qd::DataSet other(b.e.dir.path(), errors);
+        qd::Table<qd::HolidaysRecord> t(other, qd::tables::Holidays());
+        QCOMPARE(t.open(), qd::Level::Benign);
+        t.rec.HolidayDate = dmy(4, 7, 2026);
+        t.rec.Holiday = "Independence Day (U.S.)";
+        t.rec.HolidayType = "Annual";
+        QCOMPARE(t.insert(), qd::Level::Benign);
+    }
+    list->poll();
+    QCOMPARE(list->model().rowCount(), 2);
+    QCOMPARE(list->model().holiday(0).Holiday, std::string("Independence Day (U.S.)"));
 }
 
 void HolidayWindowsTest::easterTypeDatesTheHolidayFromEaster() {
