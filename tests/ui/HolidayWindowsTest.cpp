@@ -374,12 +374,38 @@ void HolidayWindowsTest::nextDayCopyIsMadeWhenTheExceptionsAreSaved() {
     // The list shows the copy at once.
     QCOMPARE(list->model().rowCount(), 2);
 
+    // A weekly task has no exceptions: said so, no window.
+    qd::ScheduleRecord weekly = qduitest::Engine::messageTask("Weekly", "Text", {dmy(16, 3, 2026), 360001});
+    weekly.ScheduleType = "Day of Week";
+    weekly.Monday = 1;
+    const int weeklyId = b.e.addTask(weekly);
+    list->refresh();
+    QVERIFY(list->selectTask(weeklyId));
+    b.seen.clear();
+    b.answers.push_back(Bench::press("OK"));
+    list->button("Except")->click();
+    QCOMPARE(b.seen.size(), 1);
+    QVERIFY(b.seen[0].startsWith("Exceptions: A task performed once"));
+    QVERIFY(b.answers.empty());
+
     // Saving again replaces the copy instead of piling up copies.
+    b.answers.push_back([](QDialog& d) {
+        qobject_cast<ExceptionsWindow*>(&d)->weekends()->click();
+        qduitest::pressButton(d, "Close");
+    });
+    QVERIFY(list->selectTask(id));
+    list->button("Except")->click();
+    const qd::ScheduleRecord again = b.task(id);
+    QCOMPARE(int(again.ExceptWeekends), 1);
+    QVERIFY(again.ExceptionLink != 0 && again.ExceptionLink != saved.ExceptionLink);
+    QCOMPARE(b.task(again.ExceptionLink).Date, dmy(17, 3, 2026));
+    QCOMPARE(b.task(saved.ExceptionLink).ID, 0); // the first copy is gone
+    QCOMPARE(b.e.tasks().size(), std::size_t(3));
+    // Closed without a change: nothing is written.
     b.answers.push_back(Bench::press("Close"));
-    list->selectTask(id);
-    list->button("Except")->click(); // unchanged: nothing is written
-    QCOMPARE(b.e.tasks().size(), std::size_t(2));
-    QVERIFY(qd::verifyDataSet(b.e.ds).problems == 0);
+    list->button("Except")->click();
+    QCOMPARE(b.task(id), again);
+    QCOMPARE(qd::verifyDataSet(b.e.ds).problems, 0);
 }
 
 void HolidayWindowsTest::calendarPagesWrapAcrossYearsAndTheRange() {
@@ -545,6 +571,8 @@ void HolidayWindowsTest::rescheduleRefusesThePastAndCancelLeavesTasksWhole() {
         w->onProgress = [&cancelledAt](QtProgress& progress) {
             progress.onUpdate = [&cancelledAt](QtProgress& p) {
                 QCOMPARE(p.dialog()->windowTitle(), QString("Processing Records"));
+                QVERIFY(p.dialog()->labelText().startsWith("Rescheduling all tasks\n"));
+                QVERIFY(p.dialog()->labelText().endsWith("% Completed"));
                 if (p.dialog()->value() > 0 && cancelledAt < 0) {
                     cancelledAt = p.dialog()->value();
                     p.dialog()->cancel();
