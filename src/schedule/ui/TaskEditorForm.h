@@ -110,7 +110,7 @@ private:
                         std::uint8_t qd::ScheduleRecord::*field);
     QLineEdit* dateEdit(QWidget* parent, const char* name, const QString& accessible);
     QLineEdit* timeEdit(QWidget* parent, const char* name, const QString& accessible);
-    QPushButton* calendarButton(QWidget* parent, QLineEdit* field, const QString& title);
+    QPushButton* calendarButton(QWidget* parent, QLineEdit* field);
 
     void showTypeFields();
     void showRuleFields();
@@ -124,10 +124,13 @@ private:
     void timeAccepted(QLineEdit* field);
     void browseAlarm();
     void playAlarm();
-    void pickDate(QLineEdit* field, const QString& title);
+    // The "..." button of a date field: the calendar, with the task's rule for its date.
+    void pickDate(QLineEdit* field);
+    QString calendarTitle(QLineEdit* field) const;
 
     qd::TaskEditor& editor_;
     qdui::QtUserInterface& ui_;
+    std::string dateFormat_;
     std::string datePicture_;
     TaskFormHooks hooks_;
     std::unique_ptr<qdui::SoundPlayer> sound_;
