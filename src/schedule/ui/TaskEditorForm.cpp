@@ -93,19 +93,20 @@ TaskEditorForm::TaskEditorForm(qd::TaskEditor& editor, qdui::QtUserInterface& ui
 TaskEditorForm::~TaskEditorForm() = default;
 
 QString TaskEditorForm::pageTitle(Page p) {
+    // The tabs' accelerators use letters that no page's own controls use.
     switch (p) {
     case kTask:
-        return "&Task";
+        return "T&ask";
     case kSchedule:
-        return "S&chedule";
+        return "Sched&ule";
     case kAlarm:
-        return "&Alarm";
+        return "A&larm";
     case kWarning:
-        return "&Warning and End";
+        return "Warning and End";
     case kOptions:
-        return "&Options";
+        return "Options";
     case kUsers:
-        return "&Users";
+        return "Users";
     case kPageCount:
         break;
     }
@@ -182,6 +183,7 @@ QWidget* TaskEditorForm::buildTaskPage() {
     auto* layout = new QVBoxLayout(page);
 
     auto* typeBox = new QGroupBox("Task type", page);
+    typeBox_ = typeBox;
     auto* typeRow = new QHBoxLayout(typeBox);
     types_ = new QButtonGroup(this);
     const std::pair<const char*, const char*> choices[] = {{"&Start Program", qd::kTypeRunProgram},
@@ -495,7 +497,7 @@ QWidget* TaskEditorForm::buildWarningPage() {
     end->addWidget(expiryDate_, 0, 1);
     end->addWidget(calendarButton(endBox, expiryDate_), 0, 2);
     expiryTime_ = timeEdit(endBox, "ExpiryTime", "End time");
-    end->addWidget(new QLabel("End ti&me:", endBox), 1, 0);
+    end->addWidget(new QLabel("End &time:", endBox), 1, 0);
     qobject_cast<QLabel*>(end->itemAtPosition(1, 0)->widget())->setBuddy(expiryTime_);
     end->addWidget(expiryTime_, 1, 1);
     end->setColumnStretch(3, 1);
@@ -677,6 +679,10 @@ void TaskEditorForm::load() {
     showTypeFields();
     showRuleFields();
     updatePreview();
+}
+
+void TaskEditorForm::setTypeChoiceShown(bool shown) {
+    typeBox_->setVisible(shown);
 }
 
 void TaskEditorForm::showTypeFields() {

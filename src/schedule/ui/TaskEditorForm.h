@@ -54,6 +54,8 @@ public:
 
     // Shows the task of the editor in every control.
     void load();
+    // The task type choice: the wizards have their type set and hide it.
+    void setTypeChoiceShown(bool shown);
     // Takes what is typed but not yet accepted into the task (the OK button
     // accepts the field that has the focus).
     void acceptPending();
@@ -138,6 +140,7 @@ private:
     std::vector<QWidget*> pages_;
 
     QButtonGroup* types_ = nullptr;
+    QWidget* typeBox_ = nullptr;
     QLabel* otherType_ = nullptr;
     QLineEdit* description_ = nullptr;
     QComboBox* category_ = nullptr;
