@@ -92,7 +92,18 @@ ExceptionSave saveTaskExceptions(DataSet& ds, std::int32_t id, const ExceptionFi
     TableHolidayStore holidays(ds);
     const ExceptionOutcome out = ApplyExceptions(sch.rec, tasks, holidays, held);
     if (out.copyFailed) return ExceptionSave::Failed;
-    if (sch.update() != Level::Benign || transaction.commit() != Level::Benign) return ExceptionSave::Failed;
+    if (sch.tryUpdate() != Level::Benign) {
+        // Reported once the transaction is undone, not while it holds the store.
+        const StoreError error = sch.lastError();
+        transaction.rollback();
+        ErrorContext ctx;
+        ctx.file = sch.def().label;
+        ctx.errorCode = error.code;
+        ctx.errorText = error.text;
+        ds.errors().throwMessage(25, ctx);
+        return ExceptionSave::Failed;
+    }
+    if (transaction.commit() != Level::Benign) return ExceptionSave::Failed;
     if (outcome) *outcome = out;
     return ExceptionSave::Saved;
 }

@@ -143,35 +143,57 @@ void addTaskDays(const ScheduleRecord& stored, Date from, Date to, const Holiday
     }
 }
 
-std::map<Date, DayMarks> calendarMarks(DataSet& ds, Date from, Date to) {
-    std::map<Date, DayMarks> marks;
-    if (from <= 0 || to < from) return marks;
-
+CalendarMarker::CalendarMarker(DataSet& ds, Date from, Date to) : from_(from), to_(to) {
+    if (from <= 0 || to < from) {
+        done_ = true;
+        return;
+    }
     Table<HolidaysRecord> hol(ds, tables::Holidays());
     if (hol.open() == Level::Benign) {
         hol.rec = {};
         hol.rec.HolidayDate = from;
         hol.setPosition(hol.def().findKey("HOL:KeyHolidayDate"), 1);
         while (hol.tryNext() == Level::Benign && hol.rec.HolidayDate <= to)
-            marks[hol.rec.HolidayDate].holiday = std::string(trimRight(hol.rec.Holiday));
+            marks_[hol.rec.HolidayDate].holiday = std::string(trimRight(hol.rec.Holiday));
     }
-    TableHolidayStore holidays(ds);
+    holidays_ = std::make_unique<TableHolidayStore>(ds);
+    tasks_ = std::make_unique<Table<ScheduleRecord>>(ds, tables::Schedule());
+    if (tasks_->open() != Level::Benign) {
+        done_ = true;
+        return;
+    }
+    tasks_->rec = {};
+    tasks_->rec.Date = 1; // date 0 means no pending occurrence
+    tasks_->setPosition(tasks_->def().findKey("SCH:KeyDate"), 1);
+}
 
-    Table<ScheduleRecord> sch(ds, tables::Schedule());
-    if (sch.open() != Level::Benign) return marks;
-    sch.rec = {};
-    sch.rec.Date = 1; // date 0 means no pending occurrence
-    sch.setPosition(sch.def().findKey("SCH:KeyDate"), 1);
-    while (sch.tryNext() == Level::Benign && sch.rec.Date <= to)
-        addTaskDays(sch.rec, from, to, holidays, marks);
-    for (auto it = marks.begin(); it != marks.end();) {
-        const DayMarks& m = it->second;
-        if (m.due == 0 && m.done == 0 && m.holiday.empty())
-            it = marks.erase(it);
-        else
-            ++it;
+CalendarMarker::~CalendarMarker() = default;
+
+bool CalendarMarker::step(int count) {
+    for (int i = 0; i < count && !done_; ++i) {
+        if (tasks_->tryNext() != Level::Benign || tasks_->rec.Date > to_) {
+            done_ = true;
+            break;
+        }
+        addTaskDays(tasks_->rec, from_, to_, *holidays_, marks_);
     }
-    return marks;
+    if (done_) {
+        for (auto it = marks_.begin(); it != marks_.end();) {
+            const DayMarks& m = it->second;
+            if (m.due == 0 && m.done == 0 && m.holiday.empty())
+                it = marks_.erase(it);
+            else
+                ++it;
+        }
+    }
+    return done_;
+}
+
+std::map<Date, DayMarks> calendarMarks(DataSet& ds, Date from, Date to) {
+    CalendarMarker marker(ds, from, to);
+    while (!marker.step(1000)) {
+    }
+    return marker.marks();
 }
 
 } // namespace qd

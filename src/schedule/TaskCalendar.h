@@ -8,10 +8,13 @@
 
 #include "data/Calendar.h"
 #include "data/DataSet.h"
+#include "data/FileManager.h"
 #include "data/Records.h"
 #include "schedule/Holidays.h"
+#include "schedule/ScheduleTables.h"
 
 #include <map>
+#include <memory>
 #include <string>
 
 namespace qd {
@@ -60,6 +63,30 @@ struct DayMarks {
 // "Previous day"/"Next day" is, on its own day). Completed and disabled tasks only
 // count as history on their stored date. Days without anything are left out.
 std::map<Date, DayMarks> calendarMarks(DataSet& ds, Date from, Date to);
+
+// calendarMarks a slice at a time, so a window can go on drawing while a large task
+// table is read: the holidays at once, then the tasks a number at a time in date order.
+class CalendarMarker {
+public:
+    CalendarMarker(DataSet& ds, Date from, Date to);
+    ~CalendarMarker();
+    CalendarMarker(const CalendarMarker&) = delete;
+    CalendarMarker& operator=(const CalendarMarker&) = delete;
+
+    // Reads up to `count` more tasks; true when every task has been read.
+    bool step(int count);
+    bool done() const { return done_; }
+    // The marks so far (days without anything left out once done).
+    const std::map<Date, DayMarks>& marks() const { return marks_; }
+
+private:
+    std::unique_ptr<Table<ScheduleRecord>> tasks_;
+    std::unique_ptr<TableHolidayStore> holidays_;
+    Date from_;
+    Date to_;
+    bool done_ = false;
+    std::map<Date, DayMarks> marks_;
+};
 
 // The days of one task in [from, to] (the part of calendarMarks for one record).
 void addTaskDays(const ScheduleRecord& task, Date from, Date to, const HolidayCalendar& holidays,

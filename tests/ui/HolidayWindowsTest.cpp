@@ -452,6 +452,21 @@ void HolidayWindowsTest::calendarMarksRuleDaysAndHolidaysAndPicksTheDay() {
     QCOMPARE(wanted.count(), 1);
     QCOMPARE(wanted.at(0).at(0).toDate(), QDate(2026, 12, 30));
     QCOMPARE(list->windowTitle(), QString::fromStdString("View Schedule - " + b.dateText(dmy(30, 12, 2026))));
+
+    // The explorer list: one day from the calendar sets both dates, "Custom" or "Today".
+    auto* explore = b.windows->openExplore();
+    b.answers.push_back([](QDialog& d) { qobject_cast<CalendarWindow*>(&d)->chooseDay(dmy(28, 12, 2026)); });
+    explore->findChild<QToolButton*>("PickDay")->click();
+    QCOMPARE(int(explore->choice().dates), int(qd::ExploreDates::Custom));
+    QCOMPARE(explore->choice().first, dmy(28, 12, 2026));
+    QCOMPARE(explore->choice().last, dmy(28, 12, 2026));
+    QCOMPARE(explore->windowTitle(),
+             QString::fromStdString("List of Scheduled Tasks - " + b.dateText(dmy(28, 12, 2026))));
+    QCOMPARE(explore->model().rowCount(), 1);
+    b.answers.push_back(Bench::press("Today"));
+    explore->findChild<QToolButton*>("PickDay")->click();
+    QCOMPARE(int(explore->choice().dates), int(qd::ExploreDates::Today));
+    QCOMPARE(explore->model().rowCount(), 0);
 }
 
 void HolidayWindowsTest::calendarAsksBeforeAnEarlierDayAndGivesTheDateBack() {

@@ -3,12 +3,14 @@
 #include "data/Pictures.h"
 #include "ui/QtUserInterface.h"
 
+#include <QElapsedTimer>
 #include <QEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -56,26 +58,20 @@ CalendarWindow::CalendarWindow(qd::DataSet& ds, qd::UserInterface& ui, const qd:
     setWindowTitle(QString::fromStdString(qd::calendarWindowTitle(options_.title, rule)));
 
     auto* layout = new QVBoxLayout(this);
-    auto* top = new QHBoxLayout;
-    QPushButton* prevYear = addButton(this, top, "PreviousYear", "<<");
-    prevYear->setAccessibleName("Previous Year");
-    prevYear->setToolTip("Previous Year");
-    QPushButton* prevMonth = addButton(this, top, "PreviousMonth", "<");
-    prevMonth->setAccessibleName("Previous month");
-    prevMonth->setToolTip("Previous month");
     monthLabel_ = new QLabel(this);
     monthLabel_->setObjectName("Month");
     monthLabel_->setAlignment(Qt::AlignCenter);
     QFont bold = monthLabel_->font();
     bold.setBold(true);
+    bold.setPointSizeF(bold.pointSizeF() * 1.2);
     monthLabel_->setFont(bold);
-    top->addWidget(monthLabel_, 1);
-    QPushButton* nextMonthButton = addButton(this, top, "NextMonth", ">");
-    nextMonthButton->setAccessibleName("Next month");
-    nextMonthButton->setToolTip("Next month");
-    QPushButton* nextYearButton = addButton(this, top, "NextYear", ">>");
-    nextYearButton->setAccessibleName("Next year");
-    nextYearButton->setToolTip("Next year");
+    layout->addWidget(monthLabel_);
+    auto* top = new QHBoxLayout;
+    QPushButton* prevYear = addButton(this, top, "PreviousYear", "Previous Year");
+    QPushButton* prevMonth = addButton(this, top, "PreviousMonth", "Previous month");
+    top->addStretch(1);
+    QPushButton* nextMonthButton = addButton(this, top, "NextMonth", "Next month");
+    QPushButton* nextYearButton = addButton(this, top, "NextYear", "Next year");
     layout->addLayout(top);
 
     auto* grid = new QGridLayout;
@@ -174,25 +170,69 @@ qd::DayMarks CalendarWindow::marksOf(qd::Date day) const {
 void CalendarWindow::fillPage() {
     monthLabel_->setText(QString::fromStdString(qd::calendarMonthText(month_)));
     const qd::Date first = qd::firstShownDay(month_);
-    const qd::Date today = clock_.today();
-    marks_.clear();
-    if (options_.marks) marks_ = qd::calendarMarks(ds_, first, first + qd::kCalendarDays - 1);
     const qd::ScheduleRecord* rule = options_.rule ? &*options_.rule : nullptr;
     for (int i = 0; i < qd::kCalendarDays; ++i) {
         const qd::Date day = first + i;
-        const qd::CivilDate c = qd::civilFromDate(day);
         QToolButton* b = days_[static_cast<std::size_t>(i)];
         b->setProperty(kDateProperty, day);
-        b->setText(QString::number(c.day));
+        b->setText(QString::number(qd::dayOfMonth(day)));
         b->setObjectName(QString("Day%1").arg(i));
         const QString dateText = QString::fromStdString(qd::formatUserDate(day, dateFormat_));
         b->setToolTip(dateText);
         b->setAccessibleName(dateText);
+        b->setEnabled(qd::calendarDayAllowed(rule, day));
+    }
+    marks_.clear();
+    marker_.reset();
+    ++generation_;
+    if (options_.marks)
+        marker_ = std::make_unique<qd::CalendarMarker>(ds_, first, first + qd::kCalendarDays - 1);
+    markSome();
+}
+
+void CalendarWindow::markSome() {
+    // A slice of the task table at a time: a large table is marked while the window
+    // goes on answering.
+    constexpr int kTasksPerStep = 200;
+    constexpr qint64 kSliceMs = 40;
+    if (marker_) {
+        QElapsedTimer slice;
+        slice.start();
+        while (!marker_->step(kTasksPerStep) && slice.elapsed() < kSliceMs) {
+        }
+        marks_ = marker_->marks();
+        if (!marker_->done()) {
+            const int generation = generation_;
+            QTimer::singleShot(0, this, [this, generation] {
+                if (generation == generation_) markSome();
+            });
+        }
+    }
+    paintMarks();
+}
+
+bool CalendarWindow::marksComplete() const {
+    return !marker_ || marker_->done();
+}
+
+void CalendarWindow::finishMarks() {
+    if (!marker_) return;
+    while (!marker_->step(1000)) {
+    }
+    marks_ = marker_->marks();
+    paintMarks();
+}
+
+void CalendarWindow::paintMarks() {
+    const qd::Date first = qd::firstShownDay(month_);
+    const qd::Date today = clock_.today();
+    for (int i = 0; i < qd::kCalendarDays; ++i) {
+        const qd::Date day = first + i;
+        QToolButton* b = days_[static_cast<std::size_t>(i)];
         const qd::DayMarks m = marksOf(day);
         b->setAccessibleDescription(marksDescription(m));
-        b->setEnabled(qd::calendarDayAllowed(rule, day));
         QStringList style;
-        if (c.month != month_.month) style << "color: #909090";
+        if (qd::monthOf(day) != month_.month) style << "color: #909090";
         if (!m.holiday.empty()) style << "color: #c00000";
         if (m.due > 0)
             style << "font-weight: bold"

@@ -17,6 +17,7 @@
 #include <QDialog>
 
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -58,6 +59,10 @@ public:
     QPushButton* button(const QString& objectName) const;
     // What the page marks on a day (nothing when not marked or not on the page).
     qd::DayMarks marksOf(qd::Date day) const;
+    // Whether the marks of the page are all there: a large task table is read a
+    // slice at a time after the page is shown. finishMarks reads the rest now.
+    bool marksComplete() const;
+    void finishMarks();
 
     // As clicking the day's button: a day before today asks first; No keeps the
     // window open (false).
@@ -79,6 +84,8 @@ protected:
 
 private:
     void fillPage();
+    void markSome();
+    void paintMarks();
 
     qd::DataSet& ds_;
     qd::UserInterface& ui_;
@@ -93,6 +100,8 @@ private:
     QLabel* monthLabel_ = nullptr;
     std::vector<QToolButton*> days_;
     std::map<qd::Date, qd::DayMarks> marks_;
+    std::unique_ptr<qd::CalendarMarker> marker_;
+    int generation_ = 0;
 };
 
 } // namespace qdschedui

@@ -508,6 +508,13 @@ ExploreScheduleWindow::ExploreScheduleWindow(ScheduleUiContext& context, QWidget
     last_->setAccessibleName("Last date");
     last_->setCalendarPopup(true);
     row->addWidget(last_);
+    auto* pickDay = new QToolButton(filters);
+    pickDay->setObjectName("PickDay");
+    pickDay->setText("...");
+    pickDay->setAccessibleName("Calendar");
+    pickDay->setToolTip("Show the tasks of one day chosen from the calendar");
+    row->addWidget(pickDay);
+    connect(pickDay, &QToolButton::clicked, this, &ExploreScheduleWindow::openCalendar);
     category_ = new QComboBox(filters);
     category_->setObjectName("Category");
     category_->setAccessibleName("Category");
@@ -552,6 +559,25 @@ void ExploreScheduleWindow::choose(const qd::ExploreChoice& choice) {
     category_->setCurrentIndex(std::max(0, i));
     updating_ = false;
     readControls();
+}
+
+void ExploreScheduleWindow::pickDay(qd::Date day) {
+    if (day == 0) return;
+    qd::ExploreChoice c = choice_;
+    const bool today = day == context_.clock.today();
+    c.dates = today ? qd::ExploreDates::Today : qd::ExploreDates::Custom;
+    c.first = c.last = today ? 0 : day;
+    choose(c);
+}
+
+void ExploreScheduleWindow::openCalendar() {
+    CalendarOptions options;
+    options.date = choice_.dates == qd::ExploreDates::Custom && choice_.first != 0 ? choice_.first
+                                                                                   : context_.clock.today();
+    options.marks = true;
+    CalendarWindow calendar(context_.ds, context_.ui, context_.clock, context_.settings.DateFormat, options,
+                            this);
+    if (runModal(context_.ui, calendar) == QDialog::Accepted) pickDay(calendar.chosenDate());
 }
 
 void ExploreScheduleWindow::reloadChoices() {
