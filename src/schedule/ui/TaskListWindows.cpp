@@ -4,6 +4,7 @@
 #include "data/RelationManager.h"
 #include "data/TableDefs.h"
 #include "data/Text.h"
+#include "schedule/Recurrence.h"
 #include "schedule/ScheduleTables.h"
 #include "schedule/ui/CalendarWindow.h"
 #include "schedule/ui/ExceptionsWindow.h"
@@ -348,6 +349,16 @@ void TaskListWindow::deleteTask() {
 void TaskListWindow::editExceptions() {
     qd::ScheduleRecord task;
     if (const int id = selectedTask(); id == 0 || !readTask(id, task)) return;
+    // These rules never carry exceptions: a save would clear whatever was ticked.
+    const qd::RuleType rule = qd::ruleTypeOf(task.ScheduleType);
+    if (rule == qd::RuleType::Once || rule == qd::RuleType::DayOfWeek) {
+        context_.ui.message(
+            "Exceptions",
+            "A task performed once or on chosen days of the week has no exceptions: choose its "
+            "days instead.",
+            qd::MessageIcon::Information);
+        return;
+    }
     HolidayUiContext holidays{context_.ds, context_.ui, context_.clock, context_.settings.DateFormat};
     ExceptionsWindow w(holidays, qd::exceptionFieldsOf(task), this);
     if (runModal(context_.ui, w) != QDialog::Accepted) return;
