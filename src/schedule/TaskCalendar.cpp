@@ -6,7 +6,6 @@
 #include "schedule/MemoryStores.h"
 #include "schedule/Recurrence.h"
 #include "schedule/RuleParts.h"
-#include "schedule/ScheduleTables.h"
 
 #include <algorithm>
 #include <optional>
@@ -148,15 +147,18 @@ CalendarMarker::CalendarMarker(DataSet& ds, Date from, Date to) : from_(from), t
         done_ = true;
         return;
     }
+    // The holiday table is small: read once, it answers every task's holiday test
+    // without a store read each (a shifted copy may look up to a year away).
+    holidays_ = std::make_unique<MemoryHolidayStore>();
     Table<HolidaysRecord> hol(ds, tables::Holidays());
     if (hol.open() == Level::Benign) {
-        hol.rec = {};
-        hol.rec.HolidayDate = from;
-        hol.setPosition(hol.def().findKey("HOL:KeyHolidayDate"), 1);
-        while (hol.tryNext() == Level::Benign && hol.rec.HolidayDate <= to)
-            marks_[hol.rec.HolidayDate].holiday = std::string(trimRight(hol.rec.Holiday));
+        hol.setOrder(hol.def().findKey("HOL:KeyHolidayDate"));
+        while (hol.tryNext() == Level::Benign) {
+            holidays_->rows[hol.rec.HolidayDate] = hol.rec;
+            if (hol.rec.HolidayDate >= from && hol.rec.HolidayDate <= to)
+                marks_[hol.rec.HolidayDate].holiday = std::string(trimRight(hol.rec.Holiday));
+        }
     }
-    holidays_ = std::make_unique<TableHolidayStore>(ds);
     tasks_ = std::make_unique<Table<ScheduleRecord>>(ds, tables::Schedule());
     if (tasks_->open() != Level::Benign) {
         done_ = true;

@@ -11,7 +11,7 @@
 #include "data/FileManager.h"
 #include "data/Records.h"
 #include "schedule/Holidays.h"
-#include "schedule/ScheduleTables.h"
+#include "schedule/MemoryStores.h"
 
 #include <map>
 #include <memory>
@@ -81,7 +81,7 @@ public:
 
 private:
     std::unique_ptr<Table<ScheduleRecord>> tasks_;
-    std::unique_ptr<TableHolidayStore> holidays_;
+    std::unique_ptr<MemoryHolidayStore> holidays_;
     Date from_;
     Date to_;
     bool done_ = false;

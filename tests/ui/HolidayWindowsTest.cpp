@@ -4,6 +4,7 @@
 #include "UiTestSupport.h"
 
 #include "data/DataTool.h"
+#include "data/ErrorClass.h"
 #include "data/Pictures.h"
 #include "schedule/ui/CalendarWindow.h"
 #include "schedule/ui/ExceptionsWindow.h"
@@ -222,6 +223,21 @@ void HolidayWindowsTest::holidayListAddsEditsAndRefusesADuplicateDate() {
     list->findChild<QPushButton*>("Delete")->click();
     QCOMPARE(b.holidays().size(), std::size_t(1));
     QCOMPARE(list->model().rowCount(), 1);
+
+    // A holiday added by another process appears at the next check.
+    {
+        qd::ErrorClass errors;
+        qd::DataSet other(b.e.dir.path(), errors);
+        qd::Table<qd::HolidaysRecord> t(other, qd::tables::Holidays());
+        QCOMPARE(t.open(), qd::Level::Benign);
+        t.rec.HolidayDate = dmy(4, 7, 2026);
+        t.rec.Holiday = "Independence Day (U.S.)";
+        t.rec.HolidayType = "Annual";
+        QCOMPARE(t.insert(), qd::Level::Benign);
+    }
+    list->poll();
+    QCOMPARE(list->model().rowCount(), 2);
+    QCOMPARE(list->model().holiday(0).Holiday, std::string("Independence Day (U.S.)"));
 }
 
 void HolidayWindowsTest::easterTypeDatesTheHolidayFromEaster() {
@@ -358,12 +374,38 @@ void HolidayWindowsTest::nextDayCopyIsMadeWhenTheExceptionsAreSaved() {
     // The list shows the copy at once.
     QCOMPARE(list->model().rowCount(), 2);
 
+    // A weekly task has no exceptions: said so, no window.
+    qd::ScheduleRecord weekly = qduitest::Engine::messageTask("Weekly", "Text", {dmy(16, 3, 2026), 360001});
+    weekly.ScheduleType = "Day of Week";
+    weekly.Monday = 1;
+    const int weeklyId = b.e.addTask(weekly);
+    list->refresh();
+    QVERIFY(list->selectTask(weeklyId));
+    b.seen.clear();
+    b.answers.push_back(Bench::press("OK"));
+    list->button("Except")->click();
+    QCOMPARE(b.seen.size(), 1);
+    QVERIFY(b.seen[0].startsWith("Exceptions: A task performed once"));
+    QVERIFY(b.answers.empty());
+
     // Saving again replaces the copy instead of piling up copies.
+    b.answers.push_back([](QDialog& d) {
+        qobject_cast<ExceptionsWindow*>(&d)->weekends()->click();
+        qduitest::pressButton(d, "Close");
+    });
+    QVERIFY(list->selectTask(id));
+    list->button("Except")->click();
+    const qd::ScheduleRecord again = b.task(id);
+    QCOMPARE(int(again.ExceptWeekends), 1);
+    QVERIFY(again.ExceptionLink != 0 && again.ExceptionLink != saved.ExceptionLink);
+    QCOMPARE(b.task(again.ExceptionLink).Date, dmy(17, 3, 2026));
+    QCOMPARE(b.task(saved.ExceptionLink).ID, 0); // the first copy is gone
+    QCOMPARE(b.e.tasks().size(), std::size_t(3));
+    // Closed without a change: nothing is written.
     b.answers.push_back(Bench::press("Close"));
-    list->selectTask(id);
-    list->button("Except")->click(); // unchanged: nothing is written
-    QCOMPARE(b.e.tasks().size(), std::size_t(2));
-    QVERIFY(qd::verifyDataSet(b.e.ds).problems == 0);
+    list->button("Except")->click();
+    QCOMPARE(b.task(id), again);
+    QCOMPARE(qd::verifyDataSet(b.e.ds).problems, 0);
 }
 
 void HolidayWindowsTest::calendarPagesWrapAcrossYearsAndTheRange() {
@@ -452,6 +494,21 @@ void HolidayWindowsTest::calendarMarksRuleDaysAndHolidaysAndPicksTheDay() {
     QCOMPARE(wanted.count(), 1);
     QCOMPARE(wanted.at(0).at(0).toDate(), QDate(2026, 12, 30));
     QCOMPARE(list->windowTitle(), QString::fromStdString("View Schedule - " + b.dateText(dmy(30, 12, 2026))));
+
+    // The explorer list: one day from the calendar sets both dates, "Custom" or "Today".
+    auto* explore = b.windows->openExplore();
+    b.answers.push_back([](QDialog& d) { qobject_cast<CalendarWindow*>(&d)->chooseDay(dmy(28, 12, 2026)); });
+    explore->findChild<QToolButton*>("PickDay")->click();
+    QCOMPARE(int(explore->choice().dates), int(qd::ExploreDates::Custom));
+    QCOMPARE(explore->choice().first, dmy(28, 12, 2026));
+    QCOMPARE(explore->choice().last, dmy(28, 12, 2026));
+    QCOMPARE(explore->windowTitle(),
+             QString::fromStdString("List of Scheduled Tasks - " + b.dateText(dmy(28, 12, 2026))));
+    QCOMPARE(explore->model().rowCount(), 1);
+    b.answers.push_back(Bench::press("Today"));
+    explore->findChild<QToolButton*>("PickDay")->click();
+    QCOMPARE(int(explore->choice().dates), int(qd::ExploreDates::Today));
+    QCOMPARE(explore->model().rowCount(), 0);
 }
 
 void HolidayWindowsTest::calendarAsksBeforeAnEarlierDayAndGivesTheDateBack() {
@@ -514,6 +571,8 @@ void HolidayWindowsTest::rescheduleRefusesThePastAndCancelLeavesTasksWhole() {
         w->onProgress = [&cancelledAt](QtProgress& progress) {
             progress.onUpdate = [&cancelledAt](QtProgress& p) {
                 QCOMPARE(p.dialog()->windowTitle(), QString("Processing Records"));
+                QVERIFY(p.dialog()->labelText().startsWith("Rescheduling all tasks\n"));
+                QVERIFY(p.dialog()->labelText().endsWith("% Completed"));
                 if (p.dialog()->value() > 0 && cancelledAt < 0) {
                     cancelledAt = p.dialog()->value();
                     p.dialog()->cancel();

@@ -6,6 +6,7 @@
 #include "data/TableDefs.h"
 #include "data/Text.h"
 #include "schedule/Holidays.h"
+#include "schedule/TaskLists.h"
 #include "schedule/ui/CalendarWindow.h"
 
 #include <QComboBox>
@@ -17,6 +18,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -305,6 +307,13 @@ BrowseHolidaysWindow::BrowseHolidaysWindow(HolidayUiContext& context, QWidget* p
     layout->addLayout(row);
 
     connect(view_, &QTableView::doubleClicked, this, &BrowseHolidaysWindow::editPressed);
+    // Holidays share their file with the tasks: its change counter tells of changes
+    // made elsewhere.
+    version_ = qd::taskStoreVersion(context_.ds);
+    auto* timer = new QTimer(this);
+    timer->setInterval(1000);
+    connect(timer, &QTimer::timeout, this, &BrowseHolidaysWindow::poll);
+    timer->start();
     connect(locator_, &QLineEdit::textEdited, this, &BrowseHolidaysWindow::locate);
     if (model_->rowCount() > 0) view_->selectRow(0);
 }
@@ -328,7 +337,12 @@ void BrowseHolidaysWindow::locate(const QString& text) {
     if (date && *date != 0) selectDate(*date);
 }
 
+void BrowseHolidaysWindow::poll() {
+    if (qd::taskStoreVersion(context_.ds) != version_) refresh();
+}
+
 void BrowseHolidaysWindow::refresh() {
+    version_ = qd::taskStoreVersion(context_.ds);
     const qd::Date keep = selectedDate();
     model_->refresh();
     if (keep == 0 || !selectDate(keep))

@@ -108,6 +108,9 @@ public:
     void editPressed();
     void deletePressed();
     void refresh();
+    // The timer's check: reads the list again when the store was changed by another
+    // connection (the daily roll-forward of another process, another station).
+    void poll();
 
     // The list as a modal window of its own (from the exceptions window).
     static void showModal(HolidayUiContext& context, QWidget* parent);
@@ -122,6 +125,7 @@ private:
     HolidayListModel* model_ = nullptr;
     QTableView* view_ = nullptr;
     QLineEdit* locator_ = nullptr;
+    long long version_ = -1;
 };
 
 } // namespace qdschedui

@@ -4,6 +4,7 @@
 #include "data/RelationManager.h"
 #include "data/TableDefs.h"
 #include "data/Text.h"
+#include "schedule/Recurrence.h"
 #include "schedule/ScheduleTables.h"
 #include "schedule/ui/CalendarWindow.h"
 #include "schedule/ui/ExceptionsWindow.h"
@@ -399,6 +400,16 @@ void TaskListWindow::deleteTask() {
 void TaskListWindow::editExceptions() {
     qd::ScheduleRecord task;
     if (const int id = selectedTask(); id == 0 || !readTask(id, task)) return;
+    // These rules never carry exceptions: a save would clear whatever was ticked.
+    const qd::RuleType rule = qd::ruleTypeOf(task.ScheduleType);
+    if (rule == qd::RuleType::Once || rule == qd::RuleType::DayOfWeek) {
+        context_.ui.message(
+            "Exceptions",
+            "A task performed once or on chosen days of the week has no exceptions: choose its "
+            "days instead.",
+            qd::MessageIcon::Information);
+        return;
+    }
     HolidayUiContext holidays{context_.ds, context_.ui, context_.clock, context_.settings.DateFormat};
     ExceptionsWindow w(holidays, qd::exceptionFieldsOf(task), this);
     if (runModal(context_.ui, w) != QDialog::Accepted) return;
@@ -559,6 +570,13 @@ ExploreScheduleWindow::ExploreScheduleWindow(ScheduleUiContext& context, QWidget
     last_->setAccessibleName("Last date");
     last_->setCalendarPopup(true);
     row->addWidget(last_);
+    auto* pickDay = new QToolButton(filters);
+    pickDay->setObjectName("PickDay");
+    pickDay->setText("...");
+    pickDay->setAccessibleName("Calendar");
+    pickDay->setToolTip("Show the tasks of one day chosen from the calendar");
+    row->addWidget(pickDay);
+    connect(pickDay, &QToolButton::clicked, this, &ExploreScheduleWindow::openCalendar);
     category_ = new QComboBox(filters);
     category_->setObjectName("Category");
     category_->setAccessibleName("Category");
@@ -603,6 +621,25 @@ void ExploreScheduleWindow::choose(const qd::ExploreChoice& choice) {
     category_->setCurrentIndex(std::max(0, i));
     updating_ = false;
     readControls();
+}
+
+void ExploreScheduleWindow::pickDay(qd::Date day) {
+    if (day == 0) return;
+    qd::ExploreChoice c = choice_;
+    const bool today = day == context_.clock.today();
+    c.dates = today ? qd::ExploreDates::Today : qd::ExploreDates::Custom;
+    c.first = c.last = today ? 0 : day;
+    choose(c);
+}
+
+void ExploreScheduleWindow::openCalendar() {
+    CalendarOptions options;
+    options.date = choice_.dates == qd::ExploreDates::Custom && choice_.first != 0 ? choice_.first
+                                                                                   : context_.clock.today();
+    options.marks = true;
+    CalendarWindow calendar(context_.ds, context_.ui, context_.clock, context_.settings.DateFormat, options,
+                            this);
+    if (runModal(context_.ui, calendar) == QDialog::Accepted) pickDay(calendar.chosenDate());
 }
 
 void ExploreScheduleWindow::reloadChoices() {

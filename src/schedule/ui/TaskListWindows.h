@@ -181,6 +181,10 @@ public:
 
     void choose(const qd::ExploreChoice& choice);
     const qd::ExploreChoice& choice() const { return choice_; }
+    // One day from the calendar (the "..." button): both dates become that day, and
+    // the choice "Today" when it is today, otherwise "Custom".
+    void pickDay(qd::Date day);
+    void openCalendar();
 
 protected:
     void updateTitle() override;
