@@ -473,6 +473,18 @@ void TaskEditorTest::scriptWizardFromTheMenu() {
     QCOMPARE(tasks[0].Command, std::string("N/A"));
     QVERIFY(tasks[0].Description.starts_with("Script: "));
     QCOMPARE(tasks[0].Time, b.e.clock.now().time);
+
+    // The same wizard changes it.
+    auto* edit =
+        qobject_cast<TaskWizardWindow*>(b.windows->openEditor({TaskEditRequest::Script, tasks[0].ID, 0, {}}));
+    QVERIFY(edit);
+    QCOMPARE(edit->windowTitle(), QString("Edit Script Task Wizard"));
+    Bench::type(edit->form().descriptionField(), "Nightly cleanup");
+    for (std::size_t i = 1; i < edit->steps().size(); ++i)
+        edit->next();
+    edit->accept();
+    QCOMPARE(b.e.tasks().size(), std::size_t(1));
+    QCOMPARE(b.e.tasks()[0].Description, std::string("Nightly cleanup"));
 }
 
 void TaskEditorTest::dateButtonsOpenTheCalendarWithTheRule() {
