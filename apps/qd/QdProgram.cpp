@@ -27,6 +27,7 @@
 #include "ui/SystemLockPrompt.h"
 #include "ui/TickDriver.h"
 #include "ui/TrayIcon.h"
+#include "users/ui/UsersWindows.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -227,6 +228,15 @@ int runQd(const qdui::QdCommandLine& commandLine) {
         tray.showState(state);
     };
     QObject::connect(&frame, &qdui::MainFrame::closed, qApp, &QCoreApplication::quit);
+    // Housekeeping (File > Setup), behind the system lock; the users' list opens from it.
+    qdusersui::UsersWindows usersWindows(
+        frame, ui,
+        {startup.dataSet(),
+         runtime.settings(),
+         [&] { return qdui::systemLockPrompt(ui, runtime.settings(), runtime.dispatcher(), refresh); },
+         [&runtime] { runtime.scripts().stopAll(); },
+         [&scheduleWindows, &frame] { scheduleWindows.openReschedule(&frame); },
+         {}});
     // "&Options" (F10, the toolbar and the tray): the system lock, then Setup; on
     // OK the running program follows the new settings at once.
     const auto options = [&] {

@@ -1,5 +1,7 @@
 #include "data/Startup.h"
 
+#include "data/FolderJournal.h"
+
 #include "data/EventLog.h"
 #include "data/FileModes.h"
 #include "data/Pictures.h"
@@ -148,6 +150,9 @@ void Startup::loadSettings(const CommandLineSwitches& commandLine) {
     loadAllSettings(store, settings_, SettingsEnvironment{commandLine, networkUserName()});
     log_.configure(eventLogConfig(settings_, folder_.folder));
     if (settings_.Debug) log_.log("", "Debugging Active");
+    // Once a run: the store files of a shared network folder keep a rollback journal.
+    if (const std::string note = networkFolderNote(journalFor(folder_.folder)); !note.empty())
+        log_.log(note, kNetworkFolderLabel);
 }
 
 void Startup::end() {

@@ -2,6 +2,7 @@
 #include "data/Text.h"
 
 #include "data/FileModes.h"
+#include "data/FolderJournal.h"
 
 #include <sqlite3.h>
 
@@ -227,7 +228,28 @@ std::unique_ptr<StoreFile> StoreFile::open(const std::filesystem::path& path, bo
     // Reading the schema proves the file is a record-store file with the right key.
     if (rc == SQLITE_OK)
         rc = sqlite3_exec(f->db_, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
-    if (rc == SQLITE_OK) rc = sqlite3_exec(f->db_, "PRAGMA journal_mode = WAL", nullptr, nullptr, nullptr);
+    // Write-ahead log on a local disk; a rollback journal with the file system's
+    // locks where processes on other machines may share the file.
+    const JournalChoice journal = journalFor(path.parent_path());
+    if (rc == SQLITE_OK) {
+        rc = sqlite3_exec(f->db_,
+                          journal.rollback() ? "PRAGMA journal_mode = DELETE" : "PRAGMA journal_mode = WAL",
+                          nullptr, nullptr, nullptr);
+        // Leaving the log needs the file to itself: while a process that still
+        // runs it in WAL mode has it open, the mode stays. Going on would put
+        // that mode's shared index on the network, so the open fails.
+        if (journal.rollback() && f->journalMode() == "wal") {
+            const std::string where =
+                journal.reason == kJournalMarkerFile
+                    ? std::string("marked for a rollback journal (") + kJournalMarkerFile + ")"
+                    : "on " + journal.reason;
+            error = {SQLITE_BUSY, "the data folder is " + where + " and another program still uses " +
+                                      path.filename().string() +
+                                      " with a write-ahead log; close the programs that use this data "
+                                      "folder and start again"};
+            return nullptr;
+        }
+    }
     // The encrypted files hold the tasks, their scripts, history and settings: a
     // commit is on disk before it returns (FULL), so a power cut cannot undo a
     // task's advance that was already acted on. The plain single-table files
@@ -278,6 +300,15 @@ int StoreFile::changes() const {
 
 int StoreFile::exec(const std::string& sqlText) {
     return sqlite3_exec(db_, sqlText.c_str(), nullptr, nullptr, nullptr);
+}
+
+std::string StoreFile::journalMode() {
+    Query s = prepare("PRAGMA journal_mode");
+    if (!s) return {};
+    std::string mode;
+    if (s.step() == SQLITE_ROW) mode = text::lowerAscii(s.columnText(0));
+    s.reset();
+    return mode;
 }
 
 StoreError StoreFile::lastError() const {

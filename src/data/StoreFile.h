@@ -109,6 +109,8 @@ public:
     Query prepare(const std::string& sql);
     int exec(const std::string& sql);
     StoreError lastError() const;
+    // "wal" or "delete" (rollback journal), as the file runs now; "" when unreadable.
+    std::string journalMode();
     // The row id of the last insert, and the rows the last statement changed.
     long long lastInsertId() const;
     int changes() const;
