@@ -218,6 +218,8 @@ public:
 
     // The data folder: the program's INI file and relative alarm files are there.
     const std::filesystem::path& dataFolder() const { return ds_.folder(); }
+    DataSet& dataSet() const { return ds_; }
+    const Clock& clock() const { return env_.clock; }
 
     EditMode mode() const { return mode_; }
     bool specialEvent() const { return mode_ == EditMode::Reschedule; }

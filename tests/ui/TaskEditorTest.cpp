@@ -5,6 +5,7 @@
 
 #include "data/Pictures.h"
 #include "schedule/ScheduleDescription.h"
+#include "schedule/ui/CalendarWindow.h"
 #include "schedule/ui/ScheduleWindows.h"
 #include "schedule/ui/UserScheduleDetails.h"
 
@@ -24,6 +25,7 @@
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 
 #include <deque>
 
@@ -114,6 +116,7 @@ private slots:
     void copyAndSpecialEventFromTheList();
     void usersTabAddsEachUserOnceAndEditsARow();
     void scriptWizardFromTheMenu();
+    void dateButtonsOpenTheCalendarWithTheRule();
 };
 
 void TaskEditorTest::newTaskFromAPickedDayStartsThereFiveMinutesAhead() {
@@ -470,6 +473,34 @@ void TaskEditorTest::scriptWizardFromTheMenu() {
     QCOMPARE(tasks[0].Command, std::string("N/A"));
     QVERIFY(tasks[0].Description.starts_with("Script: "));
     QCOMPARE(tasks[0].Time, b.e.clock.now().time);
+}
+
+void TaskEditorTest::dateButtonsOpenTheCalendarWithTheRule() {
+    Bench b;
+    b.e.frame->entryAction("NewTask")->trigger();
+    auto* w = b.open<UpdateScheduleWindow>();
+    QVERIFY(w);
+    TaskEditorForm& f = w->form();
+    QStringList titles;
+    bool saturdayOffered = true;
+    const qd::Date monday = today() + 6; // Monday 16 March 2026
+    b.e.ui.setDialogHook([&](QDialog& d) {
+        QTimer::singleShot(0, [&, dialog = QPointer<QDialog>(&d)] {
+            auto* calendar = qobject_cast<CalendarWindow*>(dialog.data());
+            if (!calendar) return;
+            titles << calendar->windowTitle();
+            if (QToolButton* sat = calendar->dayButton(today() + 4)) saturdayOffered = sat->isEnabled();
+            calendar->chooseDay(monday);
+        });
+    });
+    QTest::mouseClick(f.pageButton("DatePick"), Qt::LeftButton);
+    QCOMPARE(titles, QStringList{"Select Starting Date"});
+    QVERIFY(!saturdayOffered); // Monday to Friday only
+    QCOMPARE(f.dateField()->text(), Bench::date(monday));
+    QCOMPARE(w->editor().task.Date, monday);
+    QTest::mouseClick(f.pageButton("ExpiryDatePick"), Qt::LeftButton);
+    QCOMPARE(titles.last(), QString("Select Expiry Date"));
+    QCOMPARE(w->editor().task.ExpiryDate, monday);
 }
 
 QTEST_MAIN(TaskEditorTest)

@@ -6,12 +6,12 @@
 #include "data/TextWidth.h"
 #include "schedule/Recurrence.h"
 #include "schedule/ScheduleDescription.h"
+#include "schedule/ui/CalendarWindow.h"
 #include "schedule/ui/UserScheduleDetails.h"
 #include "ui/QtUserInterface.h"
 #include "ui/SoundPlayer.h"
 
 #include <QButtonGroup>
-#include <QCalendarWidget>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
@@ -84,8 +84,8 @@ const char* const kOrdinalNames[5] = {"1st", "2nd", "3rd", "4th", "Last"};
 
 TaskEditorForm::TaskEditorForm(qd::TaskEditor& editor, qdui::QtUserInterface& ui,
                                const std::string& dateFormat, TaskFormHooks hooks, QObject* parent)
-    : QObject(parent), editor_(editor), ui_(ui), datePicture_(datePictureFor(dateFormat)),
-      hooks_(std::move(hooks)) {
+    : QObject(parent), editor_(editor), ui_(ui), dateFormat_(dateFormat),
+      datePicture_(datePictureFor(dateFormat)), hooks_(std::move(hooks)) {
     pages_ = {buildTaskPage(),    buildSchedulePage(), buildAlarmPage(),
               buildWarningPage(), buildOptionsPage(),  buildUsersPage()};
 }
@@ -93,19 +93,20 @@ TaskEditorForm::TaskEditorForm(qd::TaskEditor& editor, qdui::QtUserInterface& ui
 TaskEditorForm::~TaskEditorForm() = default;
 
 QString TaskEditorForm::pageTitle(Page p) {
+    // The tabs' accelerators use letters that no page's own controls use.
     switch (p) {
     case kTask:
-        return "&Task";
+        return "T&ask";
     case kSchedule:
-        return "S&chedule";
+        return "Sched&ule";
     case kAlarm:
-        return "&Alarm";
+        return "A&larm";
     case kWarning:
-        return "&Warning and End";
+        return "Warning and End";
     case kOptions:
-        return "&Options";
+        return "Options";
     case kUsers:
-        return "&Users";
+        return "Users";
     case kPageCount:
         break;
     }
@@ -147,13 +148,12 @@ QLineEdit* TaskEditorForm::timeEdit(QWidget* parent, const char* name, const QSt
     return f;
 }
 
-QPushButton* TaskEditorForm::calendarButton(QWidget* parent, QLineEdit* field, const QString& title) {
+QPushButton* TaskEditorForm::calendarButton(QWidget* parent, QLineEdit* field) {
     auto* b = new QPushButton("...", parent);
     b->setObjectName(field->objectName() + "Pick");
-    b->setAccessibleName(title);
-    b->setToolTip(title);
+    b->setAccessibleName(field->accessibleName() + " calendar");
     b->setMaximumWidth(32);
-    connect(b, &QPushButton::clicked, this, [this, field, title] { pickDate(field, title); });
+    connect(b, &QPushButton::clicked, this, [this, field] { pickDate(field); });
     return b;
 }
 
@@ -183,6 +183,7 @@ QWidget* TaskEditorForm::buildTaskPage() {
     auto* layout = new QVBoxLayout(page);
 
     auto* typeBox = new QGroupBox("Task type", page);
+    typeBox_ = typeBox;
     auto* typeRow = new QHBoxLayout(typeBox);
     types_ = new QButtonGroup(this);
     const std::pair<const char*, const char*> choices[] = {{"&Start Program", qd::kTypeRunProgram},
@@ -293,7 +294,7 @@ QWidget* TaskEditorForm::buildSchedulePage() {
     grid->addWidget(new QLabel("Next &Date to Perform Task:", page), 1, 0);
     qobject_cast<QLabel*>(grid->itemAtPosition(1, 0)->widget())->setBuddy(date_);
     grid->addWidget(date_, 1, 1);
-    grid->addWidget(calendarButton(page, date_, "Select Starting Date"), 1, 2);
+    grid->addWidget(calendarButton(page, date_), 1, 2);
     time_ = timeEdit(page, "Time", qd::kPromptTime);
     grid->addWidget(buddyLabel("Next T&ime to Perform Task:", time_, page), 2, 0);
     grid->addWidget(time_, 2, 1);
@@ -477,7 +478,7 @@ QWidget* TaskEditorForm::buildWarningPage() {
     warn->addWidget(new QLabel("Warning &date:", warnBox), 0, 0);
     qobject_cast<QLabel*>(warn->itemAtPosition(0, 0)->widget())->setBuddy(warnDate_);
     warn->addWidget(warnDate_, 0, 1);
-    warn->addWidget(calendarButton(warnBox, warnDate_, "Select Advanced Warning Date"), 0, 2);
+    warn->addWidget(calendarButton(warnBox, warnDate_), 0, 2);
     warnTime_ = timeEdit(warnBox, "AdvanceWarnTime", "Advance warning time");
     warn->addWidget(new QLabel("Warning ti&me:", warnBox), 1, 0);
     qobject_cast<QLabel*>(warn->itemAtPosition(1, 0)->widget())->setBuddy(warnTime_);
@@ -494,9 +495,9 @@ QWidget* TaskEditorForm::buildWarningPage() {
     end->addWidget(new QLabel("&End (blank=never):", endBox), 0, 0);
     qobject_cast<QLabel*>(end->itemAtPosition(0, 0)->widget())->setBuddy(expiryDate_);
     end->addWidget(expiryDate_, 0, 1);
-    end->addWidget(calendarButton(endBox, expiryDate_, "Select Expiry Date"), 0, 2);
+    end->addWidget(calendarButton(endBox, expiryDate_), 0, 2);
     expiryTime_ = timeEdit(endBox, "ExpiryTime", "End time");
-    end->addWidget(new QLabel("End ti&me:", endBox), 1, 0);
+    end->addWidget(new QLabel("End &time:", endBox), 1, 0);
     qobject_cast<QLabel*>(end->itemAtPosition(1, 0)->widget())->setBuddy(expiryTime_);
     end->addWidget(expiryTime_, 1, 1);
     end->setColumnStretch(3, 1);
@@ -680,6 +681,10 @@ void TaskEditorForm::load() {
     updatePreview();
 }
 
+void TaskEditorForm::setTypeChoiceShown(bool shown) {
+    typeBox_->setVisible(shown);
+}
+
 void TaskEditorForm::showTypeFields() {
     const std::string type(qd::text::trimRight(editor_.task.TaskType));
     const bool program = qd::startsProgram(type) || type == qd::kTypeHotKey;
@@ -845,28 +850,27 @@ void TaskEditorForm::playAlarm() {
 
 // --- dates ---------------------------------------------------------------------------
 
-void TaskEditorForm::pickDate(QLineEdit* field, const QString& title) {
+QString TaskEditorForm::calendarTitle(QLineEdit* field) const {
+    // A stored task is rescheduled; a new one gets its dates chosen.
+    const bool stored = editor_.mode() == qd::EditMode::Change || editor_.specialEvent();
+    if (field == expiryDate_) return "Select Expiry Date";
+    if (stored) return "Reschedule for...";
+    return field == warnDate_ ? "Select Advanced Warning Date" : "Select Starting Date";
+}
+
+void TaskEditorForm::pickDate(QLineEdit* field) {
     qd::Date current = 0;
     if (!readDate(field, current)) return;
-    if (current == 0) current = editor_.task.Date;
-    QDialog dialog;
-    dialog.setWindowTitle(title);
-    auto* layout = new QVBoxLayout(&dialog);
-    auto* calendar = new QCalendarWidget(&dialog);
-    calendar->setObjectName("Calendar");
-    if (current > 0) {
-        const qd::CivilDate c = qd::civilFromDate(current);
-        calendar->setSelectedDate(QDate(c.year, c.month, c.day));
-    }
-    layout->addWidget(calendar);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
-    layout->addWidget(buttons);
-    connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-    connect(calendar, &QCalendarWidget::activated, &dialog, &QDialog::accept);
-    if (ui_.runDialog(dialog) != QDialog::Accepted) return;
-    const QDate d = calendar->selectedDate();
-    field->setText(q(qd::formatDate(qd::dateFromMDY(d.month(), d.day(), d.year()), datePicture_)));
+    CalendarOptions options;
+    options.date = current != 0 ? current : editor_.task.Date;
+    options.title = calendarTitle(field).toStdString();
+    // The task's own date is offered on the days its rule falls on (a special
+    // event is a one-time copy, held to no rule).
+    if (field == date_ && !editor_.specialEvent()) options.rule = editor_.task;
+    const qd::Date chosen =
+        CalendarWindow::pick(editor_.dataSet(), ui_, editor_.clock(), dateFormat_, options, field->window());
+    if (chosen == 0 || chosen == current) return;
+    field->setText(q(qd::formatDate(chosen, datePicture_)));
     dateAccepted(field);
 }
 

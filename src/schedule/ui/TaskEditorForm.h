@@ -54,6 +54,8 @@ public:
 
     // Shows the task of the editor in every control.
     void load();
+    // The task type choice: the wizards have their type set and hide it.
+    void setTypeChoiceShown(bool shown);
     // Takes what is typed but not yet accepted into the task (the OK button
     // accepts the field that has the focus).
     void acceptPending();
@@ -110,7 +112,7 @@ private:
                         std::uint8_t qd::ScheduleRecord::*field);
     QLineEdit* dateEdit(QWidget* parent, const char* name, const QString& accessible);
     QLineEdit* timeEdit(QWidget* parent, const char* name, const QString& accessible);
-    QPushButton* calendarButton(QWidget* parent, QLineEdit* field, const QString& title);
+    QPushButton* calendarButton(QWidget* parent, QLineEdit* field);
 
     void showTypeFields();
     void showRuleFields();
@@ -124,10 +126,13 @@ private:
     void timeAccepted(QLineEdit* field);
     void browseAlarm();
     void playAlarm();
-    void pickDate(QLineEdit* field, const QString& title);
+    // The "..." button of a date field: the calendar, with the task's rule for its date.
+    void pickDate(QLineEdit* field);
+    QString calendarTitle(QLineEdit* field) const;
 
     qd::TaskEditor& editor_;
     qdui::QtUserInterface& ui_;
+    std::string dateFormat_;
     std::string datePicture_;
     TaskFormHooks hooks_;
     std::unique_ptr<qdui::SoundPlayer> sound_;
@@ -135,6 +140,7 @@ private:
     std::vector<QWidget*> pages_;
 
     QButtonGroup* types_ = nullptr;
+    QWidget* typeBox_ = nullptr;
     QLabel* otherType_ = nullptr;
     QLineEdit* description_ = nullptr;
     QComboBox* category_ = nullptr;

@@ -103,6 +103,9 @@ TaskWizardWindow::TaskWizardWindow(Kind kind, std::unique_ptr<qd::TaskEditor> ed
     setWizardStyle(QWizard::ClassicStyle);
     setOption(QWizard::NoBackButtonOnStartPage);
     form_ = new TaskEditorForm(*editor_, ui, dateFormat, std::move(hooks), this);
+    form_->setTypeChoiceShown(false);
+    // "&Before performing task, give option to skip" has the B.
+    setButtonText(QWizard::BackButton, "< Bac&k");
     QString first;
     switch (kind) {
     case ProgramWizard:

@@ -1,0 +1,100 @@
+#!/bin/bash
+# The task editor on a real X desktop (Xvfb, openbox), driven with keystrokes as
+# a person would: Ctrl+Shift+M in the frame opens the "Display Message Wizard",
+# the message and the time are typed, the steps are walked with their
+# accelerators and Finish saves the task; qdctl reads it back and qd performs
+# it at its moment (its message window appears).
+#   task-editor-desktop-test.sh BIN_DIR X11_SESSION_SCRIPT
+set -u
+bin=$1
+session=$2
+command -v xdotool >/dev/null || { echo "SKIP: xdotool is not installed"; exit 77; }
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+    for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
+    for p in "${pids[@]}"; do wait "$p" 2>/dev/null; done
+    [ -n "${QD_X11_SESSION:-}" ] && "$session" stop "$QD_X11_SESSION"
+    rm -rf "$work"
+}
+trap cleanup EXIT
+failures=0
+check() { # check DESCRIPTION COMMAND...
+    if "${@:2}"; then echo "ok: $1"; else echo "FAIL: $1"; failures=$((failures + 1)); fi
+}
+waitfor() { # waitfor SECONDS COMMAND...: true once the command succeeds
+    local end=$((SECONDS + $1))
+    shift
+    until "$@"; do
+        [ $SECONDS -ge $end ] && return 1
+        sleep 0.2
+    done
+}
+window() { xdotool search --name "$1" 2>/dev/null | head -1; }
+hasWindow() { [ -n "$(window "$1")" ]; }
+keys() { # keys WINDOW KEY...: the keys typed into that window
+    local w=$1
+    shift
+    xdotool windowactivate --sync "$w" 2>/dev/null
+    for k in "$@"; do
+        xdotool key --clearmodifiers "$k"
+        sleep 0.3
+    done
+}
+
+eval "$("$session" start)" || exit 1
+mkdir -m 700 "$work/run"
+export XDG_RUNTIME_DIR=$work/run
+data=$work/data
+qdctl() { "$bin/qdctl" --data "$data" "$@"; }
+qdctl init >/dev/null || exit 1
+# Several users share the folder: the current user is the login name.
+qdctl config set MultiUser 1 >/dev/null
+
+"$bin/qd" --data "$data" >>"$work/qd.out" 2>&1 &
+qd=$!
+pids+=($qd)
+check "qd starts and shows its frame" waitfor 15 hasWindow '^Quandrel 2000$'
+frame=$(window '^Quandrel 2000$')
+
+keys "$frame" ctrl+shift+m
+check "Ctrl+Shift+M opens the Display Message Wizard" waitfor 10 hasWindow '^Display Message Wizard$'
+wizard=$(window '^Display Message Wizard$')
+[ -n "$wizard" ] || { cat "$work/qd.out"; exit 1; }
+
+# The message, then the next step: the rule "Once" and a time 25 seconds ahead.
+keys "$wizard" alt+y
+xdotool type --delay 40 "Stretch your legs"
+due=$(date -d "+25 sec" +%H:%M:%S)
+keys "$wizard" alt+n alt+y O alt+i ctrl+a
+xdotool type --delay 40 "$due"
+keys "$wizard" Tab alt+n alt+n alt+n alt+f
+check "Finish closes the wizard" waitfor 10 bash -c "! xdotool search --name '^Display Message Wizard\$' >/dev/null 2>&1"
+
+id=$(qdctl rec list Schedule | grep "SCH:Description=Stretch your legs" | sed -n 's/^SCH:ID=\([0-9]*\) .*/\1/p' | head -1)
+check "the list holds the new task, described by its message (the field's rule)" [ -n "$id" ]
+record=$(qdctl rec get Schedule "SCH:ID=${id:-0}" 2>&1)
+has() { echo "$record" | grep -qx "$1"; }
+IFS=: read -r h m s <<<"$due"
+dueValue=$(( (10#$h * 3600 + 10#$m * 60 + 10#$s) * 100 + 1 ))
+check "qdctl reads it back as a message task" has "SCH:TaskType: Display Message"
+check "  happening once" has "SCH:ScheduleType: Once"
+check "  due today at $due" bash -c 'has() { echo "$1" | grep -qx "$2"; }; has "$1" "SCH:Time: $2"' _ "$record" "$dueValue"
+check "  with its message" bash -c 'echo "$1" | grep -q "Stretch your legs"' _ "$record"
+check "  in category General" has "SCH:Category: General"
+check "  enabled" has "SCH:Disabled: 0"
+check "  saved by the login user" has "SCH:NetworkUser: $(id -un)"
+check "  with its original ID" has "SCH:OriginalID: $id"
+
+check "qd performs it at its moment: the message window appears" waitfor 40 hasWindow '^Message$'
+echo "   due $due, shown at $(date +%T)"
+
+kill -TERM "$qd"
+wait "$qd"
+if [ $failures -ne 0 ]; then
+    echo "--- qd output"
+    cat "$work/qd.out"
+    exit 1
+fi
+echo "all editor desktop checks passed"
