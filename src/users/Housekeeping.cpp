@@ -183,8 +183,15 @@ PassResult AssignCurrentUserToAllTasks(DataSet& ds, const std::string& user, Pro
             ++changed;
             return Step::Next;
         }
-        // A row another process added meanwhile is passed over like one found above.
-        return usd.lastError().primary() == kStoreConstraint ? Step::Next : Step::Fail;
+        // A row another process added meanwhile is passed over like one found
+        // above; any other failure (a full disk) ends the pass with its message.
+        if (usd.lastError().primary() == kStoreConstraint) return Step::Next;
+        ErrorContext ctx;
+        ctx.file = usd.def().label;
+        ctx.errorCode = usd.lastError().code;
+        ctx.errorText = usd.lastError().text;
+        ds.errors().throwMessage(4, ctx);
+        return Step::Fail;
     });
 }
 

@@ -287,8 +287,11 @@ void HousekeepingWindowTest::disabledPassAndNoAnswerAndToDoList() {
 void HousekeepingWindowTest::cancelledPassStopsBetweenBatchesWithEveryTaskWhole() {
     Bench b;
     const int n = 2 * qd::kHousekeepingBatch + 5;
+    qd::StoreFile* file = b.e.ds.fileOf(qd::tables::Schedule());
+    QVERIFY(file && file->begin() == qd::kStoreOk);
     for (int i = 0; i < n; ++i)
         b.addTask("old", true, true);
+    QCOMPARE(file->commit(), int(qd::kStoreOk));
     b.addTask("keep", false, false, 2);
     HousekeepingWindow* w = b.openFromMenu();
     QVERIFY(w);

@@ -126,8 +126,12 @@ TEST_F(HousekeepingTest, CompletedPassKeepsACompletedTaskThatIsNotDisabled) {
 
 TEST_F(HousekeepingTest, CancelledPassKeepsWholeBatchesAndEveryRemainingTaskWithItsSteps) {
     const int n = 3 * kHousekeepingBatch + 17;
+    Table<ScheduleRecord> fill(*ds, tables::Schedule());
+    ASSERT_EQ(fill.open(), Level::Benign);
+    ASSERT_EQ(fill.file()->begin(), kStoreOk);
     for (int i = 0; i < n; ++i)
         addTask("old", true, true, 1, dateFromMDY(1, 1, 2020) + i);
+    ASSERT_EQ(fill.file()->commit(), kStoreOk);
     addTask("keep", false, false, 2);
 
     CancellingProgress progress;
