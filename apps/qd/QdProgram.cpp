@@ -151,9 +151,6 @@ int runQd(const qdui::QdCommandLine& commandLine) {
     if (!runtime.open()) return 1; // the reason was shown
     qdschedui::ScheduleWindows scheduleWindows(
         frame, ui, {startup.dataSet(), runtime.settings(), runtime.execution(), clock, ui, {}});
-    // The task editor and its wizards open after the system lock.
-    scheduleWindows.setEditGuard(
-        [&] { return qdui::systemLockPrompt(ui, runtime.settings(), runtime.dispatcher()); });
 
     qdui::TrayIcon tray;
     const bool trayHost = qdui::TrayIcon::available() && !runtime.settings().NoTray;
@@ -227,6 +224,10 @@ int runQd(const qdui::QdCommandLine& commandLine) {
         frame.showState(state, clock.now());
         tray.showState(state);
     };
+    // The task editor and its wizards open after the system lock; unlocking for
+    // the session shows in the title at once.
+    scheduleWindows.setEditGuard(
+        [&] { return qdui::systemLockPrompt(ui, runtime.settings(), runtime.dispatcher(), refresh); });
     QObject::connect(&frame, &qdui::MainFrame::closed, qApp, &QCoreApplication::quit);
     // Housekeeping (File > Setup), behind the system lock; the users' list opens from it.
     qdusersui::UsersWindows usersWindows(

@@ -230,7 +230,7 @@ std::unique_ptr<StoreFile> StoreFile::open(const std::filesystem::path& path, bo
         rc = sqlite3_exec(f->db_, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
     // Write-ahead log on a local disk; a rollback journal with the file system's
     // locks where processes on other machines may share the file.
-    const JournalChoice journal = journalFor(path.parent_path());
+    const JournalChoice journal = journalFor(path.has_parent_path() ? path.parent_path() : ".");
     if (rc == SQLITE_OK) {
         rc = sqlite3_exec(f->db_,
                           journal.rollback() ? "PRAGMA journal_mode = DELETE" : "PRAGMA journal_mode = WAL",

@@ -93,8 +93,22 @@ bool calendarDayAllowed(const ScheduleRecord* rule, Date day) {
 void addTaskDays(const ScheduleRecord& stored, Date from, Date to, const HolidayCalendar& holidays,
                  std::map<Date, DayMarks>& marks) {
     if (stored.Date == 0 || stored.Time == 0 || trimRight(stored.TaskType) == "Hot Key") return;
+    auto list = [&](DayMarks& m, const ScheduleRecord& t, bool done) {
+        if (m.entries.size() >= kListedPerDay) return;
+        for (const DayEntry& e : m.entries)
+            if (e.id == stored.ID && e.done == done) return; // listed once a day
+        const DayEntry entry{stored.ID, t.Time, std::string(trimRight(t.Description)), done};
+        const auto at =
+            std::upper_bound(m.entries.begin(), m.entries.end(), entry,
+                             [](const DayEntry& a, const DayEntry& b) { return a.time < b.time; });
+        m.entries.insert(at, entry);
+    };
     if (stored.Completed != 0) {
-        if (stored.Date >= from && stored.Date <= to) ++marks[stored.Date].done;
+        if (stored.Date >= from && stored.Date <= to) {
+            DayMarks& m = marks[stored.Date];
+            ++m.done;
+            list(m, stored, true);
+        }
         return;
     }
     if (stored.Disabled != 0 || stored.Date > to) return;
@@ -102,16 +116,28 @@ void addTaskDays(const ScheduleRecord& stored, Date from, Date to, const Holiday
     Silent silent;
     MemoryTaskStore copies;
     ScheduleRecord task = stored;
+    std::vector<Date> ownDays; // days with an occurrence of the task itself (not a copy)
     auto mark = [&](const ScheduleRecord& t) {
-        if (t.SkipNextTime == 0 && t.Date >= from && t.Date <= to) ++marks[t.Date].due;
+        if (t.SkipNextTime != 0 || t.Date < from || t.Date > to) return;
+        DayMarks& m = marks[t.Date];
+        ++m.due;
+        list(m, t, false);
+    };
+    auto markOwn = [&](const ScheduleRecord& t) {
+        if (t.SkipNextTime == 0) ownDays.push_back(t.Date);
+        mark(t);
     };
     // The one-time copy made for the last excluded day. The next excluded day deletes
     // it and makes its own (when the task moves on to that day), so a copy that has
     // not come by then is not marked.
     std::optional<Moment> lastCopy;
     auto markCopy = [&](const ScheduleRecord& copy, Moment movedAt) {
-        if (lastCopy && *lastCopy > movedAt && lastCopy->date >= from && lastCopy->date <= to)
-            --marks[lastCopy->date].due;
+        if (lastCopy && *lastCopy > movedAt && lastCopy->date >= from && lastCopy->date <= to) {
+            DayMarks& m = marks[lastCopy->date];
+            --m.due;
+            if (std::find(ownDays.begin(), ownDays.end(), lastCopy->date) == ownDays.end())
+                std::erase_if(m.entries, [&](const DayEntry& e) { return e.id == stored.ID && !e.done; });
+        }
         lastCopy = Moment{copy.Date, copy.Time};
         mark(copy);
     };
@@ -130,13 +156,13 @@ void addTaskDays(const ScheduleRecord& stored, Date from, Date to, const Holiday
     };
 
     if (ruleTypeOf(task.ScheduleType) == RuleType::Once) {
-        mark(task);
+        markOwn(task);
         return;
     }
     const Time endOfDay = endOfDayReference(task);
     if (task.Date < from && !advance(from - 1, endOfDay)) return;
     for (int step = 0; step < kStepsPerTask && task.Date <= to; ++step) {
-        mark(task);
+        markOwn(task);
         // Further occurrences on the same day add nothing: on to the next day.
         if (!advance(task.Date, endOfDay)) break;
     }

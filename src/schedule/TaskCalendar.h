@@ -16,6 +16,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace qd {
 
@@ -50,12 +51,23 @@ inline constexpr const char* kEarlierDateTitle = "Confirm";
 inline constexpr const char* kEarlierDateText =
     "You have selected a date earlier than today.  Do you wish to use this date?";
 
+// One task on a day, as the calendar lists it.
+struct DayEntry {
+    std::int32_t id = 0; // the task (for a one-time copy still to be made: its source)
+    Time time = 0;       // its first occurrence that day
+    std::string description;
+    bool done = false; // a history record
+};
+
 // What a day of the calendar has on it.
 struct DayMarks {
     int due = 0;         // occurrences of active tasks on that day
     int done = 0;        // history records (completed tasks) dated that day
     std::string holiday; // the holiday's name; blank when the day is none
+    // The first kListedPerDay tasks met (in the order of their pending dates), by time.
+    std::vector<DayEntry> entries;
 };
+inline constexpr std::size_t kListedPerDay = 12;
 
 // The days from `from` to `to` on which tasks occur, as the dispatcher would perform
 // them: each active task's pending occurrence and the ones its rule gives after it,

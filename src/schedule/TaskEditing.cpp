@@ -147,6 +147,13 @@ ScheduleRecord scriptTaskDefaults(const Clock& clock) {
     return t;
 }
 
+ScheduleRecord hotKeyScriptDefaults(const Clock& clock, const std::string& hotKeyName) {
+    ScheduleRecord t = scriptTaskDefaults(clock);
+    t.Category = "Hot Key";
+    t.Description = description("Hot Key " + hotKeyName);
+    return t;
+}
+
 std::optional<WizardTitles> wizardFor(std::string_view primeTaskType) {
     const std::string_view prime = text::trimRight(primeTaskType);
     if (prime == kTypeRunProgram) return WizardTitles{"Start Program Wizard", "Program Task Basics..."};
@@ -366,6 +373,12 @@ void TaskEditor::openScriptTask() {
     stampUser();
     rows_.clear();
     readRows_.clear();
+}
+
+void TaskEditor::openHotKeyScript(const std::string& hotKeyName) {
+    openScriptTask();
+    task = hotKeyScriptDefaults(env_.clock, hotKeyName);
+    stampUser();
 }
 
 bool TaskEditor::openChange(std::int32_t id) {

@@ -103,6 +103,9 @@ ScheduleRecord newTaskDefaults(const NewTaskRequest& request, const Clock& clock
 // A new task of the script wizard: today now, every day of the week, "Run
 // Program" with the command "N/A", every 1 hour(s), category "General".
 ScheduleRecord scriptTaskDefaults(const Clock& clock);
+// The script wizard opened from the hot key editor: as above, with the category
+// "Hot Key" and the description "Hot Key " + the hot key's name.
+ScheduleRecord hotKeyScriptDefaults(const Clock& clock, const std::string& hotKeyName);
 
 // The window a primed type opens: "Start Program Wizard" with the page "Program
 // Task Basics..." for "Run Program", "Display Message Wizard" with "Message Task
@@ -210,6 +213,8 @@ public:
     // A new task of the script wizard; "General" is added to the categories
     // when missing.
     void openScriptTask();
+    // A new script task for a hot key (the hot key editor's script wizard).
+    void openHotKeyScript(const std::string& hotKeyName);
     // The task with this ID, to change; false (with a message) when it is gone.
     bool openChange(std::int32_t id);
     // A copy of the task with this ID (GLO:SCH:ID), or a special event of it.

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 using namespace qd;
@@ -191,6 +192,33 @@ TEST(CalendarMarks, ExpiryStateAndExceptionsDecideTheDays) {
     EXPECT_EQ(marks[christmas].due, 0);
     EXPECT_EQ(marks[dmy(28, 12, 2026)].due, 2); // its own occurrence and Christmas's copy
     EXPECT_EQ(marks[dmy(26, 12, 2026)].due, 0);
+    // Listed once on its day, at its time; the day it passes over lists nothing.
+    ASSERT_EQ(marks[dmy(28, 12, 2026)].entries.size(), 1u);
+    EXPECT_EQ(marks[dmy(28, 12, 2026)].entries[0].time, hm(9, 0));
+    EXPECT_TRUE(marks[christmas].entries.empty());
+}
+
+TEST(CalendarMarks, ADayListsItsTasksByTimeUpToALimit) {
+    MemoryHolidayStore none;
+    const Date day = dmy(2, 12, 2026);
+    std::map<Date, DayMarks> marks;
+    for (int i = 0; i < 20; ++i) {
+        ScheduleRecord t = custom(day, hm(20 - i / 2, i % 2 * 30), 1, "day(s)");
+        t.ID = i + 1;
+        t.Description = "Task " + std::to_string(i);
+        addTaskDays(t, day, day, none, marks);
+    }
+    ScheduleRecord old = custom(day, hm(6, 0), 1, "day(s)");
+    old.ID = 99;
+    old.Completed = 1;
+    addTaskDays(old, day, day, none, marks);
+    const DayMarks& m = marks[day];
+    EXPECT_EQ(m.due, 20);
+    EXPECT_EQ(m.done, 1);
+    ASSERT_EQ(m.entries.size(), kListedPerDay);
+    EXPECT_TRUE(std::is_sorted(m.entries.begin(), m.entries.end(),
+                               [](const DayEntry& a, const DayEntry& b) { return a.time < b.time; }));
+    EXPECT_EQ(m.entries.front().description, "Task 10"); // 15:00, the earliest of the first twelve
 }
 
 class CalendarMarksStore : public qdtest::StoreTest {};

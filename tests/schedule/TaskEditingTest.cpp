@@ -84,6 +84,15 @@ TEST(TaskEditingRules, ScriptWizardDefaults) {
     EXPECT_EQ(t.EveryType, "hour(s)");
 }
 
+TEST(TaskEditingRules, HotKeyScriptDefaults) {
+    ManualClock clock(kNow);
+    const ScheduleRecord t = hotKeyScriptDefaults(clock, "Ctrl+Alt+F5");
+    EXPECT_EQ(t.TaskType, "Run Program");
+    EXPECT_EQ(t.Command, "N/A");
+    EXPECT_EQ(t.Category, "Hot Key");
+    EXPECT_EQ(t.Description, "Hot Key Ctrl+Alt+F5");
+}
+
 TEST(TaskEditingRules, ChoosingNoneSetsTheReminderTime) {
     ScheduleRecord t = ruleTask("Once", kNow.date, timeFromHMS(8, 0, 0));
     setTaskType(t, "None");
@@ -389,6 +398,27 @@ TEST_F(TaskEditorTest, NewTaskIsSavedWithItsCategoryRememberedAndCancelWritesNot
     EXPECT_EQ(next->task.Category, "Work");
     next->openNew({});
     EXPECT_EQ(next->task.Category, "Home");
+}
+
+TEST_F(TaskEditorTest, AlarmFileIsRememberedForTheNextAlarm) {
+    auto e = editor();
+    e->openNew({"Display Message", 0});
+    EXPECT_EQ(e->rememberedWavFile(), "");
+    e->task.Message = "Ring";
+    e->task.Alarm = 1;
+    EXPECT_EQ(e->save(), SaveResult::Refused);
+    EXPECT_EQ(lastText(), "Alarm File must be entered.");
+    e->task.AlarmFile = "sounds/bell.wav";
+    ASSERT_EQ(e->save(), SaveResult::Saved);
+    EXPECT_EQ(editor()->rememberedWavFile(), "sounds/bell.wav");
+    // The system beep is no file to remember.
+    auto beep = editor();
+    beep->openNew({"Display Message", 0});
+    beep->task.Message = "Beep";
+    beep->task.Alarm = 1;
+    beep->task.AlarmFile = "BEEP";
+    ASSERT_EQ(beep->save(), SaveResult::Saved);
+    EXPECT_EQ(editor()->rememberedWavFile(), "sounds/bell.wav");
 }
 
 TEST_F(TaskEditorTest, MissingFieldKeepsTheFormAndWritesNothing) {

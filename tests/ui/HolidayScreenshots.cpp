@@ -99,7 +99,7 @@ int main(int argc, char** argv) {
         o.marks = true;
         o.offerNewTask = true;
         qdschedui::CalendarWindow w(e.ds, e.ui, e.clock, e.runtime->settings().DateFormat, o);
-        w.resize(380, 340);
+        w.resize(580, 360);
         ok = grab(&w, out + "/calendar.png") && ok;
     }
     {

@@ -456,6 +456,13 @@ void HolidayWindowsTest::calendarMarksRuleDaysAndHolidaysAndPicksTheDay() {
         if (w->marksOf(d).due > 0) due << QString::number(qd::dayOfMonth(d));
     // From 28 December on, the stored date and every later Monday and Wednesday.
     QCOMPARE(due, (QStringList{"28", "30", "4", "6", "11", "13", "18", "20", "25", "27", "1", "3"}));
+    // Beside the month, the tasks of the day in focus or under the mouse.
+    w->showDay(dmy(13, 1, 2027));
+    QCOMPARE(w->dayListing(), QStringList{"01:00  Gym"});
+    w->showDay(dmy(1, 1, 2027));
+    QCOMPARE(w->dayListing(), QStringList{"Holiday: New Year's Day"});
+    w->showDay(dmy(2, 1, 2027));
+    QCOMPARE(w->dayListing(), QStringList{"Nothing"});
     w->close();
 
     // With the task's rule, only the days it can fall on can be chosen.

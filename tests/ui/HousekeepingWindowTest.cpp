@@ -295,10 +295,16 @@ void HousekeepingWindowTest::cancelledPassStopsBetweenBatchesWithEveryTaskWhole(
     b.addTask("keep", false, false, 2);
     HousekeepingWindow* w = b.openFromMenu();
     QVERIFY(w);
-    // Cancel is pressed on the progress window as soon as it shows the first batch done.
+    // Cancel is pressed on the progress window as soon as it shows the first batch
+    // done; closing the window before is refused while the pass runs.
+    QPointer<HousekeepingWindow> alive(w);
+    bool closeRefused = false;
     QTimer presser;
     connect(&presser, &QTimer::timeout, [&] {
         if (QProgressDialog* p = w->progress()->dialog(); p && p->value() > 0) {
+            w->parentWidget()->close();
+            QApplication::processEvents();
+            closeRefused = alive && !w->isHidden() && !w->parentWidget()->isHidden();
             p->findChild<QPushButton*>()->click();
             presser.stop();
         }
@@ -312,6 +318,7 @@ void HousekeepingWindowTest::cancelledPassStopsBetweenBatchesWithEveryTaskWhole(
     });
     b.answers = {"Yes", "OK"};
     w->button("ClearDisabled")->click();
+    QVERIFY(closeRefused);
     QVERIFY(!complete);
     QCOMPARE(removed, qd::kHousekeepingBatch);
     QCOMPARE(b.seen.last(), QString("Housekeeping: Stopped before the end: what was done so far is kept."));

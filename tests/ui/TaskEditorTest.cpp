@@ -3,6 +3,7 @@
 // the messages answered; on a data set on disk with the engine behind a real frame.
 #include "UiTestSupport.h"
 
+#include "data/IniFile.h"
 #include "data/Pictures.h"
 #include "schedule/ScheduleDescription.h"
 #include "schedule/ui/CalendarWindow.h"
@@ -12,6 +13,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QFocusEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -28,6 +30,8 @@
 #include <QToolButton>
 
 #include <deque>
+#include <filesystem>
+#include <fstream>
 
 using namespace qdschedui;
 
@@ -117,6 +121,7 @@ private slots:
     void usersTabAddsEachUserOnceAndEditsARow();
     void scriptWizardFromTheMenu();
     void dateButtonsOpenTheCalendarWithTheRule();
+    void alarmBrowsesForAFileAndRemembersIt();
 };
 
 void TaskEditorTest::newTaskFromAPickedDayStartsThereFiveMinutesAhead() {
@@ -473,6 +478,18 @@ void TaskEditorTest::scriptWizardFromTheMenu() {
     QCOMPARE(tasks[0].Command, std::string("N/A"));
     QVERIFY(tasks[0].Description.starts_with("Script: "));
     QCOMPARE(tasks[0].Time, b.e.clock.now().time);
+
+    // The same wizard changes it.
+    auto* edit =
+        qobject_cast<TaskWizardWindow*>(b.windows->openEditor({TaskEditRequest::Script, tasks[0].ID, 0, {}}));
+    QVERIFY(edit);
+    QCOMPARE(edit->windowTitle(), QString("Edit Script Task Wizard"));
+    Bench::type(edit->form().descriptionField(), "Nightly cleanup");
+    for (std::size_t i = 1; i < edit->steps().size(); ++i)
+        edit->next();
+    edit->accept();
+    QCOMPARE(b.e.tasks().size(), std::size_t(1));
+    QCOMPARE(b.e.tasks()[0].Description, std::string("Nightly cleanup"));
 }
 
 void TaskEditorTest::dateButtonsOpenTheCalendarWithTheRule() {
@@ -501,6 +518,47 @@ void TaskEditorTest::dateButtonsOpenTheCalendarWithTheRule() {
     QTest::mouseClick(f.pageButton("ExpiryDatePick"), Qt::LeftButton);
     QCOMPARE(titles.last(), QString("Select Expiry Date"));
     QCOMPARE(w->editor().task.ExpiryDate, monday);
+}
+
+void TaskEditorTest::alarmBrowsesForAFileAndRemembersIt() {
+    Bench b;
+    const std::filesystem::path sounds = b.e.dir.path() / "sounds";
+    std::filesystem::create_directories(sounds);
+    { std::ofstream(sounds / "bell.wav") << "RIFF"; }
+    b.e.frame->entryAction("NewTask")->trigger();
+    auto* w = b.open<UpdateScheduleWindow>();
+    QVERIFY(w);
+    TaskEditorForm& f = w->form();
+    QVERIFY(!f.pageButton("Browse")->isEnabled());
+    f.optionBox("Alarm")->click();
+    QVERIFY(f.pageButton("Browse")->isEnabled());
+    QString title;
+    b.e.ui.setDialogHook([&](QDialog& d) {
+        QTimer::singleShot(0, [&, dialog = QPointer<QDialog>(&d)] {
+            auto* files = qobject_cast<QFileDialog*>(dialog.data());
+            if (!files) return;
+            title = files->windowTitle();
+            files->selectFile(QString::fromStdString((sounds / "bell.wav").string()));
+            QMetaObject::invokeMethod(files, "accept");
+        });
+    });
+    QTest::mouseClick(f.pageButton("Browse"), Qt::LeftButton);
+    QCOMPARE(title, QString("Select WAV File for Alarm"));
+    QCOMPARE(w->editor().task.AlarmFile, (sounds / "bell.wav").string());
+    // The folder is where the next browse starts.
+    QCOMPARE(
+        QString::fromStdString(qd::IniFile(b.e.dir.path(), qd::kProgramIniName).get("Defaults", "WAVPath")),
+        QString::fromStdString(sounds.string()));
+    f.messageField()->setPlainText("Ring");
+    w->accept();
+    QCOMPARE(b.e.tasks().size(), std::size_t(1));
+
+    // The next alarm starts with the file chosen last.
+    b.e.frame->entryAction("NewTask")->trigger();
+    auto* next = b.open<UpdateScheduleWindow>();
+    QVERIFY(next);
+    next->form().optionBox("Alarm")->click();
+    QCOMPARE(next->editor().task.AlarmFile, (sounds / "bell.wav").string());
 }
 
 QTEST_MAIN(TaskEditorTest)

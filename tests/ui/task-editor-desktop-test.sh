@@ -49,6 +49,7 @@ export XDG_RUNTIME_DIR=$work/run
 data=$work/data
 qdctl() { "$bin/qdctl" --data "$data" "$@"; }
 qdctl init >/dev/null || exit 1
+qdctl config set LogEvents 1 >/dev/null
 # Several users share the folder: the current user is the login name.
 qdctl config set MultiUser 1 >/dev/null
 
@@ -87,12 +88,16 @@ check "  enabled" has "SCH:Disabled: 0"
 check "  saved by the login user" has "SCH:NetworkUser: $(id -un)"
 check "  with its original ID" has "SCH:OriginalID: $id"
 
-check "qd performs it at its moment: the message window appears" waitfor 40 hasWindow '^Message$'
+check "qd performs it at its moment: the message window appears" waitfor 60 hasWindow '^Message$'
 echo "   due $due, shown at $(date +%T)"
 
 kill -TERM "$qd"
 wait "$qd"
 if [ $failures -ne 0 ]; then
+    qdctl rec get Schedule "SCH:ID=${id:-0}" | grep -E "SCH:(Date|Time|Disabled|Completed|User|Warn|SkipNextTime):"
+    qdctl config get StartUpActive
+    echo "--- event log"
+    cat "$data/QD98Evnt.LOG" 2>/dev/null | tail -20
     echo "--- qd output"
     cat "$work/qd.out"
     exit 1

@@ -8,6 +8,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
 #include <QTimer>
@@ -99,7 +100,25 @@ CalendarWindow::CalendarWindow(qd::DataSet& ds, qd::UserInterface& ui, const qd:
         grid->addWidget(b, 1 + i / 7, i % 7);
         days_.push_back(b);
     }
-    layout->addLayout(grid, 1);
+    if (options_.marks) {
+        // The month with, beside it, the tasks of the day in focus or under the mouse.
+        auto* body = new QHBoxLayout;
+        body->addLayout(grid, 3);
+        auto* side = new QVBoxLayout;
+        dayTitle_ = new QLabel(this);
+        dayTitle_->setObjectName("DayTitle");
+        side->addWidget(dayTitle_);
+        dayTasks_ = new QListWidget(this);
+        dayTasks_->setObjectName("DayTasks");
+        dayTasks_->setAccessibleName("Tasks of the day");
+        dayTasks_->setFocusPolicy(Qt::NoFocus);
+        dayTasks_->setMinimumWidth(190);
+        side->addWidget(dayTasks_, 1);
+        body->addLayout(side, 2);
+        layout->addLayout(body, 1);
+    } else {
+        layout->addLayout(grid, 1);
+    }
 
     if (options_.marks) {
         auto* legend =
@@ -182,6 +201,7 @@ void CalendarWindow::fillPage() {
         b->setAccessibleName(dateText);
         b->setEnabled(qd::calendarDayAllowed(rule, day));
     }
+    shownDay_ = dayButton(focus_) ? focus_ : qd::dateFromMDY(month_.month, 1, month_.year);
     marks_.clear();
     marker_.reset();
     ++generation_;
@@ -223,6 +243,30 @@ void CalendarWindow::finishMarks() {
     paintMarks();
 }
 
+void CalendarWindow::showDay(qd::Date day) {
+    shownDay_ = day;
+    if (!dayTasks_) return;
+    dayTitle_->setText("Tasks on " + QString::fromStdString(qd::formatUserDate(day, dateFormat_)) + ":");
+    dayTasks_->clear();
+    const qd::DayMarks m = marksOf(day);
+    if (!m.holiday.empty()) dayTasks_->addItem("Holiday: " + QString::fromStdString(m.holiday));
+    for (const qd::DayEntry& e : m.entries)
+        dayTasks_->addItem(QString::fromStdString(qd::formatTime(e.time, "@t1")) + "  " +
+                           QString::fromStdString(e.description) + (e.done ? " (done)" : ""));
+    const int more = m.due + m.done - static_cast<int>(m.entries.size());
+    if (more > 0 && m.entries.size() >= qd::kListedPerDay)
+        dayTasks_->addItem(QString("... and %1 more").arg(more));
+    if (dayTasks_->count() == 0) dayTasks_->addItem(marksComplete() ? "Nothing" : "Reading the tasks...");
+}
+
+QStringList CalendarWindow::dayListing() const {
+    QStringList out;
+    if (!dayTasks_) return out;
+    for (int i = 0; i < dayTasks_->count(); ++i)
+        out << dayTasks_->item(i)->text();
+    return out;
+}
+
 void CalendarWindow::paintMarks() {
     const qd::Date first = qd::firstShownDay(month_);
     const qd::Date today = clock_.today();
@@ -241,6 +285,7 @@ void CalendarWindow::paintMarks() {
         if (day == today) style << "border: 2px solid #3070c0";
         b->setStyleSheet(style.isEmpty() ? QString() : "QToolButton { " + style.join("; ") + " }");
     }
+    showDay(shownDay_);
 }
 
 void CalendarWindow::setFocusDay(qd::Date day) {
@@ -250,9 +295,12 @@ void CalendarWindow::setFocusDay(qd::Date day) {
 }
 
 bool CalendarWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::FocusIn) {
+    if (event->type() == QEvent::FocusIn || event->type() == QEvent::Enter) {
         const QVariant d = watched->property(kDateProperty);
-        if (d.isValid()) focus_ = d.toInt();
+        if (d.isValid()) {
+            if (event->type() == QEvent::FocusIn) focus_ = d.toInt();
+            showDay(d.toInt());
+        }
     }
     return QDialog::eventFilter(watched, event);
 }

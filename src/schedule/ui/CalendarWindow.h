@@ -23,6 +23,7 @@
 #include <vector>
 
 class QLabel;
+class QListWidget;
 class QPushButton;
 class QToolButton;
 
@@ -70,6 +71,10 @@ public:
     // The day a new task would be made on: the day last in focus.
     qd::Date focusDay() const { return focus_; }
     void setFocusDay(qd::Date day);
+    // With marks: lists the tasks of a day beside the month (a day in focus or under
+    // the mouse is listed).
+    void showDay(qd::Date day);
+    QStringList dayListing() const;
 
     // Opens the calendar and returns the chosen date (the given one when cancelled).
     static qd::Date pick(qd::DataSet& ds, qd::UserInterface& ui, const qd::Clock& clock,
@@ -98,6 +103,9 @@ private:
     qd::Date focus_ = 0;
     bool newTask_ = false;
     QLabel* monthLabel_ = nullptr;
+    QLabel* dayTitle_ = nullptr;
+    QListWidget* dayTasks_ = nullptr;
+    qd::Date shownDay_ = 0;
     std::vector<QToolButton*> days_;
     std::map<qd::Date, qd::DayMarks> marks_;
     std::unique_ptr<qd::CalendarMarker> marker_;

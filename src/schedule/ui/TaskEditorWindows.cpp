@@ -178,6 +178,8 @@ bool openSession(qd::TaskEditor& editor, const TaskEditRequest& request) {
         editor.openNew({request.primeTaskType, request.day});
         return true;
     case TaskEditRequest::Script:
+        // A stored script task is changed in the same wizard ("Edit Script Task Wizard").
+        if (request.id != 0) return editor.openChange(request.id);
         editor.openScriptTask();
         return true;
     case TaskEditRequest::Change:

@@ -4,6 +4,7 @@
 #include "ui/QtUserInterface.h"
 #include "users/Housekeeping.h"
 
+#include <QCloseEvent>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QPointer>
@@ -105,6 +106,14 @@ QPushButton* HousekeepingWindow::addButton(QWidget* group, const char* name, con
     b->setToolTip(tip);
     group->layout()->addWidget(b);
     return b;
+}
+
+void HousekeepingWindow::closeEvent(QCloseEvent* event) {
+    if (running_) {
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
 }
 
 QPushButton* HousekeepingWindow::button(const char* name) const {

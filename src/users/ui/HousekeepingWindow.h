@@ -59,6 +59,10 @@ public:
     void verifyLinksPressed();
     void assignUserPressed();
 
+protected:
+    // Refused while a pass runs: the pass works on the window's progress.
+    void closeEvent(QCloseEvent* event) override;
+
 signals:
     // A pass ended: what it removed or added, and whether it ran to the end.
     void passFinished(long long changed, bool complete);
