@@ -60,14 +60,21 @@ std::string DataSet::tableKey(const TableDef& t) const {
     return text::lowerAscii(loc.file.string()) + "|" + text::lowerAscii(loc.table);
 }
 
+bool DataSet::readyNow(const std::string& key, const TableDef& t) const {
+    auto it = ready_.find(key);
+    if (it == ready_.end()) return false;
+    auto file = files_.find(text::lowerAscii(locate(t).file.string()));
+    return file != files_.end() && file->second->tablesUndone() == it->second;
+}
+
 StoreFile* DataSet::fileOf(const TableDef& t) {
-    if (!ready_.count(tableKey(t))) return nullptr;
+    if (!readyNow(tableKey(t), t)) return nullptr;
     auto it = files_.find(text::lowerAscii(locate(t).file.string()));
     return it == files_.end() ? nullptr : it->second.get();
 }
 
 bool DataSet::isOpen(const TableDef& t) const {
-    return ready_.count(tableKey(t)) > 0;
+    return readyNow(tableKey(t), t);
 }
 
 void DataSet::closeAll() {
@@ -104,7 +111,7 @@ OpenResult DataSet::openTable(const TableDef& t, const OpenOptions& options) {
         return OpenResult{OpenStatus::NotFound,
                           {kStoreMisuse, t.label + " is a text file, not a keyed table"}};
     const std::string key = tableKey(t);
-    if (ready_.count(key)) return {};
+    if (readyNow(key, t)) return {};
     const TableLocation loc = locate(t);
     const std::string fileKey = text::lowerAscii(loc.file.string());
     const std::string name = loc.file.filename().string();
@@ -146,7 +153,7 @@ OpenResult DataSet::openTable(const TableDef& t, const OpenOptions& options) {
         StoreError err;
         switch (file->inspect(t, loc.table, err)) {
         case TableState::Ready:
-            ready_.insert(key);
+            ready_[key] = file->tablesUndone();
             return {};
         case TableState::Missing:
             if (options.neverCreate)

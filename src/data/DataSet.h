@@ -83,7 +83,11 @@ private:
     std::filesystem::path folder_;
     ErrorClass& errors_;
     std::map<std::string, std::unique_ptr<StoreFile>> files_; // by file path, lower case
-    std::set<std::string> ready_;                             // "file|table" inspected this process
+    // "file|table" inspected this process, with the file's tablesUndone() then.
+    std::map<std::string, unsigned long> ready_;
+    // True when the table was inspected and no rollback since took away a
+    // table of its file that was created inside the rolled-back transaction.
+    bool readyNow(const std::string& key, const TableDef& t) const;
     unsigned generation_ = 1;
     std::string passphrase_;
 };

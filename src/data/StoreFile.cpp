@@ -344,7 +344,14 @@ int StoreFile::endOperation(bool owned, bool success) {
     }
     step("ROLLBACK");
     depth_ = 0;
+    noteRollback();
     return success ? SQLITE_ABORT : SQLITE_OK;
+}
+
+void StoreFile::noteRollback() {
+    if (provisional_.empty()) return;
+    provisional_.clear();
+    ++tablesUndone_;
 }
 
 int StoreFile::begin() {
@@ -362,6 +369,7 @@ int StoreFile::commit() {
     if (depth_ == 0) return SQLITE_MISUSE;
     const int rc = depth_ == 1 ? step("COMMIT") : exec("RELEASE qd" + std::to_string(depth_ - 1));
     if (rc == SQLITE_OK) --depth_;
+    if (rc == SQLITE_OK && depth_ == 0) provisional_.clear(); // the tables are there to stay
     return rc;
 }
 
@@ -375,6 +383,7 @@ void StoreFile::rollback() {
         exec("RELEASE " + sp);
     }
     --depth_;
+    noteRollback();
 }
 
 bool StoreFile::tableExists(const std::string& sqlName) {
@@ -426,6 +435,7 @@ void StoreFile::setStoredVersion(const TableDef& t, const std::string& sqlName) 
 }
 
 bool StoreFile::createTable(const TableDef& t, const std::string& sqlName, StoreError& error) {
+    if (depth_ > 0) provisional_.insert(sqlName); // stays only if the caller's transaction commits
     if (begin() != SQLITE_OK) {
         error = lastError();
         return false;

@@ -12,6 +12,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <set>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -147,6 +148,11 @@ public:
     // processes keep working: a few pages at a time, starting again by itself
     // when the source changes.
     bool copyTo(StoreFile& to, StoreError& error);
+    // Counts the rollbacks that took away tables created inside their
+    // transaction: whoever remembers that a table exists must look again when
+    // this moved.
+    unsigned long tablesUndone() const { return tablesUndone_; }
+
     // Moves every committed change from the write-ahead log into the file.
     bool checkpoint(StoreError& error);
     // Writes the whole content into a new encrypted file `to` keyed with `key`
@@ -172,6 +178,11 @@ private:
     sqlite3* db_ = nullptr;
     int depth_ = 0;
     std::unordered_map<std::string, sqlite3_stmt*> cache_;
+    // Tables created inside a transaction that is still open: a rollback may
+    // take them away again.
+    std::set<std::string> provisional_;
+    unsigned long tablesUndone_ = 0;
+    void noteRollback();
 };
 
 // SQL pieces shared by the store and its tests.

@@ -1,5 +1,6 @@
 #include "StoreFixture.h"
 #include "data/Calendar.h"
+#include "data/StoreTransaction.h"
 
 #include <sqlite3.h>
 
@@ -321,3 +322,41 @@ TEST_F(StoreTest, StorageNamesAreCaseInsensitiveAndShareOneContainer) {
     EXPECT_EQ(ds->locate(tables::ScheduleWorkFile()).file.filename(), "QD123456.TPS");
     GLO_ScheduleWorkFileName = "qdWrkFil";
 }
+
+// A table created inside a transaction that is then rolled back is gone: the
+// next open must create it again instead of trusting that it exists, or every
+// later write to it fails.
+namespace {
+TEST_F(StoreTest, TableCreatedInARolledBackTransactionIsCreatedAgainWhenOpened) {
+    ASSERT_EQ(ds->locate(tables::Scripting()).file, ds->locate(tables::Schedule()).file);
+    Table<ScheduleRecord> sch(*ds, tables::Schedule());
+    ASSERT_EQ(sch.open(), Level::Benign);
+    {
+        StoreTransaction tx(sch);
+        ASSERT_TRUE(tx.started());
+        Table<ScriptingRecord> steps(*ds, tables::Scripting());
+        ASSERT_EQ(steps.open(), Level::Benign); // created inside the transaction
+        steps.rec.ID = 1;
+        steps.rec.Action = "Type";
+        ASSERT_EQ(steps.insert(), Level::Benign);
+        tx.rollback();
+    }
+    Table<ScriptingRecord> again(*ds, tables::Scripting());
+    ASSERT_EQ(again.open(), Level::Benign);
+    again.rec.ID = 2;
+    again.rec.Action = "Type";
+    EXPECT_EQ(again.insert(), Level::Benign) << lastText();
+    EXPECT_EQ(again.recordCount(), 1);
+    // A table that outlived a rollback is taken as it is.
+    {
+        StoreTransaction tx(sch);
+        sch.rec = {};
+        sch.rec.Description = "undone";
+        ASSERT_EQ(sch.insert(), Level::Benign);
+        tx.rollback();
+    }
+    Table<ScriptingRecord> third(*ds, tables::Scripting());
+    ASSERT_EQ(third.open(), Level::Benign);
+    EXPECT_EQ(third.recordCount(), 1);
+}
+} // namespace
