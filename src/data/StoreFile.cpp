@@ -259,6 +259,11 @@ std::unique_ptr<StoreFile> StoreFile::open(const std::filesystem::path& path, bo
     if (rc == SQLITE_OK)
         rc = sqlite3_exec(f->db_, encrypted ? "PRAGMA synchronous = FULL" : "PRAGMA synchronous = NORMAL",
                           nullptr, nullptr, nullptr);
+    // Up to 32 MB of pages kept decrypted: a list filter or query that the
+    // indexes cannot narrow reads the whole task table, and with the default
+    // 2 MB every such read decrypts it again (100,000 tasks: 0.83 s each time
+    // instead of 0.06 s). Only pages actually read take memory.
+    if (rc == SQLITE_OK) rc = sqlite3_exec(f->db_, "PRAGMA cache_size = -32768", nullptr, nullptr, nullptr);
     if (rc == SQLITE_OK)
         rc = sqlite3_exec(f->db_,
                           "CREATE TABLE IF NOT EXISTS \"_qd_tables\" (name TEXT PRIMARY KEY COLLATE NOCASE, "
