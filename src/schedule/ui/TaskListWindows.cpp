@@ -132,33 +132,39 @@ void TaskListWindow::build(QWidget* filters) {
     queryLabel_->hide();
     layout->addWidget(queryLabel_);
 
+    // Two rows of buttons: the task's record (editing, copies, exceptions),
+    // then what is done with it and with the list; one row of thirteen does
+    // not fit the window.
     auto* row = new QHBoxLayout;
+    auto* row2 = new QHBoxLayout;
     QPushButton* insert = addButton(this, row, "Insert", "&Insert", "Add a task");
     QPushButton* change = addButton(this, row, "Change", "&Change", "Change the highlighted task");
     QPushButton* copy = addButton(this, row, "Copy", "Cop&y", "Add a task copied from the highlighted one");
     QPushButton* special = addButton(this, row, "Reschedule", "Rescheduling...",
                                      "Add a special event: a one-time copy of the highlighted task");
     QPushButton* remove = addButton(this, row, "Delete", "&Delete", "Delete the highlighted task");
-    QPushButton* perform =
-        addButton(this, row, "PerformNow", "Perform &Now", "Perform the highlighted task now");
-    QPushButton* snoozeButton =
-        addButton(this, row, "Snooze", "S&nooze", "Perform a copy of the highlighted task a little later");
-    QPushButton* scripting = addButton(this, row, "Scripting", "&Scripting", kNotYet);
     QPushButton* except =
         addButton(this, row, "Except", "E&xcept", "Days and times the highlighted task skips");
+    row->addStretch(1);
+    QPushButton* perform =
+        addButton(this, row2, "PerformNow", "Perform &Now", "Perform the highlighted task now");
+    QPushButton* snoozeButton =
+        addButton(this, row2, "Snooze", "S&nooze", "Perform a copy of the highlighted task a little later");
+    QPushButton* scripting = addButton(this, row2, "Scripting", "&Scripting", kNotYet);
     QPushButton* queryButton =
-        addButton(this, row, "Query", "&Query", "Show only the tasks that meet conditions on their fields");
-    QPushButton* resetButton = addButton(this, row, "Reset", "R&eset", "Show every task of the view again");
+        addButton(this, row2, "Query", "&Query", "Show only the tasks that meet conditions on their fields");
+    QPushButton* resetButton = addButton(this, row2, "Reset", "R&eset", "Show every task of the view again");
     resetButton->setEnabled(false);
     connect(queryButton, &QPushButton::clicked, this, &TaskListWindow::openQuery);
     connect(resetButton, &QPushButton::clicked, this, [this] { setQuery({}); });
-    row->addStretch(1);
-    QPushButton* refreshButton = addButton(this, row, "Refresh", "&Refresh", "Read the list again");
-    QPushButton* close = addButton(this, row, "Close", "&Close", "Close this list");
+    row2->addStretch(1);
+    QPushButton* refreshButton = addButton(this, row2, "Refresh", "&Refresh", "Read the list again");
+    QPushButton* close = addButton(this, row2, "Close", "&Close", "Close this list");
     // The editor buttons work once the editor is set; the scripting button
     // opens the script editor, which is not part of the program yet.
     scripting->setEnabled(false);
     layout->addLayout(row);
+    layout->addLayout(row2);
 
     connect(insert, &QPushButton::clicked, this, &TaskListWindow::insertTask);
     connect(change, &QPushButton::clicked, this, &TaskListWindow::changeTask);
