@@ -4,6 +4,8 @@
 #include "data/IniFile.h"
 #include "data/Protection.h"
 #include "data/Startup.h"
+#include "mail/Mailer.h"
+#include "mail/ui/MailWindows.h"
 #include "platform/SecretStore.h"
 #include "platform/posix/PosixProcess.h"
 #include "platform/secret/Passphrase.h"
@@ -32,6 +34,7 @@
 #include <QApplication>
 #include <QGuiApplication>
 #include <QProcess>
+#include <QScopeGuard>
 
 #include <QSocketNotifier>
 
@@ -135,6 +138,13 @@ int runQd(const qdui::QdCommandLine& commandLine) {
     qdui::MainFrame frame(ui, clock, *folder);
     qd::Runtime runtime(startup, frame, *desktop, process, qd::RuntimeOptions{commandLine.switches, true});
     frame.setSettings(&runtime.settings());
+    // The SMTP login password from the desktop keyring, looked up when a mail needs it.
+    runtime.setMailPassword([] {
+        std::unique_ptr<qd::SecretStore> keyring = qd::openDesktopKeyring();
+        std::string why;
+        return keyring ? keyring->lookup(qd::kMailPasswordItem, why).value_or("") : std::string();
+    });
+    std::unique_ptr<qdmailui::MailWindows> mailWindows;
     frame.setMessageActions(qdui::MessageActions{
         {},
         [&frame](const std::string& file) { frame.playSound(file); },
@@ -147,10 +157,22 @@ int runQd(const qdui::QdCommandLine& commandLine) {
             return true;
         },
         {},
-        {}});
+        [&mailWindows](const std::string& title, const std::string& text) {
+            if (mailWindows) mailWindows->forward(title, text);
+        }});
     if (!runtime.open()) return 1; // the reason was shown
     qdschedui::ScheduleWindows scheduleWindows(
         frame, ui, {startup.dataSet(), runtime.settings(), runtime.execution(), clock, ui, {}});
+    mailWindows = std::make_unique<qdmailui::MailWindows>(
+        frame, qdmailui::MailUiContext{startup.dataSet(), ui, [&runtime] { return runtime.makeMailer(); },
+                                       [&runtime](int emailId) {
+                                           // The main window sends it as a script step would.
+                                           qd::ScriptingRecord step{};
+                                           step.Action = "Send Email";
+                                           step.EmailID = emailId;
+                                           runtime.scripts().appendEntry(step);
+                                           qd::SetMailProgressText("Sending Email...");
+                                       }});
 
     qdui::TrayIcon tray;
     const bool trayHost = qdui::TrayIcon::available() && !runtime.settings().NoTray;
@@ -223,6 +245,11 @@ int runQd(const qdui::QdCommandLine& commandLine) {
         const qdui::FrameState state = qdui::frameStateOf(runtime.dispatcher());
         frame.showState(state, clock.now());
         tray.showState(state);
+        // A mail handed to the step queue shows in the status bar once.
+        if (const std::string sending = qd::MailProgressText(); !sending.empty()) {
+            frame.setNote(QString::fromStdString(sending) + "..." + frame.statusField(1));
+            qd::SetMailProgressText("");
+        }
     };
     // The task editor and its wizards open after the system lock; unlocking for
     // the session shows in the title at once.
@@ -255,6 +282,18 @@ int runQd(const qdui::QdCommandLine& commandLine) {
             runtime.applySettings();
             refresh();
         };
+        setup.testMail = [&](const qd::ProgramSettings& edited) {
+            qd::Mailer mailer(startup.dataSet(), runtime.log(), ui, clock, edited);
+            mailer.setPasswordSource([] {
+                std::unique_ptr<qd::SecretStore> keyring = qd::openDesktopKeyring();
+                std::string why;
+                return keyring ? keyring->lookup(qd::kMailPasswordItem, why).value_or("") : std::string();
+            });
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+            const auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
+            mailer.sendTestMail();
+        };
+        qd::FillMailSettingsFromSystem(runtime.settings(), qd::readSystemMailSources());
         qdui::openSetup(setup);
     };
     frame.setHandler("Options", options);

@@ -2,6 +2,7 @@
 // of its own) and add a line here.
 #include "ConfigCommands.h"
 #include "Context.h"
+#include "MailCommands.h"
 #include "RunCommand.h"
 #include "ScheduleCommands.h"
 #include "ScriptCommands.h"
@@ -100,6 +101,16 @@ const std::vector<Command>& commands() {
          "  template copy TEMPLATE_ID TASK_ID [--answer PROMPT=VALUE...]\n"
          "                                            add a template's steps to a task, prompts answered\n",
          cmdTemplate, true},
+        {"mail",
+         "  mail send MESSAGE_ID                      send a stored message (e-mail, news or mass mailing)\n"
+         "  mail test                                 send the test mail to your own address\n"
+         "  mail password                             keep the SMTP login password in the desktop keyring\n"
+         "                                            (typed, or one line from --passphrase-fd N)\n",
+         cmdMail, true},
+        {"contacts",
+         "  contacts list [--category NAME]           the contacts: number, names, address, category\n"
+         "  contacts copy ID                          the contact as the text copied to the clipboard\n",
+         cmdContacts, true},
     };
     return list;
 }

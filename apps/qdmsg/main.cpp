@@ -3,6 +3,8 @@
 // It runs apart from qd, so a message window never holds the scheduler.
 #include "data/Protection.h"
 #include "data/Startup.h"
+#include "mail/Mailer.h"
+#include "mail/ui/MessageWindows.h"
 #include "perform/TaskExecution.h"
 #include "platform/SecretStore.h"
 #include "platform/posix/PosixProcess.h"
@@ -100,6 +102,29 @@ int main(int argc, char** argv) {
             if (execution.snoozeMessage(title, text, alarm) != 0) return true;
             ui.message("Snooze", "The snooze task could not be saved.", qd::MessageIcon::Exclamation);
             return false;
+        };
+    // "&Email" forwards the reminder with the user's mail settings (filled from the
+    // system where empty), the login password from the desktop keyring.
+    if (settingsReadable)
+        actions.email = [&](const std::string& title, const std::string& text) {
+            qd::ProgramSettings settings = startup.settings();
+            qd::FillMailSettingsFromSystem(settings, qd::readSystemMailSources());
+            qdmailui::MailUiContext context{
+                startup.dataSet(),
+                ui,
+                [&startup, &ui, &clock, settings] {
+                    qd::Mailer mailer(startup.dataSet(), startup.log(), ui, clock, settings);
+                    mailer.setPasswordSource([] {
+                        auto keyring = qd::openDesktopKeyring();
+                        std::string why;
+                        return keyring ? keyring->lookup(qd::kMailPasswordItem, why).value_or("")
+                                       : std::string();
+                    });
+                    return mailer;
+                },
+                {}};
+            qdmailui::ForwardWindow forward(title, text, context);
+            ui.runDialog(forward);
         };
     const qd::ProgramSettings& s = startup.settings();
     qdui::MessageWindow window(*request, clock, qdui::AlarmSettings{s.RepeatAlarmInterval, s.MaxAlarmTime},

@@ -74,6 +74,10 @@ struct ProgramSettings {
     std::string NSenderName;
     std::string NHost;
     std::string NOrg;
+    // The SMTP server's login name (blank: no login) and how the connection is
+    // secured: blank for STARTTLS when the server offers it, "Require" or "Off".
+    std::string MailUser;
+    std::string MailSecurity;
     std::string CM_Mode = "Normal";
     bool CM_OnTop = true;
     bool CM_UseEx = false;

@@ -215,6 +215,12 @@
     F(News_Password, STRING, 128)                                                                            \
     F(Message, MEMO, 10000)
 
+// One contact that has received a mass mailing whose run is not finished yet.
+#define QD_LAYOUT_MASSMAILSENT(F, G)                                                                         \
+    F(EmailID, LONG, 0)                                                                                      \
+    F(ClientID, LONG, 0)                                                                                     \
+    F(Email, STRING, 40)
+
 #define QD_LAYOUT_MSGLINK(F, G)                                                                              \
     F(ID, LONG, 0)                                                                                           \
     F(Title, STRING, 60)                                                                                     \

@@ -201,7 +201,7 @@ struct Dictionary {
     }
 
     Dictionary() {
-        defs.reserve(27);
+        defs.reserve(28);
         {
             TableDef t = scheduleLike("Schedule", "SCH", "QD97\\!s", 14);
             key(t, "KeyID", "By System ID", "ID", "PA");
@@ -414,6 +414,12 @@ struct Dictionary {
             t.storageVariable = &GLO_SyncTodoFileName;
             defs.push_back(std::move(t));
         }
+        {
+            TableDef t = makeTable("MassMailSent", "MMS", "QD97\\!MassMailSent", true, 1,
+                                   {QD_LAYOUT_MASSMAILSENT(QD_FD, QD_GD)});
+            key(t, "KeyEmailClient", "Message and contact", "EmailID,ClientID", "U");
+            defs.push_back(std::move(t));
+        }
         for (const auto& d : defs)
             order.push_back(&d);
 
@@ -439,6 +445,7 @@ struct Dictionary {
             Rule::Cascade);
         rel("ScriptTemplateDetails", "Messages", "EmailID", "EmailID", "KeyEmailID", Rule::None, Rule::None);
         rel("Messages", "Scripting", "EmailID", "EmailID", "KeyEmail", Rule::Restrict, Rule::Restrict);
+        rel("Messages", "MassMailSent", "EmailID", "EmailID", "KeyEmailClient", Rule::Cascade, Rule::Cascade);
         rel("ClipboardCategories", "Clipboard", "Category", "Category", "KeyCategory", Rule::Cascade,
             Rule::Restrict);
     }
@@ -469,6 +476,7 @@ QD_TABLE_ACCESSOR(Contact)
 QD_TABLE_ACCESSOR(ContactCategories)
 QD_TABLE_ACCESSOR(Messages)
 QD_TABLE_ACCESSOR(MsgLink)
+QD_TABLE_ACCESSOR(MassMailSent)
 QD_TABLE_ACCESSOR(Todo)
 QD_TABLE_ACCESSOR(Clipboard)
 QD_TABLE_ACCESSOR(ClipboardCategories)

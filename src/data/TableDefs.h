@@ -107,6 +107,7 @@ const TableDef& Contact();
 const TableDef& ContactCategories();
 const TableDef& Messages();
 const TableDef& MsgLink();
+const TableDef& MassMailSent();
 const TableDef& Todo();
 const TableDef& Clipboard();
 const TableDef& ClipboardCategories();

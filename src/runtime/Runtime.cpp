@@ -2,6 +2,7 @@
 
 #include "data/Settings.h"
 #include "data/Startup.h"
+#include "mail/Mailer.h"
 #include "platform/WindowPlacer.h"
 #include "schedule/BatchOperations.h"
 #include "script/Dde.h"
@@ -69,6 +70,13 @@ Runtime::Runtime(Startup& startup, Frame& frame, Desktop& desktop, Process& proc
     env.dde = [launcher](const std::string& service, const std::string& topic, const std::string& command) {
         DdeExecute(*launcher, service, topic, command);
     };
+    env.sendEmail = [this](int emailId) {
+        Mailer mailer = makeMailer();
+        ScriptValues* v = values_.get();
+        mailer.setVariableSink(
+            [v](const std::string& name, const std::string& value) { v->SetValue(name, value); });
+        return mailer.SendStoredMessage(emailId, false, true);
+    };
     scripts_ = std::make_unique<ScriptEngine>(ds_, log_, ui_, clock_, env);
     execution_->setScriptHost(scripts_.get());
     history_ = std::make_unique<HistoryRemover>(ds_, log_, ui_);
@@ -87,6 +95,15 @@ Runtime::Runtime(Startup& startup, Frame& frame, Desktop& desktop, Process& proc
 }
 
 Runtime::~Runtime() = default;
+
+Mailer Runtime::makeMailer() {
+    Mailer mailer(ds_, log_, ui_, clock_, settings_);
+    ScriptValues* values = values_.get();
+    mailer.setTranslator([values](const std::string& text) { return values->TranslateText(text); });
+    mailer.setPasswordSource(mailPassword_);
+    mailer.setCaFile(mailCaFile_);
+    return mailer;
+}
 
 void Runtime::applySettings() {
     ValueSettings vs;
@@ -116,6 +133,7 @@ bool Runtime::open() {
     }
     opened_ = true;
     startup_.loadSettings(CommandLineSwitches::parse(options_.commandLine));
+    FillMailSettingsFromSystem(settings_, readSystemMailSources());
     applySettings();
     dispatcher_->open();
     log_.log(frameTitle(), "Started");

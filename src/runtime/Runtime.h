@@ -12,6 +12,7 @@
 #include "data/Startup.h"
 #include "data/UserInterface.h"
 #include "dispatcher/Dispatcher.h"
+#include "mail/Mailer.h"
 #include "perform/Frame.h"
 #include "perform/TaskExecution.h"
 #include "platform/Desktop.h"
@@ -73,6 +74,13 @@ public:
     // keystroke sender, the window search, the script engine); after Setup's OK.
     void applySettings();
 
+    // A mailer on the current settings, its texts translated with the script values.
+    Mailer makeMailer();
+    // Where the SMTP login password comes from (the desktop keyring).
+    void setMailPassword(std::function<std::string()> password) { mailPassword_ = std::move(password); }
+    // Trusted certificates for STARTTLS instead of the system's (tests, private servers).
+    void setMailCaFile(std::string file) { mailCaFile_ = std::move(file); }
+
 private:
     DataFolderLock folderLock_;
     bool opened_ = false;
@@ -94,6 +102,8 @@ private:
     std::unique_ptr<ScriptEngine> scripts_;
     std::unique_ptr<HistoryRemover> history_;
     std::unique_ptr<Dispatcher> dispatcher_;
+    std::function<std::string()> mailPassword_;
+    std::string mailCaFile_;
 };
 
 } // namespace qd

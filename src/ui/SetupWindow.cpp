@@ -74,6 +74,8 @@ const SetupField kFields[] = {
     {"Email", "Email", "Sender", kText, "Reply-to address:", ""},
     {"Email", "Email", "Host", kText, "Mail (SMTP) host:", ""},
     {"Email", "Email", "Org", kText, "Organization:", ""},
+    {"Email", "Email", "MailUser", kText, "Login name (blank: none):", ""},
+    {"Email", "Email", "MailSecurity", kText, "STARTTLS (blank: when offered, Require, Off):", ""},
     {"Email", "News", "NSenderName", kText, "Your name:", ""},
     {"Email", "News", "NSender", kText, "Reply-to address:", ""},
     {"Email", "News", "NHost", kText, "News host:", ""},
@@ -247,14 +249,23 @@ void SetupWindow::build() {
         page->addWidget(startAtLogin_);
     }
 
-    // The mail test belongs with sending mail, which this version does not have yet.
+    // The test mail goes out with the values as they stand in the window.
     {
         QVBoxLayout* page = pages["Email"];
         auto* test = new QPushButton("&Test Settings", page->parentWidget());
         test->setObjectName("TestSettings");
         test->setAccessibleName("Test Settings");
-        test->setEnabled(false);
-        test->setToolTip(kNotAvailableTip);
+        if (ctx_.testMail) {
+            test->setToolTip("Send a test e-mail to your own address");
+            connect(test, &QPushButton::clicked, this, [this] {
+                qd::ProgramSettings edited = *ctx_.settings;
+                collect(edited);
+                ctx_.testMail(edited);
+            });
+        } else {
+            test->setEnabled(false);
+            test->setToolTip(kNotAvailableTip);
+        }
         auto* row = new QHBoxLayout();
         row->addStretch(1);
         row->addWidget(test);

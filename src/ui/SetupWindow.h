@@ -70,6 +70,8 @@ struct SetupContext {
     std::function<bool()> mayOpen;
     // After the settings were saved, so the running program follows them.
     std::function<void()> saved;
+    // "&Test Settings": sends the test mail with these settings; empty disables the button.
+    std::function<void(const qd::ProgramSettings&)> testMail;
 };
 
 class SetupWindow : public QDialog {

@@ -1,0 +1,472 @@
+#include "organizer/ui/ContactWindows.h"
+
+#include "data/RelationManager.h"
+#include "data/TableDefs.h"
+#include "data/Text.h"
+#include "organizer/Contacts.h"
+#include "ui/QtUserInterface.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTableView>
+#include <QVBoxLayout>
+
+namespace qdorgui {
+namespace {
+
+QString text(const std::string& s) {
+    return QString::fromStdString(qd::text::trimmedRight(s));
+}
+
+struct Column {
+    const char* heading;
+    std::string qd::ContactRecord::*member;
+};
+const Column kColumns[] = {
+    {"Last Name", &qd::ContactRecord::LastName},
+    {"First Name", &qd::ContactRecord::FirstName},
+    {"Email", &qd::ContactRecord::Email},
+    {"Work/Day Phone", &qd::ContactRecord::WorkDayPhone},
+    {"Home/Evening Phone", &qd::ContactRecord::HomeEveningPhone},
+    {"Fax", &qd::ContactRecord::Fax},
+    {"Contact Category", &qd::ContactRecord::ContactCategory},
+    {"Address Line 1", &qd::ContactRecord::AddressLine1},
+    {"Address Line 2", &qd::ContactRecord::AddressLine2},
+    {"Address Line 3", &qd::ContactRecord::AddressLine3},
+    {"Postal Code", &qd::ContactRecord::PostalCode},
+};
+
+struct SortTab {
+    const char* label;
+    const char* key;
+};
+const SortTab kTabs[] = {
+    {"Last Name", "C_:KeyLastName"},
+    {"First Name", "C_:KeyFirstName"},
+    {"Work/Day Phone", "C_:KeyWorkPhone"},
+    {"Home/Evening Phone", "C_:KeyHomePhone"},
+    {"Fax", "C_:KeyFaxNumber"},
+    {"Email", "C_:KeyEmail"},
+    {"Category", "C_:KeyCategory"},
+};
+
+struct FormField {
+    const char* name;
+    const char* prompt;
+    int width;
+    std::string qd::ContactRecord::*member;
+};
+const FormField kFields[] = {
+    {"LastName", "&Last Name:", 30, &qd::ContactRecord::LastName},
+    {"FirstName", "First &Name:", 20, &qd::ContactRecord::FirstName},
+    {"AddressLine1", "Address Line 1:", 30, &qd::ContactRecord::AddressLine1},
+    {"AddressLine2", "Address Line 2:", 30, &qd::ContactRecord::AddressLine2},
+    {"AddressLine3", "Address Line 3:", 30, &qd::ContactRecord::AddressLine3},
+    {"PostalCode", "&Postal Code:", 10, &qd::ContactRecord::PostalCode},
+    {"WorkDayPhone", "&Work/Day Phone:", 20, &qd::ContactRecord::WorkDayPhone},
+    {"HomeEveningPhone", "&Home/Evening Phone:", 20, &qd::ContactRecord::HomeEveningPhone},
+    {"Fax", "&Fax:", 20, &qd::ContactRecord::Fax},
+    {"OtherPhone", "Other Phone:", 20, &qd::ContactRecord::OtherPhone},
+    {"Email", "&Email:", 40, &qd::ContactRecord::Email},
+    {"WebSite", "&Web Site:", 60, &qd::ContactRecord::WebSite},
+};
+
+QString plain(const char* prompt) {
+    return QString(prompt).remove('&').remove(':');
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// ContactsModel
+
+ContactsModel::ContactsModel(qd::DataSet& ds, QObject* parent) : QAbstractTableModel(parent), ds_(ds) {
+    reload();
+}
+
+int ContactsModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+}
+
+int ContactsModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(std::size(kColumns));
+}
+
+QVariant ContactsModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= rowCount()) return {};
+    if (role != Qt::DisplayRole && role != Qt::AccessibleTextRole) return {};
+    return text(contact(index.row()).*kColumns[index.column()].member);
+}
+
+QVariant ContactsModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
+    return section >= 0 && section < columnCount() ? QVariant(kColumns[section].heading) : QVariant();
+}
+
+bool ContactsModel::canFetchMore(const QModelIndex& parent) const {
+    return !parent.isValid() && !atEnd_;
+}
+
+void ContactsModel::fetchMore(const QModelIndex& parent) {
+    if (parent.isValid() || atEnd_) return;
+    if (!table_) {
+        table_ = std::make_unique<qd::Table<qd::ContactRecord>>(ds_, qd::tables::Contact());
+        if (table_->open() != qd::Level::Benign) {
+            atEnd_ = true;
+            return;
+        }
+        const int key = table_->def().findKey(key_.c_str());
+        if (key_ == "C_:KeyCategory" && !category_.empty()) {
+            table_->rec.ContactCategory = category_;
+            table_->setPosition(key, 1);
+        } else {
+            table_->setOrder(key);
+        }
+    }
+    std::vector<qd::ContactRecord> page;
+    while (page.size() < static_cast<std::size_t>(kPage)) {
+        if (table_->next() != qd::Level::Benign) {
+            atEnd_ = true;
+            break;
+        }
+        if (!category_.empty() && key_ == "C_:KeyCategory" &&
+            !qd::text::equalsNoCase(qd::text::trimmed(table_->rec.ContactCategory), category_)) {
+            atEnd_ = true;
+            break;
+        }
+        page.push_back(table_->rec);
+    }
+    if (page.empty()) return;
+    const int first = static_cast<int>(rows_.size());
+    beginInsertRows({}, first, first + static_cast<int>(page.size()) - 1);
+    rows_.insert(rows_.end(), page.begin(), page.end());
+    endInsertRows();
+}
+
+void ContactsModel::setOrder(const std::string& key, const std::string& category) {
+    key_ = key;
+    category_ = qd::text::trimmed(category);
+    reload();
+}
+
+void ContactsModel::reload() {
+    beginResetModel();
+    rows_.clear();
+    table_.reset();
+    atEnd_ = false;
+    endResetModel();
+    fetchMore({});
+}
+
+int ContactsModel::rowOf(int clientId) const {
+    for (std::size_t i = 0; i < rows_.size(); ++i)
+        if (rows_[i].ClientID == clientId) return static_cast<int>(i);
+    return -1;
+}
+
+// ---------------------------------------------------------------------------
+// ContactForm
+
+ContactForm::ContactForm(const QString& title, const qd::ContactRecord& contact,
+                         const std::vector<std::string>& categories, qd::UserInterface& ui, QWidget* parent)
+    : QDialog(parent), ui_(ui), original_(contact) {
+    setWindowTitle(title);
+    setObjectName("UpdateContacts");
+    setAccessibleName("Update the Contact File");
+    auto* layout = new QVBoxLayout(this);
+    auto* tabs = new QTabWidget(this);
+    tabs->setObjectName("Tabs");
+    auto* general = new QWidget(tabs);
+    auto* form = new QFormLayout(general);
+    for (const FormField& f : kFields) {
+        auto* edit = new QLineEdit(text(contact.*f.member), general);
+        edit->setObjectName(f.name);
+        edit->setAccessibleName(plain(f.prompt));
+        edit->setMaxLength(f.width);
+        if (f.width == 30 && std::string_view(f.name).starts_with("Address"))
+            edit->setToolTip("Enter up to 30 characters");
+        form->addRow(f.prompt, edit);
+        fields_.emplace_back(f.name, edit);
+        if (std::string_view(f.name) == "FirstName") {
+            category_ = new QComboBox(general);
+            category_->setObjectName("ContactCategory");
+            category_->setAccessibleName("Contact Category");
+            category_->addItem(QString());
+            for (std::size_t i = 0; i < categories.size() && i < 1024; ++i)
+                category_->addItem(QString::fromStdString(categories[i]));
+            const int at = category_->findText(text(contact.ContactCategory), Qt::MatchFixedString);
+            if (at >= 0) {
+                category_->setCurrentIndex(at);
+            } else if (!text(contact.ContactCategory).isEmpty()) {
+                category_->addItem(text(contact.ContactCategory));
+                category_->setCurrentIndex(category_->count() - 1);
+            }
+            form->addRow("Contact Category:", category_);
+        }
+    }
+    tabs->addTab(general, "General");
+    notes_ = new QPlainTextEdit(text(contact.Notes), tabs);
+    notes_->setObjectName("Notes");
+    notes_->setAccessibleName("Notes");
+    notes_->setTabChangesFocus(true);
+    tabs->addTab(notes_, "Notes");
+    layout->addWidget(tabs);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    buttons->button(QDialogButtonBox::Ok)->setObjectName("OK");
+    buttons->button(QDialogButtonBox::Cancel)->setObjectName("Cancel");
+    connect(buttons, &QDialogButtonBox::accepted, this, &ContactForm::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &ContactForm::reject);
+    layout->addWidget(buttons);
+}
+
+QLineEdit* ContactForm::field(const char* name) const {
+    for (const auto& [n, edit] : fields_)
+        if (std::string_view(n) == name) return edit;
+    return nullptr;
+}
+
+qd::ContactRecord ContactForm::record() const {
+    qd::ContactRecord r = original_;
+    for (const FormField& f : kFields)
+        r.*f.member = field(f.name)->text().toStdString();
+    r.ContactCategory = category_->currentText().toStdString();
+    r.Notes = notes_->toPlainText().left(1024).toStdString();
+    return r;
+}
+
+void ContactForm::accept() {
+    if (qd::text::trimmed(record().LastName).empty()) {
+        ui_.message("Missing Information", "Last Name must be entered.", qd::MessageIcon::Exclamation);
+        field("LastName")->setFocus();
+        return;
+    }
+    QDialog::accept();
+}
+
+// ---------------------------------------------------------------------------
+// ContactsWindow
+
+ContactsWindow::ContactsWindow(ContactsContext context, bool selecting, QWidget* parent)
+    : QWidget(parent), context_(std::move(context)) {
+    setObjectName("BrowseContacts");
+    setWindowTitle("Contacts");
+    auto* layout = new QVBoxLayout(this);
+    tabs_ = new QTabBar(this);
+    tabs_->setObjectName("SortOrder");
+    tabs_->setAccessibleName("Sort order");
+    for (const SortTab& t : kTabs)
+        tabs_->addTab(t.label);
+    layout->addWidget(tabs_);
+    model_ = new ContactsModel(context_.ds, this);
+    list_ = new QTableView(this);
+    list_->setObjectName("Contacts");
+    list_->setAccessibleName("Contacts");
+    list_->setModel(model_);
+    list_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list_->setSelectionMode(QAbstractItemView::SingleSelection);
+    list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list_->verticalHeader()->hide();
+    list_->setContextMenuPolicy(Qt::CustomContextMenu);
+    layout->addWidget(list_, 1);
+
+    auto* row = new QHBoxLayout;
+    auto add = [&](const char* name, const char* label, const char* tip = "") {
+        auto* b = new QPushButton(label, this);
+        b->setObjectName(name);
+        b->setAccessibleName(QString(label).remove('&'));
+        if (*tip) b->setToolTip(tip);
+        row->addWidget(b);
+        return b;
+    };
+    connect(add("CopyToClipboard", "&Copy to Clipboard"), &QPushButton::clicked, this,
+            &ContactsWindow::copyToClipboardPressed);
+    connect(add("SelectCategory", "Select Cate&gory"), &QPushButton::clicked, this,
+            &ContactsWindow::selectCategoryPressed);
+    connect(add("New", "&New"), &QPushButton::clicked, this, &ContactsWindow::newPressed);
+    QPushButton* select = add("Select", "&Select");
+    select->setVisible(selecting);
+    connect(select, &QPushButton::clicked, this, [this] {
+        chosen_ = current();
+        if (chosen_) emit selected();
+    });
+    connect(add("Copy", "Cop&y", "Copy record"), &QPushButton::clicked, this, &ContactsWindow::copyPressed);
+    connect(add("Edit", "&Edit"), &QPushButton::clicked, this, &ContactsWindow::editPressed);
+    connect(add("Delete", "&Delete"), &QPushButton::clicked, this, &ContactsWindow::deletePressed);
+    row->addStretch(1);
+    connect(add("Close", "Cl&ose"), &QPushButton::clicked, this, [this] {
+        if (parentWidget() && parentWidget()->inherits("QMdiSubWindow"))
+            parentWidget()->close();
+        else
+            close();
+    });
+    layout->addLayout(row);
+
+    connect(tabs_, &QTabBar::currentChanged, this, &ContactsWindow::tabChanged);
+    connect(list_, &QTableView::doubleClicked, this, [this, selecting] {
+        if (selecting) {
+            chosen_ = current();
+            if (chosen_) emit selected();
+        } else {
+            editPressed();
+        }
+    });
+    connect(list_->horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int column) {
+        // A heading sorts by its column where a key orders by it.
+        const std::string heading = kColumns[column].heading;
+        for (int t = 0; t < static_cast<int>(std::size(kTabs)); ++t)
+            if (heading == kTabs[t].label || (heading == "Contact Category" && t == 6))
+                tabs_->setCurrentIndex(t);
+    });
+    connect(list_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        QMenu menu(this);
+        QAction* email = menu.addAction("Email...");
+        QAction* copy = menu.addAction("Cop&y");
+        connect(email, &QAction::triggered, this, &ContactsWindow::emailPressed);
+        connect(copy, &QAction::triggered, this, &ContactsWindow::copyPressed);
+        const bool any = model_->rowCount() > 0;
+        email->setEnabled(any && static_cast<bool>(context_.email));
+        copy->setEnabled(any);
+        menu.exec(list_->viewport()->mapToGlobal(at));
+    });
+    if (model_->rowCount() > 0) list_->selectRow(0);
+    resize(760, 420);
+}
+
+std::optional<qd::ContactRecord> ContactsWindow::current() const {
+    const QModelIndex i = list_->currentIndex();
+    if (!i.isValid()) return std::nullopt;
+    return model_->contact(i.row());
+}
+
+void ContactsWindow::tabChanged(int tab) {
+    if (tab == 6 && category_.empty()) {
+        if (auto c = selectContactCategory(context_.ds, context_.ui, this)) category_ = *c;
+    }
+    model_->setOrder(kTabs[tab].key, tab == 6 ? category_ : std::string());
+    if (model_->rowCount() > 0) list_->selectRow(0);
+}
+
+void ContactsWindow::select(int clientId) {
+    int row = model_->rowOf(clientId);
+    while (row < 0 && model_->canFetchMore({})) {
+        model_->fetchMore({});
+        row = model_->rowOf(clientId);
+    }
+    if (row >= 0) list_->selectRow(row);
+}
+
+void ContactsWindow::copyToClipboardPressed() {
+    if (const auto c = current()) context_.ui.setClipboardText(qd::ContactCopyText(*c));
+}
+
+void ContactsWindow::edit(qd::ContactRecord start, const QString& title, bool isNew) {
+    ContactForm form(title, start, qd::listContactCategories(context_.ds), context_.ui, this);
+    if (context_.ui.runDialog(form) != QDialog::Accepted) return;
+    qd::ContactRecord r = form.record();
+    qd::Table<qd::ContactRecord> t(context_.ds, qd::tables::Contact());
+    if (t.open() != qd::Level::Benign) return;
+    if (isNew) {
+        t.rec = r;
+        t.rec.ClientID = 0;
+        if (t.insert() != qd::Level::Benign) return;
+    } else {
+        t.rec.ClientID = start.ClientID;
+        if (t.fetch("C_:KeyClientID") != qd::Level::Benign) return;
+        t.rec = r;
+        qd::RelationManager relations(t);
+        if (relations.update() != qd::Level::Benign) {
+            model_->reload();
+            return;
+        }
+    }
+    const int id = t.rec.ClientID;
+    model_->reload();
+    select(id);
+}
+
+void ContactsWindow::newPressed() {
+    edit(qd::ContactRecord{}, "New Contact", true);
+}
+
+void ContactsWindow::copyPressed() {
+    if (const auto c = current()) edit(*c, "New Contact", true);
+}
+
+void ContactsWindow::editPressed() {
+    if (const auto c = current()) edit(*c, "Edit Contact ", false);
+}
+
+void ContactsWindow::deletePressed() {
+    const auto c = current();
+    if (!c) return;
+    qd::Table<qd::ContactRecord> t(context_.ds, qd::tables::Contact());
+    if (t.open() != qd::Level::Benign) return;
+    t.rec.ClientID = c->ClientID;
+    if (t.fetch("C_:KeyClientID") != qd::Level::Benign) return;
+    qd::RelationManager(t).deleteRecord(true);
+    model_->reload();
+}
+
+void ContactsWindow::emailPressed() {
+    if (const auto c = current(); c && context_.email) context_.email(*c);
+}
+
+void ContactsWindow::selectCategoryPressed() {
+    if (auto c = selectContactCategory(context_.ds, context_.ui, this)) {
+        category_ = *c;
+        if (tabs_->currentIndex() == 6)
+            tabChanged(6);
+        else
+            tabs_->setCurrentIndex(6);
+    }
+}
+
+std::optional<std::string> selectContactCategory(qd::DataSet& ds, qdui::QtUserInterface& ui,
+                                                 QWidget* parent) {
+    QDialog dialog(parent);
+    dialog.setObjectName("SelectCategories");
+    dialog.setWindowTitle("Select a Category");
+    auto* layout = new QVBoxLayout(&dialog);
+    auto* list = new QListWidget(&dialog);
+    list->setObjectName("Categories");
+    list->setAccessibleName("Categories");
+    for (const std::string& c : qd::listContactCategories(ds))
+        list->addItem(QString::fromStdString(c));
+    if (list->count() > 0) list->setCurrentRow(0);
+    layout->addWidget(list);
+    auto* buttons = new QDialogButtonBox(&dialog);
+    QPushButton* select = buttons->addButton("&Select", QDialogButtonBox::AcceptRole);
+    select->setObjectName("Select");
+    buttons->addButton("Cancel", QDialogButtonBox::RejectRole)->setObjectName("Cancel");
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    QObject::connect(list, &QListWidget::itemDoubleClicked, &dialog, &QDialog::accept);
+    layout->addWidget(buttons);
+    if (ui.runDialog(dialog) != QDialog::Accepted || !list->currentItem()) return std::nullopt;
+    return list->currentItem()->text().toStdString();
+}
+
+std::optional<qd::ContactRecord> selectContact(qd::DataSet& ds, qdui::QtUserInterface& ui, QWidget* parent) {
+    QDialog dialog(parent);
+    dialog.setWindowTitle("Contacts");
+    auto* layout = new QVBoxLayout(&dialog);
+    auto* window = new ContactsWindow(ContactsContext{ds, ui, {}}, true, &dialog);
+    layout->addWidget(window);
+    QObject::connect(window, &ContactsWindow::selected, &dialog, &QDialog::accept);
+    dialog.resize(760, 420);
+    if (ui.runDialog(dialog) != QDialog::Accepted) return std::nullopt;
+    return window->chosen();
+}
+
+} // namespace qdorgui

@@ -1,0 +1,65 @@
+// Mail and contacts from qdctl: a script's "Send Email" step end to end against
+// a real SMTP server, mail send, and the contact commands.
+#include "QdctlFixture.h"
+#include "support/MailServer.h"
+
+#include <gtest/gtest.h>
+
+using MailCommandsTest = qdtest::QdctlFixture;
+
+TEST_F(MailCommandsTest, ASendEmailStepReportsTheRealResult) {
+    std::filesystem::create_directories(dir / "server");
+    qdtest::MailServer server(dir / "server", {"--refuse", "nobody@example.org"});
+    ASSERT_EQ(run({"config", "set", "Host", server.host()}), 0) << err;
+    ASSERT_EQ(run({"config", "set", "Sender", "ann@example.org"}), 0) << err;
+    ASSERT_EQ(run({"rec", "add", "M_", "M_:MailType=Email", "M_:EmailTo=bob@example.org",
+                   "M_:Subject=Report for [DATE]", "M_:Message=Total: [TOTAL]"}),
+              0)
+        << err;
+    ASSERT_EQ(
+        run({"rec", "add", "M_", "M_:MailType=Email", "M_:EmailTo=nobody@example.org", "M_:Subject=Lost"}),
+        0);
+    ASSERT_EQ(run({"rec", "add", "SCH", "SCH:Description=Mailing"}), 0);
+    ASSERT_EQ(run({"script", "set", "1", "-"}, "SET TOTAL 42\r\nEMAIL 1\r\nEMAIL 2\r\n"), 0) << err;
+
+    ASSERT_EQ(run({"--now", "2026-12-07 10:00", "script", "run", "1"}), 0) << err;
+    EXPECT_NE(out.find("[EmailExitCode=0]"), std::string::npos) << out;
+    EXPECT_NE(out.find("[EmailExitCode=9]"), std::string::npos) << out;
+    ASSERT_EQ(server.received(), 1);
+    EXPECT_EQ(server.file(1, "body"), "Total: 42");
+    EXPECT_NE(server.file(1, "subject").find("Report for "), std::string::npos);
+    EXPECT_EQ(server.file(1, "subject").find("[DATE]"), std::string::npos);
+    ASSERT_EQ(run({"vars"}), 0);
+    EXPECT_NE(out.find("EmailExitCode=9"), std::string::npos) << out;
+    EXPECT_NE(out.find("Mail=Error"), std::string::npos) << out;
+    EXPECT_NE(out.find("MailError=Mail Server Error:"), std::string::npos) << out;
+    ASSERT_EQ(run({"log", "show"}), 0);
+    EXPECT_NE(out.find("Could not send nobody@example.org"), std::string::npos) << out;
+    EXPECT_NE(out.find("Sent bob@example.org"), std::string::npos) << out;
+    // The script's send stamped the message.
+    ASSERT_EQ(run({"rec", "get", "M_", "M_:EmailID=1"}), 0);
+    EXPECT_NE(out.find("2026-12-07"), std::string::npos) << out;
+
+    EXPECT_EQ(run({"--now", "2026-12-08 10:00", "mail", "send", "1"}), 0) << err;
+    EXPECT_EQ(server.received(), 2);
+    EXPECT_EQ(run({"mail", "send", "2"}), 1);
+    EXPECT_NE(err.find("Recipient address rejected"), std::string::npos) << err;
+    EXPECT_EQ(run({"mail", "send", "x"}), 2);
+}
+
+TEST_F(MailCommandsTest, ContactsListAndCopy) {
+    ASSERT_EQ(run({"rec", "add", "CC", "CC:ContactCategory=Club"}), 0) << err;
+    ASSERT_EQ(run({"rec", "add", "C_", "C_:LastName=Lee", "C_:FirstName=Ann", "C_:Email=ann@example.org",
+                   "C_:ContactCategory=Club", "C_:Fax=555"}),
+              0)
+        << err;
+    ASSERT_EQ(run({"rec", "add", "C_", "C_:LastName=Abe"}), 0);
+    ASSERT_EQ(run({"contacts", "list"}), 0);
+    EXPECT_EQ(out, "2\tAbe\t\t\t\n1\tLee\tAnn\tann@example.org\tClub\n");
+    ASSERT_EQ(run({"contacts", "list", "--category", "Club"}), 0);
+    EXPECT_EQ(out, "1\tLee\tAnn\tann@example.org\tClub\n");
+    ASSERT_EQ(run({"contacts", "copy", "1"}), 0);
+    EXPECT_EQ(out, "Lee\r\nAnn\r\n\r\n\r\n\r\n\r\nWork Phone:\r\nHome Phone:\r\nFax: 555\r\nOther Phone:\r\n"
+                   "Email: ann@example.org\r\nWeb Site:\r\nCategory: Club\r\n");
+    EXPECT_EQ(run({"contacts", "copy", "9"}), 1);
+}

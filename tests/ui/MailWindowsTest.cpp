@@ -1,0 +1,247 @@
+// The message form's rules, "&Send Now" against a real SMTP server, the
+// contacts' windows, the reminder forwarding window and Setup's test mail.
+#include "UiTestSupport.h"
+
+#include "data/IniFile.h"
+#include "data/Settings.h"
+#include "data/TableDefs.h"
+#include "mail/MessageRules.h"
+#include "mail/ui/MailWindows.h"
+#include "organizer/Contacts.h"
+#include "support/MailServer.h"
+#include "ui/SetupWindow.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QTest>
+
+using namespace qdmailui;
+
+namespace {
+
+struct Bench {
+    Bench() {
+        QVERIFY(e.runtime->open());
+        qduitest::answerDialogs(e.ui, "OK", 0, &seen);
+    }
+    MailUiContext context(const std::string& host = {}) {
+        e.runtime->settings().Host = host;
+        e.runtime->settings().Sender = "ann@example.org";
+        e.runtime->settings().SenderName = "Ann";
+        return MailUiContext{e.ds, e.ui, [this] { return e.runtime->makeMailer(); }, {}};
+    }
+    int addContact(const char* last, const char* first, const char* email) {
+        qd::Table<qd::ContactRecord> t(e.ds, qd::tables::Contact());
+        t.open();
+        t.rec = {};
+        t.rec.LastName = last;
+        t.rec.FirstName = first;
+        t.rec.Email = email;
+        t.insert();
+        return t.rec.ClientID;
+    }
+    long long messageCount() {
+        qd::Table<qd::MessagesRecord> t(e.ds, qd::tables::Messages());
+        t.open();
+        return t.recordCount();
+    }
+    qduitest::Engine e;
+    QStringList seen;
+};
+
+bool shown(QWidget* w, const QWidget* form) {
+    return w->isVisibleTo(form);
+}
+
+} // namespace
+
+class MailWindowsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void theFormFollowsTheTypeAndKeepsLastUsedValues();
+    void aTypedAddressFindsItsContact();
+    void sendNowSendsTheUnsavedFormAndCancelLeavesNoRecord();
+    void contactsCopyTextAndTheirRequiredLastName();
+    void forwardingRemembersTheRecipient();
+    void setupTestMailUsesTheValuesInTheWindow();
+};
+
+void MailWindowsTest::theFormFollowsTheTypeAndKeepsLastUsedValues() {
+    Bench b;
+    qd::SettingsStore store(b.e.ds);
+    store.write("LastNewsgroup", "comp.test");
+    store.write("LastMassMailing", "Club");
+    MailUiContext ctx = b.context();
+    qd::MessagesRecord start{};
+    start.MailType = "Email";
+    MessageForm form("New E-mail Message", start, ctx);
+    form.show();
+    QCOMPARE(form.recipientPrompt()->text(), QString("*To:"));
+    QVERIFY(shown(form.field("EmailTo"), &form) && shown(form.field("CC"), &form));
+    QVERIFY(!shown(form.field("EmailToGroup"), &form));
+
+    form.mailType()->setCurrentText("News");
+    QCOMPARE(form.recipientPrompt()->text(), QString("*Newsgroup:"));
+    QCOMPARE(form.field("EmailTo")->text(), QString("comp.test"));
+    QVERIFY(!shown(form.field("CC"), &form) && !shown(form.widget("SelectContact"), &form));
+
+    form.field("EmailTo")->clear();
+    form.mailType()->setCurrentText("Mass Mailing");
+    QVERIFY(!shown(form.field("EmailTo"), &form));
+    QVERIFY(shown(form.field("EmailToGroup"), &form) && shown(form.widget("SelectCategory"), &form));
+    QCOMPARE(form.field("EmailToGroup")->text(), QString("Club"));
+    QCOMPARE(form.field("EmailTo")->text(), QString("N/A"));
+
+    // OK refuses a missing subject; with one the category is remembered.
+    form.field("EmailToGroup")->setText("Friends");
+    form.accept();
+    QCOMPARE(form.result(), int(QDialog::Rejected));
+    QVERIFY2(b.seen.contains("Missing Information: Subject must be entered."), qPrintable(b.seen.join("|")));
+    form.field("Subject")->setText("Party");
+    form.accept();
+    QCOMPARE(form.result(), int(QDialog::Accepted));
+    QCOMPARE(qd::readLastUsed(b.e.ds, "LastMassMailing"), std::string("Friends"));
+    QCOMPARE(qd::readLastUsed(b.e.ds, "LastNewsgroup"), std::string("comp.test"));
+
+    // An e-mail without a recipient cannot be saved; the attachment names a missing subject.
+    MessageForm email("New E-mail Message", start, ctx);
+    email.field("Attachment")->setText("/home/ann/report.pdf");
+    email.attachmentLeft();
+    QCOMPARE(email.field("Subject")->text(), QString("/home/ann/report.pdf"));
+    b.seen.clear();
+    email.accept();
+    QVERIFY2(b.seen.contains("Missing Information: To (Email Address) must be entered."),
+             qPrintable(b.seen.join("|")));
+    email.field("EmailTo")->setText("bob@example.org");
+    email.accept();
+    QCOMPARE(qd::readLastUsed(b.e.ds, "LastEmail"), std::string("bob@example.org"));
+}
+
+void MailWindowsTest::aTypedAddressFindsItsContact() {
+    Bench b;
+    const int id = b.addContact("Lee", "", "lee@example.org");
+    MailUiContext ctx = b.context();
+    qd::MessagesRecord start{};
+    start.MailType = "Email";
+    MessageForm form("New E-mail Message", start, ctx);
+    form.field("EmailTo")->setText("LEE@example.org");
+    form.recipientLeft();
+    QCOMPARE(form.field("EmailToName")->text(), QString("Lee"));
+    QCOMPARE(form.record().ContactID, id);
+    // A name typed already is kept.
+    MessageForm named("New E-mail Message", start, ctx);
+    named.field("EmailToName")->setText("Boss");
+    named.field("EmailTo")->setText("lee@example.org");
+    named.recipientLeft();
+    QCOMPARE(named.field("EmailToName")->text(), QString("Boss"));
+}
+
+void MailWindowsTest::sendNowSendsTheUnsavedFormAndCancelLeavesNoRecord() {
+    Bench b;
+    std::filesystem::create_directories(b.e.dir / "server");
+    qdtest::MailServer server(b.e.dir / "server");
+    MailUiContext ctx = b.context(server.host());
+    qd::MessagesRecord start{};
+    start.MailType = "Email";
+    MessageForm form("New E-mail Message", start, ctx);
+    form.field("EmailTo")->setText("bob@example.org");
+    form.field("Subject")->setText("Sent from the form");
+    form.findChild<QPlainTextEdit*>("Message")->setPlainText("Hello Bob");
+    QTest::mouseClick(form.sendNowButton(), Qt::LeftButton);
+    QVERIFY2(b.seen.contains("Mail: Mail sent:  bob@example.org"), qPrintable(b.seen.join("|")));
+    QCOMPARE(server.received(), 1);
+    QCOMPARE(QString::fromStdString(server.file(1, "subject")), QString("Sent from the form"));
+    form.reject();
+    QCOMPARE(b.messageCount(), 0LL);
+
+    server.stop();
+    b.seen.clear();
+    QTest::mouseClick(form.sendNowButton(), Qt::LeftButton);
+    QVERIFY2(b.seen.contains(
+                 "Mail Error: Could not send:  bob@example.org\r\nFailed to connect. Mail Server not found!"),
+             qPrintable(b.seen.join("|")));
+}
+
+void MailWindowsTest::contactsCopyTextAndTheirRequiredLastName() {
+    Bench b;
+    b.addContact("Zed", "Zoe", "zoe@example.org");
+    b.addContact("Abe", "Al", "al@example.org");
+    qdorgui::ContactsWindow w({b.e.ds, b.e.ui, {}});
+    QCOMPARE(w.model()->rowCount(), 2);
+    QCOMPARE(w.model()->data(w.model()->index(0, 0), Qt::DisplayRole).toString(), QString("Abe"));
+    QCOMPARE(w.model()->headerData(3, Qt::Horizontal, Qt::DisplayRole).toString(), QString("Work/Day Phone"));
+    w.list()->selectRow(1);
+    w.copyToClipboardPressed();
+    QCOMPARE(QApplication::clipboard()->text(),
+             QString("Zed\r\nZoe\r\n\r\n\r\n\r\n\r\nWork Phone:\r\nHome Phone:\r\nFax:\r\nOther Phone:\r\n"
+                     "Email: zoe@example.org\r\nWeb Site:\r\nCategory:\r\n"));
+    // The first-name order.
+    w.tabs()->setCurrentIndex(1);
+    QCOMPARE(w.model()->data(w.model()->index(0, 1), Qt::DisplayRole).toString(), QString("Al"));
+
+    qdorgui::ContactForm form("New Contact", qd::ContactRecord{}, {"Club"}, b.e.ui);
+    form.field("FirstName")->setText("Nobody");
+    form.accept();
+    QCOMPARE(form.result(), int(QDialog::Rejected));
+    QVERIFY2(b.seen.contains("Missing Information: Last Name must be entered."),
+             qPrintable(b.seen.join("|")));
+    form.field("LastName")->setText("Body");
+    form.accept();
+    QCOMPARE(form.result(), int(QDialog::Accepted));
+    QCOMPARE(form.record().LastName, std::string("Body"));
+}
+
+void MailWindowsTest::forwardingRemembersTheRecipient() {
+    Bench b;
+    std::filesystem::create_directories(b.e.dir / "server");
+    qdtest::MailServer server(b.e.dir / "server");
+    MailUiContext ctx = b.context(server.host());
+    {
+        ForwardWindow w("", "Call the dentist.", ctx);
+        w.field("Recipient")->setText("bob@example.org");
+        w.accept();
+        QCOMPARE(w.lastResult(), 0);
+    }
+    QVERIFY2(b.seen.contains("Status: Message sent."), qPrintable(b.seen.join("|")));
+    QCOMPARE(QString::fromStdString(server.file(1, "subject")), QString("Forwarded Message"));
+    QCOMPARE(QString::fromStdString(server.file(1, "to")), QString("bob@example.org"));
+    QCOMPARE(QString::fromStdString(server.file(1, "from")), QString("Ann <ann@example.org>"));
+    ForwardWindow again("Dentist", "x", ctx);
+    QCOMPARE(again.field("Recipient")->text(), QString("bob@example.org"));
+    QCOMPARE(again.field("Subject")->text(), QString("Dentist"));
+}
+
+void MailWindowsTest::setupTestMailUsesTheValuesInTheWindow() {
+    Bench b;
+    b.e.runtime->settings().Host.clear();
+    qd::ProgramSettings sent;
+    int calls = 0;
+    qdui::SetupContext setup;
+    setup.dataSet = &b.e.ds;
+    setup.settings = &b.e.runtime->settings();
+    setup.ui = &b.e.ui;
+    setup.testMail = [&](const qd::ProgramSettings& s) {
+        sent = s;
+        ++calls;
+    };
+    qdui::SetupWindow w(setup);
+    auto* host = qobject_cast<QLineEdit*>(w.field("Host"));
+    QVERIFY(host);
+    host->setText("smtp.example.org:587");
+    auto* test = w.findChild<QPushButton*>("TestSettings");
+    QVERIFY(test && test->isEnabled());
+    QTest::mouseClick(test, Qt::LeftButton);
+    QCOMPARE(calls, 1);
+    QCOMPARE(sent.Host, std::string("smtp.example.org:587"));
+    // Nothing is saved by the test.
+    QCOMPARE(b.e.runtime->settings().Host, std::string());
+}
+
+QTEST_MAIN(MailWindowsTest)
+#include "MailWindowsTest.moc"
