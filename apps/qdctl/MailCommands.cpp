@@ -12,6 +12,7 @@
 #include "runtime/Runtime.h"
 #include "script/Values.h"
 
+#include <algorithm>
 #include <charconv>
 
 namespace qdctl {
@@ -40,7 +41,9 @@ int mailSend(Context& c, qd::Runtime& runtime, int id) {
                  << mass.failed << " failed of " << mass.recipients << "\n";
     if (r != 0) {
         c.io.out << "EmailExitCode=" << r << "\n";
-        return c.failed("message " + std::to_string(id) + " not sent: " + mailer.lastErrorText());
+        std::string why = mailer.lastErrorText();
+        std::replace(why.begin(), why.end(), '\r', ' ');
+        return c.failed("message " + std::to_string(id) + " not sent: " + why);
     }
     c.io.out << "message " << id << " sent\n";
     return kOk;

@@ -38,6 +38,17 @@ std::string fillContact(std::string s, const ContactRecord& c) {
     return s;
 }
 
+// A text for one line of the event log or a script variable: the line breaks of
+// a message box text ("Mail Server Error:\r<reply>") become blanks.
+std::string oneLine(std::string s) {
+    for (std::size_t at = s.find_first_of("\r\n"); at != std::string::npos;
+         at = s.find_first_of("\r\n", at)) {
+        const std::size_t n = s.compare(at, 2, "\r\n") == 0 ? 2 : 1;
+        s.replace(at, n, " ");
+    }
+    return s;
+}
+
 // A failure that no later recipient can escape (the server is gone or refuses us).
 bool connectionFailure(int code) {
     using namespace mailresult;
@@ -166,10 +177,10 @@ int Mailer::sendEmail(const MessagesRecord& m) {
     if (!blank(m.Attachment)) sender.AddAttachment(ds_.resolve(text::trimmed(m.Attachment)).string(), 8);
     const int r = send(sender);
     if (r != 0) {
-        log_.log("Error:  " + sender.MailErrorText(r), "Mail Error");
+        log_.log("Error:  " + oneLine(sender.MailErrorText(r)), "Mail Error");
         log_.log("Could not send " + text::trimmed(m.EmailTo), "Mail Error");
         setVariable("Mail", "Error");
-        setVariable("MailError", sender.MailErrorText(r));
+        setVariable("MailError", oneLine(sender.MailErrorText(r)));
     } else {
         log_.log("Sent " + text::trimmed(m.EmailTo), text::trimmed(m.MailType));
         setVariable("Mail", "Sent");
@@ -277,10 +288,10 @@ int Mailer::PostNewsMessage(const MessagesRecord& m) {
     const int r = PostNewsArticle(a, reply);
     if (r != 0) {
         lastError_ = MailErrorText(r, reply);
-        log_.log("Error:  " + lastError_, "Mail Error");
+        log_.log("Error:  " + oneLine(lastError_), "Mail Error");
         log_.log("Could not send " + a.newsgroups, "Mail Error");
         setVariable("Mail", "Error");
-        setVariable("MailError", lastError_);
+        setVariable("MailError", oneLine(lastError_));
     } else {
         lastError_.clear();
         log_.log("Sent " + a.newsgroups, "News");

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <set>
 
@@ -247,6 +248,9 @@ TEST_F(MailerTest, NewsArticlesArePostedDotStuffedAndRefusalsReported) {
     Mailer refused = mailer("");
     EXPECT_EQ(refused.SendStoredMessage(id, false, true), mailresult::ServerError);
     EXPECT_EQ(refused.lastErrorText(), "Mail Server Error:\r201 no posting");
+    // The log and the script variable get it on one line.
+    EXPECT_EQ(vars["MailError"], "Mail Server Error: 201 no posting");
+    EXPECT_TRUE(wasLogged("Mail Error: Error:  Mail Server Error: 201 no posting"));
 }
 
 TEST(MessageRulesTest, TheFormFollowsTheMailType) {

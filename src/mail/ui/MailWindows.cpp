@@ -5,6 +5,7 @@
 
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QTabBar>
 
 namespace qdmailui {
 namespace {

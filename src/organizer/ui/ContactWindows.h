@@ -5,6 +5,7 @@
 #include "data/DataSet.h"
 #include "data/FileManager.h"
 #include "data/Records.h"
+#include "data/UserInterface.h"
 
 #include <QAbstractTableModel>
 #include <QDialog>
