@@ -178,7 +178,8 @@ async def main():
 
             def authenticator(server, session, envelope, mechanism, data):
                 ok = data.login == user and data.password == password
-                return AuthResult(success=ok)
+                # handled=False: the server itself answers 535 on a refusal.
+                return AuthResult(success=ok, handled=False)
 
             kwargs["authenticator"] = authenticator
             kwargs["auth_required"] = True

@@ -3,6 +3,8 @@
 #include "QdctlFixture.h"
 #include "support/MailServer.h"
 
+#include "data/Calendar.h"
+
 #include <gtest/gtest.h>
 
 using MailCommandsTest = qdtest::QdctlFixture;
@@ -12,6 +14,7 @@ TEST_F(MailCommandsTest, ASendEmailStepReportsTheRealResult) {
     qdtest::MailServer server(dir / "server", {"--refuse", "nobody@example.org"});
     ASSERT_EQ(run({"config", "set", "Host", server.host()}), 0) << err;
     ASSERT_EQ(run({"config", "set", "Sender", "ann@example.org"}), 0) << err;
+    ASSERT_EQ(run({"config", "set", "LogEvents", "1"}), 0) << err;
     ASSERT_EQ(run({"rec", "add", "M_", "M_:MailType=Email", "M_:EmailTo=bob@example.org",
                    "M_:Subject=Report for [DATE]", "M_:Message=Total: [TOTAL]"}),
               0)
@@ -30,11 +33,11 @@ TEST_F(MailCommandsTest, ASendEmailStepReportsTheRealResult) {
     EXPECT_NE(server.file(1, "subject").find("Report for "), std::string::npos);
     EXPECT_EQ(server.file(1, "subject").find("[DATE]"), std::string::npos);
     ASSERT_EQ(run({"vars"}), 0);
-    EXPECT_NE(out.find("EmailExitCode=9"), std::string::npos) << out;
-    EXPECT_NE(out.find("Mail=Error"), std::string::npos) << out;
+    EXPECT_NE(out.find("EMAILEXITCODE=9\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("MAIL=Error\n"), std::string::npos) << out;
     // The server's reply, on one line.
     EXPECT_NE(
-        out.find("MailError=Mail Server Error: 550 5.1.1 <nobody@example.org>: Recipient address rejected\n"),
+        out.find("MAILERROR=Mail Server Error: 550 5.1.1 <nobody@example.org>: Recipient address rejected\n"),
         std::string::npos)
         << out;
     ASSERT_EQ(run({"log", "show"}), 0);
@@ -42,7 +45,8 @@ TEST_F(MailCommandsTest, ASendEmailStepReportsTheRealResult) {
     EXPECT_NE(out.find("Sent bob@example.org"), std::string::npos) << out;
     // The script's send stamped the message.
     ASSERT_EQ(run({"rec", "get", "M_", "M_:EmailID=1"}), 0);
-    EXPECT_NE(out.find("2026-12-07"), std::string::npos) << out;
+    EXPECT_NE(out.find("M_:LastDateSent: " + std::to_string(qd::dateFromMDY(12, 7, 2026)) + "\n"), std::string::npos)
+        << out;
 
     EXPECT_EQ(run({"--now", "2026-12-08 10:00", "mail", "send", "1"}), 0) << err;
     EXPECT_EQ(server.received(), 2);
