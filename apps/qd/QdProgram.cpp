@@ -290,7 +290,7 @@ int runQd(const qdui::QdCommandLine& commandLine) {
                 return keyring ? keyring->lookup(qd::kMailPasswordItem, why).value_or("") : std::string();
             });
             QApplication::setOverrideCursor(Qt::WaitCursor);
-            const auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
+            const auto cursorBack = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
             mailer.sendTestMail();
         };
         qd::FillMailSettingsFromSystem(runtime.settings(), qd::readSystemMailSources());
