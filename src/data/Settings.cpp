@@ -91,7 +91,7 @@ const SettingDef kDefs[] = {
     {"NHost", kText, 255, "", kIni, false, kNoAdjust, kTable, &P::NHost, "News host"},
     {"NOrg", kText, 255, "", kIni, false, kNoAdjust, kTable, &P::NOrg, "News organisation"},
     {"MailUser", kText, 255, "", kNone, false, kNoAdjust, kTable, &P::MailUser, "SMTP login name (blank: none)"},
-    {"MailSecurity", kText, 10, "", kNone, false, kNoAdjust, kTable, &P::MailSecurity,
+    {"MailSecurity", kText, 20, "", kNone, false, kNoAdjust, kTable, &P::MailSecurity,
      "STARTTLS: blank when offered, Require or Off"},
     {"CM:Mode", kText, 10, "Normal", kSys, false, kNoAdjust, kTable, &P::CM_Mode, "Clipboard manager mode"},
     {"CM:OnTop", kFlag, 0, "1", kSys, false, kNoAdjust, kTable, &P::CM_OnTop,

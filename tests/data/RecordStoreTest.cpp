@@ -67,7 +67,7 @@ TEST(Dictionary, EveryTableHasItsRecordSizeKeysAndUniformKeyDirections) {
     EXPECT_EQ(tables::ScriptTemplateDetails().findField("QDD:WIZ_ID"), 0);
     EXPECT_EQ(tables::Schedule().findField("sch:keydate"), -1);
     EXPECT_EQ(tables::Schedule().findField("SCH:Date"), tables::Schedule().findField("date"));
-    EXPECT_EQ(tables::relations().size(), 14u);
+    EXPECT_EQ(tables::relations().size(), 15u);
 }
 
 TEST_F(StoreTest, AutoNumberingStartsAtOneAndReusesTheHighestAfterDelete) {

@@ -10,7 +10,7 @@ using QdctlTest = qdtest::QdctlFixture;
 
 TEST_F(QdctlTest, RecordsAreAddedReadChangedListedAndDeleted) {
     ASSERT_EQ(run({"init"}), 0) << err;
-    EXPECT_NE(out.find("25 tables ready"), std::string::npos);
+    EXPECT_NE(out.find("26 tables ready"), std::string::npos);
     ASSERT_EQ(run({"rec", "add", "Categories", "CAT:Category=Work"}), 0) << err;
     EXPECT_EQ(out, "CAT:Category=Work\n");
     ASSERT_EQ(run({"--json", "rec", "add", "SCH", "sch:description=Back up", "SCH:Category=Work",
