@@ -45,7 +45,8 @@ TEST_F(MailCommandsTest, ASendEmailStepReportsTheRealResult) {
     EXPECT_NE(out.find("Sent bob@example.org"), std::string::npos) << out;
     // The script's send stamped the message.
     ASSERT_EQ(run({"rec", "get", "M_", "M_:EmailID=1"}), 0);
-    EXPECT_NE(out.find("M_:LastDateSent: " + std::to_string(qd::dateFromMDY(12, 7, 2026)) + "\n"), std::string::npos)
+    EXPECT_NE(out.find("M_:LastDateSent: " + std::to_string(qd::dateFromMDY(12, 7, 2026)) + "\n"),
+              std::string::npos)
         << out;
 
     EXPECT_EQ(run({"--now", "2026-12-08 10:00", "mail", "send", "1"}), 0) << err;
