@@ -2,6 +2,8 @@
 
 #include "data/Text.h"
 
+#include <algorithm>
+
 namespace qd {
 
 const std::vector<HotKeyName>& hotKeyNames() {

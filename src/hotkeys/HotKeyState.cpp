@@ -1,6 +1,7 @@
 #include "hotkeys/HotKeyState.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdint>
 #include <cstdlib>
 #include <fcntl.h>

@@ -17,6 +17,7 @@
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -196,7 +197,8 @@ QVariant ClipboardListModel::data(const QModelIndex& index, int role) const {
 
 QVariant ClipboardListModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
-    static const char* names[] = {"", "Contents", "Category", "Date"};
+    static const char* names[] = {"", "Contents", "Category", ""};
+    if (section == 3) return dateHeader_;
     return section >= 0 && section < 4 ? QVariant(names[section]) : QVariant();
 }
 
@@ -589,7 +591,7 @@ ClipboardCategoriesWindow::ClipboardCategoriesWindow(ClipboardUiContext& context
     entries_->setColumnHidden(2, true);
     entries_->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
     entries_->setColumnWidth(3, 150);
-    model_->setHeaderData(3, Qt::Horizontal, "Date Saved");
+    model_->setDateHeader("Date Saved");
     lists->addWidget(entries_, 1);
     outer->addLayout(lists, 1);
     auto* buttons = new QVBoxLayout;

@@ -68,6 +68,7 @@ public:
 
     const qd::ClipboardRecord& entry(int row) const { return rows_.at(static_cast<std::size_t>(row)); }
     int rowOfHash(const std::string& hash) const;
+    void setDateHeader(const QString& header) { dateHeader_ = header; }
 
 private:
     void restart();
@@ -80,6 +81,7 @@ private:
     std::unique_ptr<Cursor> cursor_;
     std::vector<qd::ClipboardRecord> rows_;
     bool atEnd_ = false;
+    QString dateHeader_ = "Date";
 };
 
 // "Select a Category": the clipboard categories; the chosen one, nullopt on Cancel.
@@ -107,7 +109,6 @@ private:
     ClipboardUiContext& context_;
     Mode mode_;
     qd::ClipboardRecord record_;
-    long long originalHashRow_ = 0;
     QPlainTextEdit* contents_ = nullptr;
     QLineEdit* category_ = nullptr;
     QCheckBox* keep_ = nullptr;

@@ -19,14 +19,13 @@ struct QtSnapshot : qd::ClipboardSnapshot {
 // The text a paste is served from; notes when a target asks for it.
 class PasteData : public QMimeData {
 public:
-    std::atomic<qint64> requested{0};
+    mutable std::atomic<qint64> requested{0};
 
 protected:
     QVariant retrieveData(const QString& mimeType, QMetaType type) const override {
         if (mimeType.startsWith("text/") && mimeType != kOwnWriteFormat) {
             qint64 expected = 0;
-            const_cast<PasteData*>(this)->requested.compare_exchange_strong(
-                expected, QDateTime::currentMSecsSinceEpoch());
+            requested.compare_exchange_strong(expected, QDateTime::currentMSecsSinceEpoch());
         }
         return QMimeData::retrieveData(mimeType, type);
     }

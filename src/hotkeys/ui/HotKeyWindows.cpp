@@ -9,6 +9,7 @@
 #include "ui/QtUserInterface.h"
 
 #include <QCheckBox>
+#include <QColor>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -21,6 +22,8 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QVBoxLayout>
+
+#include <string_view>
 
 namespace qdhotkeyui {
 
@@ -121,14 +124,14 @@ KeyCaptureEdit::KeyCaptureEdit(QWidget* parent) : QLineEdit(parent) {
 }
 
 void KeyCaptureEdit::keyPressEvent(QKeyEvent* event) {
-    const std::string name = hotKeyNameForQtKey(event->key(), event->modifiers() & Qt::KeypadModifier);
+    const std::string name = hotKeyNameForQtKey(event->key(), event->modifiers().testFlag(Qt::KeypadModifier));
     if (name.empty()) {
         event->accept(); // a modifier alone: wait for the key
         return;
     }
     const auto m = event->modifiers();
-    const bool win = m & Qt::MetaModifier, ctrl = m & Qt::ControlModifier, alt = m & Qt::AltModifier,
-               shift = m & Qt::ShiftModifier;
+    const bool win = m.testFlag(Qt::MetaModifier), ctrl = m.testFlag(Qt::ControlModifier),
+               alt = m.testFlag(Qt::AltModifier), shift = m.testFlag(Qt::ShiftModifier);
     setText(q(qd::composeHotKey(win, ctrl, alt, shift, name)));
     event->accept();
     emit captured(win, ctrl, alt, shift, q(name));

@@ -9,6 +9,7 @@
 #include <map>
 #include <set>
 #include <utility>
+#include <vector>
 
 namespace qd {
 
@@ -17,7 +18,9 @@ public:
     struct Combination {
         unsigned modifiers = 0;
         int virtualKey = 0;
-        auto operator<=>(const Combination&) const = default;
+        bool operator<(const Combination& o) const {
+            return modifiers != o.modifiers ? modifiers < o.modifiers : virtualKey < o.virtualKey;
+        }
     };
 
     HotKeyStatus registerKey(int id, unsigned modifiers, int virtualKey) override;

@@ -7,6 +7,7 @@
 #include <X11/Xlib.h>
 #include <X11/keysym.h>
 
+#include <algorithm>
 #include <deque>
 #include <map>
 #include <poll.h>
