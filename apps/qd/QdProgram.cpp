@@ -195,7 +195,7 @@ int runQd(const qdui::QdCommandLine& commandLine) {
     qdclipui::QtClipboard clipboard;
     qd::ClipboardSaver clipSaver(startup.dataSet(), runtime.settings(), clock);
     qdclipui::ClipboardMonitor clipMonitor(clipSaver, runtime.settings(), desktop->windows(), &clipboard);
-    runtime.dispatcher().setClipboardCheck([&clipMonitor] { clipMonitor.check(); });
+    runtime.dispatcher().setClipboardCheck([&clipMonitor] { clipMonitor.tickCheck(); });
 
     // System-wide hot keys, delivered through the event loop.
     qd::HotKeyEnvironment hotKeyEnv;

@@ -12,8 +12,14 @@ ClipboardMonitor::ClipboardMonitor(qd::ClipboardSaver& saver, const qd::ProgramS
                                    qd::WindowSystem& windows, QtClipboard* own, QObject* parent)
     : QObject(parent), saver_(saver), settings_(settings), windows_(windows), own_(own) {
     connect(QGuiApplication::clipboard(), &QClipboard::changed, this, [this](QClipboard::Mode mode) {
-        if (mode == QClipboard::Clipboard && monitoring()) check();
+        if (mode != QClipboard::Clipboard) return;
+        notified_ = true;
+        if (monitoring()) check();
     });
+}
+
+void ClipboardMonitor::tickCheck() {
+    if (!notified_ && monitoring()) check();
 }
 
 bool ClipboardMonitor::monitoring() const {

@@ -23,8 +23,12 @@ public:
     ClipboardMonitor(qd::ClipboardSaver& saver, const qd::ProgramSettings& settings, qd::WindowSystem& windows,
                      QtClipboard* own, QObject* parent = nullptr);
 
-    // Looks at the clipboard now (the dispatcher's tick, and each change).
+    // Looks at the clipboard now (each change).
     qd::CaptureOutcome check();
+    // The dispatcher's once-a-second look: only where the desktop does not
+    // tell about changes (asking a foreign owner every second costs a round
+    // trip, and a hung owner would stall the program each time).
+    void tickCheck();
     bool monitoring() const;
 
 signals:
@@ -35,6 +39,7 @@ private:
     const qd::ProgramSettings& settings_;
     qd::WindowSystem& windows_;
     QtClipboard* own_;
+    bool notified_ = false;
 };
 
 } // namespace qdclipui
