@@ -132,11 +132,21 @@ CaptureOutcome addClipboardEntry(DataSet& ds, const ProgramSettings& settings, c
 
 namespace qd {
 
-bool toggleClipKeep(DataSet& ds, const std::string& hashKey) {
+bool fetchClipEntry(Table<ClipboardRecord>& t, const ClipboardRecord& entry) {
+    t.rec.ClipDate = entry.ClipDate;
+    t.rec.ClipTime = entry.ClipTime;
+    t.setPosition(t.def().findKey("KeyClipDate"));
+    while (t.tryNext() == Level::Benign) {
+        if (t.rec.ClipDate != entry.ClipDate || t.rec.ClipTime != entry.ClipTime) return false;
+        if (t.rec.ClipContents == entry.ClipContents && t.rec.ClipHashKey == entry.ClipHashKey) return true;
+    }
+    return false;
+}
+
+bool toggleClipKeep(DataSet& ds, const ClipboardRecord& entry) {
     Table<ClipboardRecord> t(ds, tables::Clipboard());
     if (t.open() != Level::Benign) return false;
-    t.rec.ClipHashKey = hashKey;
-    if (t.fetch("KeyClipHash") != Level::Benign) return false;
+    if (!fetchClipEntry(t, entry)) return false;
     t.rec.ClipKeep = static_cast<std::uint8_t>(1 - (t.rec.ClipKeep ? 1 : 0));
     return t.update() == Level::Benign;
 }

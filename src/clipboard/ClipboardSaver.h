@@ -6,6 +6,7 @@
 
 #include "data/Clock.h"
 #include "data/DataSet.h"
+#include "data/FileManager.h"
 #include "data/Globals.h"
 #include "data/Records.h"
 
@@ -70,9 +71,15 @@ CaptureOutcome addClipboardEntry(DataSet& ds, const ProgramSettings& settings, c
 
 namespace qd {
 
-// Flips an entry's "Save" indicator (found by its hash key); false when the
-// entry is gone or the store refused.
-bool toggleClipKeep(DataSet& ds, const std::string& hashKey);
+// Reads the stored entry that `entry` was read from (same moment and text),
+// so the table can update or delete it; entries without a capital letter all
+// have a blank hash key, which is not in the hash key's index. False when it
+// is gone.
+bool fetchClipEntry(Table<ClipboardRecord>& t, const ClipboardRecord& entry);
+
+// Flips an entry's "Save" indicator; false when the entry is gone or the store
+// refused.
+bool toggleClipKeep(DataSet& ds, const ClipboardRecord& entry);
 
 // Whether a category may stand in an entry as typed: "General", or one of the
 // clipboard categories.

@@ -32,7 +32,7 @@ TEST(ClipRun, FindsAddressesAndPathsAsTheSearchesCutThem) {
     EXPECT_EQ(clipRunTargets("www.example.org  "), V{"http://www.example.org"});
     EXPECT_EQ(clipRunTargets("WWW.example.org"), V{});
     EXPECT_EQ(clipRunTargets("just words"), V{});
-    EXPECT_EQ(clipRunTargets("http: mailto:"), V{"http:", "mailto:"});
+    EXPECT_EQ(clipRunTargets("http: mailto:"), (V{"http:", "mailto:"}));
 }
 
 TEST(ClipRun, RunnableColourMarkers) {
@@ -69,12 +69,12 @@ protected:
         return saver.capture(text, title);
     }
     void keep(const std::string& text) {
-        Table<ClipboardRecord> t(ds, tables::Clipboard());
-        ASSERT_EQ(t.open(), Level::Benign);
-        t.rec.ClipHashKey = ClipHashKey(text);
-        ASSERT_EQ(t.fetch("KeyClipHash"), Level::Benign);
-        t.rec.ClipKeep = 1;
-        ASSERT_EQ(t.update(), Level::Benign);
+        for (const auto& e : entries())
+            if (e.ClipContents == text) {
+                ASSERT_TRUE(toggleClipKeep(ds, e));
+                return;
+            }
+        FAIL() << text << " is not stored";
     }
     // Distinct hash keys: a capital-letter name for each number.
     static std::string distinct(int n) {
@@ -84,7 +84,7 @@ protected:
         return s;
     }
 
-    TempDir dir;
+    qdtest::TempDir dir;
     ScriptedUserInterface ui;
     ErrorClass errors;
     DataSet ds;
@@ -113,17 +113,19 @@ TEST_F(ClipboardSaverTest, SameTextTwiceAndSameHashKeyAreStoredOnce) {
     EXPECT_EQ(copy("Call Bob at 10:30"), CaptureOutcome::Stored);
     EXPECT_EQ(copy("Call Bob at 10:30"), CaptureOutcome::Unchanged);
     EXPECT_EQ(copy("Call Bob at 11:45!"), CaptureOutcome::NotStored) << "differs only in digits";
+    // Texts without a capital letter have a blank hash key, which the unique
+    // key leaves out: each of them is kept.
     EXPECT_EQ(copy("lower case only"), CaptureOutcome::Stored);
-    EXPECT_EQ(copy("another lower case text"), CaptureOutcome::NotStored) << "both have a blank hash key";
-    EXPECT_EQ(texts(), (V{"Call Bob at 10:30", "lower case only"}));
+    EXPECT_EQ(copy("another lower case text"), CaptureOutcome::Stored);
+    EXPECT_EQ(texts(), (V{"Call Bob at 10:30", "lower case only", "another lower case text"}));
     // Back to an earlier text after another: it matches a stored hash key.
     EXPECT_EQ(copy("Call Bob at 10:30"), CaptureOutcome::NotStored);
-    EXPECT_EQ(entries().size(), 2u);
+    EXPECT_EQ(entries().size(), 3u);
 }
 
 TEST_F(ClipboardSaverTest, BlankTextsAreNotStoredButATextAfterATabIs) {
-    EXPECT_EQ(copy(""), CaptureOutcome::Blank);
-    EXPECT_EQ(copy("    "), CaptureOutcome::Blank);
+    EXPECT_EQ(copy(""), CaptureOutcome::Unchanged) << "the same as nothing seen yet";
+    EXPECT_EQ(copy("    "), CaptureOutcome::Unchanged) << "compared without trailing blanks";
     EXPECT_EQ(copy(" \t\r\n"), CaptureOutcome::Blank);
     EXPECT_EQ(copy("\tName\tCity"), CaptureOutcome::Stored);
     EXPECT_EQ(texts(), V{"\tName\tCity"});
@@ -171,6 +173,16 @@ TEST_F(ClipboardSaverTest, NoLimitMeansNothingIsDeleted) {
     EXPECT_EQ(entries().size(), 60u);
 }
 
+TEST_F(ClipboardSaverTest, EntriesWithoutCapitalsCanBeToggledToo) {
+    copy("no capitals one");
+    copy("no capitals two");
+    keep("no capitals two");
+    const auto e = entries();
+    ASSERT_EQ(e.size(), 2u);
+    EXPECT_EQ(e[0].ClipKeep, 0);
+    EXPECT_EQ(e[1].ClipKeep, 1);
+}
+
 TEST_F(ClipboardSaverTest, IgnoredTextsAreRememberedNotStored) {
     EXPECT_EQ(saver.ignore("Secret Password"), CaptureOutcome::Ignored);
     EXPECT_EQ(copy("Secret Password"), CaptureOutcome::Unchanged);
@@ -191,7 +203,7 @@ TEST_F(ClipboardSaverTest, LongAndBinaryTextsAreCutNotLost) {
 
 TEST_F(ClipboardSaverTest, HandAddedEntriesFollowTheSameRules) {
     EXPECT_EQ(addClipboardEntry(ds, settings, clock, "Added By Hand"), CaptureOutcome::Stored);
-    EXPECT_EQ(addClipboardEntry(ds, settings, clock, "added by hand AH"), CaptureOutcome::NotStored);
+    EXPECT_EQ(addClipboardEntry(ds, settings, clock, "added by hand ABH"), CaptureOutcome::NotStored);
     EXPECT_EQ(addClipboardEntry(ds, settings, clock, "  "), CaptureOutcome::Blank);
     EXPECT_EQ(entries().at(0).Category, "General");
 }

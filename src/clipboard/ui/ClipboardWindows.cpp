@@ -219,9 +219,11 @@ void ClipboardListModel::fetchMore(const QModelIndex& parent) {
     endInsertRows();
 }
 
-int ClipboardListModel::rowOfHash(const std::string& hash) const {
+int ClipboardListModel::rowOf(const qd::ClipboardRecord& entry) const {
     for (std::size_t i = 0; i < rows_.size(); ++i)
-        if (rows_[i].ClipHashKey == hash) return static_cast<int>(i);
+        if (rows_[i].ClipDate == entry.ClipDate && rows_[i].ClipTime == entry.ClipTime &&
+            rows_[i].ClipContents == entry.ClipContents)
+            return static_cast<int>(i);
     return -1;
 }
 
@@ -334,8 +336,7 @@ void ClipboardRecordForm::accept() {
     qd::Table<qd::ClipboardRecord> t(context_.ds, qd::tables::Clipboard());
     if (t.open() != qd::Level::Benign) return;
     if (mode_ == Mode::Edit) {
-        t.rec.ClipHashKey = record_.ClipHashKey;
-        if (t.fetch("KeyClipHash") != qd::Level::Benign) {
+        if (!qd::fetchClipEntry(t, record_)) {
             context_.ui.message("Clipboard Record", "This entry is not there any more.",
                                 qd::MessageIcon::Exclamation);
             return;
@@ -449,9 +450,10 @@ void ClipboardManagerWindow::applyFilter() {
 
 void ClipboardManagerWindow::refresh() {
     const int row = currentRow();
-    const std::string hash = row >= 0 ? model_->entry(row).ClipHashKey : std::string();
+    const std::optional<qd::ClipboardRecord> keep =
+        row >= 0 ? std::optional<qd::ClipboardRecord>(model_->entry(row)) : std::nullopt;
     model_->refresh();
-    const int again = hash.empty() ? -1 : model_->rowOfHash(hash);
+    const int again = keep ? model_->rowOf(*keep) : -1;
     selectRow(again >= 0 ? again : std::min(row, model_->rowCount() - 1));
 }
 
@@ -489,7 +491,7 @@ void ClipboardManagerWindow::newPressed() {
     ClipboardRecordForm form(context_, ClipboardRecordForm::Mode::New, r, this);
     if (context_.ui.runDialog(form) != QDialog::Accepted) return;
     model_->refresh();
-    selectRow(model_->rowOfHash(form.record().ClipHashKey));
+    selectRow(model_->rowOf(form.record()));
 }
 
 void ClipboardManagerWindow::editPressed() {
@@ -498,7 +500,7 @@ void ClipboardManagerWindow::editPressed() {
     ClipboardRecordForm form(context_, ClipboardRecordForm::Mode::Edit, model_->entry(row), this);
     if (context_.ui.runDialog(form) != QDialog::Accepted) return;
     model_->refresh();
-    selectRow(model_->rowOfHash(form.record().ClipHashKey));
+    selectRow(model_->rowOf(form.record()));
 }
 
 void ClipboardManagerWindow::deletePressed() {
@@ -507,8 +509,7 @@ void ClipboardManagerWindow::deletePressed() {
     const qd::ClipboardRecord entry = model_->entry(row);
     qd::Table<qd::ClipboardRecord> t(context_.ds, qd::tables::Clipboard());
     if (t.open() != qd::Level::Benign) return;
-    t.rec.ClipHashKey = entry.ClipHashKey;
-    if (t.fetch("KeyClipHash") != qd::Level::Benign) {
+    if (!qd::fetchClipEntry(t, entry)) {
         refresh();
         return;
     }
@@ -527,7 +528,7 @@ void ClipboardManagerWindow::deletePressed() {
 void ClipboardManagerWindow::toggleSavePressed() {
     const int row = currentRow();
     if (row < 0) return;
-    qd::toggleClipKeep(context_.ds, model_->entry(row).ClipHashKey);
+    qd::toggleClipKeep(context_.ds, model_->entry(row));
     refresh();
 }
 

@@ -67,7 +67,7 @@ public:
     void fetchMore(const QModelIndex& parent) override;
 
     const qd::ClipboardRecord& entry(int row) const { return rows_.at(static_cast<std::size_t>(row)); }
-    int rowOfHash(const std::string& hash) const;
+    int rowOf(const qd::ClipboardRecord& entry) const;
     void setDateHeader(const QString& header) { dateHeader_ = header; }
 
 private:
