@@ -102,14 +102,11 @@ const std::vector<Command>& commands() {
          "                                            add a template's steps to a task, prompts answered\n",
          cmdTemplate, true},
         {"hotkeys",
-         "  hotkeys list                              the hot keys; registered or refused while qd runs
-",
+         "  hotkeys list                              the hot keys; registered or refused while qd runs\n",
          cmdHotkeys, true},
         {"clip",
-         "  clip list [--limit N]                     the saved clipboard entries, newest first
-"
-         "  clip add TEXT                             store a text as the clipboard saver would
-",
+         "  clip list [--limit N]                     the saved clipboard entries, newest first\n"
+         "  clip add TEXT                             store a text as the clipboard saver would\n",
          cmdClip, true},
     };
     return list;

@@ -59,7 +59,7 @@ protected:
         std::string line;
         for (std::size_t i = 1; i < argv.size(); ++i)
             line += " " + argv[i];
-        FILE* out = popen((cmd + line + " & echo $!").c_str(), "r");
+        FILE* out = popen((cmd + line + " >/dev/null 2>&1 & echo $!").c_str(), "r");
         if (!out) return false;
         int pid = 0;
         const bool read = std::fscanf(out, "%d", &pid) == 1;

@@ -105,6 +105,7 @@ struct ClipboardListModel::Cursor {
 
 ClipboardListModel::ClipboardListModel(qd::DataSet& ds, QObject* parent) : QAbstractTableModel(parent), ds_(ds) {
     restart();
+    readRows(kPageSize);
 }
 
 ClipboardListModel::~ClipboardListModel() = default;
