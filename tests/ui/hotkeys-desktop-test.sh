@@ -114,6 +114,8 @@ clipOut() { xclip -o -selection clipboard "$@" 2>/dev/null; }
 pasted() { [ "$(cat "$work/edit.txt" 2>/dev/null)" = "$1" ]; }
 printf 'Previous Text' | xclip -selection clipboard -i
 focusProbe
+xdotool key ctrl+a BackSpace
+sleep 0.2
 : >"$work/edit.txt"
 xdotool key ctrl+alt+p
 check "the PASTE hot key pastes its text" waitfor 10 pasted "Pasted Text"
