@@ -211,9 +211,8 @@ int runQd(const qdui::QdCommandLine& commandLine) {
     qd::HotKeyService hotKeys(desktop->hotKeys(), hotKeyEnv);
     qdhotkeyui::HotKeyWatcher hotKeyWatcher(hotKeys, desktop->hotKeys());
     const std::filesystem::path hotKeyStateFile = qd::hotKeyStatePath(*folder);
-    QObject::connect(&hotKeyWatcher, &qdhotkeyui::HotKeyWatcher::registered, &frame, [&] {
-        qd::writeHotKeyState(hotKeyStateFile, hotKeys.component());
-    });
+    QObject::connect(&hotKeyWatcher, &qdhotkeyui::HotKeyWatcher::registered, &frame,
+                     [&] { qd::writeHotKeyState(hotKeyStateFile, hotKeys.component()); });
     hotKeyWatcher.registerAll();
 
     // The hot-key and clipboard windows, as child windows of the frame.
@@ -225,8 +224,8 @@ int runQd(const qdui::QdCommandLine& commandLine) {
         frame.mdiArea()->setActiveSubWindow(sub);
         return w;
     };
-    qdhotkeyui::HotKeyUiContext hotKeyUi{startup.dataSet(), ui, runtime.settings(), clock, &hotKeys,
-                                         &desktop->hotKeys(), {}, {}};
+    qdhotkeyui::HotKeyUiContext hotKeyUi{
+        startup.dataSet(), ui, runtime.settings(), clock, &hotKeys, &desktop->hotKeys(), {}, {}};
     hotKeyUi.reregister = [&hotKeyWatcher, &frame] {
         QTimer::singleShot(0, &frame, [&hotKeyWatcher] { hotKeyWatcher.registerAll(); });
     };
@@ -238,7 +237,8 @@ int runQd(const qdui::QdCommandLine& commandLine) {
         qdschedui::TaskWizardWindow wizard(qdschedui::TaskWizardWindow::ScriptWizard, std::move(editor), ui,
                                            s.DateFormat, {}, &frame);
         int saved = 0;
-        QObject::connect(&wizard, &qdschedui::TaskWizardWindow::saved, &wizard, [&saved](int id) { saved = id; });
+        QObject::connect(&wizard, &qdschedui::TaskWizardWindow::saved, &wizard,
+                         [&saved](int id) { saved = id; });
         ui.runDialog(wizard);
         if (saved != 0) frame.refreshTaskLists();
         return saved;
@@ -256,7 +256,8 @@ int runQd(const qdui::QdCommandLine& commandLine) {
     });
     frame.setHandler("NewHotKey", [openHotKeys] { openHotKeys()->insertPressed(); });
 
-    qdclipui::ClipboardUiContext clipUi{startup.dataSet(), ui, clock, clipboard, [&runtime](const std::string& what) {
+    qdclipui::ClipboardUiContext clipUi{startup.dataSet(), ui, clock, clipboard,
+                                        [&runtime](const std::string& what) {
                                             qd::ProgramStartRequest r;
                                             r.command = what;
                                             runtime.execution().startProgram(r);

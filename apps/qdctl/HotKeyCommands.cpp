@@ -21,13 +21,15 @@ namespace qdctl {
 
 namespace {
 
-std::string stateText(const std::optional<qd::HotKeyStateFile>& state, const qd::SysHotKeysRecord& r, int code) {
+std::string stateText(const std::optional<qd::HotKeyStateFile>& state, const qd::SysHotKeysRecord& r,
+                      int code) {
     if (code == 0 || qd::hotKeyVirtualKey(code) == 0) return "invalid key";
     if (r.Active != 1) return "inactive";
     if (!state) return "-";
     const auto it = state->byCode.find(code);
     if (it == state->byCode.end()) return "not registered";
-    return it->second == qd::HotKeyStatus::Ok ? "registered" : std::string("refused: ") + qd::toString(it->second);
+    return it->second == qd::HotKeyStatus::Ok ? "registered"
+                                              : std::string("refused: ") + qd::toString(it->second);
 }
 
 // One line of a text field: line breaks shown as "\n" so each entry stays on one line.
@@ -58,12 +60,13 @@ int cmdHotkeys(Context& c, const std::vector<std::string>& args, std::size_t pos
     while (t.tryNext() == qd::Level::Benign) {
         const int code = qd::TrnKeyName(qd::text::trimRight(t.rec.HotKey));
         const std::string st = stateText(state, t.rec, code);
-        const std::string what = qd::text::upperAscii(qd::text::trim(t.rec.Action)) == "TASK"
-                                     ? "Task " + std::to_string(t.rec.ID)
-                                     : qd::text::trimmedRight(t.rec.Action) + " " +
-                                           qd::text::trimmedRight(t.rec.TextType);
+        const std::string what =
+            qd::text::upperAscii(qd::text::trim(t.rec.Action)) == "TASK"
+                ? "Task " + std::to_string(t.rec.ID)
+                : qd::text::trimmedRight(t.rec.Action) + " " + qd::text::trimmedRight(t.rec.TextType);
         if (c.json) {
-            c.io.out << "{\"HOT:HotKey\": " << jsonEscape(t.rec.HotKey) << ", \"HOT:Active\": " << int(t.rec.Active)
+            c.io.out << "{\"HOT:HotKey\": " << jsonEscape(t.rec.HotKey)
+                     << ", \"HOT:Active\": " << int(t.rec.Active)
                      << ", \"HOT:Description\": " << jsonEscape(t.rec.Description)
                      << ", \"HOT:Action\": " << jsonEscape(t.rec.Action)
                      << ", \"HOT:TextType\": " << jsonEscape(t.rec.TextType) << ", \"HOT:ID\": " << t.rec.ID
@@ -81,7 +84,8 @@ int cmdClip(Context& c, const std::vector<std::string>& args, std::size_t pos) {
     if (args[pos] == "add") {
         if (pos + 2 != args.size()) return c.usage("clip add takes one TEXT");
         c.startup->loadSettings({});
-        const qd::CaptureOutcome o = qd::addClipboardEntry(c.data(), c.startup->settings(), c.now(), args[pos + 1]);
+        const qd::CaptureOutcome o =
+            qd::addClipboardEntry(c.data(), c.startup->settings(), c.now(), args[pos + 1]);
         if (o != qd::CaptureOutcome::Stored) return c.failed(std::string("not stored: ") + qd::toString(o));
         return kOk;
     }
@@ -109,9 +113,9 @@ int cmdClip(Context& c, const std::vector<std::string>& args, std::size_t pos) {
                      << ", \"CLI:ClipHashKey\": " << jsonEscape(t.rec.ClipHashKey)
                      << ", \"CLI:ClipContents\": " << jsonEscape(t.rec.ClipContents) << "}\n";
         } else {
-            c.io.out << qd::formatDate(t.rec.ClipDate, "@d10-") << " " << qd::formatTime(t.rec.ClipTime, "@t4")
-                     << "\t" << (t.rec.ClipKeep ? "Save" : "-") << "\t" << t.rec.Category << "\t"
-                     << oneLine(t.rec.ClipContents) << "\n";
+            c.io.out << qd::formatDate(t.rec.ClipDate, "@d10-") << " "
+                     << qd::formatTime(t.rec.ClipTime, "@t4") << "\t" << (t.rec.ClipKeep ? "Save" : "-")
+                     << "\t" << t.rec.Category << "\t" << oneLine(t.rec.ClipContents) << "\n";
         }
     }
     return kOk;

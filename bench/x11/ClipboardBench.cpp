@@ -22,9 +22,9 @@
 
 #include <chrono>
 #include <csignal>
-#include <fcntl.h>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <memory>
 #include <spawn.h>
@@ -123,13 +123,13 @@ struct Qd {
         run({qdctl, "--data", folder.string(), "init"});
         run({qdctl, "--data", folder.string(), "config", "set", "MonitorClipboard", "1"});
         run({qdctl, "--data", folder.string(), "config", "set", "MaxClipboardEntries", "0"});
-        run({qdctl, "--data", folder.string(), "rec", "add", "SysHotKeys", "HOT:HotKey=Ctrl-Alt-B", "HOT:Active=1",
-             "HOT:Description=bench", "HOT:Action=Text", "HOT:TextType=TYPE", "HOT:Text=b"});
+        run({qdctl, "--data", folder.string(), "rec", "add", "SysHotKeys", "HOT:HotKey=Ctrl-Alt-B",
+             "HOT:Active=1", "HOT:Description=bench", "HOT:Action=Text", "HOT:TextType=TYPE", "HOT:Text=b"});
         pid = spawnWith({qdtest::binPath("qd"), "--data", folder.string()});
         // Ready when its hot key is registered.
         for (int i = 0; i < 200; ++i) {
-            if (output(qdctl + " --data " + folder.string() + " hotkeys list 2>/dev/null").find("registered") !=
-                std::string::npos)
+            if (output(qdctl + " --data " + folder.string() + " hotkeys list 2>/dev/null")
+                    .find("registered") != std::string::npos)
                 break;
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
         }
@@ -201,8 +201,7 @@ void captureLatency(benchmark::State& state, Saver&, IsStored isStored, const ch
     }
 }
 
-template <class Counter>
-void burst(benchmark::State& state, Counter countNow, const char* prefix) {
+template <class Counter> void burst(benchmark::State& state, Counter countNow, const char* prefix) {
     static int round = 0;
     for (auto _ : state) {
         const long long before = countNow();
@@ -220,27 +219,31 @@ void burst(benchmark::State& state, Counter countNow, const char* prefix) {
 void QdCaptureLatency(benchmark::State& state) {
     if (!session()) return state.SkipWithError("no X session");
     Qd qd;
-    captureLatency(state, qd, [&](const std::string& t) { return qd.stored(t); }, "Latency ");
+    captureLatency(
+        state, qd, [&](const std::string& t) { return qd.stored(t); }, "Latency ");
 }
 
 void QdBurst200(benchmark::State& state) {
     if (!session()) return state.SkipWithError("no X session");
     Qd qd;
-    burst(state, [&] { return qd.count(); }, "Burst ");
+    burst(
+        state, [&] { return qd.count(); }, "Burst ");
 }
 
 void CopyQCaptureLatency(benchmark::State& state) {
     if (!session()) return state.SkipWithError("no X session");
     if (run({"sh", "-c", "command -v copyq"}) != 0) return state.SkipWithError("copyq is not installed");
     CopyQ copyq;
-    captureLatency(state, copyq, [&](const std::string& t) { return copyq.first() == t; }, "Latency ");
+    captureLatency(
+        state, copyq, [&](const std::string& t) { return copyq.first() == t; }, "Latency ");
 }
 
 void CopyQBurst200(benchmark::State& state) {
     if (!session()) return state.SkipWithError("no X session");
     if (run({"sh", "-c", "command -v copyq"}) != 0) return state.SkipWithError("copyq is not installed");
     CopyQ copyq;
-    burst(state, [&] { return copyq.count(); }, "Burst ");
+    burst(
+        state, [&] { return copyq.count(); }, "Burst ");
 }
 
 void QdHotKeyToFirstCharacter(benchmark::State& state) {

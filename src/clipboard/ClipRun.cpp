@@ -12,7 +12,8 @@ bool blank(std::string_view s) {
 
 // An address: from where the marker starts, at most 255 characters, cut
 // before the first blank or double quote.
-void address(std::string_view t, const std::string& lower, const char* marker, std::vector<std::string>& out) {
+void address(std::string_view t, const std::string& lower, const char* marker,
+             std::vector<std::string>& out) {
     const auto pos = lower.find(marker);
     if (pos == std::string::npos) return;
     std::string_view piece = t.substr(pos, 255);
@@ -23,7 +24,8 @@ void address(std::string_view t, const std::string& lower, const char* marker, s
 
 // A path ending in the extension: back from the extension to a double quote
 // when the piece holds one, else to a blank; the path starts after it.
-void path(std::string_view t, const std::string& lower, const char* extension, std::vector<std::string>& out) {
+void path(std::string_view t, const std::string& lower, const char* extension,
+          std::vector<std::string>& out) {
     const auto pos = lower.find(extension);
     if (pos == std::string::npos) return;
     const std::string_view piece = t.substr(0, pos + std::string_view(extension).size());

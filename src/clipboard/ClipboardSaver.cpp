@@ -81,9 +81,8 @@ CaptureOutcome insertEntry(Table<ClipboardRecord>& t, const Clock& clock, const 
     const Moment now = clock.now();
     t.rec.ClipDate = now.date;
     t.rec.ClipTime = now.time;
-    t.rec.Category = text::trimRight(category).empty()
-                         ? std::string("General")
-                         : fitText(category, ClipboardRecord::Width::Category);
+    t.rec.Category = text::trimRight(category).empty() ? std::string("General")
+                                                       : fitText(category, ClipboardRecord::Width::Category);
     return t.tryInsert() == Level::Benign ? CaptureOutcome::Stored : CaptureOutcome::NotStored;
 }
 

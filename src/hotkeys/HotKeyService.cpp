@@ -175,8 +175,9 @@ HotKeyOutcome HotKeyService::perform(const SysHotKeysRecord& record) {
         }
         return HotKeyOutcome::TaskQueued;
     }
-    if (action != "TEXT") return showError(combination, "Unknown Action:  " + text::trimmedRight(record.Action),
-                                           HotKeyOutcome::UnknownAction);
+    if (action != "TEXT")
+        return showError(combination, "Unknown Action:  " + text::trimmedRight(record.Action),
+                         HotKeyOutcome::UnknownAction);
     const std::string type = text::upperAscii(text::trim(record.TextType));
     const std::string plain = text::trimmedRight(record.Text);
     const int virtualKey = hotKeyVirtualKey(TrnKeyName(combination));

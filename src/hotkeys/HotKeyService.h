@@ -61,8 +61,8 @@ const char* toString(HotKeyOutcome o);
 // One hot key as "qdctl hotkeys list" and the windows show it.
 struct HotKeyState {
     SysHotKeysRecord record;
-    int code = 0;                        // 0: the text does not convert
-    bool registered = false;             // listed and accepted by the desktop
+    int code = 0;                           // 0: the text does not convert
+    bool registered = false;                // listed and accepted by the desktop
     HotKeyStatus status = HotKeyStatus::Ok; // why not, when listed but refused
 };
 

@@ -1,8 +1,8 @@
 #include "hotkeys/HotKeyState.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
@@ -62,8 +62,9 @@ bool writeHotKeyState(const std::filesystem::path& file, const SysHotKeyClass& c
     std::ostringstream out;
     out << "pid " << ::getpid() << "\n";
     for (const auto& e : component.registered())
-        if (e.code != 0) out << e.code << ' ' << statusWord(component.active() ? e.status : HotKeyStatus::Refused)
-                             << ' ' << e.text << "\n";
+        if (e.code != 0)
+            out << e.code << ' ' << statusWord(component.active() ? e.status : HotKeyStatus::Refused) << ' '
+                << e.text << "\n";
     const std::string body = out.str();
     const std::string tmp = file.string() + ".new";
     ::unlink(tmp.c_str());
@@ -84,7 +85,8 @@ void removeHotKeyState(const std::filesystem::path& file) {
 
 std::optional<HotKeyStateFile> readHotKeyState(const std::filesystem::path& file) {
     struct stat st {};
-    if (::lstat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::getuid()) return std::nullopt;
+    if (::lstat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::getuid())
+        return std::nullopt;
     std::ifstream in(file);
     std::string word;
     HotKeyStateFile state;

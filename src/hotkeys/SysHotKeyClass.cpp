@@ -78,7 +78,8 @@ void SysHotKeyClass::UnActivate() {
 
 void SysHotKeyClass::press(int id) {
     PressedHotKey p;
-    if (id >= 0 && static_cast<std::size_t>(id) < list_.size() && list_[static_cast<std::size_t>(id)].code != 0) {
+    if (id >= 0 && static_cast<std::size_t>(id) < list_.size() &&
+        list_[static_cast<std::size_t>(id)].code != 0) {
         p.code = list_[static_cast<std::size_t>(id)].code;
         p.text = list_[static_cast<std::size_t>(id)].text;
     } else {

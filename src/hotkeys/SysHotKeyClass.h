@@ -15,7 +15,7 @@ namespace qd {
 
 struct HotKeyEntry {
     int code = 0;
-    std::string text; // the combination as stored, at most 32 characters
+    std::string text;                       // the combination as stored, at most 32 characters
     HotKeyStatus status = HotKeyStatus::Ok; // of the last registration
 };
 

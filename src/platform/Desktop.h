@@ -1,6 +1,6 @@
 // The desktop a program runs on, as one bundle: the keyboard, the window
-// system, the system-wide hot keys and the placer of started programs' windows. Each program picks its desktop when it is built: X11
-// for a display, the null desktop for none, fakes in tests.
+// system, the system-wide hot keys and the placer of started programs' windows. Each program picks its
+// desktop when it is built: X11 for a display, the null desktop for none, fakes in tests.
 #pragma once
 
 #include "platform/HotKeys.h"

@@ -1,5 +1,5 @@
-#include "clipboard/ClipRun.h"
 #include "clipboard/ClipboardSaver.h"
+#include "clipboard/ClipRun.h"
 #include "data/Calendar.h"
 #include "data/FileManager.h"
 #include "data/TableDefs.h"

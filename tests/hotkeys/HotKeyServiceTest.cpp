@@ -1,5 +1,5 @@
-#include "hotkeys/HotKeyNames.h"
 #include "hotkeys/HotKeyService.h"
+#include "hotkeys/HotKeyNames.h"
 #include "perform/PerformFixture.h"
 #include "platform/fake/FakeClipboard.h"
 #include "platform/fake/FakeHotKeys.h"

@@ -120,14 +120,15 @@ int main(int argc, char** argv) {
         cat.insert();
     }
     qdclipui::ClipboardUiContext cc{e.ds, e.ui, e.clock, clipboard, {}};
-    auto* manager =
-        static_cast<qdclipui::ClipboardManagerWindow*>(addChild(*e.frame, new qdclipui::ClipboardManagerWindow(cc), QSize(820, 360)));
+    auto* manager = static_cast<qdclipui::ClipboardManagerWindow*>(
+        addChild(*e.frame, new qdclipui::ClipboardManagerWindow(cc), QSize(820, 360)));
     manager->selectRow(1);
     manager->toggleSavePressed();
     manager->selectRow(3);
     ok = grabChild(manager, out + "/clipboard-manager.png") && ok;
 
-    qdclipui::ClipboardRecordForm record(cc, qdclipui::ClipboardRecordForm::Mode::Edit, manager->model()->entry(3));
+    qdclipui::ClipboardRecordForm record(cc, qdclipui::ClipboardRecordForm::Mode::Edit,
+                                         manager->model()->entry(3));
     record.show();
     QApplication::processEvents();
     ok = record.grab().save(out + "/clipboard-record.png") && ok;

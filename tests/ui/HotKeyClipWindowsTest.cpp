@@ -97,8 +97,8 @@ private slots:
     void hotKeyFormBuildsTheCombinationAndWarnsWhenItIsTaken() {
         Bench b;
         b.system.heldElsewhere.insert({qd::hotmod::kCtrl | qd::hotmod::kAlt, 'Q'});
-        qdhotkeyui::HotKeyUiContext ctx{b.e.ds, b.e.ui, b.e.runtime->settings(), b.e.clock, b.service.get(),
-                                        &b.system, {}, {}};
+        qdhotkeyui::HotKeyUiContext ctx{
+            b.e.ds, b.e.ui, b.e.runtime->settings(), b.e.clock, b.service.get(), &b.system, {}, {}};
         int reregistered = 0;
         ctx.reregister = [&] { ++reregistered; };
         qd::SysHotKeysRecord r{};
@@ -162,8 +162,8 @@ private slots:
             QVERIFY(qdhotkeyui::saveHotKey(b.e.ds, {}, r));
         }
         b.service->registerAll();
-        qdhotkeyui::HotKeyUiContext ctx{b.e.ds, b.e.ui, b.e.runtime->settings(), b.e.clock, b.service.get(),
-                                        &b.system, {}, {}};
+        qdhotkeyui::HotKeyUiContext ctx{
+            b.e.ds, b.e.ui, b.e.runtime->settings(), b.e.clock, b.service.get(), &b.system, {}, {}};
         qdhotkeyui::BrowseHotKeysWindow w(ctx);
         auto* m = w.model();
         QCOMPARE(m->rowCount(), 3);
@@ -276,7 +276,8 @@ private slots:
         QVERIFY(w.addCategory("Home"));
         QCOMPARE(qd::addClipboardEntry(b.e.ds, b.e.runtime->settings(), b.e.clock, "Office Memo", "Work"),
                  qd::CaptureOutcome::Stored);
-        w.categories()->setCurrentRow(w.categories()->row(w.categories()->findItems("Work", Qt::MatchExactly)[0]));
+        w.categories()->setCurrentRow(
+            w.categories()->row(w.categories()->findItems("Work", Qt::MatchExactly)[0]));
         QCOMPARE(w.entries()->model()->rowCount(), 1);
         QVERIFY(w.renameCategory("Work", "Job"));
         QCOMPARE(clipEntries(b.e.ds).at(0).Category, std::string("Job"));

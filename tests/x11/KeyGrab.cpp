@@ -28,11 +28,16 @@ int main(int argc, char** argv) {
     if (code == 0) return 2;
     unsigned mods = 0;
     for (int i = 2; i < argc; ++i) {
-        if (!std::strcmp(argv[i], "ctrl")) mods |= ControlMask;
-        else if (!std::strcmp(argv[i], "alt")) mods |= Mod1Mask;
-        else if (!std::strcmp(argv[i], "shift")) mods |= ShiftMask;
-        else if (!std::strcmp(argv[i], "super")) mods |= Mod4Mask;
-        else return 2;
+        if (!std::strcmp(argv[i], "ctrl"))
+            mods |= ControlMask;
+        else if (!std::strcmp(argv[i], "alt"))
+            mods |= Mod1Mask;
+        else if (!std::strcmp(argv[i], "shift"))
+            mods |= ShiftMask;
+        else if (!std::strcmp(argv[i], "super"))
+            mods |= Mod4Mask;
+        else
+            return 2;
     }
     XSetErrorHandler(onError);
     XGrabKey(d, code, mods, DefaultRootWindow(d), False, GrabModeAsync, GrabModeAsync);

@@ -1,9 +1,9 @@
 // System-wide key grabs on a real X server: presses sent with XTest arrive
 // whatever the lock keys, a combination another client holds is refused and
 // nothing of it stays grabbed, and released grabs are free for others.
+#include "platform/x11/X11HotKeys.h"
 #include "X11TestSupport.h"
 #include "platform/x11/X11Connection.h"
-#include "platform/x11/X11HotKeys.h"
 
 #include <gtest/gtest.h>
 

@@ -20,8 +20,8 @@ class QtClipboard;
 class ClipboardMonitor : public QObject {
     Q_OBJECT
 public:
-    ClipboardMonitor(qd::ClipboardSaver& saver, const qd::ProgramSettings& settings, qd::WindowSystem& windows,
-                     QtClipboard* own, QObject* parent = nullptr);
+    ClipboardMonitor(qd::ClipboardSaver& saver, const qd::ProgramSettings& settings,
+                     qd::WindowSystem& windows, QtClipboard* own, QObject* parent = nullptr);
 
     // Looks at the clipboard now (each change).
     qd::CaptureOutcome check();

@@ -9,8 +9,8 @@
 #include "data/Text.h"
 #include "data/TextWidth.h"
 #include "schedule/ui/CategoryWindows.h"
-#include "ui/QueryDialog.h"
 #include "ui/QtUserInterface.h"
+#include "ui/QueryDialog.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
@@ -103,7 +103,8 @@ struct ClipboardListModel::Cursor {
     qd::Table<qd::ClipboardRecord> table;
 };
 
-ClipboardListModel::ClipboardListModel(qd::DataSet& ds, QObject* parent) : QAbstractTableModel(parent), ds_(ds) {
+ClipboardListModel::ClipboardListModel(qd::DataSet& ds, QObject* parent)
+    : QAbstractTableModel(parent), ds_(ds) {
     restart();
     readRows(kPageSize);
 }
@@ -516,8 +517,9 @@ void ClipboardManagerWindow::deletePressed() {
     }
     bool ask = true;
     if (t.rec.ClipKeep != 0) {
-        if (!context_.ui.ask("Delete Record",
-                             "This clipboard record has a \"Save\" indicator.  Are you sure you want to delete it?"))
+        if (!context_.ui.ask(
+                "Delete Record",
+                "This clipboard record has a \"Save\" indicator.  Are you sure you want to delete it?"))
             return;
         ask = false;
     }
@@ -630,8 +632,11 @@ void ClipboardCategoriesWindow::reload() {
 void ClipboardCategoriesWindow::showEntries() {
     const std::string c = current().toStdString();
     // No category highlighted: no entries (an empty category matches none).
-    model_->setFilter({{qd::tables::Clipboard().findField("Category"), qd::FieldMatch::Equals,
-                        c.empty() ? std::string("\x01") : c, {}, {}}});
+    model_->setFilter({{qd::tables::Clipboard().findField("Category"),
+                        qd::FieldMatch::Equals,
+                        c.empty() ? std::string("\x01") : c,
+                        {},
+                        {}}});
 }
 
 bool ClipboardCategoriesWindow::addCategory(const std::string& name) {

@@ -63,8 +63,10 @@ std::string hotKeyNameForQtKey(int key, bool keypad) {
             break;
         }
     }
-    if (key >= Qt::Key_A && key <= Qt::Key_Z) return std::string(1, static_cast<char>('A' + (key - Qt::Key_A)));
-    if (key >= Qt::Key_0 && key <= Qt::Key_9) return std::string(1, static_cast<char>('0' + (key - Qt::Key_0)));
+    if (key >= Qt::Key_A && key <= Qt::Key_Z)
+        return std::string(1, static_cast<char>('A' + (key - Qt::Key_A)));
+    if (key >= Qt::Key_0 && key <= Qt::Key_9)
+        return std::string(1, static_cast<char>('0' + (key - Qt::Key_0)));
     if (key >= Qt::Key_F1 && key <= Qt::Key_F12) return "F" + std::to_string(key - Qt::Key_F1 + 1);
     switch (key) {
     case Qt::Key_Backspace:
@@ -124,7 +126,8 @@ KeyCaptureEdit::KeyCaptureEdit(QWidget* parent) : QLineEdit(parent) {
 }
 
 void KeyCaptureEdit::keyPressEvent(QKeyEvent* event) {
-    const std::string name = hotKeyNameForQtKey(event->key(), event->modifiers().testFlag(Qt::KeypadModifier));
+    const std::string name =
+        hotKeyNameForQtKey(event->key(), event->modifiers().testFlag(Qt::KeypadModifier));
     if (name.empty()) {
         event->accept(); // a modifier alone: wait for the key
         return;
@@ -142,7 +145,8 @@ void KeyCaptureEdit::keyPressEvent(QKeyEvent* event) {
 bool saveHotKey(qd::DataSet& ds, const std::string& original, qd::SysHotKeysRecord& record) {
     qd::Table<qd::SysHotKeysRecord> t(ds, qd::tables::SysHotKeys());
     if (t.open() != qd::Level::Benign) return false;
-    if (qd::text::trim(record.Description).empty()) record.Description = qd::text::trimmedRight(record.HotKey);
+    if (qd::text::trim(record.Description).empty())
+        record.Description = qd::text::trimmedRight(record.HotKey);
     record.QuickText = qd::hotKeyQuickText(record);
     if (!original.empty()) {
         t.rec.HotKey = original;
@@ -299,8 +303,9 @@ void HotKeyForm::combinationChanged() {
             if (e.code == code && e.status == qd::HotKeyStatus::Ok) return;
     const unsigned modifiers = static_cast<unsigned>(qd::hotKeyModifiers(code)) >> 8;
     if (context_.system->probe(modifiers, qd::hotKeyVirtualKey(code)) == qd::HotKeyStatus::Refused)
-        warning_->setText("Another program already uses this combination: it will not work while that program "
-                          "holds it.");
+        warning_->setText(
+            "Another program already uses this combination: it will not work while that program "
+            "holds it.");
 }
 
 void HotKeyForm::actionChanged() {
@@ -351,7 +356,8 @@ void HotKeyForm::accept() {
         description_->setFocus();
         return;
     }
-    if (!saveHotKey(context_.ds, inserting_ ? std::string() : qd::text::trimmedRight(record_.HotKey), r)) return;
+    if (!saveHotKey(context_.ds, inserting_ ? std::string() : qd::text::trimmedRight(record_.HotKey), r))
+        return;
     record_ = r;
     if (context_.reregister) context_.reregister();
     QDialog::accept();

@@ -124,7 +124,9 @@ public:
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
-    const qd::SysHotKeysRecord& hotKey(int row) const { return rows_.at(static_cast<std::size_t>(row)).record; }
+    const qd::SysHotKeysRecord& hotKey(int row) const {
+        return rows_.at(static_cast<std::size_t>(row)).record;
+    }
     int rowOf(const std::string& combination) const;
 
 private:

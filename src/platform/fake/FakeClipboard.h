@@ -12,7 +12,9 @@ namespace qd {
 
 class FakeClipboard final : public Clipboard {
 public:
-    std::string text() override { return formats.count("text/plain") ? formats["text/plain"] : std::string(); }
+    std::string text() override {
+        return formats.count("text/plain") ? formats["text/plain"] : std::string();
+    }
     void setText(const std::string& text) override {
         formats.clear();
         formats["text/plain"] = text;

@@ -39,8 +39,8 @@ struct X11HotKeys::Impl {
         unsigned mods = 0;
     };
     std::map<int, Grab> grabs;
-    std::deque<int> pending;   // presses read but not yet taken
-    std::set<KeyCode> held;    // grabbed keys pressed and not released yet
+    std::deque<int> pending; // presses read but not yet taken
+    std::set<KeyCode> held;  // grabbed keys pressed and not released yet
     KeyCode lastPressed = 0;
     unsigned lockMasks[8] = {}; // every combination of the lock modifiers
     int lockVariants = 1;
@@ -121,7 +121,8 @@ struct X11HotKeys::Impl {
             // With detectable auto-repeat a held key sends presses only: the
             // first one counts.
             if (!held.insert(code).second) continue;
-            const unsigned mods = ev.xkey.state & ~ignoredMask & (ShiftMask | ControlMask | Mod1Mask | Mod4Mask);
+            const unsigned mods =
+                ev.xkey.state & ~ignoredMask & (ShiftMask | ControlMask | Mod1Mask | Mod4Mask);
             for (const auto& [id, g] : grabs)
                 if (g.code == code && g.mods == mods) {
                     pending.push_back(id);
@@ -225,7 +226,8 @@ bool X11HotKeys::waitForRelease(std::chrono::milliseconds timeout) {
             d->held.erase(code);
             return true;
         }
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
         if (left.count() <= 0) break;
         pollfd p{ConnectionNumber(d->dpy), POLLIN, 0};
         ::poll(&p, 1, static_cast<int>(std::min<long long>(left.count(), 10)));
