@@ -194,6 +194,7 @@ HotKeyOutcome HotKeyService::perform(const SysHotKeysRecord& record) {
             }
         }
         if (!env_.keys) return HotKeyOutcome::Failed;
+        env_.keys->skipFirstPause();
         const TypeTextResult r = env_.keys->SendKeystrokes(keys);
         return r.status == KeyStatus::Ok ? HotKeyOutcome::Typed : HotKeyOutcome::Failed;
     }

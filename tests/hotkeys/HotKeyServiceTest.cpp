@@ -15,7 +15,7 @@ namespace {
 class HotKeyServiceTest : public qdtest::PerformTest {
 protected:
     HotKeyServiceTest() : sender(keyboard) {
-        sender.setSleep([](std::chrono::milliseconds) {});
+        sender.setSleep([this](std::chrono::milliseconds) { ++sleeps; });
         sender.setModifierWait(std::chrono::milliseconds(0));
         HotKeyEnvironment env;
         env.ds = &ds;
@@ -72,6 +72,7 @@ protected:
     KeystrokeSender sender;
     std::unique_ptr<HotKeyService> service;
     int restored = 0;
+    int sleeps = 0;
 };
 
 using Outcomes = std::vector<HotKeyOutcome>;
@@ -132,6 +133,10 @@ TEST_F(HotKeyServiceTest, TypeReleasesModifiersFirstAndTypesLinesWithEnter) {
         EXPECT_NE(before.find(up), std::string::npos) << up << " before typing: " << trace;
     EXPECT_EQ(keyboard.typedText(), "one\rtwo");
     EXPECT_EQ(system.waits.size(), 1u) << "waits for the combination to be let go";
+    EXPECT_EQ(sleeps, 0) << "and then types at once, without the pause before the first group";
+    // A script's keystrokes afterwards pause as before.
+    sender.SendKeystrokes("x");
+    EXPECT_GT(sleeps, 0);
 }
 
 TEST_F(HotKeyServiceTest, PasteRestoresEveryFormatOfThePreviousContent) {
