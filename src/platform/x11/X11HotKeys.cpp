@@ -173,7 +173,8 @@ void X11HotKeys::unregisterKey(int id) {
     for (const auto& [other, og] : d->grabs)
         if (og.code == g.code && og.mods == g.mods) return;
     d->ungrab(g);
-    XFlush(d->dpy);
+    // Done when this returns: another program may grab the combination next.
+    XSync(d->dpy, False);
 }
 
 void X11HotKeys::unregisterAll() {
