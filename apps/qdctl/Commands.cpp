@@ -3,6 +3,7 @@
 #include "ConfigCommands.h"
 #include "Context.h"
 #include "MailCommands.h"
+#include "HotKeyCommands.h"
 #include "RunCommand.h"
 #include "ScheduleCommands.h"
 #include "ScriptCommands.h"
@@ -111,6 +112,13 @@ const std::vector<Command>& commands() {
          "  contacts list [--category NAME]           the contacts: number, names, address, category\n"
          "  contacts copy ID                          the contact as the text copied to the clipboard\n",
          cmdContacts, true},
+        {"hotkeys",
+         "  hotkeys list                              the hot keys; registered or refused while qd runs\n",
+         cmdHotkeys, true},
+        {"clip",
+         "  clip list [--limit N]                     the saved clipboard entries, newest first\n"
+         "  clip add TEXT                             store a text as the clipboard saver would\n",
+         cmdClip, true},
     };
     return list;
 }

@@ -67,6 +67,8 @@ public:
     ScriptEngine& scripts() { return *scripts_; }
     ScriptValues& values() { return *values_; }
     Dispatcher& dispatcher() { return *dispatcher_; }
+    // The keystroke sender of the scripts (the hot keys' typing shares it).
+    KeystrokeSender& keys() { return *keys_; }
     // Whether keystrokes and windows reach a real display.
     bool desktopConnected() const { return desktop_.connected(); }
 
