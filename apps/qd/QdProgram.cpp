@@ -11,6 +11,7 @@
 #include "runtime/Runtime.h"
 #include "schedule/ui/ScheduleWindows.h"
 #include "script/ScriptEngine.h"
+#include "script/ui/ScriptWindows.h"
 #include "ui/About.h"
 #include "ui/Autostart.h"
 #include "ui/BugReport.h"
@@ -151,6 +152,10 @@ int runQd(const qdui::QdCommandLine& commandLine) {
     if (!runtime.open()) return 1; // the reason was shown
     qdschedui::ScheduleWindows scheduleWindows(
         frame, ui, {startup.dataSet(), runtime.settings(), runtime.execution(), clock, ui, {}});
+    // The script editors: the lists' "&Scripting" button, the templates and the running-script view.
+    qdscriptui::ScriptWindows scriptWindows(frame, {startup.dataSet(), ui, clock, runtime.settings(),
+                                                    &runtime.windows(), &runtime.scripts(), &runtime.log()});
+    scheduleWindows.setScriptEditor([&scriptWindows](int taskId) { scriptWindows.openScripting(taskId); });
 
     qdui::TrayIcon tray;
     const bool trayHost = qdui::TrayIcon::available() && !runtime.settings().NoTray;

@@ -65,6 +65,8 @@ public:
     TaskExecution& execution() { return *execution_; }
     ScriptEngine& scripts() { return *scripts_; }
     ScriptValues& values() { return *values_; }
+    // The window search of the script steps (also what the step editor's pickers use).
+    WindowTargeting& windows() { return *windows_; }
     Dispatcher& dispatcher() { return *dispatcher_; }
     // Whether keystrokes and windows reach a real display.
     bool desktopConnected() const { return desktop_.connected(); }
