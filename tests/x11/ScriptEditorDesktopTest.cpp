@@ -23,12 +23,13 @@
 #include <QLineEdit>
 #include <QListWidget>
 
-#include <X11/Xlib.h>
-
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <thread>
+
+// Last: Xlib's macros (None, Bool, Status) would break the headers above.
+#include <X11/Xlib.h>
 
 namespace {
 
