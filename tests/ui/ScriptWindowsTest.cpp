@@ -242,7 +242,7 @@ void ScriptWindowsTest::movesAndRenumberingKeepTheOrderOnScreen() {
         qd::ScriptingRecord s;
         s.Action = "Comment";
         s.Command = c;
-        s.Sequence = static_cast<std::int32_t>(steps.size()) * 5;
+        s.Sequence = std::max(1, static_cast<std::int32_t>(steps.size()) * 5);
         steps.push_back(s);
     }
     QVERIFY(qd::ReplaceScriptSteps(b.e.ds, qd::tables::Scripting(), id, steps).ok());
@@ -256,7 +256,7 @@ void ScriptWindowsTest::movesAndRenumberingKeepTheOrderOnScreen() {
             out += QString::fromStdString(s.Command) + QString::number(s.Sequence) + " ";
         return out.trimmed();
     };
-    QCOMPARE(commands(), QString("a0 c5 b10"));
+    QCOMPARE(commands(), QString("a1 c5 b10"));
     list->button("Renumber")->click();
     QCOMPARE(commands(), QString("a1 c2 b3"));
     QCOMPARE(list->selectedSequence(), 2);
