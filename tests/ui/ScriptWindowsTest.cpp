@@ -402,7 +402,7 @@ void ScriptWindowsTest::badScriptFilesAreRefusedAndTheScriptKept() {
         });
         list->importFile();
         QVERIFY2(b.sawText(f.expected),
-                 qPrintable(f.name + ": " + b.seen.join(" / ").left(300).toStdString()));
+                 qPrintable(QString::fromStdString(f.name) + ": " + b.seen.join(" / ").left(300)));
         QVERIFY(b.sawText("Import Error"));
         QCOMPARE(b.steps(id).size(), std::size_t(1));
         QCOMPARE(QString::fromStdString(b.steps(id)[0].Keystrokes), QString("kept"));
