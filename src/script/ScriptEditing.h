@@ -6,6 +6,7 @@
 // replaces any stored step.
 #pragma once
 
+#include "data/Calendar.h"
 #include "data/DataSet.h"
 #include "data/Records.h"
 #include "data/TableDefs.h"

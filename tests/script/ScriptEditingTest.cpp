@@ -8,6 +8,7 @@
 #include "data/Pictures.h"
 #include "data/StoreFile.h"
 #include "data/TableDefs.h"
+#include "script/Keystrokes.h"
 #include "script/ScriptFile.h"
 #include "script/ScriptText.h"
 

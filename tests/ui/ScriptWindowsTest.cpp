@@ -22,6 +22,7 @@
 #include "script/ui/WindowPickers.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QLabel>
@@ -88,7 +89,8 @@ struct Bench {
     }
 
     int addTask(const std::string& description) {
-        qd::ScheduleRecord r = qduitest::Engine::messageTask(description, "", {e.clock.today() + 1, 360001});
+        qd::ScheduleRecord r =
+            qduitest::Engine::messageTask(description, "", {e.clock.today(), qd::timeFromHMS(18, 0, 0)});
         r.TaskType = "Run Program";
         r.Category = "Work";
         r.Command = "N/A";
@@ -398,7 +400,7 @@ void ScriptWindowsTest::badScriptFilesAreRefusedAndTheScriptKept() {
             auto* fd = qobject_cast<QFileDialog*>(&d);
             QVERIFY(fd);
             fd->selectFile(QString::fromStdString(path));
-            fd->accept();
+            d.accept(); // QFileDialog's own accept, through the public base
         });
         list->importFile();
         QVERIFY2(b.sawText(f.expected),
@@ -414,7 +416,7 @@ void ScriptWindowsTest::badScriptFilesAreRefusedAndTheScriptKept() {
         auto* fd = qobject_cast<QFileDialog*>(&d);
         QVERIFY(fd);
         fd->selectFile(QString::fromStdString(good));
-        fd->accept();
+        d.accept();
     });
     list->importFile();
     QCOMPARE(b.steps(id).size(), std::size_t(3));

@@ -241,7 +241,9 @@ void DebugRunWindow::restart() {
         lastText_ = t;
     });
     const qd::StepsResult r = qd::LoadScriptSteps(context_.ds, taskId_);
-    if (!r.ok()) context_.ui.message("Scripting", "The steps could not be read: " + r.error);
+    if (!r.ok())
+        context_.ui.message("Scripting", "The steps could not be read: " + r.error,
+                            qd::MessageIcon::Exclamation);
     engine_->queueSteps(r.steps);
     showState();
 }

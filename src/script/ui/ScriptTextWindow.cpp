@@ -231,7 +231,7 @@ ScriptTextWindow::ScriptTextWindow(ScriptUiContext& context, const qd::StepOwner
     std::string loaded;
     if (owner_.isTemplate()) {
         const qd::StepsResult r = qd::LoadScriptSteps(context_.ds, *owner_.table, owner_.id);
-        if (!r.ok()) context_.ui.message("Error", "Next script:  " + r.error);
+        if (!r.ok()) context_.ui.message("Error", "Next script:  " + r.error, qd::MessageIcon::Exclamation);
         loaded = qd::StepsToText(r.steps);
     } else {
         loaded = qd::ScriptToText(context_.ds, owner_.id, context_.ui);
@@ -313,14 +313,14 @@ void ScriptTextWindow::showLine(int line) {
 bool ScriptTextWindow::save() {
     const std::string text = s(text_->toPlainText());
     if (text.empty()) {
-        context_.ui.message("Error", "Nothing to save.");
+        context_.ui.message("Error", "Nothing to save.", qd::MessageIcon::Exclamation);
         return false;
     }
     const std::vector<qd::TextProblem> problems = qd::CheckScriptText(text);
     if (!problems.empty()) {
         errorLine_ = problems.front().line;
         showLine(errorLine_);
-        context_.ui.message("Error", qd::TextProblemMessage(problems));
+        context_.ui.message("Error", qd::TextProblemMessage(problems), qd::MessageIcon::Exclamation);
         return false;
     }
     errorLine_ = 0;
@@ -329,7 +329,9 @@ bool ScriptTextWindow::save() {
     if (owner_.isTemplate()) {
         const qd::StepStatus st = qd::ReplaceScriptSteps(context_.ds, *owner_.table, owner_.id,
                                                          qd::TextToSteps(text, owner_.id, &context_.ui));
-        if (!st.ok()) context_.ui.message("Error", "Error adding scripting:\n" + st.error);
+        if (!st.ok())
+            context_.ui.message("Error", "Error adding scripting:\n" + st.error,
+                                qd::MessageIcon::Exclamation);
         ok = st.ok();
     } else {
         ok = qd::TextToScript(context_.ds, owner_.id, text, context_.ui);
