@@ -368,12 +368,13 @@ const std::vector<EditorAction>& EditorActions() {
           {tx(&R::Path), "&Start in:", K::Folder},
           {tx(&R::DDEApplicationName), "&Options:", K::StartOptions},
           {nm(&R::TimeElapsed), "&Longest wait (seconds):", K::Number},
-          {tx(&R::DDEApplicationTopic), "&Action:", K::Choice, kVerbs, false, true}},
+          {tx(&R::DDEApplicationTopic), "Shell &verb:", K::Choice, kVerbs, false, true}},
          "Starts a program or opens a document. With \"Wait for the program to end\" the script stays at "
          "this "
          "step until the program ends or the longest wait has passed (0 = no limit); its exit code is kept "
          "in "
-         "the variable EXITCODE. The action opens the document with the desktop's handler for that verb. "
+         "the variable EXITCODE. A shell verb (Open, Print ...) opens the document with the desktop's "
+         "handler for it. "
          "\"Translate variables\" replaces bracketed names in the program and folder before the start."},
         {StepAction::CloseProgram,
          action::CloseProgram,

@@ -33,6 +33,7 @@ QTableWidget* makeTable(QWidget* parent, const QStringList& headers, const char*
     t->setEditTriggers(QAbstractItemView::NoEditTriggers);
     t->setSelectionBehavior(QAbstractItemView::SelectRows);
     t->verticalHeader()->hide();
+    t->verticalHeader()->setDefaultSectionSize(t->fontMetrics().height() + 6);
     t->setShowGrid(false);
     t->setWordWrap(false);
     t->horizontalHeader()->setStretchLastSection(true);
