@@ -1,6 +1,9 @@
-// The task list on 100,000 tasks: opening a view and showing its first page,
-// reading one more page as the view scrolls, a filter that matches few rows,
-// and the once-a-second check for changes made by other processes.
+// The task list on 100,000 tasks and 1,000,000 history records (completed,
+// disabled copies of performed occurrences): opening a view and showing its
+// first page, jumping to the end and to the middle, sorting by a column,
+// finding a task's row, filters that match few rows, and the once-a-second
+// check for changes made by other processes. The counters give the records
+// read from the store and the rows the model holds in memory afterwards.
 #include "data/DataSet.h"
 #include "data/ErrorClass.h"
 #include "data/FileManager.h"
@@ -12,6 +15,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <unistd.h>
@@ -24,6 +28,11 @@ namespace {
 const int kTasks = [] {
     const char* n = std::getenv("QD_BENCH_TASKS");
     return n ? std::max(1, std::atoi(n)) : 100000;
+}();
+// QD_BENCH_HISTORY overrides the history count.
+const int kHistory = [] {
+    const char* n = std::getenv("QD_BENCH_HISTORY");
+    return n ? std::max(0, std::atoi(n)) : 1000000;
 }();
 
 // One data set with the tasks, made once for every benchmark of the run.
@@ -56,6 +65,25 @@ struct BigDataSet {
             r.Message = "Remember task " + std::to_string(i);
             sch.insert();
         }
+        // History: one completed, disabled copy per performed occurrence, in
+        // the ten years before the tasks, in transactions of 50,000.
+        for (int i = 0; i < kHistory; ++i) {
+            ScheduleRecord& r = sch.rec;
+            r = {};
+            r.Description = "Done " + std::to_string(i);
+            r.Category = i % 3 ? "Work" : "Home";
+            r.TaskType = "Display Message";
+            r.ScheduleType = "Once";
+            r.Date = dateFromMDY(1, 1, 2016) + i / 274;
+            r.Time = 1 + (i * 104729) % kTimeDay;
+            r.Disabled = 1;
+            r.Completed = 1;
+            sch.insert();
+            if (i % 50000 == 49999) {
+                f->commit();
+                f->begin();
+            }
+        }
         f->commit();
     }
     ~BigDataSet() {
@@ -70,6 +98,30 @@ BigDataSet& data() {
 }
 
 const std::string kDateFormat = "d3";
+constexpr int kScreenRows = 30;
+
+// The texts of one screen of rows from `first` on, as the view paints them.
+void paint(const qdschedui::TaskListModel& model, int first) {
+    first = std::max(first, 0);
+    for (int row = first; row < std::min(first + kScreenRows, model.rowCount()); ++row)
+        for (int col = kColDate; col < kColCount; ++col)
+            benchmark::DoNotOptimize(model.data(model.index(row, col), Qt::DisplayRole));
+}
+
+// Resident memory of the process, in kB.
+double residentKb() {
+    std::ifstream statm("/proc/self/statm");
+    long pages = 0, resident = 0;
+    statm >> pages >> resident;
+    return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) / 1024.0;
+}
+
+void report(benchmark::State& state, const qdschedui::TaskListModel& model) {
+    state.counters["rows_in_view"] = model.rowCount();
+    state.counters["rows_held"] = static_cast<double>(model.rowsHeld());
+    state.counters["records_scanned"] = static_cast<double>(model.scanned());
+    state.counters["resident_kb"] = residentKb();
+}
 
 // Opening the list: a new model on the date order, with the texts of the
 // first page as the view paints them.
@@ -80,16 +132,85 @@ void BM_OpenFirstPage(benchmark::State& state) {
     for (auto _ : state) {
         qdschedui::TaskListModel model(ds, kDateFormat);
         model.setFilter(allByDate(false));
-        for (int row = 0; row < model.rowCount(); ++row)
-            for (int col = kColDate; col < kColCount; ++col)
-                benchmark::DoNotOptimize(model.data(model.index(row, col), Qt::DisplayRole));
+        paint(model, 0);
         scanned = model.scanned();
         rows = model.rowCount();
     }
-    state.counters["rows_read"] = rows;
+    state.counters["rows_in_view"] = rows;
     state.counters["records_scanned"] = static_cast<double>(scanned);
 }
 BENCHMARK(BM_OpenFirstPage)->Unit(benchmark::kMillisecond);
+
+// Jumping to the end of the date order (Ctrl+End, or the scroll bar dragged
+// down): the last screen is read from the end of the view.
+void BM_JumpToEnd(benchmark::State& state) {
+    DataSet& ds = *data().ds;
+    qdschedui::TaskListModel model(ds, kDateFormat);
+    model.setFilter(allByDate(false));
+    paint(model, 0);
+    for (auto _ : state) {
+        model.refresh();
+        paint(model, model.rowCount() - kScreenRows);
+    }
+    report(state, model);
+}
+BENCHMARK(BM_JumpToEnd)->Unit(benchmark::kMillisecond);
+
+// Dragging the scroll bar to the middle: the store steps over half the view
+// in its index to reach the rows.
+void BM_JumpToMiddle(benchmark::State& state) {
+    DataSet& ds = *data().ds;
+    qdschedui::TaskListModel model(ds, kDateFormat);
+    model.setFilter(allByDate(false));
+    for (auto _ : state) {
+        model.refresh();
+        paint(model, model.rowCount() / 2);
+    }
+    report(state, model);
+}
+BENCHMARK(BM_JumpToMiddle)->Unit(benchmark::kMillisecond);
+
+// A click on a column title: the first screen in description order (a key
+// leads with it) and in time order (no key: the store sorts).
+void BM_SortByDescription(benchmark::State& state) {
+    DataSet& ds = *data().ds;
+    qdschedui::TaskListModel model(ds, kDateFormat);
+    model.setFilter(allByDate(false));
+    for (auto _ : state) {
+        model.sort(-1);
+        model.sort(kColDescription, Qt::DescendingOrder);
+        paint(model, 0);
+    }
+    report(state, model);
+}
+BENCHMARK(BM_SortByDescription)->Unit(benchmark::kMillisecond);
+
+void BM_SortByTime(benchmark::State& state) {
+    DataSet& ds = *data().ds;
+    qdschedui::TaskListModel model(ds, kDateFormat);
+    model.setFilter(allByDate(true));
+    for (auto _ : state) {
+        model.sort(-1);
+        model.sort(kColTime);
+        paint(model, 0);
+    }
+    report(state, model);
+}
+BENCHMARK(BM_SortByTime)->Unit(benchmark::kMillisecond);
+
+// Where a task lies in the view (after a refresh, to select it again).
+void BM_RowOfTask(benchmark::State& state) {
+    DataSet& ds = *data().ds;
+    qdschedui::TaskListModel model(ds, kDateFormat);
+    model.setFilter(allByDate(false));
+    int row = -1;
+    for (auto _ : state) {
+        model.refresh();
+        row = model.rowOfTask(kTasks / 2);
+    }
+    state.counters["row"] = row;
+}
+BENCHMARK(BM_RowOfTask)->Unit(benchmark::kMillisecond);
 
 // One category (a key stretch) and the picked day.
 void BM_OpenCategory(benchmark::State& state) {
@@ -114,19 +235,16 @@ void BM_OpenDay(benchmark::State& state) {
 }
 BENCHMARK(BM_OpenDay)->Unit(benchmark::kMillisecond);
 
-// Scrolling: 20 more pages after the first, as a view asks for them.
+// Scrolling: 20 pages of rows after the first, screen by screen.
 void BM_ScrollTwentyPages(benchmark::State& state) {
     DataSet& ds = *data().ds;
-    long long scanned = 0;
+    qdschedui::TaskListModel model(ds, kDateFormat);
     for (auto _ : state) {
-        qdschedui::TaskListModel model(ds, kDateFormat);
         model.setFilter(allByDate(false));
-        for (int i = 0; i < 20 && model.canFetchMore({}); ++i)
-            model.fetchMore({});
-        scanned = model.scanned();
+        for (int row = 0; row < 20 * qdschedui::TaskListModel::kPageSize; row += kScreenRows)
+            paint(model, row);
     }
-    state.counters["records_scanned"] = static_cast<double>(scanned);
-    state.counters["of_tasks"] = kTasks;
+    report(state, model);
 }
 BENCHMARK(BM_ScrollTwentyPages)->Unit(benchmark::kMillisecond);
 
@@ -139,6 +257,7 @@ void BM_ExploreCompletedFirstPage(benchmark::State& state) {
     for (auto _ : state) {
         qdschedui::TaskListModel model(ds, kDateFormat);
         model.setFilter(exploreFilter(c, dateFromMDY(1, 1, 2026)));
+        paint(model, 0);
         benchmark::DoNotOptimize(model.rowCount());
     }
 }

@@ -9,6 +9,8 @@ namespace {
 
 // Statement cache slots from here on walk a key (they carry the filter).
 constexpr int kSeekSlots = 1000;
+// The numbered view statements, after the seek slots (they carry the filter too).
+constexpr int kViewSlots = 1000000;
 // The filter's values are numbered from here, after any key's values.
 constexpr int kFilterFirstParam = 50;
 
@@ -558,13 +560,7 @@ Level FileManager::step(bool forward, bool silent) {
     if (!s) return fail(silent, 1, kStoreError);
     if (seek != Seek::First && seek != Seek::Last)
         bindKeyValues(s, orderKey_, components, 1, seek == Seek::After || seek == Seek::Before);
-    int n = kFilterFirstParam;
-    for (const auto& v : filter_.values) {
-        if (std::holds_alternative<std::string>(v))
-            s.bind(n++, std::get<std::string>(v));
-        else
-            s.bind(n++, std::get<long long>(v));
-    }
+    bindFilter(s);
     const int rc = s.step();
     if (rc == kStoreRow) {
         readRow(s);
@@ -664,6 +660,182 @@ long long FileManager::recordCount() {
     if (s.step() == kStoreRow) n = s.columnInt(0);
     s.reset();
     return n;
+}
+
+void FileManager::bindFilter(Query s) {
+    int n = kFilterFirstParam;
+    for (const auto& v : filter_.values) {
+        if (std::holds_alternative<std::string>(v))
+            s.bind(n++, std::get<std::string>(v));
+        else
+            s.bind(n++, std::get<long long>(v));
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Numbered views.
+
+std::vector<FileManager::ViewColumn> FileManager::viewColumns(const ViewOrder& order, bool reverse) const {
+    const KeyDef& k = def_.keys[static_cast<std::size_t>(order.key)];
+    std::vector<ViewColumn> cols;
+    const auto add = [&](int field, bool noCase, bool descending) {
+        const bool text = isTextType(def_.field(field).type);
+        cols.push_back(
+            {sql::columnName(def_, field), noCase && text ? " COLLATE NOCASE" : "", descending, text});
+    };
+    if (order.sortField >= 0) add(order.sortField, true, reverse);
+    for (const auto& c : k.components)
+        add(c.field, k.noCase, c.descending != reverse);
+    cols.push_back({"\"_rid\"", "", allDescending(k) != reverse, false});
+    return cols;
+}
+
+std::string FileManager::viewWhere(const ViewOrder& order) const {
+    std::string where = sql::notEmpty(def_, def_.keys[static_cast<std::size_t>(order.key)]);
+    if (!filter_.where.empty()) where += (where.empty() ? "" : " AND ") + filter_.where;
+    return where;
+}
+
+namespace {
+
+bool validOrder(const TableDef& def, const FileManager::ViewOrder& order) {
+    return order.key >= 0 && order.key < static_cast<int>(def.keys.size()) && order.sortField >= -1 &&
+           order.sortField < def.valueCount();
+}
+
+int viewSlot(const FileManager::ViewOrder& order, int kind, bool reverse) {
+    return kViewSlots + order.key * 10000 + (order.sortField + 1) * 10 + kind * 2 + (reverse ? 1 : 0);
+}
+
+} // namespace
+
+long long FileManager::viewCount(const ViewOrder& order) {
+    if (!opened() || !file()) {
+        lastError_ = {kStoreMisuse, "File not open"};
+        return -1;
+    }
+    if (!validOrder(def_, order)) {
+        lastError_ = {kStoreMisuse, "Unknown key"};
+        return -1;
+    }
+    Query s = statement(viewSlot(order, 0, false), [&] {
+        const std::string where = viewWhere(order);
+        return "SELECT count(*) FROM " + sqlTable() + (where.empty() ? "" : " WHERE " + where);
+    });
+    if (!s) {
+        lastError_ = file()->lastError();
+        return -1;
+    }
+    bindFilter(s);
+    const int rc = s.step();
+    const long long n = rc == kStoreRow ? s.columnInt(0) : -1;
+    s.reset();
+    if (rc != kStoreRow) lastError_ = {rc, file()->lastError().text};
+    return n;
+}
+
+Level FileManager::readView(const ViewOrder& order, long long first, int count,
+                            const std::function<void(long long)>& each, long long total) {
+    if (!opened() || !file()) return notOpened();
+    if (!validOrder(def_, order)) {
+        lastError_ = {kStoreMisuse, "Unknown key"};
+        return Level::Notify;
+    }
+    if (first < 0 || count <= 0) return Level::Benign;
+    // Past the middle of a known view the rows are counted from its end: the
+    // store then steps over fewer records to reach them.
+    bool fromEnd = false;
+    long long offset = first;
+    int wanted = count;
+    if (total >= 0 && first > total / 2) {
+        if (first >= total) return Level::Benign;
+        const long long end = std::min(total, first + count);
+        wanted = static_cast<int>(end - first);
+        offset = total - end;
+        fromEnd = true;
+    }
+    const bool reverse = order.reverse != fromEnd;
+    Query s = statement(viewSlot(order, 1, reverse), [&] {
+        const std::string where = viewWhere(order);
+        std::string by;
+        for (const auto& c : viewColumns(order, reverse))
+            by += (by.empty() ? "" : ", ") + c.column + c.collate + (c.descending ? " DESC" : "");
+        return "SELECT " + selectList() + " FROM " + sqlTable() + (where.empty() ? "" : " WHERE " + where) +
+               " ORDER BY " + by + " LIMIT ?1 OFFSET ?2";
+    });
+    if (!s) return fail(true, 1, kStoreError);
+    s.bind(1, static_cast<long long>(wanted));
+    s.bind(2, offset);
+    bindFilter(s);
+    long long row = fromEnd ? first + wanted - 1 : first;
+    int rc;
+    while ((rc = s.step()) == kStoreRow) {
+        readRow(s);
+        each(row);
+        row += fromEnd ? -1 : 1;
+    }
+    s.reset();
+    // The numbered reads leave no position for next() and previous().
+    positioned_ = false;
+    if (rc != kStoreDone) return fail(true, 1, rc);
+    return Level::Benign;
+}
+
+long long FileManager::viewRow(const ViewOrder& order, long long rowId) {
+    if (!opened() || !file() || !validOrder(def_, order)) return -1;
+    const std::vector<ViewColumn> cols = viewColumns(order, order.reverse);
+    // The record's own values of the order's columns, when it is in the view.
+    Query values = statement(viewSlot(order, 2, order.reverse), [&] {
+        std::string list;
+        for (const auto& c : cols)
+            list += (list.empty() ? "" : ", ") + c.column;
+        std::string where = viewWhere(order);
+        where = "\"_rid\" = ?1" + (where.empty() ? "" : " AND " + where);
+        return "SELECT " + list + " FROM " + sqlTable() + " WHERE " + where;
+    });
+    if (!values) return -1;
+    values.bind(1, rowId);
+    bindFilter(values);
+    std::vector<FieldValue> at;
+    if (values.step() == kStoreRow) {
+        for (std::size_t i = 0; i < cols.size(); ++i) {
+            const int column = static_cast<int>(i);
+            if (cols[i].text)
+                at.emplace_back(values.columnText(column));
+            else
+                at.emplace_back(values.columnInt(column));
+        }
+    }
+    values.reset();
+    if (at.empty()) return -1;
+    // Rows before it: (c1, c2, ...) before (v1, v2, ...) in the order, spelled
+    // out column by column with each column's direction and collation.
+    Query before = statement(viewSlot(order, 3, order.reverse), [&] {
+        std::string tail;
+        for (std::size_t i = cols.size(); i-- > 0;) {
+            const ViewColumn& c = cols[i];
+            const std::string param = "?" + std::to_string(i + 1) + c.collate;
+            const std::string less = c.column + (c.descending ? " > " : " < ") + param;
+            tail =
+                tail.empty() ? less : "(" + less + " OR (" + c.column + " = " + param + " AND " + tail + "))";
+        }
+        std::string where = viewWhere(order);
+        where = tail + (where.empty() ? "" : " AND " + where);
+        return "SELECT count(*) FROM " + sqlTable() + " WHERE " + where;
+    });
+    if (!before) return -1;
+    for (std::size_t i = 0; i < at.size(); ++i) {
+        const int n = static_cast<int>(i) + 1;
+        if (std::holds_alternative<std::string>(at[i]))
+            before.bind(n, std::get<std::string>(at[i]));
+        else
+            before.bind(n, std::get<long long>(at[i]));
+    }
+    bindFilter(before);
+    const int rc = before.step();
+    const long long row = rc == kStoreRow ? before.columnInt(0) : -1;
+    before.reset();
+    return row;
 }
 
 } // namespace qd

@@ -10,6 +10,7 @@
 #include "data/Records.h"
 #include "data/TableDefs.h"
 
+#include <functional>
 #include <string>
 #include <unordered_map>
 #include <variant>
@@ -80,6 +81,28 @@ public:
     Level first(int key);
 
     long long recordCount();
+
+    // Numbered reading of a view: the records that meet the filter (setFilter)
+    // in an order, counted, read from any row on and located by row, so a list
+    // can show any stretch of a large view without reading what lies before it.
+    // The order is `sortField` first when there is one (-1: none), then key
+    // `key`, then the order records were added in; `reverse` turns all of it round.
+    struct ViewOrder {
+        int key = 0;
+        int sortField = -1;
+        bool reverse = false;
+    };
+    // Records in the view; -1 when the store failed (lastError() says why).
+    long long viewCount(const ViewOrder& order);
+    // Reads rows [first, first + count) of the view into the buffer one at a
+    // time and calls `each` with the row's number after each. `total` (the
+    // view's count, when known) lets rows near the end be read from the end.
+    // Notify when the store failed.
+    Level readView(const ViewOrder& order, long long first, int count,
+                   const std::function<void(long long)>& each, long long total = -1);
+    // The row of record `rowId` in the view; -1 when it is not in it (or the
+    // store failed).
+    long long viewRow(const ViewOrder& order, long long rowId);
     // Fills auto-numbered fields that are 0.
     Level primeAutoNumber();
     void clearBuffer();
@@ -111,6 +134,15 @@ private:
     Level step(bool forward, bool silent = false);
     Query seekStatement(int key, Seek seek, int components);
     int bindKeyValues(Query s, int key, int components, int start, bool withRid);
+    struct ViewColumn {
+        std::string column;
+        std::string collate; // " COLLATE NOCASE" or ""
+        bool descending;
+        bool text;
+    };
+    std::vector<ViewColumn> viewColumns(const ViewOrder& order, bool reverse) const;
+    std::string viewWhere(const ViewOrder& order) const;
+    void bindFilter(Query s);
     void bindBuffer(Query s, int start);
     Level fail(bool silent, int message, int storeCode);
     std::string selectList() const;

@@ -1,5 +1,6 @@
 #include "data/RecordFilter.h"
 
+#include "data/Calendar.h"
 #include "data/StoreFile.h"
 
 #include <algorithm>
@@ -58,6 +59,10 @@ std::string conditionProblem(const TableDef& table, const FieldCondition& c) {
         if (!c.from && !c.to) return f.name + ": a range needs a first or a last value";
         if ((c.from && !holdsRightKind(f, *c.from)) || (c.to && !holdsRightKind(f, *c.to)))
             return f.name + ": the range is not of the field's kind";
+        return {};
+    case FieldMatch::InMonth:
+        if (isText(f) || !std::holds_alternative<long long>(c.value))
+            return f.name + ": only dates lie in a month";
         return {};
     }
     return "unknown condition";
@@ -123,6 +128,12 @@ FilterQuery filterQuery(const TableDef& table, const RecordFilter& filter, int f
             if (c.to)
                 term += (term.empty() ? "" : " AND ") + col + " <= " + param(normalised(f, *c.to)) + collate;
             break;
+        case FieldMatch::InMonth:
+            // Day 4 is 1 January 1801: as a Julian day a day number is 2378857.5
+            // further on, which the store's date functions read.
+            term = col + " <> 0 AND CAST(strftime('%m', " + col + " + 2378857.5) AS INTEGER) = " +
+                   param(c.value);
+            break;
         }
         q.where += (q.where.empty() ? "(" : " AND (") + term + ")";
     }
@@ -156,6 +167,11 @@ bool filterAccepts(const TableDef& table, const RecordFilter& filter, const std:
             if (c.from && compareValues(f, v, normalised(f, *c.from)) < 0) return false;
             if (c.to && compareValues(f, v, normalised(f, *c.to)) > 0) return false;
             break;
+        case FieldMatch::InMonth: {
+            const long long day = std::get<long long>(v);
+            if (day == 0 || monthOf(static_cast<Date>(day)) != std::get<long long>(c.value)) return false;
+            break;
+        }
         }
     }
     return true;

@@ -18,6 +18,7 @@ enum class FieldMatch {
     Contains,   // text only
     BeginsWith, // text only
     Range,      // from and/or to, both included
+    InMonth,    // a day number (date field) in month `value` (1-12) of any year; day 0 never
 };
 
 struct FieldCondition {

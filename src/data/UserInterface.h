@@ -53,6 +53,48 @@ public:
     }
 };
 
+// Holds the messages shown while a store transaction is open and shows them
+// once it ended (at flush() or at the end of the holder's life): a window shown
+// meanwhile would let other work reach the store mid-transaction. Questions
+// pass straight through. With `onceEach`, a message repeated with the same
+// title and text is shown once.
+class HeldMessages final : public UserInterface {
+public:
+    explicit HeldMessages(UserInterface& ui, bool onceEach = false) : ui_(ui), onceEach_(onceEach) {}
+    ~HeldMessages() override { flush(); }
+    HeldMessages(const HeldMessages&) = delete;
+    HeldMessages& operator=(const HeldMessages&) = delete;
+
+    void message(const std::string& title, const std::string& text, MessageIcon icon) override {
+        if (onceEach_)
+            for (const Held& h : held_)
+                if (h.title == title && h.text == text) return;
+        held_.push_back({title, text, icon});
+    }
+    bool ask(const std::string& title, const std::string& text) override { return ui_.ask(title, text); }
+    std::optional<std::string> chooseFolder(const std::string& title, const std::string& start) override {
+        return ui_.chooseFolder(title, start);
+    }
+    void setClipboardText(const std::string& text) override { ui_.setClipboardText(text); }
+    // Shows the messages held so far, in the order they came.
+    void flush() {
+        std::vector<Held> shown;
+        shown.swap(held_);
+        for (const Held& h : shown)
+            ui_.message(h.title, h.text, h.icon);
+    }
+
+private:
+    struct Held {
+        std::string title;
+        std::string text;
+        MessageIcon icon;
+    };
+    UserInterface& ui_;
+    bool onceEach_;
+    std::vector<Held> held_;
+};
+
 // Answers from a script and records everything shown; for tests and batch runs.
 class ScriptedUserInterface : public UserInterface {
 public:

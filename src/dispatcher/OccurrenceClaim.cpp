@@ -9,39 +9,6 @@
 #include <vector>
 
 namespace qd {
-namespace {
-
-// Keeps the messages shown during the claim until its transaction has ended.
-class DeferredMessages final : public UserInterface {
-public:
-    explicit DeferredMessages(UserInterface& ui) : ui_(ui) {}
-    ~DeferredMessages() override { replay(); }
-
-    void message(const std::string& title, const std::string& text, MessageIcon icon) override {
-        held_.push_back({title, text, icon});
-    }
-    bool ask(const std::string& title, const std::string& text) override { return ui_.ask(title, text); }
-    std::optional<std::string> chooseFolder(const std::string& title, const std::string& start) override {
-        return ui_.chooseFolder(title, start);
-    }
-    void setClipboardText(const std::string& text) override { ui_.setClipboardText(text); }
-    void replay() {
-        for (const auto& m : held_)
-            ui_.message(m.title, m.text, m.icon);
-        held_.clear();
-    }
-
-private:
-    struct Held {
-        std::string title;
-        std::string text;
-        MessageIcon icon;
-    };
-    UserInterface& ui_;
-    std::vector<Held> held_;
-};
-
-} // namespace
 
 OccurrenceClaim claimOccurrence(Table<ScheduleRecord>& sch, TaskStore& tasks, const HolidayCalendar& holidays,
                                 UserInterface& ui, const ClaimRequest& request) {
@@ -55,7 +22,7 @@ OccurrenceClaim claimOccurrence(Table<ScheduleRecord>& sch, TaskStore& tasks, co
         claim.message = 21;
         return claim;
     }
-    DeferredMessages messages(ui);
+    HeldMessages messages(ui);
     if (f->begin() != 0) {
         claim.error = f->lastError();
         claim.message = 21;

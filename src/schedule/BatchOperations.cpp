@@ -270,39 +270,6 @@ std::string checkRescheduleMoment(Date date, Time time, Moment now) {
 
 namespace {
 
-// Messages of the rule calculation (an invalid custom unit) raised while a batch's
-// transaction is open; shown, each distinct text once, after the batch ended.
-class BatchMessages final : public UserInterface {
-public:
-    explicit BatchMessages(UserInterface& ui) : ui_(ui) {}
-    ~BatchMessages() override { flush(); }
-    void message(const std::string& title, const std::string& text, MessageIcon icon) override {
-        for (const Held& h : held_)
-            if (h.title == title && h.text == text) return;
-        held_.push_back({title, text, icon});
-    }
-    bool ask(const std::string& title, const std::string& text) override { return ui_.ask(title, text); }
-    std::optional<std::string> chooseFolder(const std::string& title, const std::string& start) override {
-        return ui_.chooseFolder(title, start);
-    }
-    void setClipboardText(const std::string& text) override { ui_.setClipboardText(text); }
-    void flush() {
-        std::vector<Held> shown;
-        shown.swap(held_);
-        for (const Held& h : shown)
-            ui_.message(h.title, h.text, h.icon);
-    }
-
-private:
-    struct Held {
-        std::string title;
-        std::string text;
-        MessageIcon icon;
-    };
-    UserInterface& ui_;
-    std::vector<Held> held_;
-};
-
 // Tasks moved per transaction: every task is re-read and written inside it, and the
 // progress window (where the user may cancel) only runs between two transactions.
 constexpr std::size_t kRescheduleBatch = 200;
@@ -340,7 +307,9 @@ bool RescheduleAllTasks(DataSet& ds, Date date, Time time, UserInterface& ui, co
     }
 
     Meter meter(progress, kRescheduleTitle, static_cast<long long>(ids.size()));
-    BatchMessages messages(ui);
+    // Messages of the rule calculation (an invalid custom unit) raised while a
+    // batch's transaction is open: shown, each distinct text once, after it ended.
+    HeldMessages messages(ui, true);
     const Moment moment{date, time};
     std::size_t done = 0;
     while (done < ids.size()) {

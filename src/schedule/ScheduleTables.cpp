@@ -45,38 +45,6 @@ bool copyTaskSteps(Table<ScriptingRecord>& steps, std::int32_t fromTask, std::in
 
 } // namespace
 
-namespace {
-
-// Holds the messages shown while a transaction is open and shows them after it ended:
-// a window shown meanwhile would let other work reach the store mid-transaction.
-class HeldMessages final : public UserInterface {
-public:
-    explicit HeldMessages(UserInterface& ui) : ui_(ui) {}
-    ~HeldMessages() override {
-        for (const auto& [title, text, icon] : held_)
-            ui_.message(title, text, icon);
-    }
-    void message(const std::string& title, const std::string& text, MessageIcon icon) override {
-        held_.push_back({title, text, icon});
-    }
-    bool ask(const std::string& title, const std::string& text) override { return ui_.ask(title, text); }
-    std::optional<std::string> chooseFolder(const std::string& title, const std::string& start) override {
-        return ui_.chooseFolder(title, start);
-    }
-    void setClipboardText(const std::string& text) override { ui_.setClipboardText(text); }
-
-private:
-    struct Held {
-        std::string title;
-        std::string text;
-        MessageIcon icon;
-    };
-    UserInterface& ui_;
-    std::vector<Held> held_;
-};
-
-} // namespace
-
 ExceptionSave saveTaskExceptions(DataSet& ds, std::int32_t id, const ExceptionFields& fields,
                                  UserInterface& ui, ExceptionOutcome* outcome) {
     HeldMessages held(ui);

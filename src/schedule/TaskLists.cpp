@@ -81,12 +81,23 @@ bool isHotKeyTask(const ScheduleRecord& r) {
     return text::trimmed(r.TaskType) == "Hot Key";
 }
 
+int scheduleField(const char* name) {
+    return tables::Schedule().findField(name);
+}
+
+// Neither disabled nor completed, as store conditions.
+void whereActive(RecordFilter& where) {
+    where.push_back({scheduleField("Disabled"), FieldMatch::Equals, 0LL, {}, {}});
+    where.push_back({scheduleField("Completed"), FieldMatch::Equals, 0LL, {}, {}});
+}
+
 } // namespace
 
 TaskFilter allByDate(bool activeOnly) {
     TaskFilter f;
     f.key = "KeyDate";
     f.accept = activeFilter(activeOnly);
+    if (activeOnly) whereActive(f.where);
     return f;
 }
 
@@ -97,6 +108,8 @@ TaskFilter byCategory(const std::string& category, bool activeOnly) {
     f.startComponents = 1;
     f.past = [category](const ScheduleRecord& r) { return !text::equalsNoCase(r.Category, category); };
     f.accept = activeFilter(activeOnly);
+    f.where.push_back({scheduleField("Category"), FieldMatch::Equals, category, {}, {}});
+    if (activeOnly) whereActive(f.where);
     return f;
 }
 
@@ -107,6 +120,8 @@ TaskFilter oneDay(Date day, bool activeOnly) {
     f.startComponents = 1;
     f.past = [day](const ScheduleRecord& r) { return r.Date != day; };
     f.accept = activeFilter(activeOnly);
+    f.where.push_back({scheduleField("Date"), FieldMatch::Equals, static_cast<long long>(day), {}, {}});
+    if (activeOnly) whereActive(f.where);
     return f;
 }
 
@@ -143,9 +158,9 @@ TaskFilter exploreFilter(const ExploreChoice& choice, Date today) {
         f.past = [last](const ScheduleRecord& r) { return r.Date > last; };
     }
     // The same rules as store conditions, so a filter that shows few of many
-    // tasks is answered by the store instead of by reading every task.
-    const TableDef& def = tables::Schedule();
-    const auto field = [&](const char* name) { return def.findField(name); };
+    // tasks is answered by the store instead of by reading every task, and the
+    // list can count and number the rows of the view.
+    const auto field = scheduleField;
     f.where.push_back({field("TaskType"), FieldMatch::NotEquals, std::string("Hot Key"), {}, {}});
     if (first != 0)
         f.where.push_back({field("Date"), FieldMatch::Range, 0LL, static_cast<long long>(first),
@@ -167,6 +182,8 @@ TaskFilter exploreFilter(const ExploreChoice& choice, Date today) {
     if (!choice.category.empty())
         f.where.push_back({field("Category"), FieldMatch::Equals, choice.category, {}, {}});
     const int month = choice.dates == ExploreDates::ThisMonth ? monthOf(today) : 0;
+    if (month != 0)
+        f.where.push_back({field("Date"), FieldMatch::InMonth, static_cast<long long>(month), {}, {}});
     f.accept = [choice, month](const ScheduleRecord& r) {
         if (isHotKeyTask(r)) return false;
         switch (choice.status) {

@@ -54,7 +54,8 @@ struct TaskFilter {
     // True when a record lies past the end of the view: reading stops there.
     std::function<bool(const ScheduleRecord&)> past;
     // Conditions the store applies while reading, so that rows a view does
-    // not show are skipped without being read one by one.
+    // not show are skipped without being read one by one. They describe the
+    // whole view: a list counts and numbers its rows with them alone.
     RecordFilter where;
     // True when a record of the stretch is shown (checked after `where`).
     std::function<bool(const ScheduleRecord&)> accept;

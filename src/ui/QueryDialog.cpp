@@ -1,6 +1,7 @@
 #include "ui/QueryDialog.h"
 
 #include "data/Calendar.h"
+#include "ui/WindowParts.h"
 
 #include <QComboBox>
 #include <QDateEdit>
@@ -158,6 +159,8 @@ QString codeOf(const FieldCondition& c, QueryFieldKind kind) {
     case FieldMatch::Range:
         if (c.from && c.to) return "between";
         return c.from ? "from" : "to";
+    case FieldMatch::InMonth: // views use it; the query window does not offer it
+        return "any";
     }
     return "any";
 }
@@ -350,6 +353,39 @@ QString describeQuery(const std::vector<QueryField>& fields, const qd::RecordFil
         parts << part;
     }
     return parts.join(" and ");
+}
+
+QueryBar::QueryBar(std::vector<QueryField> fields, const QString& rows, QWidget* owner)
+    : QObject(owner), fields_(std::move(fields)), owner_(owner) {
+    query_ = namedButton(owner, "&Query", "Query", nullptr,
+                         "Show only the " + rows + " that meet conditions on their fields");
+    reset_ = namedButton(owner, "R&eset", "Reset", nullptr, "Show all the " + rows + " again");
+    reset_->setEnabled(false);
+    shown_ = new QLabel(owner);
+    shown_->setObjectName("QueryShown");
+    shown_->setAccessibleName("Query");
+    shown_->setWordWrap(true);
+    shown_->hide();
+    connect(query_, &QPushButton::clicked, this, &QueryBar::open);
+    connect(reset_, &QPushButton::clicked, this, [this] { setQuery({}); });
+}
+
+void QueryBar::addButtons(QBoxLayout* row) const {
+    row->addWidget(query_);
+    row->addWidget(reset_);
+}
+
+void QueryBar::setQuery(const qd::RecordFilter& query) {
+    filter_ = query;
+    shown_->setText("Query: " + describeQuery(fields_, filter_));
+    shown_->setVisible(!filter_.empty());
+    reset_->setEnabled(!filter_.empty());
+    emit changed(filter_);
+}
+
+void QueryBar::open() {
+    QueryDialog dialog(fields_, filter_, owner_);
+    if (dialog.exec() == QDialog::Accepted) setQuery(dialog.filter());
 }
 
 } // namespace qdui

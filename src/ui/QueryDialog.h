@@ -12,7 +12,10 @@
 
 #include <vector>
 
+class QBoxLayout;
 class QComboBox;
+class QLabel;
+class QPushButton;
 class QWidget;
 
 namespace qdui {
@@ -63,5 +66,40 @@ private:
 // The text a list shows while a query applies: "field condition value" parts
 // joined by " and " ("" for no query).
 QString describeQuery(const std::vector<QueryField>& fields, const qd::RecordFilter& filter);
+
+// What a list window needs for its query: the "&Query" button that opens the
+// query window over the list's fields, "R&eset" that drops the query, and the
+// line that shows the query in force (hidden without one). `changed` tells the
+// list to read its rows again with the new query.
+class QueryBar : public QObject {
+    Q_OBJECT
+public:
+    // `rows` names what the list holds, for the buttons' tips ("tasks").
+    QueryBar(std::vector<QueryField> fields, const QString& rows, QWidget* owner);
+
+    QPushButton* queryButton() const { return query_; }
+    QPushButton* resetButton() const { return reset_; }
+    // The line showing the query; the list places it.
+    QLabel* shown() const { return shown_; }
+    // Both buttons added to a row of buttons.
+    void addButtons(QBoxLayout* row) const;
+
+    const std::vector<QueryField>& fields() const { return fields_; }
+    const qd::RecordFilter& query() const { return filter_; }
+    void setQuery(const qd::RecordFilter& query);
+    // Opens the query window; the query changes when it is accepted.
+    void open();
+
+signals:
+    void changed(const qd::RecordFilter& query);
+
+private:
+    std::vector<QueryField> fields_;
+    qd::RecordFilter filter_;
+    QWidget* owner_;
+    QPushButton* query_;
+    QPushButton* reset_;
+    QLabel* shown_;
+};
 
 } // namespace qdui

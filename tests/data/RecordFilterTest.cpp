@@ -6,9 +6,11 @@
 #include "data/Calendar.h"
 #include "data/StoreFixture.h"
 #include "data/TableDefs.h"
+#include "data/Text.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 using namespace qd;
@@ -101,7 +103,7 @@ TEST_F(RecordFilters, StoreAgreesWithTheRuleOnRandomFilters) {
     std::vector<Row> rows;
     for (int i = 0; i < 300; ++i) {
         Row r{pick(words) + " " + std::to_string(i) + " " + pick(words), pick(words),
-              static_cast<Date>(80000 + rng() % 20), static_cast<Time>(1 + rng() % 5),
+              static_cast<Date>(80000 + rng() % 800), static_cast<Time>(1 + rng() % 5),
               static_cast<int>(rng() % 2)};
         add(r.description, r.category, r.date, r.time, r.disabled);
         rows.push_back(r);
@@ -112,7 +114,7 @@ TEST_F(RecordFilters, StoreAgreesWithTheRuleOnRandomFilters) {
         RecordFilter f;
         const int n = 1 + static_cast<int>(rng() % 3);
         for (int k = 0; k < n; ++k) {
-            switch (rng() % 6) {
+            switch (rng() % 7) {
             case 0:
                 f.push_back({desc, FieldMatch::Contains, pick(words).substr(0, 1 + rng() % 3), {}, {}});
                 break;
@@ -124,7 +126,7 @@ TEST_F(RecordFilters, StoreAgreesWithTheRuleOnRandomFilters) {
                     {cat, rng() % 2 ? FieldMatch::Equals : FieldMatch::NotEquals, pick(words), {}, {}});
                 break;
             case 3: {
-                const long long a = 80000 + rng() % 20, b = 80000 + rng() % 20;
+                const long long a = 80000 + rng() % 800, b = 80000 + rng() % 800;
                 FieldCondition c{date, FieldMatch::Range, 0LL, {}, {}};
                 if (rng() % 3) c.from = std::min(a, b);
                 if (rng() % 3 || !c.from) c.to = std::max(a, b);
@@ -133,6 +135,9 @@ TEST_F(RecordFilters, StoreAgreesWithTheRuleOnRandomFilters) {
             }
             case 4:
                 f.push_back({disabled, FieldMatch::Equals, static_cast<long long>(rng() % 2), {}, {}});
+                break;
+            case 5:
+                f.push_back({date, FieldMatch::InMonth, static_cast<long long>(1 + rng() % 12), {}, {}});
                 break;
             default:
                 f.push_back({cat, FieldMatch::Range, 0LL, std::string("B"), std::string("gz")});
@@ -175,6 +180,107 @@ TEST_F(RecordFilters, StoreAgreesWithTheRuleOnRandomFilters) {
         }
         ASSERT_EQ(read, expected) << "round " << round;
     }
+}
+
+// Numbered views: the count, any stretch of rows read from the front or from
+// the end, and the row of each record agree with walking the key, for random
+// filters, in forward and reverse key order and sorted by a field.
+TEST_F(RecordFilters, NumberedViewsAgreeWithTheKeyWalk) {
+    std::mt19937 rng(11);
+    const std::vector<std::string> words = {"alpha", "Beta", "beta", "GAMMA", "al", ""};
+    for (int i = 0; i < 400; ++i)
+        add(words[rng() % words.size()] + " " + std::to_string(rng() % 50), words[rng() % words.size()],
+            static_cast<Date>(80000 + rng() % 400), static_cast<Time>(rng() % 4),
+            static_cast<int>(rng() % 2));
+    const int cat = field("Category"), date = field("Date"), disabled = field("Disabled");
+    const int keyDate = def.findKey("KeyDate"), keyCategory = def.findKey("KeyCategory");
+    struct Order {
+        FileManager::ViewOrder order;
+        int sortedBy; // -1: the key walk itself gives the order
+    };
+    const std::vector<Order> orders = {
+        {{keyDate, -1, false}, -1},
+        {{keyDate, -1, true}, -1},
+        {{keyCategory, -1, false}, -1},
+        {{keyDate, field("Time"), false}, field("Time")},
+        {{keyDate, field("Description"), true}, field("Description")},
+    };
+    for (int round = 0; round < 40; ++round) {
+        RecordFilter f;
+        if (rng() % 2) f.push_back({disabled, FieldMatch::Equals, static_cast<long long>(rng() % 2), {}, {}});
+        if (rng() % 2) f.push_back({cat, FieldMatch::Equals, words[rng() % words.size()], {}, {}});
+        if (rng() % 3 == 0)
+            f.push_back({date, FieldMatch::InMonth, static_cast<long long>(1 + rng() % 12), {}, {}});
+        for (const Order& o : orders) {
+            // The key walk: record IDs in key order.
+            Table<ScheduleRecord> walk(*ds, def);
+            ASSERT_EQ(walk.open(), Level::Benign);
+            walk.setOrder(o.order.key);
+            walk.setFilter(f);
+            std::vector<long long> walked;
+            while (walk.tryNext() == Level::Benign)
+                walked.push_back(walk.currentRowId());
+            if (o.order.reverse) std::reverse(walked.begin(), walked.end());
+
+            Table<ScheduleRecord> t(*ds, def);
+            ASSERT_EQ(t.open(), Level::Benign);
+            t.setFilter(f);
+            const long long total = t.viewCount(o.order);
+            ASSERT_EQ(total, static_cast<long long>(walked.size())) << "round " << round;
+            std::vector<long long> all(walked.size(), 0);
+            std::vector<std::variant<long long, std::string>> sortValues(walked.size());
+            ASSERT_EQ(t.readView(o.order, 0, static_cast<int>(total) + 5,
+                                 [&](long long row) {
+                                     all[static_cast<std::size_t>(row)] = t.currentRowId();
+                                     if (o.sortedBy >= 0)
+                                         sortValues[static_cast<std::size_t>(row)] = t.value(o.sortedBy);
+                                 }),
+                      Level::Benign);
+            if (o.sortedBy < 0) {
+                ASSERT_EQ(all, walked) << "round " << round;
+            } else {
+                // Sorted: the same records, in the field's order (letter case aside).
+                ASSERT_TRUE(std::is_permutation(all.begin(), all.end(), walked.begin(), walked.end()));
+                for (std::size_t i = 1; i < sortValues.size(); ++i) {
+                    auto a = sortValues[i - 1], b = sortValues[i];
+                    if (std::holds_alternative<std::string>(a)) {
+                        a = text::lowerAscii(std::get<std::string>(a));
+                        b = text::lowerAscii(std::get<std::string>(b));
+                    }
+                    ASSERT_TRUE(o.order.reverse ? !(a < b) : !(b < a)) << "round " << round << " row " << i;
+                }
+            }
+            // Random stretches, read from the front and (past the middle) from the end.
+            for (int k = 0; k < 5 && total > 0; ++k) {
+                const long long first = static_cast<long long>(rng() % static_cast<unsigned>(total));
+                const int count = 1 + static_cast<int>(rng() % 30);
+                std::vector<long long> got;
+                std::vector<long long> rows;
+                ASSERT_EQ(t.readView(
+                              o.order, first, count,
+                              [&](long long row) {
+                                  rows.push_back(row);
+                                  got.push_back(t.currentRowId());
+                              },
+                              k % 2 ? total : -1),
+                          Level::Benign);
+                const long long end = std::min(total, first + count);
+                ASSERT_EQ(static_cast<long long>(got.size()), end - first);
+                for (std::size_t i = 0; i < got.size(); ++i)
+                    ASSERT_EQ(got[i], all[static_cast<std::size_t>(rows[i])]) << "row " << rows[i];
+            }
+            for (std::size_t i = 0; i < all.size(); i += 7)
+                ASSERT_EQ(t.viewRow(o.order, all[i]), static_cast<long long>(i)) << "round " << round;
+        }
+    }
+    // A record outside the view has no row.
+    Table<ScheduleRecord> t(*ds, def);
+    ASSERT_EQ(t.open(), Level::Benign);
+    t.setFilter({{disabled, FieldMatch::Equals, 1LL, {}, {}}});
+    ASSERT_EQ(t.first(def.findKey("KeyDate")), Level::Benign);
+    const long long inView = t.currentRowId();
+    t.setFilter({{disabled, FieldMatch::Equals, 0LL, {}, {}}});
+    EXPECT_EQ(t.viewRow({keyDate, -1, false}, inView), -1);
 }
 
 } // namespace

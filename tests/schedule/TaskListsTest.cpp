@@ -160,6 +160,53 @@ TEST_F(TaskLists, ExplorerFiltersAreAnsweredByTheStore) {
     EXPECT_EQ(queried.scanned(), 11);
 }
 
+// A list numbers its rows with the view's store conditions alone: for every
+// view they must pick exactly the rows the pager shows, in the same order.
+TEST_F(TaskLists, StoreConditionsDescribeEveryViewExactly) {
+    const Date today = dmy(15, 6, 2026);
+    int n = 0;
+    for (Date d : {today - 400, today - 31, today - 1, today, today, today + 1, today + 5, today + 6,
+                   today + 7, today + 30, today + 365, Date(0)}) {
+        for (const char* category : {"General", "work", "Work", "Home"}) {
+            const std::int32_t id = add("task " + std::to_string(n), d, 100 + n, category,
+                                        n % 9 == 0 ? "Hot Key" : "Display Message");
+            set(id, [&](ScheduleRecord& r) {
+                r.Disabled = n % 3 == 0;
+                r.Completed = n % 4 == 0;
+            });
+            ++n;
+        }
+    }
+    std::vector<TaskFilter> views = {allByDate(false),          allByDate(true),
+                                     byCategory("WORK", false), byCategory("Home", true),
+                                     oneDay(today, false),      oneDay(today + 1, true)};
+    for (auto status :
+         {ExploreStatus::All, ExploreStatus::Active, ExploreStatus::Completed, ExploreStatus::Disabled})
+        for (auto dates :
+             {ExploreDates::All, ExploreDates::Today, ExploreDates::Yesterday, ExploreDates::Tomorrow,
+              ExploreDates::ThisWeek, ExploreDates::ThisMonth, ExploreDates::Custom})
+            for (const char* category : {"", "work"}) {
+                ExploreChoice c;
+                c.status = status;
+                c.dates = dates;
+                c.category = category;
+                if (dates == ExploreDates::Custom) c.first = today - 31;
+                views.push_back(exploreFilter(c, today));
+            }
+    for (std::size_t v = 0; v < views.size(); ++v) {
+        const V shown = all(views[v], 3);
+        Table<ScheduleRecord> t(*ds, tables::Schedule());
+        ASSERT_EQ(t.open(), Level::Benign);
+        t.setFilter(views[v].where);
+        const FileManager::ViewOrder order{t.def().findKey(views[v].key), -1, false};
+        ASSERT_EQ(t.viewCount(order), static_cast<long long>(shown.size())) << "view " << v;
+        V numbered;
+        ASSERT_EQ(t.readView(order, 0, 1000, [&](long long) { numbered.push_back(t.rec.Description); }),
+                  Level::Benign);
+        EXPECT_EQ(numbered, shown) << "view " << v;
+    }
+}
+
 TEST_F(TaskLists, StoreVersionMovesWhenAnotherConnectionWrites) {
     add("first", dmy(1, 3, 2026), 100);
     const long long before = taskStoreVersion(*ds);

@@ -9,10 +9,12 @@
 #include "schedule/ui/CalendarWindow.h"
 #include "schedule/ui/ExceptionsWindow.h"
 #include "schedule/ui/ScheduleWindows.h"
+#include "ui/QueryDialog.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -148,6 +150,7 @@ class HolidayWindowsTest : public QObject {
     Q_OBJECT
 private slots:
     void holidayListAddsEditsAndRefusesADuplicateDate();
+    void holidayQueryNarrowsTheListAndLocateSearchesWithinIt();
     void easterTypeDatesTheHolidayFromEaster();
     void exceptionsWindowKeepsItsRulesAndGivesTheFieldsBack();
     void nextDayCopyIsMadeWhenTheExceptionsAreSaved();
@@ -238,6 +241,41 @@ void HolidayWindowsTest::holidayListAddsEditsAndRefusesADuplicateDate() {
     list->poll();
     QCOMPARE(list->model().rowCount(), 2);
     QCOMPARE(list->model().holiday(0).Holiday, std::string("Independence Day (U.S.)"));
+}
+
+// The "&Query" button of the holidays: only the holidays that meet the query
+// stay, "Locate" searches among them, "R&eset" brings every one back.
+void HolidayWindowsTest::holidayQueryNarrowsTheListAndLocateSearchesWithinIt() {
+    Bench b;
+    for (int month = 1; month <= 12; ++month) {
+        b.addHoliday(dmy(1, month, 2027), month % 2 ? "Odd Day" : "Even Day");
+        b.addHoliday(dmy(15, month, 2027), "Middle");
+    }
+    b.e.frame->entryAction("Holidays")->trigger();
+    auto* list = b.e.frame->mdiArea()->findChild<BrowseHolidaysWindow*>();
+    QVERIFY(list);
+    QCOMPARE(list->model().rowCount(), 24);
+    auto* bar = list->findChild<qdui::QueryBar*>();
+    QVERIFY(bar);
+    QVERIFY(!bar->resetButton()->isEnabled());
+    const qd::TableDef& def = qd::tables::Holidays();
+    bar->setQuery({{def.findField("Holiday"), qd::FieldMatch::Contains, std::string("day"), {}, {}},
+                   {def.findField("HolidayDate"),
+                    qd::FieldMatch::Range,
+                    0LL,
+                    static_cast<long long>(dmy(1, 3, 2027)),
+                    {}}});
+    QCOMPARE(list->model().rowCount(), 10); // the 1st of March to December
+    QCOMPARE(list->model().holiday(0).HolidayDate, dmy(1, 3, 2027));
+    QVERIFY(bar->shown()->isVisibleTo(list));
+    QVERIFY(bar->resetButton()->isEnabled());
+    // The 15th is not in the list: the next holiday on or after it is.
+    QVERIFY(!list->selectDate(dmy(15, 6, 2027)));
+    QCOMPARE(list->selectedDate(), dmy(1, 7, 2027));
+    bar->resetButton()->click();
+    QCOMPARE(list->model().rowCount(), 24);
+    QVERIFY(!bar->shown()->isVisibleTo(list));
+    QVERIFY(list->selectDate(dmy(15, 6, 2027)));
 }
 
 void HolidayWindowsTest::easterTypeDatesTheHolidayFromEaster() {

@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -135,6 +136,7 @@ private slots:
     void categoriesAddRenameAndRefuseAUsedOne();
     void alternateFormatAndMultiUserTitles();
     void queryNarrowsEveryViewUntilReset();
+    void longListJumpsToTheEndAndSortsInTheStore();
 };
 
 void ScheduleListTest::scheduleListShowsTheDayByDateAndByCategory() {
@@ -589,6 +591,85 @@ void ScheduleListTest::queryNarrowsEveryViewUntilReset() {
     qd::RecordFilter same;
     QVERIFY(again.readRows(same));
     QCOMPARE(std::get<long long>(*same[0].from), std::get<long long>(*f[0].from));
+}
+
+// 2,500 tasks: the list counts them without reading them, Ctrl+End shows the
+// last one reading only the rows on screen, and a click on a column title
+// sorts in the store, keeping the selected task selected.
+void ScheduleListTest::longListJumpsToTheEndAndSortsInTheStore() {
+    Bench b;
+    constexpr int kCount = 2500;
+    {
+        qd::Table<qd::ScheduleRecord> t(b.e.ds, qd::tables::Schedule());
+        QCOMPARE(t.open(), qd::Level::Benign);
+        qd::StoreFile* f = b.e.ds.fileOf(qd::tables::Schedule());
+        QCOMPARE(f->begin(), qd::kStoreOk);
+        for (int i = 0; i < kCount; ++i) {
+            // Dates run forward with i, descriptions backward ("task 2499" first).
+            std::string number = std::to_string(kCount - 1 - i);
+            number.insert(0, 4 - number.size(), '0');
+            t.rec = b.task("task " + number, today() + i / 10, qd::timeFromHMS(1 + i % 10, 0, 0));
+            t.rec.ID = 0;
+            QCOMPARE(t.insert(), qd::Level::Benign);
+        }
+        QCOMPARE(f->commit(), qd::kStoreOk);
+    }
+    b.e.runtime->settings().FullSchedule = true;
+    b.e.frame->resize(900, 600);
+    b.e.frame->show();
+    auto* w = b.windows->openBrowse();
+    QVERIFY(QTest::qWaitForWindowExposed(b.e.frame.get()));
+    TaskListModel& m = w->model();
+    QCOMPARE(m.rowCount(), kCount);
+    QVERIFY(m.scanned() < 3 * TaskListModel::kPageSize);
+    auto* view = w->findChild<QTableView*>("TaskList");
+    QVERIFY(view);
+    view->setFocus();
+    QTest::keyClick(view, Qt::Key_End, Qt::ControlModifier);
+    QCOMPARE(view->currentIndex().row(), kCount - 1);
+    QCOMPARE(m.task(kCount - 1).Description, std::string("task 0000"));
+    QVERIFY2(m.scanned() < 5 * TaskListModel::kPageSize, qPrintable(QString::number(m.scanned())));
+    QVERIFY(m.rowsHeld() <= static_cast<std::size_t>(TaskListModel::kPagesKept * TaskListModel::kPageSize));
+
+    // The last task stays selected while the list is sorted by description.
+    view->selectRow(kCount - 1);
+    const int last = w->selectedTask();
+    QHeaderView* header = view->horizontalHeader();
+    const auto clickTitle = [&](int column) {
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                          QPoint(header->sectionViewportPosition(column) + header->sectionSize(column) / 2,
+                                 header->height() / 2));
+    };
+    clickTitle(qd::kColDescription);
+    QCOMPARE(header->sortIndicatorSection(), int(qd::kColDescription));
+    QCOMPARE(m.task(0).Description, std::string("task 0000"));
+    QCOMPARE(m.task(kCount - 1).Description, std::string("task 2499"));
+    QCOMPARE(w->selectedTask(), last);
+    QCOMPARE(view->currentIndex().row(), 0);
+    clickTitle(qd::kColDescription); // again: the other way round
+    QCOMPARE(m.task(0).Description, std::string("task 2499"));
+    QCOMPARE(w->selectedTask(), last);
+    QCOMPARE(view->currentIndex().row(), kCount - 1);
+    // The rule column cannot be sorted on: the list's own order comes back.
+    clickTitle(qd::kColSchedule);
+    QCOMPARE(header->sortIndicatorSection(), -1);
+    QCOMPARE(m.task(0).Description, std::string("task 2499"));
+    QCOMPARE(m.task(1).Description, std::string("task 2498"));
+    QCOMPARE(w->selectedTask(), last);
+    // A task added by another process is counted at the next tick.
+    {
+        qd::ErrorClass errors(&b.e.ui);
+        qd::DataSet other(b.e.dir.path(), errors);
+        qd::Table<qd::ScheduleRecord> t(other, qd::tables::Schedule());
+        QCOMPARE(t.open(), qd::Level::Benign);
+        t.rec = b.task("one more", today() + 1000, qd::timeFromHMS(1, 0, 0));
+        t.rec.ID = 0;
+        QCOMPARE(t.insert(), qd::Level::Benign);
+    }
+    w->poll();
+    QCOMPARE(m.rowCount(), kCount + 1);
+    QCOMPARE(m.task(kCount).Description, std::string("one more"));
+    QCOMPARE(w->selectedTask(), last);
 }
 
 QTEST_MAIN(ScheduleListTest)

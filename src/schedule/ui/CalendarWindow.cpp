@@ -2,6 +2,7 @@
 
 #include "data/Pictures.h"
 #include "ui/QtUserInterface.h"
+#include "ui/WindowParts.h"
 
 #include <QElapsedTimer>
 #include <QEvent>
@@ -23,11 +24,8 @@ const char* const kWeekdays[7] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat
 constexpr const char* kDateProperty = "calendarDate";
 
 QPushButton* addButton(QWidget* parent, QBoxLayout* row, const char* name, const char* text) {
-    auto* b = new QPushButton(text, parent);
-    b->setObjectName(name);
-    b->setAccessibleName(QString(text).remove('&'));
+    QPushButton* b = qdui::namedButton(parent, text, name, row);
     b->setAutoDefault(false);
-    row->addWidget(b);
     return b;
 }
 

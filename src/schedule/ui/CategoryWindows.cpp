@@ -6,10 +6,12 @@
 #include "data/Text.h"
 #include "schedule/ui/TaskListWindows.h"
 #include "ui/QtUserInterface.h"
+#include "ui/WindowParts.h"
 
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -58,25 +60,27 @@ CategoriesWindow::CategoriesWindow(qd::DataSet& ds, qdui::QtUserInterface& ui, Q
     list_ = new QListWidget(this);
     list_->setObjectName("Categories");
     list_->setAccessibleName("Categories");
-    layout->addWidget(list_, 1);
+    query_ = new qdui::QueryBar(
+        {{qd::tables::Categories().findField("Category"), "Category", qdui::QueryFieldKind::Text}},
+        "categories", this);
+    connect(query_, &qdui::QueryBar::changed, this, [this] {
+        reload();
+        if (list_->count() > 0 && !list_->currentItem()) list_->setCurrentRow(0);
+    });
+    auto* column = new QVBoxLayout;
+    column->addWidget(list_, 1);
+    column->addWidget(query_->shown());
+    layout->addLayout(column, 1);
     auto* buttons = new QVBoxLayout;
     auto add = [&](const char* name, const char* text) {
-        auto* b = new QPushButton(text, this);
-        b->setObjectName(name);
-        b->setAccessibleName(QString(text).remove('&'));
-        buttons->addWidget(b);
-        return b;
+        return qdui::namedButton(this, text, name, buttons);
     };
     connect(add("Insert", "&Insert"), &QPushButton::clicked, this, &CategoriesWindow::insertPressed);
     connect(add("Change", "&Change"), &QPushButton::clicked, this, &CategoriesWindow::changePressed);
     connect(add("Delete", "&Delete"), &QPushButton::clicked, this, &CategoriesWindow::deletePressed);
+    query_->addButtons(buttons);
     buttons->addStretch(1);
-    connect(add("Close", "&Close"), &QPushButton::clicked, this, [this] {
-        if (parentWidget() && parentWidget()->inherits("QMdiSubWindow"))
-            parentWidget()->close();
-        else
-            close();
-    });
+    connect(add("Close", "&Close"), &QPushButton::clicked, this, [this] { qdui::closeWindow(this); });
     layout->addLayout(buttons);
     connect(list_, &QListWidget::itemDoubleClicked, this, &CategoriesWindow::changePressed);
     reload();
@@ -86,7 +90,7 @@ CategoriesWindow::CategoriesWindow(qd::DataSet& ds, qdui::QtUserInterface& ui, Q
 void CategoriesWindow::reload() {
     const QString keep = current();
     list_->clear();
-    list_->addItems(categoryNames(ds_));
+    list_->addItems(categoryNames(ds_, query_->query()));
     if (!keep.isEmpty()) select(keep);
 }
 

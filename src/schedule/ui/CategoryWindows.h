@@ -6,6 +6,7 @@
 
 #include "data/DataSet.h"
 #include "data/UserInterface.h"
+#include "ui/QueryDialog.h"
 
 #include <QDialog>
 #include <QWidget>
@@ -65,6 +66,7 @@ private:
     qd::DataSet& ds_;
     qdui::QtUserInterface& ui_;
     QListWidget* list_ = nullptr;
+    qdui::QueryBar* query_ = nullptr;
 };
 
 } // namespace qdschedui

@@ -8,6 +8,7 @@
 #include "schedule/Holidays.h"
 #include "schedule/TaskLists.h"
 #include "schedule/ui/CalendarWindow.h"
+#include "ui/WindowParts.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -29,11 +30,7 @@ namespace {
 constexpr const char* kHolidayTypes[] = {"Annual", "Day of Month", "Easter", "Once"};
 
 QPushButton* addButton(QWidget* parent, QBoxLayout* row, const char* name, const char* text) {
-    auto* b = new QPushButton(text, parent);
-    b->setObjectName(name);
-    b->setAccessibleName(QString(text).remove('&'));
-    row->addWidget(b);
-    return b;
+    return qdui::namedButton(parent, text, name, row);
 }
 
 } // namespace
@@ -41,44 +38,30 @@ QPushButton* addButton(QWidget* parent, QBoxLayout* row, const char* name, const
 // ---------------------------------------------------------------------------
 
 HolidayListModel::HolidayListModel(qd::DataSet& ds, const std::string& dateFormat, QObject* parent)
-    : QAbstractTableModel(parent), ds_(ds), dateFormat_(dateFormat) {
-    readPage();
-}
-
-void HolidayListModel::readPage() {
-    if (atEnd_) return;
-    qd::Table<qd::HolidaysRecord> t(ds_, qd::tables::Holidays());
-    if (t.open() != qd::Level::Benign) {
-        atEnd_ = true;
-        return;
-    }
-    // Seek after the last date read: rows written in between appear in their place.
-    t.rec = {};
-    t.rec.HolidayDate = rows_.empty() ? 1 : rows_.back().HolidayDate + 1;
-    t.setPosition(t.def().findKey("HOL:KeyHolidayDate"), 1);
-    std::vector<qd::HolidaysRecord> page;
-    while (static_cast<int>(page.size()) < kPageSize && t.tryNext() == qd::Level::Benign)
-        page.push_back(t.rec);
-    if (static_cast<int>(page.size()) < kPageSize) atEnd_ = true;
-    if (page.empty()) return;
-    const int first = static_cast<int>(rows_.size());
-    beginInsertRows({}, first, first + static_cast<int>(page.size()) - 1);
-    rows_.insert(rows_.end(), page.begin(), page.end());
-    endInsertRows();
+    : QAbstractTableModel(parent), dateFormat_(dateFormat),
+      rows_(std::make_unique<qd::RecordPages<qd::HolidaysRecord>>(ds, qd::tables::Holidays(), kPageSize)) {
+    rows_->setView({}, {qd::tables::Holidays().findKey("HOL:KeyHolidayDate"), -1, false});
 }
 
 void HolidayListModel::refresh() {
-    const int wanted = std::max<int>(kPageSize, static_cast<int>(rows_.size()));
     beginResetModel();
-    rows_.clear();
-    atEnd_ = false;
+    rows_->count();
     endResetModel();
-    while (!atEnd_ && static_cast<int>(rows_.size()) < wanted)
-        readPage();
+}
+
+void HolidayListModel::setQuery(const qd::RecordFilter& query) {
+    beginResetModel();
+    rows_->setView(query, rows_->order());
+    endResetModel();
+}
+
+qd::HolidaysRecord HolidayListModel::holiday(int row) const {
+    const auto* r = rows_->row(row);
+    return r ? r->record : qd::HolidaysRecord{};
 }
 
 int HolidayListModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+    return parent.isValid() ? 0 : static_cast<int>(rows_->size());
 }
 
 int HolidayListModel::columnCount(const QModelIndex& parent) const {
@@ -86,8 +69,8 @@ int HolidayListModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant HolidayListModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || index.row() >= static_cast<int>(rows_.size())) return {};
-    const qd::HolidaysRecord& r = holiday(index.row());
+    if (!index.isValid() || index.row() >= rowCount()) return {};
+    const qd::HolidaysRecord r = holiday(index.row());
     if (role == kDateRole) return r.HolidayDate;
     if (role != Qt::DisplayRole && role != Qt::AccessibleTextRole) return {};
     if (index.column() == 0) return QString::fromStdString(qd::formatUserDate(r.HolidayDate, dateFormat_));
@@ -99,23 +82,18 @@ QVariant HolidayListModel::headerData(int section, Qt::Orientation orientation, 
     return section == 0 ? QString("Date") : QString("Description");
 }
 
-bool HolidayListModel::canFetchMore(const QModelIndex& parent) const {
-    return !parent.isValid() && !atEnd_;
-}
-
-void HolidayListModel::fetchMore(const QModelIndex& parent) {
-    if (!parent.isValid()) readPage();
-}
-
 int HolidayListModel::locate(qd::Date date) {
-    for (;;) {
-        for (std::size_t i = 0; i < rows_.size(); ++i)
-            if (rows_[i].HolidayDate >= date) return static_cast<int>(i);
-        if (atEnd_) return -1;
-        const std::size_t before = rows_.size();
-        readPage();
-        if (rows_.size() == before) return -1;
+    // The rows are in date order: halve the stretch until the first row on or
+    // after the date is found.
+    int low = 0, high = rowCount();
+    while (low < high) {
+        const int mid = low + (high - low) / 2;
+        if (holiday(mid).HolidayDate < date)
+            low = mid + 1;
+        else
+            high = mid;
     }
+    return low < rowCount() ? low : -1;
 }
 
 // ---------------------------------------------------------------------------
@@ -288,6 +266,16 @@ BrowseHolidaysWindow::BrowseHolidaysWindow(HolidayUiContext& context, QWidget* p
     view_->horizontalHeader()->resizeSection(0, 120);
     view_->horizontalHeader()->setStretchLastSection(true);
     layout->addWidget(view_, 1);
+    const qd::TableDef& def = qd::tables::Holidays();
+    query_ = new qdui::QueryBar({{def.findField("HolidayDate"), "Date", qdui::QueryFieldKind::Date},
+                                 {def.findField("Holiday"), "Description", qdui::QueryFieldKind::Text},
+                                 {def.findField("HolidayType"), "Type", qdui::QueryFieldKind::Text}},
+                                "holidays", this);
+    connect(query_, &qdui::QueryBar::changed, this, [this](const qd::RecordFilter& query) {
+        model_->setQuery(query);
+        if (model_->rowCount() > 0) view_->selectRow(0);
+    });
+    layout->addWidget(query_->shown());
 
     auto* row = new QHBoxLayout;
     connect(addButton(this, row, "New", "&New"), &QPushButton::clicked, this,
@@ -296,6 +284,7 @@ BrowseHolidaysWindow::BrowseHolidaysWindow(HolidayUiContext& context, QWidget* p
             &BrowseHolidaysWindow::editPressed);
     connect(addButton(this, row, "Delete", "&Delete"), &QPushButton::clicked, this,
             &BrowseHolidaysWindow::deletePressed);
+    query_->addButtons(row);
     row->addStretch(1);
     connect(addButton(this, row, "Close", "Cl&ose"), &QPushButton::clicked, this, [this] {
         emit closeRequested();

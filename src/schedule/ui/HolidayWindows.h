@@ -7,8 +7,10 @@
 
 #include "data/Clock.h"
 #include "data/DataSet.h"
+#include "data/RecordPages.h"
 #include "data/Records.h"
 #include "data/UserInterface.h"
+#include "ui/QueryDialog.h"
 
 #include <QAbstractTableModel>
 #include <QDialog>
@@ -40,26 +42,23 @@ public:
 
     HolidayListModel(qd::DataSet& ds, const std::string& dateFormat, QObject* parent = nullptr);
 
-    // Reads the list again from the start, as many rows as before (at least a page).
+    // Counts the list again; its rows are read again as they are shown.
     void refresh();
+    // Only the holidays that meet the query (the "&Query" button); empty: all.
+    void setQuery(const qd::RecordFilter& query);
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
-    bool canFetchMore(const QModelIndex& parent) const override;
-    void fetchMore(const QModelIndex& parent) override;
 
-    const qd::HolidaysRecord& holiday(int row) const { return rows_.at(static_cast<std::size_t>(row)); }
-    // The first row dated on or after `date`, reading further pages as needed; -1 when none.
+    qd::HolidaysRecord holiday(int row) const;
+    // The first row dated on or after `date` (a search reading a few pages); -1 when none.
     int locate(qd::Date date);
 
 private:
-    void readPage();
-
-    qd::DataSet& ds_;
     const std::string& dateFormat_;
-    std::vector<qd::HolidaysRecord> rows_;
-    bool atEnd_ = false;
+    // In date order, counted and read a page at a time.
+    std::unique_ptr<qd::RecordPages<qd::HolidaysRecord>> rows_;
 };
 
 // "Update the Holidays File": one holiday, new (date 0 on entry) or changed.
@@ -123,6 +122,7 @@ private:
 
     HolidayUiContext& context_;
     HolidayListModel* model_ = nullptr;
+    qdui::QueryBar* query_ = nullptr;
     QTableView* view_ = nullptr;
     QLineEdit* locator_ = nullptr;
     long long version_ = -1;

@@ -6,6 +6,8 @@
 #include <QPainterPath>
 #include <QPixmap>
 
+#include <algorithm>
+#include <limits>
 #include <map>
 
 namespace qdschedui {
@@ -145,38 +147,88 @@ TaskListModel::~TaskListModel() = default;
 void TaskListModel::setFilter(qd::TaskFilter filter) {
     beginResetModel();
     filter_ = std::move(filter);
-    pager_ = std::make_unique<qd::TaskPager>(ds_, filter_);
-    rows_.clear();
-    readRows(kPageSize);
+    rows_ = std::make_unique<qd::RecordPages<qd::ScheduleRecord>>(ds_, qd::tables::Schedule(), kPageSize,
+                                                                  kPagesKept);
+    rows_->setView(filter_.where, orderFor(sortColumn_, sortOrder_));
     endResetModel();
 }
 
 void TaskListModel::refresh() {
-    if (!pager_) return;
-    const int wanted = std::max(kPageSize, static_cast<int>(rows_.size()));
+    if (!rows_) return;
     beginResetModel();
-    pager_->restart();
-    rows_.clear();
-    readRows(wanted);
+    rows_->count();
     endResetModel();
 }
 
-void TaskListModel::readRows(int count) {
-    std::vector<qd::ScheduleRecord> more = pager_->fetch(count);
-    rows_.insert(rows_.end(), std::make_move_iterator(more.begin()), std::make_move_iterator(more.end()));
+bool TaskListModel::sortable(int column) {
+    switch (column) {
+    case qd::kColType:
+    case qd::kColDate:
+    case qd::kColTime:
+    case qd::kColDescription:
+    case qd::kColCategory:
+        return true;
+    default:
+        return false;
+    }
+}
+
+qd::FileManager::ViewOrder TaskListModel::orderFor(int column, Qt::SortOrder order) const {
+    const qd::TableDef& def = qd::tables::Schedule();
+    qd::FileManager::ViewOrder o{std::max(def.findKey(filter_.key), 0), -1, order == Qt::DescendingOrder};
+    switch (sortable(column) ? column : -1) {
+    case qd::kColType:
+        o.key = def.findKey("KeyTaskDate");
+        break;
+    case qd::kColDate:
+        o.key = def.findKey("KeyDate");
+        break;
+    case qd::kColTime:
+        o.sortField = def.findField("Time");
+        break;
+    case qd::kColDescription:
+        o.key = def.findKey("KeyTaskName");
+        break;
+    case qd::kColCategory:
+        o.key = def.findKey("KeyCategoryDate");
+        break;
+    default:
+        o.reverse = false;
+        break;
+    }
+    return o;
+}
+
+void TaskListModel::sort(int column, Qt::SortOrder order) {
+    sortColumn_ = sortable(column) ? column : -1;
+    sortOrder_ = order;
+    if (!rows_) return;
+    const qd::FileManager::ViewOrder o = orderFor(sortColumn_, sortOrder_);
+    const qd::FileManager::ViewOrder& now = rows_->order();
+    if (o.key == now.key && o.sortField == now.sortField && o.reverse == now.reverse) return;
+    emit layoutAboutToBeChanged();
+    rows_->setOrder(o);
+    emit layoutChanged();
 }
 
 int TaskListModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+    return parent.isValid() || !rows_ ? 0 : static_cast<int>(rows_->size());
 }
 
 int TaskListModel::columnCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : qd::kColCount;
 }
 
+qd::ScheduleRecord TaskListModel::task(int row) const {
+    const auto* r = rows_ ? rows_->row(row) : nullptr;
+    return r ? r->record : qd::ScheduleRecord{};
+}
+
 QVariant TaskListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rowCount()) return {};
-    const qd::ScheduleRecord& t = task(index.row());
+    const auto* r = rows_->row(index.row());
+    if (!r) return {};
+    const qd::ScheduleRecord& t = r->record;
     switch (role) {
     case Qt::DisplayRole:
         return QString::fromStdString(qd::taskColumnText(t, index.column(), dateFormat_));
@@ -213,28 +265,17 @@ QVariant TaskListModel::headerData(int section, Qt::Orientation orientation, int
     return QString(qd::taskColumnTitle(section));
 }
 
-bool TaskListModel::canFetchMore(const QModelIndex& parent) const {
-    return !parent.isValid() && pager_ && !pager_->atEnd();
-}
-
-void TaskListModel::fetchMore(const QModelIndex& parent) {
-    if (parent.isValid() || !pager_ || pager_->atEnd()) return;
-    std::vector<qd::ScheduleRecord> more = pager_->fetch(kPageSize);
-    if (more.empty()) return;
-    const int first = rowCount();
-    beginInsertRows({}, first, first + static_cast<int>(more.size()) - 1);
-    rows_.insert(rows_.end(), std::make_move_iterator(more.begin()), std::make_move_iterator(more.end()));
-    endInsertRows();
-}
-
 int TaskListModel::rowOfTask(int id) const {
-    for (std::size_t i = 0; i < rows_.size(); ++i)
-        if (rows_[i].ID == id) return static_cast<int>(i);
-    return -1;
-}
-
-QString TaskListModel::error() const {
-    return pager_ ? QString::fromStdString(pager_->error()) : QString();
+    if (!rows_ || id == 0) return -1;
+    if (const long long held = rows_->findHeld([id](const qd::ScheduleRecord& t) { return t.ID == id; });
+        held >= 0)
+        return static_cast<int>(held);
+    // Not among the rows held: the store says where it lies.
+    qd::Table<qd::ScheduleRecord> probe(ds_, qd::tables::Schedule());
+    if (probe.open() != qd::Level::Benign) return -1;
+    probe.rec.ID = id;
+    if (probe.fetch("KeyID") != qd::Level::Benign) return -1;
+    return static_cast<int>(rows_->rowOf(probe.currentRowId()));
 }
 
 } // namespace qdschedui

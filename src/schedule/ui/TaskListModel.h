@@ -4,6 +4,7 @@
 #pragma once
 
 #include "data/DataSet.h"
+#include "data/RecordPages.h"
 #include "data/Records.h"
 #include "schedule/TaskLists.h"
 
@@ -23,6 +24,8 @@ class TaskListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
     static constexpr int kPageSize = 100;
+    // Pages of rows kept in memory; others are read again when shown.
+    static constexpr int kPagesKept = 30;
     // The task's ID, in every column.
     static constexpr int kIdRole = Qt::UserRole + 1;
 
@@ -30,34 +33,43 @@ public:
     TaskListModel(qd::DataSet& ds, const std::string& dateFormat, QObject* parent = nullptr);
     ~TaskListModel() override;
 
-    // Shows another view, from its first page.
+    // Shows another view, from its first row, in its key order.
     void setFilter(qd::TaskFilter filter);
-    // Reads the view again, as many rows as were read before (at least a page).
+    // Counts the view again and forgets the rows read (they are read again as
+    // they are shown).
     void refresh();
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
-    bool canFetchMore(const QModelIndex& parent) const override;
-    void fetchMore(const QModelIndex& parent) override;
+    // Sorting by a column is a store order: the key that leads with the
+    // column, or the column before the view's key. Column -1, or a column
+    // that cannot be sorted on, gives the view's own key order. The sort stays
+    // when another view is set.
+    void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
+    static bool sortable(int column);
 
-    const qd::ScheduleRecord& task(int row) const { return rows_.at(static_cast<std::size_t>(row)); }
-    // The row of a task among those read; -1 when it is not (yet) there.
+    // The task on a row (read from the store when its page is not held).
+    qd::ScheduleRecord task(int row) const;
+    // The row of a task in the view; -1 when it is not in it.
     int rowOfTask(int id) const;
     // Store records read since the view was set (for the benchmarks).
-    long long scanned() const { return pager_ ? pager_->scanned() : 0; }
-    // Why the last read stopped early; blank when it did not.
-    QString error() const;
+    long long scanned() const { return rows_ ? rows_->scanned() : 0; }
+    // Rows held in memory now (for the benchmarks).
+    std::size_t rowsHeld() const { return rows_ ? rows_->held() : 0; }
+    // Why the last read failed; blank when it did not.
+    QString error() const { return rows_ ? QString::fromStdString(rows_->error()) : QString(); }
 
 private:
-    void readRows(int count);
+    qd::FileManager::ViewOrder orderFor(int column, Qt::SortOrder order) const;
 
     qd::DataSet& ds_;
     const std::string& dateFormat_;
     qd::TaskFilter filter_;
-    std::unique_ptr<qd::TaskPager> pager_;
-    std::vector<qd::ScheduleRecord> rows_;
+    std::unique_ptr<qd::RecordPages<qd::ScheduleRecord>> rows_;
+    int sortColumn_ = -1;
+    Qt::SortOrder sortOrder_ = Qt::AscendingOrder;
 };
 
 } // namespace qdschedui

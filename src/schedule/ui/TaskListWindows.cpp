@@ -8,6 +8,7 @@
 #include "schedule/ScheduleTables.h"
 #include "schedule/ui/CalendarWindow.h"
 #include "schedule/ui/ExceptionsWindow.h"
+#include "ui/WindowParts.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -32,12 +33,7 @@ namespace {
 
 QPushButton* addButton(QWidget* parent, QHBoxLayout* row, const char* name, const char* text,
                        const char* tip) {
-    auto* b = new QPushButton(text, parent);
-    b->setObjectName(name);
-    b->setAccessibleName(QString(text).remove('&'));
-    b->setToolTip(tip);
-    row->addWidget(b);
-    return b;
+    return qdui::namedButton(parent, text, name, row, tip);
 }
 
 } // namespace
@@ -49,11 +45,12 @@ const std::vector<SnoozeChoice>& snoozeChoices() {
     return choices;
 }
 
-QStringList categoryNames(qd::DataSet& ds) {
+QStringList categoryNames(qd::DataSet& ds, const qd::RecordFilter& where) {
     QStringList out;
     qd::Table<qd::CategoriesRecord> t(ds, qd::tables::Categories());
     if (t.open() != qd::Level::Benign) return out;
     t.setOrder(t.def().findKey("KeyCategory"));
+    t.setFilter(where);
     while (t.tryNext() == qd::Level::Benign)
         out << QString::fromStdString(t.rec.Category);
     return out;
@@ -122,13 +119,26 @@ void TaskListWindow::build(QWidget* filters) {
     h->resizeSection(qd::kColDescription, 220);
     h->resizeSection(qd::kColCategory, 100);
     h->setStretchLastSection(true);
+    // A click on a column's title sorts by it in the store; the type, date,
+    // time, description and category columns can be sorted, the others put
+    // the view back in its own order.
+    h->setSectionsClickable(true);
+    h->setSortIndicatorShown(true);
+    h->setSortIndicator(-1, Qt::AscendingOrder);
+    connect(h, &QHeaderView::sortIndicatorChanged, this, [this, h](int column, Qt::SortOrder order) {
+        if (!TaskListModel::sortable(column)) {
+            const QSignalBlocker quiet(h);
+            h->setSortIndicator(-1, Qt::AscendingOrder);
+            column = -1;
+        }
+        const int id = selectedTask();
+        model_->sort(column, order);
+        if (!selectTask(id) && model_->rowCount() > 0) view_->selectRow(0);
+    });
     layout->addWidget(view_, 1);
-    queryLabel_ = new QLabel(this);
-    queryLabel_->setObjectName("QueryShown");
-    queryLabel_->setAccessibleName("Query");
-    queryLabel_->setWordWrap(true);
-    queryLabel_->hide();
-    layout->addWidget(queryLabel_);
+    queryBar_ = new qdui::QueryBar(queryFields(), "tasks", this);
+    connect(queryBar_, &qdui::QueryBar::changed, this, [this] { setView(baseView_); });
+    layout->addWidget(queryBar_->shown());
 
     // Two rows of buttons: the task's record (editing, copies, exceptions),
     // then what is done with it and with the list; one row of thirteen does
@@ -150,12 +160,7 @@ void TaskListWindow::build(QWidget* filters) {
         addButton(this, row2, "Snooze", "S&nooze", "Perform a copy of the highlighted task a little later");
     QPushButton* scripting =
         addButton(this, row2, "Scripting", "&Scripting", "Edit the script steps of the highlighted task");
-    QPushButton* queryButton =
-        addButton(this, row2, "Query", "&Query", "Show only the tasks that meet conditions on their fields");
-    QPushButton* resetButton = addButton(this, row2, "Reset", "R&eset", "Show every task of the view again");
-    resetButton->setEnabled(false);
-    connect(queryButton, &QPushButton::clicked, this, &TaskListWindow::openQuery);
-    connect(resetButton, &QPushButton::clicked, this, [this] { setQuery({}); });
+    queryBar_->addButtons(row2);
     row2->addStretch(1);
     QPushButton* refreshButton = addButton(this, row2, "Refresh", "&Refresh", "Read the list again");
     QPushButton* close = addButton(this, row2, "Close", "&Close", "Close this list");
@@ -174,13 +179,7 @@ void TaskListWindow::build(QWidget* filters) {
     connect(perform, &QPushButton::clicked, this, &TaskListWindow::performNow);
     connect(snoozeButton, &QPushButton::clicked, this, &TaskListWindow::showSnoozePopup);
     connect(refreshButton, &QPushButton::clicked, this, &TaskListWindow::refresh);
-    connect(close, &QPushButton::clicked, this, [this] {
-        // Inside the frame the child window is closed, not just this widget.
-        if (parentWidget() && parentWidget()->inherits("QMdiSubWindow"))
-            parentWidget()->close();
-        else
-            this->close();
-    });
+    connect(close, &QPushButton::clicked, this, [this] { qdui::closeWindow(this); });
     connect(view_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &TaskListWindow::updateButtons);
     connect(model_, &QAbstractItemModel::modelReset, this, &TaskListWindow::updateButtons);
@@ -195,7 +194,7 @@ void TaskListWindow::build(QWidget* filters) {
 
 void TaskListWindow::setView(qd::TaskFilter filter) {
     baseView_ = filter;
-    filter.where.insert(filter.where.end(), query_.begin(), query_.end());
+    filter.where.insert(filter.where.end(), query().begin(), query().end());
     model_->setFilter(std::move(filter));
     if (model_->rowCount() > 0) view_->selectRow(0);
     updateTitle();
@@ -225,17 +224,11 @@ const std::vector<qdui::QueryField>& TaskListWindow::queryFields() {
 }
 
 void TaskListWindow::setQuery(const qd::RecordFilter& query) {
-    query_ = query;
-    const QString shown = qdui::describeQuery(queryFields(), query_);
-    queryLabel_->setText("Query: " + shown);
-    queryLabel_->setVisible(!query_.empty());
-    if (QPushButton* b = button("Reset")) b->setEnabled(!query_.empty());
-    setView(baseView_);
+    queryBar_->setQuery(query);
 }
 
 void TaskListWindow::openQuery() {
-    qdui::QueryDialog dialog(queryFields(), query_, this);
-    if (dialog.exec() == QDialog::Accepted) setQuery(dialog.filter());
+    queryBar_->open();
 }
 
 QPushButton* TaskListWindow::button(const QString& objectName) const {
@@ -295,15 +288,10 @@ int TaskListWindow::selectedTask() const {
 
 bool TaskListWindow::selectTask(int id) {
     if (id == 0) return false;
-    int row = model_->rowOfTask(id);
-    while (row < 0 && model_->canFetchMore({})) {
-        const int before = model_->rowCount();
-        model_->fetchMore({});
-        if (model_->rowCount() == before) break;
-        row = model_->rowOfTask(id);
-    }
+    const int row = model_->rowOfTask(id);
     if (row < 0) return false;
     view_->selectRow(row);
+    view_->scrollTo(model_->index(row, 0));
     return true;
 }
 
@@ -313,8 +301,7 @@ void TaskListWindow::refresh() {
     const int row = view_->currentIndex().row();
     const int scroll = view_->verticalScrollBar()->value();
     model_->refresh();
-    // Only the rows read before are searched: a task that moved far down the
-    // list is not chased through the whole table.
+    // The store says where the selected task lies now, however far it moved.
     const int found = model_->rowOfTask(id);
     if (found >= 0)
         view_->selectRow(found);

@@ -53,7 +53,7 @@ struct SnoozeChoice {
 const std::vector<SnoozeChoice>& snoozeChoices();
 
 // The category names in key order.
-QStringList categoryNames(qd::DataSet& ds);
+QStringList categoryNames(qd::DataSet& ds, const qd::RecordFilter& where = {});
 // Fills a category choice again with `leading` and the names in the store,
 // keeping the chosen name. While that name is still there (or none was chosen),
 // the choice changes silently; when it is gone, the first entry is chosen with
@@ -109,7 +109,7 @@ public:
     // in the view, whichever tab or filter is chosen; "R&eset" drops it.
     static const std::vector<qdui::QueryField>& queryFields();
     void setQuery(const qd::RecordFilter& query);
-    const qd::RecordFilter& query() const { return query_; }
+    const qd::RecordFilter& query() const { return queryBar_->query(); }
     void openQuery();
 
 protected:
@@ -132,8 +132,7 @@ private:
     TaskListModel* model_ = nullptr;
     QTableView* view_ = nullptr;
     qd::TaskFilter baseView_; // the view of the tabs and filters, before the query
-    qd::RecordFilter query_;
-    QLabel* queryLabel_ = nullptr;
+    qdui::QueryBar* queryBar_ = nullptr;
     QTimer* poll_ = nullptr;
     std::function<void(const TaskEditRequest&)> editor_;
     std::function<void(int)> scriptEditor_;

@@ -2,6 +2,7 @@
 
 #include "schedule/ui/RescheduleWindow.h"
 #include "ui/QtUserInterface.h"
+#include "ui/WindowParts.h"
 #include "users/Housekeeping.h"
 
 #include <QCloseEvent>
@@ -81,15 +82,8 @@ HousekeepingWindow::HousekeepingWindow(HousekeepingContext context, QWidget* par
 
     auto* row = new QHBoxLayout;
     row->addStretch(1);
-    auto* close = new QPushButton("&Close", this);
-    close->setObjectName("Close");
-    close->setAccessibleName("Close");
-    connect(close, &QPushButton::clicked, this, [this] {
-        if (parentWidget() && parentWidget()->inherits("QMdiSubWindow"))
-            parentWidget()->close();
-        else
-            this->close();
-    });
+    auto* close = qdui::namedButton(this, "&Close", "Close");
+    connect(close, &QPushButton::clicked, this, [this] { qdui::closeWindow(this); });
     row->addWidget(close);
     layout->addLayout(row);
 }
@@ -100,10 +94,7 @@ HousekeepingWindow::~HousekeepingWindow() {
 
 QPushButton* HousekeepingWindow::addButton(QWidget* group, const char* name, const QString& text,
                                            const QString& tip) {
-    auto* b = new QPushButton(text, group);
-    b->setObjectName(name);
-    b->setAccessibleName(QString(text).remove('&'));
-    b->setToolTip(tip);
+    auto* b = qdui::namedButton(group, text, name, nullptr, tip);
     group->layout()->addWidget(b);
     return b;
 }

@@ -2,6 +2,7 @@
 
 #include "data/Text.h"
 #include "ui/QtUserInterface.h"
+#include "ui/WindowParts.h"
 #include "users/Users.h"
 
 #include <QCheckBox>
@@ -9,6 +10,7 @@
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QPlainTextEdit>
@@ -28,12 +30,14 @@ QString text(const std::string& s) {
 // ---------------------------------------------------------------------------
 // UsersModel
 
-UsersModel::UsersModel(qd::DataSet& ds, QObject* parent) : QAbstractListModel(parent), ds_(ds) {
-    reload();
+UsersModel::UsersModel(qd::DataSet& ds, QObject* parent)
+    : QAbstractListModel(parent), ds_(ds),
+      rows_(std::make_unique<qd::RecordPages<qd::UsersRecord>>(ds, qd::tables::Users(), kPage)) {
+    rows_->setView({}, {qd::tables::Users().findKey("KeyUser"), -1, false});
 }
 
 int UsersModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+    return parent.isValid() ? 0 : static_cast<int>(rows_->size());
 }
 
 QVariant UsersModel::data(const QModelIndex& index, int role) const {
@@ -42,35 +46,29 @@ QVariant UsersModel::data(const QModelIndex& index, int role) const {
     return {};
 }
 
-bool UsersModel::canFetchMore(const QModelIndex& parent) const {
-    return !parent.isValid() && !atEnd_;
-}
-
-void UsersModel::fetchMore(const QModelIndex& parent) {
-    if (parent.isValid() || atEnd_) return;
-    std::vector<qd::UsersRecord> page;
-    const std::string after = rows_.empty() ? std::string() : qd::text::trimmedRight(rows_.back().User);
-    if (!qd::readUsers(ds_, after, kPage, page) || page.size() < static_cast<std::size_t>(kPage))
-        atEnd_ = true;
-    if (page.empty()) return;
-    const int first = static_cast<int>(rows_.size());
-    beginInsertRows({}, first, first + static_cast<int>(page.size()) - 1);
-    rows_.insert(rows_.end(), page.begin(), page.end());
-    endInsertRows();
+qd::UsersRecord UsersModel::user(int row) const {
+    const auto* r = rows_->row(row);
+    return r ? r->record : qd::UsersRecord{};
 }
 
 void UsersModel::reload() {
     beginResetModel();
-    rows_.clear();
-    atEnd_ = false;
+    rows_->count();
     endResetModel();
-    fetchMore({});
+}
+
+void UsersModel::setQuery(const qd::RecordFilter& query) {
+    beginResetModel();
+    rows_->setView(query, rows_->order());
+    endResetModel();
 }
 
 int UsersModel::rowOf(const QString& name) const {
-    for (std::size_t i = 0; i < rows_.size(); ++i)
-        if (text(rows_[i].User).compare(name, Qt::CaseInsensitive) == 0) return static_cast<int>(i);
-    return -1;
+    qd::Table<qd::UsersRecord> t(ds_, qd::tables::Users());
+    if (t.open() != qd::Level::Benign) return -1;
+    t.rec.User = name.toStdString();
+    if (t.fetch("KeyUser") != qd::Level::Benign) return -1;
+    return static_cast<int>(rows_->rowOf(t.currentRowId()));
 }
 
 // ---------------------------------------------------------------------------
@@ -170,25 +168,32 @@ UsersWindow::UsersWindow(qd::DataSet& ds, qdui::QtUserInterface& ui, QWidget* pa
     list_->setAccessibleName("Users");
     list_->setModel(model_);
     list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    layout->addWidget(list_, 1);
+    const qd::TableDef& def = qd::tables::Users();
+    using K = qdui::QueryFieldKind;
+    query_ = new qdui::QueryBar({{def.findField("User"), "User", K::Text},
+                                 {def.findField("Security"), "Security", K::Text},
+                                 {def.findField("SourcePath"), "Data folder", K::Text},
+                                 {def.findField("Notes"), "Notes", K::Text},
+                                 {def.findField("UsePassword"), "Uses a password", K::Flag}},
+                                "users", this);
+    connect(query_, &qdui::QueryBar::changed, this, [this](const qd::RecordFilter& query) {
+        model_->setQuery(query);
+        if (model_->rowCount() > 0) list_->setCurrentIndex(model_->index(0));
+    });
+    auto* column = new QVBoxLayout;
+    column->addWidget(list_, 1);
+    column->addWidget(query_->shown());
+    layout->addLayout(column, 1);
     auto* buttons = new QVBoxLayout;
     auto add = [&](const char* name, const char* label) {
-        auto* b = new QPushButton(label, this);
-        b->setObjectName(name);
-        b->setAccessibleName(QString(label).remove('&'));
-        buttons->addWidget(b);
-        return b;
+        return qdui::namedButton(this, label, name, buttons);
     };
     connect(add("Insert", "&Insert"), &QPushButton::clicked, this, &UsersWindow::insertPressed);
     connect(add("Change", "&Change"), &QPushButton::clicked, this, &UsersWindow::changePressed);
     connect(add("Delete", "&Delete"), &QPushButton::clicked, this, &UsersWindow::deletePressed);
+    query_->addButtons(buttons);
     buttons->addStretch(1);
-    connect(add("Close", "&Close"), &QPushButton::clicked, this, [this] {
-        if (parentWidget() && parentWidget()->inherits("QMdiSubWindow"))
-            parentWidget()->close();
-        else
-            close();
-    });
+    connect(add("Close", "&Close"), &QPushButton::clicked, this, [this] { qdui::closeWindow(this); });
     layout->addLayout(buttons);
     connect(list_, &QListView::doubleClicked, this, &UsersWindow::changePressed);
     if (model_->rowCount() > 0) list_->setCurrentIndex(model_->index(0));
@@ -200,11 +205,7 @@ QString UsersWindow::current() const {
 }
 
 void UsersWindow::select(const QString& name) {
-    int row = model_->rowOf(name);
-    while (row < 0 && model_->canFetchMore({})) {
-        model_->fetchMore({});
-        row = model_->rowOf(name);
-    }
+    const int row = model_->rowOf(name);
     if (row >= 0) list_->setCurrentIndex(model_->index(row));
 }
 

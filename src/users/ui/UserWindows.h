@@ -4,7 +4,9 @@
 #pragma once
 
 #include "data/DataSet.h"
+#include "data/RecordPages.h"
 #include "data/Records.h"
+#include "ui/QueryDialog.h"
 
 #include <QAbstractListModel>
 #include <QDialog>
@@ -37,18 +39,19 @@ public:
 
     int rowCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
-    bool canFetchMore(const QModelIndex& parent) const override;
-    void fetchMore(const QModelIndex& parent) override;
 
+    // Counts the users again; the rows are read again as they are shown.
     void reload();
-    const qd::UsersRecord& user(int row) const { return rows_[static_cast<std::size_t>(row)]; }
-    // The row of a user name (without regard to case), -1 when not loaded.
+    // Only the users that meet the query (the "&Query" button); empty: all.
+    void setQuery(const qd::RecordFilter& query);
+    qd::UsersRecord user(int row) const;
+    // The row of a user name (without regard to case), -1 when not in the list.
     int rowOf(const QString& name) const;
 
 private:
     qd::DataSet& ds_;
-    std::vector<qd::UsersRecord> rows_;
-    bool atEnd_ = false;
+    // In name order, counted and read a page at a time.
+    std::unique_ptr<qd::RecordPages<qd::UsersRecord>> rows_;
 };
 
 // The form of one user. OK refuses a blank name with "Missing Information".
@@ -95,6 +98,7 @@ private:
     qd::DataSet& ds_;
     qdui::QtUserInterface& ui_;
     UsersModel* model_ = nullptr;
+    qdui::QueryBar* query_ = nullptr;
     QListView* list_ = nullptr;
 };
 
