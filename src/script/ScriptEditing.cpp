@@ -135,7 +135,10 @@ std::string RecordSwapError(const TableDef& table, std::int32_t id, std::int32_t
 }
 
 std::optional<std::int32_t> MoveStep(DataSet& ds, const StepOwner& owner, std::int32_t sequence,
-                                     StepMove move, UserInterface& ui) {
+                                     StepMove move, UserInterface& shown) {
+    // A failure is shown once the transaction is over: a message window shown
+    // inside it would let other work reach the store meanwhile.
+    HeldMessages ui(shown);
     Table<R> t(ds, *owner.table);
     if (t.open() != Level::Benign) return std::nullopt;
     std::vector<std::int32_t> seqs;
@@ -184,7 +187,8 @@ std::optional<std::int32_t> MoveStep(DataSet& ds, const StepOwner& owner, std::i
     return result;
 }
 
-bool RenumberSteps(DataSet& ds, const StepOwner& owner, UserInterface& ui) {
+bool RenumberSteps(DataSet& ds, const StepOwner& owner, UserInterface& shown) {
+    HeldMessages ui(shown); // shown after the transaction
     Table<R> t(ds, *owner.table);
     if (t.open() != Level::Benign) return false;
     std::vector<std::int32_t> seqs;
