@@ -1,15 +1,24 @@
 #include "QdProgram.h"
 
+#include "clipboard/ClipboardSaver.h"
+#include "clipboard/ui/ClipboardMonitor.h"
+#include "clipboard/ui/ClipboardWindows.h"
+#include "clipboard/ui/QtClipboard.h"
 #include "data/FileModes.h"
 #include "data/IniFile.h"
 #include "data/Protection.h"
 #include "data/Startup.h"
+#include "hotkeys/HotKeyService.h"
+#include "hotkeys/HotKeyState.h"
+#include "hotkeys/ui/HotKeyWatcher.h"
+#include "hotkeys/ui/HotKeyWindows.h"
 #include "platform/SecretStore.h"
 #include "platform/posix/PosixProcess.h"
 #include "platform/secret/Passphrase.h"
 #include "platform/x11/X11Desktop.h"
 #include "runtime/Runtime.h"
 #include "schedule/ui/ScheduleWindows.h"
+#include "schedule/ui/TaskEditorWindows.h"
 #include "script/ScriptEngine.h"
 #include "script/ui/ScriptWindows.h"
 #include "ui/About.h"
@@ -32,9 +41,12 @@
 
 #include <QApplication>
 #include <QGuiApplication>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QProcess>
 
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <csignal>
 #include <filesystem>
@@ -183,6 +195,87 @@ int runQd(const qdui::QdCommandLine& commandLine) {
             scheduleWindows.openEditor(request);
         });
     QObject::connect(&tray, &qdui::TrayIcon::activated, &frame, restore);
+
+    // The clipboard: the saver fed by every change, and the paste of the hot keys.
+    qdclipui::QtClipboard clipboard;
+    qd::ClipboardSaver clipSaver(startup.dataSet(), runtime.settings(), clock);
+    qdclipui::ClipboardMonitor clipMonitor(clipSaver, runtime.settings(), desktop->windows(), &clipboard);
+    runtime.dispatcher().setClipboardCheck([&clipMonitor] { clipMonitor.tickCheck(); });
+
+    // System-wide hot keys, delivered through the event loop.
+    qd::HotKeyEnvironment hotKeyEnv;
+    hotKeyEnv.ds = &startup.dataSet();
+    hotKeyEnv.ui = &ui;
+    hotKeyEnv.frame = &frame;
+    hotKeyEnv.execution = &runtime.execution();
+    hotKeyEnv.keys = &runtime.keys();
+    hotKeyEnv.keyboard = &desktop->keyboard();
+    hotKeyEnv.clipboard = &clipboard;
+    hotKeyEnv.restoreFrame = restore;
+    hotKeyEnv.post = [&frame](std::function<void()> job) { QTimer::singleShot(0, &frame, std::move(job)); };
+    qd::HotKeyService hotKeys(desktop->hotKeys(), hotKeyEnv);
+    qdhotkeyui::HotKeyWatcher hotKeyWatcher(hotKeys, desktop->hotKeys());
+    const std::filesystem::path hotKeyStateFile = qd::hotKeyStatePath(*folder);
+    QObject::connect(&hotKeyWatcher, &qdhotkeyui::HotKeyWatcher::registered, &frame,
+                     [&] { qd::writeHotKeyState(hotKeyStateFile, hotKeys.component()); });
+    hotKeyWatcher.registerAll();
+
+    // The hot-key and clipboard windows, as child windows of the frame.
+    const auto addChild = [&frame](QWidget* w, QSize size) {
+        QMdiSubWindow* sub = frame.mdiArea()->addSubWindow(w);
+        sub->setAttribute(Qt::WA_DeleteOnClose);
+        sub->resize(size);
+        sub->show();
+        frame.mdiArea()->setActiveSubWindow(sub);
+        return w;
+    };
+    qdhotkeyui::HotKeyUiContext hotKeyUi{
+        startup.dataSet(), ui, runtime.settings(), clock, &hotKeys, &desktop->hotKeys(), {}, {}};
+    hotKeyUi.reregister = [&hotKeyWatcher, &frame] {
+        QTimer::singleShot(0, &frame, [&hotKeyWatcher] { hotKeyWatcher.registerAll(); });
+    };
+    hotKeyUi.editScript = [&](int taskId, const std::string& name) {
+        const qd::ProgramSettings& s = runtime.settings();
+        auto editor = std::make_unique<qd::TaskEditor>(
+            startup.dataSet(), qd::EditorEnvironment{clock, ui, s.UserID, s.User, s.DateFormat});
+        if (taskId == 0 || !editor->openChange(taskId)) editor->openHotKeyScript(name);
+        qdschedui::TaskWizardWindow wizard(qdschedui::TaskWizardWindow::ScriptWizard, std::move(editor), ui,
+                                           s.DateFormat, {}, &frame);
+        int saved = 0;
+        QObject::connect(&wizard, &qdschedui::TaskWizardWindow::saved, &wizard,
+                         [&saved](int id) { saved = id; });
+        ui.runDialog(wizard);
+        if (saved != 0) frame.refreshTaskLists();
+        return saved;
+    };
+    const auto openHotKeys = [&] {
+        auto* w = new qdhotkeyui::BrowseHotKeysWindow(hotKeyUi);
+        QObject::connect(&hotKeyWatcher, &qdhotkeyui::HotKeyWatcher::registered, w,
+                         &qdhotkeyui::BrowseHotKeysWindow::refresh);
+        return static_cast<qdhotkeyui::BrowseHotKeysWindow*>(addChild(w, QSize(700, 320)));
+    };
+    frame.setHandler("HotKeys", [openHotKeys] { openHotKeys(); });
+    tray.setHandler("HotKeys", [&frame, openHotKeys] {
+        frame.bringToFront();
+        openHotKeys();
+    });
+    frame.setHandler("NewHotKey", [openHotKeys] { openHotKeys()->insertPressed(); });
+
+    qdclipui::ClipboardUiContext clipUi{startup.dataSet(), ui, clock, clipboard,
+                                        [&runtime](const std::string& what) {
+                                            qd::ProgramStartRequest r;
+                                            r.command = what;
+                                            runtime.execution().startProgram(r);
+                                        }};
+    const auto openClipboard = [&] {
+        addChild(new qdclipui::ClipboardManagerWindow(clipUi), QSize(760, 420));
+    };
+    const auto openClipCategories = [&] {
+        addChild(new qdclipui::ClipboardCategoriesWindow(clipUi), QSize(520, 440));
+    };
+    frame.setHandler("ClipboardSaver", openClipboard);
+    frame.setHandler("ClipboardCategories", openClipCategories);
+    frame.setHandler("SetupClipboardCategories", openClipCategories);
     QObject::connect(&instance, &qdui::SingleInstance::raiseRequested, &frame, restore);
     QObject::connect(&frame, &qdui::MainFrame::stopScriptsRequested, &frame,
                      [&runtime] { runtime.scripts().stopAll(); });
@@ -306,9 +399,12 @@ int runQd(const qdui::QdCommandLine& commandLine) {
         qdui::showSplash(frame);
     }
     if (runtime.settings().StartUpSchedule) scheduleWindows.openSchedule();
+    if (runtime.settings().StartUpClipboardSaver) openClipboard();
     ticker.start();
     const int code = QApplication::exec();
     ticker.stop();
+    hotKeys.releaseAll();
+    qd::removeHotKeyState(hotKeyStateFile);
     runtime.close();
     for (int sig : {SIGTERM, SIGINT, SIGHUP})
         std::signal(sig, SIG_DFL);

@@ -2,6 +2,7 @@
 // of its own) and add a line here.
 #include "ConfigCommands.h"
 #include "Context.h"
+#include "HotKeyCommands.h"
 #include "RunCommand.h"
 #include "ScheduleCommands.h"
 #include "ScriptCommands.h"
@@ -100,6 +101,13 @@ const std::vector<Command>& commands() {
          "  template copy TEMPLATE_ID TASK_ID [--answer PROMPT=VALUE...]\n"
          "                                            add a template's steps to a task, prompts answered\n",
          cmdTemplate, true},
+        {"hotkeys",
+         "  hotkeys list                              the hot keys; registered or refused while qd runs\n",
+         cmdHotkeys, true},
+        {"clip",
+         "  clip list [--limit N]                     the saved clipboard entries, newest first\n"
+         "  clip add TEXT                             store a text as the clipboard saver would\n",
+         cmdClip, true},
     };
     return list;
 }

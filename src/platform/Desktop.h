@@ -1,9 +1,9 @@
 // The desktop a program runs on, as one bundle: the keyboard, the window
-// system and the placer of started programs' windows (global hot keys and the
-// clipboard join here). Each program picks its desktop when it is built: X11
-// for a display, the null desktop for none, fakes in tests.
+// system, the system-wide hot keys and the placer of started programs' windows. Each program picks its
+// desktop when it is built: X11 for a display, the null desktop for none, fakes in tests.
 #pragma once
 
+#include "platform/HotKeys.h"
 #include "platform/Keyboard.h"
 #include "platform/WindowSystem.h"
 
@@ -22,6 +22,8 @@ public:
     // Puts the windows of started programs into the state their start asked
     // for; null when this desktop cannot place windows.
     virtual StartedWindowPlacer* windowPlacer() = 0;
+    // System-wide key combinations; a desktop without them answers NoDisplay.
+    virtual HotKeys& hotKeys();
 };
 
 } // namespace qd

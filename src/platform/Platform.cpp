@@ -1,3 +1,5 @@
+#include "platform/Desktop.h"
+#include "platform/HotKeys.h"
 #include "platform/Keyboard.h"
 #include "platform/WindowSystem.h"
 
@@ -15,6 +17,25 @@ const char* toString(KeyStatus s) {
         return "key events refused";
     }
     return "unknown";
+}
+
+const char* toString(HotKeyStatus s) {
+    switch (s) {
+    case HotKeyStatus::Ok:
+        return "registered";
+    case HotKeyStatus::NoDisplay:
+        return "no display";
+    case HotKeyStatus::Refused:
+        return "held by another program";
+    case HotKeyStatus::Unsupported:
+        return "no such key on this keyboard";
+    }
+    return "unknown";
+}
+
+HotKeys& Desktop::hotKeys() {
+    static NullHotKeys none;
+    return none;
 }
 
 const char* toString(WindowStatus s) {

@@ -68,6 +68,8 @@ public:
     // The window search of the script steps (also what the step editor's pickers use).
     WindowTargeting& windows() { return *windows_; }
     Dispatcher& dispatcher() { return *dispatcher_; }
+    // The keystroke sender of the scripts (the hot keys' typing shares it).
+    KeystrokeSender& keys() { return *keys_; }
     // Whether keystrokes and windows reach a real display.
     bool desktopConnected() const { return desktop_.connected(); }
 

@@ -143,6 +143,10 @@ void KeystrokeSender::setSettings(const KeystrokeSettings& settings) {
 }
 
 void KeystrokeSender::pause() {
+    if (skipPause_) {
+        skipPause_ = false;
+        return;
+    }
     const int delay = settings_.globalDelay;
     if (delay <= 0) return;
     const Clock& clock = clock_ ? *clock_ : systemClock();
@@ -188,7 +192,10 @@ TypeTextResult KeystrokeSender::sendNamedKey(const std::string& name) {
 
 TypeTextResult KeystrokeSender::SendKeystrokes(std::string_view input) {
     TypeTextResult total;
-    if (input.empty()) return total;
+    if (input.empty()) {
+        skipPause_ = false;
+        return total;
+    }
     KeyReleaseGuard guard(keyboard_);
     keyboard_.waitForModifiersReleased(modifierWait_);
 
@@ -228,6 +235,7 @@ TypeTextResult KeystrokeSender::SendKeystrokes(std::string_view input) {
         if (!accumulate(TypeText(keyboard_, burst))) break;
     }
     keyboard_.flush();
+    skipPause_ = false;
     return total;
 }
 

@@ -73,6 +73,10 @@ public:
     void setBusyIcon(BusyIconFn fn) { busyIcon_ = std::move(fn); }
     // How long to wait for the user to let go of held modifier keys first.
     void setModifierWait(std::chrono::milliseconds wait) { modifierWait_ = wait; }
+    // The next SendKeystrokes starts without the pause before its first group:
+    // the caller has just waited for the keyboard itself (a hot key waits for
+    // its combination to be let go), so the text starts at once.
+    void skipFirstPause() { skipPause_ = true; }
 
     // Sends a whole keystroke text. Stops at the first failure of the keyboard
     // (no display, events refused); no key stays pressed on any path.
@@ -94,6 +98,7 @@ private:
     const Clock* clock_ = nullptr;
     std::chrono::milliseconds modifierWait_{1000};
     int phase_ = 0;
+    bool skipPause_ = false;
 };
 
 } // namespace qd

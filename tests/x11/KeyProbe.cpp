@@ -2,7 +2,7 @@
 //
 //   qd_keyprobe --log FILE --ready FILE [--window TITLE [--hidden|--minimized] [--button TEXT]...]...
 //               [--native-child NAME]... [--windows N PREFIX] [--close-after N]
-//               [--client-machine HOST] [--ignore-term] [--swallow] [--slow MS]
+//               [--client-machine HOST] [--ignore-term] [--swallow] [--slow MS] [--edit-log FILE]
 //
 // Every key press and release that reaches the program is appended to the log
 // as one line: "P|R <Qt key, hex> <modifiers, hex> <text as UTF-8 hex>". When
@@ -11,6 +11,8 @@
 // program after N key presses (a window that goes away while being typed into);
 // --swallow records key events without letting the widgets act on them.
 // --slow MS handles each key press MS milliseconds late, as a busy program does.
+// --edit-log FILE rewrites FILE with the text of the changed line edit after
+// every change (what a paste put there).
 #include <QApplication>
 #include <QFile>
 #include <QKeyEvent>
@@ -84,6 +86,7 @@ int main(int argc, char** argv) {
     QString logFile, readyFile;
     int closeAfter = 0;
     QString clientMachine;
+    QString editLog;
     bool swallow = false;
     int slowMs = 0;
     std::vector<WindowSpec> requested;
@@ -105,6 +108,8 @@ int main(int argc, char** argv) {
             swallow = true;
         else if (a == "--slow")
             slowMs = next().toInt();
+        else if (a == "--edit-log")
+            editLog = next();
         else if (a == "--window")
             requested.emplace_back(next());
         else if (a == "--hidden" && !requested.empty())
@@ -140,6 +145,11 @@ int main(int argc, char** argv) {
         auto* layout = new QVBoxLayout(w);
         auto* edit = new QLineEdit(w);
         layout->addWidget(edit);
+        if (!editLog.isEmpty())
+            QObject::connect(edit, &QLineEdit::textChanged, [editLog](const QString& text) {
+                QFile f(editLog);
+                if (f.open(QIODevice::WriteOnly | QIODevice::Truncate)) f.write(text.toUtf8());
+            });
         for (const QString& b : s.buttons)
             layout->addWidget(new QPushButton(b, w));
         for (const QString& n : s.nativeChildren) {

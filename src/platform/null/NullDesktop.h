@@ -39,8 +39,10 @@ public:
     Keyboard& keyboard() override { return keyboard_; }
     WindowSystem& windows() override { return windows_; }
     StartedWindowPlacer* windowPlacer() override { return nullptr; }
+    HotKeys& hotKeys() override { return hotKeys_; }
 
 private:
+    NullHotKeys hotKeys_;
     NullKeyboard keyboard_;
     NullWindowSystem windows_;
 };

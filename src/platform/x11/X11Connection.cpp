@@ -20,8 +20,13 @@ std::mutex& registryMutex() {
 
 // Error counts of our connections, and the handler that was there before ours
 // (Qt's, in the program) for everyone else's.
-std::unordered_map<Display*, unsigned long>& errorCounts() {
-    static std::unordered_map<Display*, unsigned long> counts;
+struct ConnectionErrors {
+    unsigned long count = 0;
+    bool trapping = false;
+    std::vector<X11Connection::TrappedError> trapped;
+};
+std::unordered_map<Display*, ConnectionErrors>& errorCounts() {
+    static std::unordered_map<Display*, ConnectionErrors> counts;
     return counts;
 }
 XErrorHandler previousHandler = nullptr;
@@ -32,7 +37,9 @@ int onXError(Display* display, XErrorEvent* event) {
         std::lock_guard lock(registryMutex());
         auto it = errorCounts().find(display);
         if (it != errorCounts().end()) {
-            ++it->second;
+            ++it->second.count;
+            if (it->second.trapping)
+                it->second.trapped.push_back({event->serial, event->error_code, event->request_code});
             return 0;
         }
     }
@@ -64,7 +71,7 @@ std::shared_ptr<X11Connection> X11Connection::open(const std::string& displayNam
             previousHandler = XSetErrorHandler(&onXError);
             handlerInstalled = true;
         }
-        errorCounts()[display] = 0;
+        errorCounts()[display] = ConnectionErrors{};
     }
     return std::shared_ptr<X11Connection>(new X11Connection(display));
 }
@@ -90,7 +97,25 @@ unsigned long X11Connection::atom(const char* name) {
 unsigned long X11Connection::errorCount() const {
     std::lock_guard lock(registryMutex());
     auto it = errorCounts().find(display_);
-    return it == errorCounts().end() ? 0 : it->second;
+    return it == errorCounts().end() ? 0 : it->second.count;
+}
+
+void X11Connection::beginErrorTrap() {
+    XSync(display_, False); // errors of earlier requests are not this trap's
+    std::lock_guard lock(registryMutex());
+    auto& e = errorCounts()[display_];
+    e.trapping = true;
+    e.trapped.clear();
+}
+
+std::vector<X11Connection::TrappedError> X11Connection::endErrorTrap() {
+    XSync(display_, False); // every request of the trap has its answer now
+    std::lock_guard lock(registryMutex());
+    auto& e = errorCounts()[display_];
+    e.trapping = false;
+    std::vector<TrappedError> out;
+    out.swap(e.trapped);
+    return out;
 }
 
 void X11Connection::sync() {

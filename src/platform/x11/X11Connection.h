@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 struct _XDisplay;
 
@@ -27,6 +28,18 @@ public:
 
     // Number of X protocol errors seen on this connection so far.
     unsigned long errorCount() const;
+
+    // An error the server reported for one request while a trap was set.
+    struct TrappedError {
+        unsigned long serial = 0; // the request's sequence number
+        int code = 0;             // BadAccess, BadValue ...
+        int request = 0;          // major opcode of the request
+    };
+    // Records the errors of the requests sent from now on, until
+    // endErrorTrap(), which waits for the server's answers and returns them.
+    // For one thread at a time per connection.
+    void beginErrorTrap();
+    std::vector<TrappedError> endErrorTrap();
 
     // Waits until the server has handled every request sent so far.
     void sync();

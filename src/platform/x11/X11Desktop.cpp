@@ -1,6 +1,7 @@
 #include "platform/x11/X11Desktop.h"
 
 #include "platform/WindowPlacer.h"
+#include "platform/x11/X11HotKeys.h"
 
 namespace qd {
 
@@ -18,6 +19,7 @@ class X11ProgramDesktop : public Desktop {
 public:
     explicit X11ProgramDesktop(const std::string& displayName) : x11_(openX11Desktop(displayName)) {
         if (!x11_.connected()) return;
+        hotKeys_ = std::make_unique<X11HotKeys>(X11Connection::open(displayName));
         placer_ = std::make_unique<StartedWindowPlacer>([displayName]() -> std::unique_ptr<WindowSystem> {
             auto connection = X11Connection::open(displayName);
             if (!connection) return nullptr;
@@ -31,10 +33,12 @@ public:
     Keyboard& keyboard() override { return *x11_.keyboard; }
     WindowSystem& windows() override { return *x11_.windows; }
     StartedWindowPlacer* windowPlacer() override { return placer_.get(); }
+    HotKeys& hotKeys() override { return hotKeys_ ? static_cast<HotKeys&>(*hotKeys_) : Desktop::hotKeys(); }
 
 private:
     X11Desktop x11_;
     std::unique_ptr<StartedWindowPlacer> placer_;
+    std::unique_ptr<X11HotKeys> hotKeys_; // on a connection of its own
 };
 
 } // namespace

@@ -1,0 +1,112 @@
+// The main window's side of the hot keys: registering the active combinations
+// of the SysHotKeys table, and performing a pressed one (run the linked task's
+// script, or type, paste or copy its text).
+#pragma once
+
+#include "data/DataSet.h"
+#include "data/Records.h"
+#include "data/UserInterface.h"
+#include "hotkeys/SysHotKeyClass.h"
+#include "perform/Frame.h"
+#include "perform/TaskExecution.h"
+#include "platform/Clipboard.h"
+#include "platform/HotKeys.h"
+#include "platform/Keyboard.h"
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace qd {
+
+class KeystrokeSender;
+
+// The built-in combination that brings the main window back from the tray.
+inline constexpr const char* kRestoreHotKey = "WinW";
+
+struct HotKeyEnvironment {
+    DataSet* ds = nullptr;
+    UserInterface* ui = nullptr;
+    Frame* frame = nullptr;
+    TaskExecution* execution = nullptr;
+    KeystrokeSender* keys = nullptr;
+    Keyboard* keyboard = nullptr;
+    Clipboard* clipboard = nullptr; // null: "PASTE" and "COPY" do nothing
+    // Runs a job after the current event (the main window's posted event);
+    // unset: the job runs when the current press is done.
+    std::function<void(std::function<void()>)> post;
+    // Restores the main window from the tray.
+    std::function<void()> restoreFrame;
+};
+
+// What one press did, for the log and for tests.
+enum class HotKeyOutcome {
+    None,          // nothing queued
+    Restored,      // "WinW"
+    NotFound,      // no record for the combination: "Error retrieving hot key."
+    Inactive,      // the record is not active
+    TaskQueued,    // the linked task's script was queued
+    TaskMissing,   // "Unable to retrieve associated task."
+    Typed,         // "TYPE"
+    Pasted,        // "PASTE"
+    Copied,        // "COPY"
+    UnknownType,   // "Unknown Text Automation:  "
+    UnknownAction, // "Unknown Action:  "
+    Failed,        // the keyboard refused the keys
+};
+
+const char* toString(HotKeyOutcome o);
+
+// One hot key as "qdctl hotkeys list" and the windows show it.
+struct HotKeyState {
+    SysHotKeysRecord record;
+    int code = 0;                           // 0: the text does not convert
+    bool registered = false;                // listed and accepted by the desktop
+    HotKeyStatus status = HotKeyStatus::Ok; // why not, when listed but refused
+};
+
+class HotKeyService {
+public:
+    HotKeyService(HotKeys& system, HotKeyEnvironment env);
+    ~HotKeyService();
+    HotKeyService(const HotKeyService&) = delete;
+    HotKeyService& operator=(const HotKeyService&) = delete;
+
+    // Release all, list "WinW" and every active record in file order, register
+    // them all.
+    void registerAll();
+    // Releases every combination (the main window closes).
+    void releaseAll();
+    // The re-register event: registers again after the current press.
+    void requestReregister();
+
+    // Reads the presses the desktop delivered and performs each; returns what
+    // each did.
+    std::vector<HotKeyOutcome> handleSystemPresses();
+    // Performs the first queued press.
+    HotKeyOutcome handlePressed();
+    // Performs a record's action (what a press of its combination does).
+    HotKeyOutcome perform(const SysHotKeysRecord& record);
+
+    // Most time the actions wait for the user to let go of the combination.
+    std::chrono::milliseconds releaseWait{200};
+
+    SysHotKeyClass& component() { return component_; }
+    // Every record with its registration state.
+    std::vector<HotKeyState> states();
+
+private:
+    void releaseModifiers(int virtualKey);
+    HotKeyOutcome showError(const std::string& combination, const std::string& text, HotKeyOutcome outcome);
+
+    SysHotKeyClass component_;
+    HotKeyEnvironment env_;
+    bool reregisterPending_ = false;
+};
+
+// "HOT:QuickText": the description without trailing blanks, and for text
+// actions ": " and the text, cut to 40 characters.
+std::string hotKeyQuickText(const SysHotKeysRecord& record);
+
+} // namespace qd
