@@ -1,6 +1,6 @@
 #include "QdProgram.h"
 
-#include "clipboard/ClipboardSaver.h"
+#include "clipboard/ClipboardWriter.h"
 #include "clipboard/ui/ClipboardMonitor.h"
 #include "clipboard/ui/ClipboardWindows.h"
 #include "clipboard/ui/QtClipboard.h"
@@ -198,8 +198,9 @@ int runQd(const qdui::QdCommandLine& commandLine) {
 
     // The clipboard: the saver fed by every change, and the paste of the hot keys.
     qdclipui::QtClipboard clipboard;
-    qd::ClipboardSaver clipSaver(startup.dataSet(), runtime.settings(), clock);
-    qdclipui::ClipboardMonitor clipMonitor(clipSaver, runtime.settings(), desktop->windows(), &clipboard);
+    qd::ClipboardWriter clipWriter(*folder, startup.dataSet().passphrase(), clock);
+    qdclipui::ClipboardMonitor clipMonitor(clipWriter, runtime.settings(), clock, desktop->windows(),
+                                           &clipboard);
     runtime.dispatcher().setClipboardCheck([&clipMonitor] { clipMonitor.tickCheck(); });
 
     // System-wide hot keys, delivered through the event loop.

@@ -91,7 +91,7 @@ std::string output(const std::string& command) {
 // Puts a text on the clipboard with xclip (which then serves it in the background).
 void xclip(const std::string& text) {
     int fds[2];
-    if (pipe(fds) != 0) return;
+    if (pipe2(fds, O_CLOEXEC) != 0) return; // the write end must not stay open in xclip
     const pid_t pid = spawnWith({"xclip", "-selection", "clipboard", "-i"}, fds[0]);
     close(fds[0]);
     [[maybe_unused]] const auto w = write(fds[1], text.data(), text.size());

@@ -72,13 +72,12 @@ void trimTable(Table<ClipboardRecord>& t, int maxEntries, std::string_view curre
     tx.commit();
 }
 
-CaptureOutcome insertEntry(Table<ClipboardRecord>& t, const Clock& clock, const std::string& text,
+CaptureOutcome insertEntry(Table<ClipboardRecord>& t, Moment now, const std::string& text,
                            std::string_view category) {
     t.clearBuffer();
     t.rec = ClipboardRecord{};
     t.rec.ClipContents = text;
     t.rec.ClipHashKey = ClipHashKey(text);
-    const Moment now = clock.now();
     t.rec.ClipDate = now.date;
     t.rec.ClipTime = now.time;
     t.rec.Category = text::trimRight(category).empty() ? std::string("General")
@@ -97,6 +96,10 @@ CaptureOutcome ClipboardSaver::ignore(std::string_view text) {
 }
 
 CaptureOutcome ClipboardSaver::capture(std::string_view clip, std::string_view foregroundTitle) {
+    return capture(clip, foregroundTitle, clock_.now());
+}
+
+CaptureOutcome ClipboardSaver::capture(std::string_view clip, std::string_view foregroundTitle, Moment at) {
     const std::string text = clipText(clip);
     if (text == last_) return CaptureOutcome::Unchanged;
     if (blankText(text)) {
@@ -108,7 +111,7 @@ CaptureOutcome ClipboardSaver::capture(std::string_view clip, std::string_view f
     Table<ClipboardRecord> t(ds_, tables::Clipboard());
     if (t.open() != Level::Benign) return CaptureOutcome::NotStored;
     trimTable(t, settings_.MaxClipboardEntries, text);
-    return insertEntry(t, clock_, text, foregroundTitle);
+    return insertEntry(t, at, text, foregroundTitle);
 }
 
 void ClipboardSaver::TrimClipboard(std::string_view current) {
@@ -124,7 +127,7 @@ CaptureOutcome addClipboardEntry(DataSet& ds, const ProgramSettings& settings, c
     Table<ClipboardRecord> t(ds, tables::Clipboard());
     if (t.open() != Level::Benign) return CaptureOutcome::NotStored;
     trimTable(t, settings.MaxClipboardEntries, text);
-    return insertEntry(t, clock, text, category);
+    return insertEntry(t, clock.now(), text, category);
 }
 
 } // namespace qd

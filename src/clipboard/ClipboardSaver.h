@@ -45,6 +45,8 @@ public:
     // One clipboard text as seen now, with the title of the window in the
     // foreground (CaptureClipboard on a text already read).
     CaptureOutcome capture(std::string_view text, std::string_view foregroundTitle);
+    // The same for a text seen at an earlier moment (stamped with it).
+    CaptureOutcome capture(std::string_view text, std::string_view foregroundTitle, Moment at);
     // Remembers a text without storing it: the program's own writes and texts
     // marked secret.
     CaptureOutcome ignore(std::string_view text);

@@ -55,12 +55,24 @@ public:
             table_->setFilter(where_);
             filterSet_ = true;
         }
-        const long long n = table_->viewCount(order_);
-        if (n < 0) {
-            error_ = table_->lastError().text;
-            return false;
+        // The first page is read before counting, with one row more: a view
+        // of a page or less is then counted by that read alone, and a filter
+        // the store can only answer by reading every record reads them once.
+        std::vector<Row> first = readRows(0, pageSize_ + 1, -1);
+        if (!error_.empty()) return false;
+        if (static_cast<int>(first.size()) <= pageSize_) {
+            total_ = static_cast<long long>(first.size());
+        } else {
+            const long long n = table_->viewCount(order_);
+            if (n < 0) {
+                error_ = table_->lastError().text;
+                return false;
+            }
+            total_ = std::min<long long>(n, std::numeric_limits<int>::max());
+            first.resize(static_cast<std::size_t>(pageSize_));
         }
-        total_ = std::min<long long>(n, std::numeric_limits<int>::max());
+        pages_.emplace(0, std::move(first));
+        used_[0] = ++clock_;
         return true;
     }
 
@@ -116,21 +128,34 @@ private:
             used_.erase(oldest);
         }
         const long long first = page * pageSize_;
-        std::vector<Row> rows(static_cast<std::size_t>(std::min<long long>(pageSize_, total_ - first)));
+        std::vector<Row> rows =
+            readRows(first, static_cast<int>(std::min<long long>(pageSize_, total_ - first)), total_);
+        // Records removed since the count leave rows empty (row id 0) until
+        // the next count.
+        rows.resize(static_cast<std::size_t>(std::min<long long>(pageSize_, total_ - first)));
+        return rows;
+    }
+    // Rows [first, first + count) as the store has them now (fewer at the end
+    // of the view; rows read from the end when `total` says they lie past the
+    // middle).
+    std::vector<Row> readRows(long long first, int count, long long total) {
+        std::vector<Row> rows(static_cast<std::size_t>(std::max(count, 0)));
         long long got = 0;
+        long long last = -1;
         const Level l = table_->readView(
-            order_, first, static_cast<int>(rows.size()),
+            order_, first, count,
             [&](long long r) {
                 Row& out = rows[static_cast<std::size_t>(r - first)];
                 out.record = table_->rec;
                 out.rowId = table_->currentRowId();
+                last = std::max(last, r);
                 ++got;
             },
-            total_);
+            total);
         scanned_ += got;
         if (l != Level::Benign) error_ = table_->lastError().text;
-        // Records removed since the count leave rows empty (row id 0) until
-        // the next count.
+        // Read from the front, the rows end where the view ends.
+        if (total < 0) rows.resize(static_cast<std::size_t>(last + 1 - first));
         return rows;
     }
     void forget() {

@@ -1,5 +1,6 @@
 #include "clipboard/ClipboardSaver.h"
 #include "clipboard/ClipRun.h"
+#include "clipboard/ClipboardWriter.h"
 #include "data/Calendar.h"
 #include "data/FileManager.h"
 #include "data/TableDefs.h"
@@ -206,6 +207,27 @@ TEST_F(ClipboardSaverTest, HandAddedEntriesFollowTheSameRules) {
     EXPECT_EQ(addClipboardEntry(ds, settings, clock, "added by hand ABH"), CaptureOutcome::NotStored);
     EXPECT_EQ(addClipboardEntry(ds, settings, clock, "  "), CaptureOutcome::Blank);
     EXPECT_EQ(entries().at(0).Category, "General");
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(ClipboardSaverTest, TheWriterStoresInTheOrderSeenWithTheMomentSeen) {
+    ClipboardWriter writer(dir.path(), {}, clock);
+    const Moment first{dateFromMDY(3, 10, 2026), timeFromHMS(8, 0, 0)};
+    for (int i = 0; i < 30; ++i)
+        writer.capture(distinct(i), "Editor", {first.date, first.time + i}, 0);
+    writer.ignore("Own Paste");
+    writer.capture("Own Paste", "Editor", first, 0); // the same as the last seen: not stored
+    writer.capture("   ", "Editor", first, 0);
+    writer.flush();
+    const auto e = entries();
+    ASSERT_EQ(e.size(), 30u);
+    for (int i = 0; i < 30; ++i) {
+        EXPECT_EQ(e[static_cast<std::size_t>(i)].ClipContents, distinct(i));
+        EXPECT_EQ(e[static_cast<std::size_t>(i)].ClipTime, first.time + i);
+    }
 }
 
 } // namespace

@@ -84,7 +84,7 @@ int main(int argc, char** argv) {
     service.registerAll();
     qdhotkeyui::HotKeyUiContext hk{e.ds, e.ui, e.runtime->settings(), e.clock, &service, &system, {}, {}};
     bool ok = true;
-    auto* hotKeys = addChild(*e.frame, new qdhotkeyui::BrowseHotKeysWindow(hk), QSize(720, 260));
+    auto* hotKeys = addChild(*e.frame, new qdhotkeyui::BrowseHotKeysWindow(hk), QSize(780, 260));
     ok = grabChild(hotKeys, out + "/hot-keys.png") && ok;
 
     qd::SysHotKeysRecord first{};

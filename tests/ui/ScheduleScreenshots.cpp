@@ -5,6 +5,8 @@
 #include "schedule/ui/ScheduleWindows.h"
 
 #include <QApplication>
+#include <QHeaderView>
+#include <QTableView>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 
@@ -81,6 +83,10 @@ int main(int argc, char** argv) {
     auto* list = windows.openBrowse();
     list->parentWidget()->resize(900, 360);
     ok = grabChild(list, out + "/task-list.png") && ok;
+    // Sorted by description, the other way round (two clicks on the title).
+    list->findChild<QTableView*>("TaskList")->horizontalHeader()->setSortIndicator(qd::kColDescription,
+                                                                                 Qt::DescendingOrder);
+    ok = grabChild(list, out + "/task-list-sorted.png") && ok;
     list->parentWidget()->close();
 
     auto* explore = windows.openExplore();

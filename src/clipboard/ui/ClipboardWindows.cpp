@@ -587,6 +587,7 @@ ClipboardCategoriesWindow::ClipboardCategoriesWindow(ClipboardUiContext& context
     entries_->setAccessibleName("Clipboard Entries for Highlighted Category");
     entries_->setModel(model_);
     entries_->verticalHeader()->hide();
+    entries_->setWordWrap(false);
     entries_->setSelectionBehavior(QAbstractItemView::SelectRows);
     entries_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     // Two columns: "Date Saved" and "Contents".

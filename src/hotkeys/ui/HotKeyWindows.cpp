@@ -182,7 +182,9 @@ HotKeyForm::HotKeyForm(HotKeyUiContext& context, const qd::SysHotKeysRecord& rec
     key_->setEditable(true);
     for (const auto& n : qd::hotKeyNames())
         if (std::string_view(n.name).substr(0, 5) != "Mouse") key_->addItem(n.name);
-    boxes->addWidget(new QLabel("&Key:", keys));
+    auto* keyLabel = new QLabel("&Key:", keys);
+    keyLabel->setBuddy(key_);
+    boxes->addWidget(keyLabel);
     boxes->addWidget(key_, 1);
     keysLayout->addLayout(boxes);
     auto* captureRow = new QHBoxLayout;
@@ -449,10 +451,11 @@ BrowseHotKeysWindow::BrowseHotKeysWindow(HotKeyUiContext& context, QWidget* pare
     view_->setSelectionBehavior(QAbstractItemView::SelectRows);
     view_->setSelectionMode(QAbstractItemView::SingleSelection);
     view_->verticalHeader()->hide();
+    view_->setWordWrap(false);
     view_->horizontalHeader()->setSectionResizeMode(3, QHeaderView::Stretch);
     view_->setColumnWidth(0, 150);
     view_->setColumnWidth(1, 60);
-    view_->setColumnWidth(2, 190);
+    view_->setColumnWidth(2, 250);
     layout->addWidget(view_, 1);
     auto* buttons = new QVBoxLayout;
     const auto add = [&](const char* name, const char* text) {

@@ -164,7 +164,6 @@ bool TaskListModel::sortable(int column) {
     switch (column) {
     case qd::kColType:
     case qd::kColDate:
-    case qd::kColTime:
     case qd::kColDescription:
     case qd::kColCategory:
         return true;
@@ -182,9 +181,6 @@ qd::FileManager::ViewOrder TaskListModel::orderFor(int column, Qt::SortOrder ord
         break;
     case qd::kColDate:
         o.key = def.findKey("KeyDate");
-        break;
-    case qd::kColTime:
-        o.sortField = def.findField("Time");
         break;
     case qd::kColDescription:
         o.key = def.findKey("KeyTaskName");

@@ -44,9 +44,10 @@ public:
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     // Sorting by a column is a store order: the key that leads with the
-    // column, or the column before the view's key. Column -1, or a column
-    // that cannot be sorted on, gives the view's own key order. The sort stays
-    // when another view is set.
+    // column (type, date, description, category), so the first rows come
+    // from an index however many there are. Column -1, or a column without
+    // such a key, gives the view's own key order. The sort stays when another
+    // view is set.
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
     static bool sortable(int column);
 

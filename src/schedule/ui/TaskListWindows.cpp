@@ -120,8 +120,8 @@ void TaskListWindow::build(QWidget* filters) {
     h->resizeSection(qd::kColCategory, 100);
     h->setStretchLastSection(true);
     // A click on a column's title sorts by it in the store; the type, date,
-    // time, description and category columns can be sorted, the others put
-    // the view back in its own order.
+    // description and category columns can be sorted, the others put the
+    // view back in its own order.
     h->setSectionsClickable(true);
     h->setSortIndicatorShown(true);
     h->setSortIndicator(-1, Qt::AscendingOrder);
