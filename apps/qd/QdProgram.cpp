@@ -22,6 +22,7 @@
 #include "schedule/ui/ScheduleWindows.h"
 #include "schedule/ui/TaskEditorWindows.h"
 #include "script/ScriptEngine.h"
+#include "script/ui/ScriptWindows.h"
 #include "ui/About.h"
 #include "ui/Autostart.h"
 #include "ui/BugReport.h"
@@ -185,6 +186,10 @@ int runQd(const qdui::QdCommandLine& commandLine) {
                                            runtime.scripts().appendEntry(step);
                                            qd::SetMailProgressText("Sending Email...");
                                        }});
+    // The script editors: the lists' "&Scripting" button, the templates and the running-script view.
+    qdscriptui::ScriptWindows scriptWindows(frame, {startup.dataSet(), ui, clock, runtime.settings(),
+                                                    &runtime.windows(), &runtime.scripts(), &runtime.log()});
+    scheduleWindows.setScriptEditor([&scriptWindows](int taskId) { scriptWindows.openScripting(taskId); });
 
     qdui::TrayIcon tray;
     const bool trayHost = qdui::TrayIcon::available() && !runtime.settings().NoTray;

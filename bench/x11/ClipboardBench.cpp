@@ -168,6 +168,8 @@ struct CopyQ {
         for (int i = 0; i < 100 && run({"copyq", "count"}) != 0; ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
         run({"copyq", "config", "maxitems", "10000"});
+        // Its clipboard monitor starts a moment after the server answers.
+        std::this_thread::sleep_for(std::chrono::seconds(2));
     }
     ~CopyQ() {
         run({"copyq", "exit"});
@@ -190,7 +192,7 @@ void captureLatency(benchmark::State& state, Saver&, IsStored isStored, const ch
         const auto start = Steady::now();
         xclip(text);
         bool seen = false;
-        while (!seen && Steady::now() - start < std::chrono::seconds(5)) {
+        while (!seen && Steady::now() - start < std::chrono::seconds(10)) {
             seen = isStored(text);
             if (!seen) std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }

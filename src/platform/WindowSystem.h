@@ -45,6 +45,13 @@ struct ChildWindow {
     std::string className;
 };
 
+// What lies under the mouse pointer: the top-level (client) window and the
+// deepest window inside it that carries a text of its own.
+struct PointerTarget {
+    WindowHandle window = 0;  // 0 when the pointer is over the desktop or there is no display
+    WindowHandle control = 0; // 0 when no inner window is under the pointer
+};
+
 class WindowSystem {
 public:
     virtual ~WindowSystem() = default;
@@ -77,6 +84,9 @@ public:
     virtual WindowState windowState(WindowHandle window) {
         return exists(window) ? WindowState::Normal : WindowState::Withdrawn;
     }
+
+    // The window under the mouse pointer. Desktops that cannot tell report none.
+    virtual PointerTarget pointerTarget() { return {}; }
 
     // Shows the window normally, minimised or maximised, or hides it
     // (Withdrawn). Does not change the focus. NoWindowManager when the desktop

@@ -66,6 +66,8 @@ public:
     TaskExecution& execution() { return *execution_; }
     ScriptEngine& scripts() { return *scripts_; }
     ScriptValues& values() { return *values_; }
+    // The window search of the script steps (also what the step editor's pickers use).
+    WindowTargeting& windows() { return *windows_; }
     Dispatcher& dispatcher() { return *dispatcher_; }
     // The keystroke sender of the scripts (the hot keys' typing shares it).
     KeystrokeSender& keys() { return *keys_; }

@@ -521,11 +521,19 @@ void ScheduleListTest::alternateFormatAndMultiUserTitles() {
     auto* w = b.windows->openBrowse();
     QCOMPARE(w->windowTitle(), QString("View Schedule - anna"));
     // The editor buttons: a new task always, the others on a highlighted task;
-    // the script editor is not part of the program yet.
+    // the script button only once a script editor is connected.
     QVERIFY(w->button("Insert")->isEnabled());
     QVERIFY(!w->button("Copy")->isEnabled());
     QVERIFY(!w->button("Scripting")->isEnabled());
-    QCOMPARE(w->button("Scripting")->toolTip(), QString("Not available yet"));
+    const int id = b.add("with a script", today(), 100);
+    w->refresh();
+    QVERIFY(w->selectTask(id));
+    QVERIFY(!w->button("Scripting")->isEnabled());
+    int opened = 0;
+    w->setScriptEditor([&](int taskId) { opened = taskId; });
+    QVERIFY(w->button("Scripting")->isEnabled());
+    w->button("Scripting")->click();
+    QCOMPARE(opened, id);
 }
 
 void ScheduleListTest::queryNarrowsEveryViewUntilReset() {

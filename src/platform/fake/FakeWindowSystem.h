@@ -35,11 +35,13 @@ public:
     std::int32_t windowPid(WindowHandle window) override;
     WindowState windowState(WindowHandle window) override;
     WindowStatus setWindowState(WindowHandle window, WindowState state) override;
+    PointerTarget pointerTarget() override { return pointer; }
 
     Window* find(WindowHandle window);
 
     std::vector<Window> windows; // front to back
     WindowHandle foreground = 0;
+    PointerTarget pointer; // what pointerTarget() reports
     std::vector<WindowHandle> activated;
     std::vector<WindowHandle> closed;
     std::vector<std::pair<WindowHandle, WindowState>> stateChanges;

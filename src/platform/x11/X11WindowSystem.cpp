@@ -476,3 +476,34 @@ WindowStatus X11WindowSystem::close(WindowHandle window) {
 }
 
 } // namespace qd
+
+namespace qd {
+
+PointerTarget X11WindowSystem::pointerTarget() {
+    PointerTarget t;
+    if (!d->dpy) return t;
+    // The pointer's path from the root down: the root's child under it is the
+    // top-level window (a window manager's frame), and each level's child the
+    // next window inside. The deepest one with a name is the control.
+    xcb_window_t at = d->root;
+    xcb_window_t top = 0;
+    xcb_window_t named = 0;
+    for (int depth = 0; depth < 32; ++depth) {
+        xcb_query_pointer_reply_t* r =
+            xcb_query_pointer_reply(d->xcb, xcb_query_pointer(d->xcb, at), nullptr);
+        if (!r) break;
+        const xcb_window_t child = r->child;
+        std::free(r);
+        if (child == XCB_NONE) break;
+        if (top == 0) top = child;
+        at = child;
+        if (depth > 0 && !d->describe({child}, false)[0].title.empty()) named = child;
+    }
+    if (top == 0) return t;
+    const xcb_window_t client = d->clientOf(top);
+    t.window = client;
+    if (named != 0 && named != client) t.control = named;
+    return t;
+}
+
+} // namespace qd

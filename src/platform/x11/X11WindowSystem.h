@@ -33,6 +33,9 @@ public:
     std::int32_t windowPid(WindowHandle window) override;
     WindowState windowState(WindowHandle window) override;
     WindowStatus setWindowState(WindowHandle window, WindowState state) override;
+    // XQueryPointer down the tree from the root; the client of the top-level
+    // window under the pointer (its window manager frame skipped).
+    PointerTarget pointerTarget() override;
 
     // Host name the window's program runs on (WM_CLIENT_MACHINE), "" when unknown.
     std::string clientMachine(WindowHandle window);

@@ -26,8 +26,9 @@ ScheduleWindows::ScheduleWindows(qdui::MainFrame& frame, qdui::QtUserInterface& 
     frame.setHandler("NewTask", [this] { openEditor({TaskEditRequest::New, 0, 0, {}}); });
     frame.setHandler("Holidays", [this] { openHolidays(); });
     // "&New Task" on a day picked in a list's calendar.
-    connect(this, &ScheduleWindows::newTaskForDay, this,
-            [this](QDate day) { openEditor({TaskEditRequest::New, 0, fromQDate(day), {}}); });
+    connect(this, &ScheduleWindows::newTaskForDay, this, [this](QDate day) {
+        openEditor({TaskEditRequest::New, 0, fromQDate(day), {}});
+    });
     // The editor's "E&xceptions..." button: the exceptions window on the task being edited.
     editExceptions_ = [this](qd::ScheduleRecord& task) {
         ExceptionsWindow w(holidays_, qd::exceptionFieldsOf(task), nullptr);
@@ -69,6 +70,7 @@ TaskListWindow* ScheduleWindows::openSchedule() {
 BrowseScheduleWindow* ScheduleWindows::openBrowse() {
     auto* w = new BrowseScheduleWindow(context_);
     w->setEditor([this](const TaskEditRequest& r) { openEditor(r); });
+    if (scriptEditor_) w->setScriptEditor(scriptEditor_);
     connect(&frame_, &qdui::MainFrame::taskListsChanged, w, &TaskListWindow::refresh);
     connect(w, &BrowseScheduleWindow::newTaskForDay, this, &ScheduleWindows::newTaskForDay);
     addChild(w, QSize(860, 420));
@@ -78,6 +80,7 @@ BrowseScheduleWindow* ScheduleWindows::openBrowse() {
 ExploreScheduleWindow* ScheduleWindows::openExplore() {
     auto* w = new ExploreScheduleWindow(context_);
     w->setEditor([this](const TaskEditRequest& r) { openEditor(r); });
+    if (scriptEditor_) w->setScriptEditor(scriptEditor_);
     connect(&frame_, &qdui::MainFrame::taskListsChanged, w, &TaskListWindow::refresh);
     addChild(w, QSize(900, 420));
     return w;

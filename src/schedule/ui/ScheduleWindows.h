@@ -40,6 +40,9 @@ public:
     void setExceptionsEditor(std::function<bool(qd::ScheduleRecord&)> editor) {
         editExceptions_ = std::move(editor);
     }
+    // The step list of a task, for the lists' "&Scripting" button; none: the
+    // button stays disabled.
+    void setScriptEditor(std::function<void(int taskId)> editor) { scriptEditor_ = std::move(editor); }
     BrowseHolidaysWindow* openHolidays();
     // "Reschedule All Tasks" (modal): the date prompt, then the run. True when a
     // run was made and finished.
@@ -58,6 +61,7 @@ private:
     ScheduleUiContext context_;
     std::function<bool()> editGuard_;
     std::function<bool(qd::ScheduleRecord&)> editExceptions_;
+    std::function<void(int)> scriptEditor_;
     HolidayUiContext holidays_;
     qd::Moment lastReschedule_;
 };

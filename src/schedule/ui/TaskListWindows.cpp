@@ -31,8 +31,6 @@ namespace qdschedui {
 
 namespace {
 
-constexpr const char* kNotYet = "Not available yet";
-
 QPushButton* addButton(QWidget* parent, QHBoxLayout* row, const char* name, const char* text,
                        const char* tip) {
     return qdui::namedButton(parent, text, name, row, tip);
@@ -160,14 +158,14 @@ void TaskListWindow::build(QWidget* filters) {
         addButton(this, row2, "PerformNow", "Perform &Now", "Perform the highlighted task now");
     QPushButton* snoozeButton =
         addButton(this, row2, "Snooze", "S&nooze", "Perform a copy of the highlighted task a little later");
-    QPushButton* scripting = addButton(this, row2, "Scripting", "&Scripting", kNotYet);
+    QPushButton* scripting =
+        addButton(this, row2, "Scripting", "&Scripting", "Edit the script steps of the highlighted task");
     queryBar_->addButtons(row2);
     row2->addStretch(1);
     QPushButton* refreshButton = addButton(this, row2, "Refresh", "&Refresh", "Read the list again");
     QPushButton* close = addButton(this, row2, "Close", "&Close", "Close this list");
-    // The editor buttons work once the editor is set; the scripting button
-    // opens the script editor, which is not part of the program yet.
-    scripting->setEnabled(false);
+    // The editor buttons work once the editors are set.
+    connect(scripting, &QPushButton::clicked, this, &TaskListWindow::editScript);
     layout->addLayout(row);
     layout->addLayout(row2);
 
@@ -244,6 +242,16 @@ void TaskListWindow::updateButtons() {
     for (const char* name : {"Change", "Copy", "Reschedule"})
         if (QPushButton* b = button(name)) b->setEnabled(any && editor_);
     if (QPushButton* b = button("Insert")) b->setEnabled(static_cast<bool>(editor_));
+    if (QPushButton* b = button("Scripting")) b->setEnabled(any && scriptEditor_);
+}
+
+void TaskListWindow::setScriptEditor(std::function<void(int taskId)> editor) {
+    scriptEditor_ = std::move(editor);
+    updateButtons();
+}
+
+void TaskListWindow::editScript() {
+    if (const int id = selectedTask(); scriptEditor_ && id != 0) scriptEditor_(id);
 }
 
 void TaskListWindow::setEditor(std::function<void(const TaskEditRequest&)> editor) {

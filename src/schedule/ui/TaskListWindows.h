@@ -94,6 +94,10 @@ public:
     // Opens the task editor for the buttons "&Insert", "&Change", "Cop&y" and
     // "Rescheduling..."; without it they stay disabled.
     void setEditor(std::function<void(const TaskEditRequest&)> editor);
+    // Opens the step list of a task for "&Scripting"; without it the button
+    // stays disabled.
+    void setScriptEditor(std::function<void(int taskId)> editor);
+    void editScript();
     void insertTask();
     void changeTask();
     void copyTask();
@@ -131,6 +135,7 @@ private:
     qdui::QueryBar* queryBar_ = nullptr;
     QTimer* poll_ = nullptr;
     std::function<void(const TaskEditRequest&)> editor_;
+    std::function<void(int)> scriptEditor_;
     long long version_ = -1;
     bool errorShown_ = false;
 };

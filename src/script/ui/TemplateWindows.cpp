@@ -1,0 +1,321 @@
+#include "script/ui/TemplateWindows.h"
+
+#include "data/FileManager.h"
+#include "data/Text.h"
+#include "data/TextWidth.h"
+#include "script/ScriptEditing.h"
+#include "script/Templates.h"
+#include "script/ui/BrowseScripting.h"
+
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace qdscriptui {
+
+TokenPromptDialog::TokenPromptDialog(qdui::QtUserInterface& ui, const qd::PromptRequest& request,
+                                     QWidget* parent)
+    : QDialog(parent), ui_(ui), request_(request) {
+    const bool file = request.kind == qd::PromptKind::File;
+    const bool window = request.kind == qd::PromptKind::Choice;
+    setObjectName(file ? "TemplateTokenAskFile" : window ? "TemplateTokenAskWindow" : "TemplateTokenAskText");
+    setWindowTitle(q(request.title));
+    auto* layout = new QVBoxLayout(this);
+    auto* label = new QLabel(q(request.label), this);
+    label->setObjectName("Prompt");
+    value_ = new QLineEdit(q(request.initial), this);
+    value_->setObjectName("Value");
+    value_->setAccessibleName(q(qd::text::trimmedRight(request.label)).remove(':'));
+    value_->setMaxLength(static_cast<int>(qd::ScriptingRecord::Width::Command));
+    label->setBuddy(value_);
+    layout->addWidget(label);
+    auto* row = new QHBoxLayout;
+    row->addWidget(value_, 1);
+    if (file) {
+        auto* browse = new QToolButton(this);
+        browse->setText("...");
+        browse->setObjectName("Browse");
+        browse->setAccessibleName("Browse");
+        row->addWidget(browse);
+        connect(browse, &QToolButton::clicked, this, [this] {
+            QFileDialog d(this, "Choose a File", value_->text(), qdui::qtFileFilter(request_.filter));
+            d.setOption(QFileDialog::DontUseNativeDialog);
+            d.setFileMode(QFileDialog::AnyFile);
+            if (ui_.runDialog(d) == QDialog::Accepted && !d.selectedFiles().isEmpty())
+                value_->setText(d.selectedFiles().front());
+        });
+    }
+    layout->addLayout(row);
+    if (window) {
+        windows_ = new QListWidget(this);
+        windows_->setObjectName("Windows");
+        windows_->setAccessibleName("Open windows");
+        for (const std::string& t : request.choices)
+            windows_->addItem(q(t));
+        layout->addWidget(windows_, 1);
+        connect(windows_, &QListWidget::currentTextChanged, value_, &QLineEdit::setText);
+        connect(windows_, &QListWidget::itemDoubleClicked, this, &QDialog::accept);
+    }
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    layout->addWidget(buttons);
+    resize(window ? 460 : 400, window ? 320 : 120);
+}
+
+QString TokenPromptDialog::value() const {
+    return value_->text();
+}
+
+std::optional<std::string> TokenPromptInterface::prompt(const qd::PromptRequest& request) {
+    TokenPromptDialog d(ui_, request, ui_.parentWindow());
+    if (ui_.runDialog(d) != QDialog::Accepted) return std::nullopt;
+    return s(d.value());
+}
+
+// ---------------------------------------------------------------------------
+
+namespace {
+
+QPushButton* addButton(QWidget* parent, QHBoxLayout* row, const char* name, const char* text,
+                       const char* tip) {
+    auto* b = new QPushButton(text, parent);
+    b->setObjectName(name);
+    b->setAccessibleName(QString(text).remove('&').remove("..."));
+    b->setToolTip(tip);
+    b->setAutoDefault(false);
+    row->addWidget(b);
+    return b;
+}
+
+} // namespace
+
+BrowseScriptTemplatesWindow::BrowseScriptTemplatesWindow(ScriptUiContext& context, bool picking,
+                                                         QWidget* parent)
+    : QDialog(parent), context_(context) {
+    setObjectName("BrowseScriptTemplates");
+    setWindowTitle(picking ? "Choose a Script Template" : "Script Templates");
+    previousMode_ = qd::GLO_SCRIPTWIZARDMODE().exchange(1);
+    auto* layout = new QVBoxLayout(this);
+    list_ = new QListWidget(this);
+    list_->setObjectName("Templates");
+    list_->setAccessibleName("Script templates");
+    layout->addWidget(list_, 1);
+    auto* row = new QHBoxLayout;
+    auto* row2 = new QHBoxLayout;
+    QPushButton* insert = addButton(this, row, "Insert", "&Insert", "Add a template");
+    QPushButton* change = addButton(this, row, "Change", "&Change", "Rename the highlighted template");
+    QPushButton* remove = addButton(this, row, "Delete", "&Delete", "Delete the highlighted template");
+    QPushButton* steps =
+        addButton(this, row, "Steps", "S&teps...", "Edit the steps of the highlighted template");
+    row->addStretch(1);
+    QPushButton* importButton =
+        addButton(this, row2, "Import", "I&mport...", "Make a template from a script file");
+    QPushButton* exportButton =
+        addButton(this, row2, "Export", "E&xport...", "Write the highlighted template to a script file");
+    row2->addStretch(1);
+    if (picking) {
+        QPushButton* select = addButton(this, row2, "Select", "&Select", "Copy the highlighted template");
+        select->setDefault(true);
+        connect(select, &QPushButton::clicked, this, [this] {
+            if (selectedTemplate() != 0) accept();
+        });
+        connect(list_, &QListWidget::itemDoubleClicked, this, [this] {
+            if (selectedTemplate() != 0) accept();
+        });
+    } else {
+        connect(list_, &QListWidget::itemDoubleClicked, this, [this] { editSteps(); });
+    }
+    QPushButton* close = addButton(this, row2, "Close", "C&lose", "Close this list");
+    layout->addLayout(row);
+    layout->addLayout(row2);
+    connect(insert, &QPushButton::clicked, this, &BrowseScriptTemplatesWindow::insertTemplate);
+    connect(change, &QPushButton::clicked, this, &BrowseScriptTemplatesWindow::renameTemplate);
+    connect(remove, &QPushButton::clicked, this, &BrowseScriptTemplatesWindow::deleteTemplate);
+    connect(steps, &QPushButton::clicked, this, [this] { editSteps(); });
+    connect(importButton, &QPushButton::clicked, this, &BrowseScriptTemplatesWindow::importTemplate);
+    connect(exportButton, &QPushButton::clicked, this, &BrowseScriptTemplatesWindow::exportTemplate);
+    connect(close, &QPushButton::clicked, this, &QDialog::reject);
+    resize(440, 360);
+    reload();
+}
+
+BrowseScriptTemplatesWindow::~BrowseScriptTemplatesWindow() {
+    qd::GLO_SCRIPTWIZARDMODE() = previousMode_;
+}
+
+QPushButton* BrowseScriptTemplatesWindow::button(const QString& objectName) const {
+    return findChild<QPushButton*>(objectName);
+}
+
+void BrowseScriptTemplatesWindow::reload() {
+    const std::int32_t keep = selectedTemplate();
+    list_->clear();
+    ids_.clear();
+    qd::Table<qd::ScriptTemplatesRecord> t(context_.ds, qd::tables::ScriptTemplates());
+    if (t.open() != qd::Level::Benign) return;
+    t.setOrder(t.def().findKey("K_Description"));
+    while (t.tryNext() == qd::Level::Benign) {
+        list_->addItem(q(qd::text::trimmedRight(t.rec.Description)));
+        ids_.push_back(t.rec.WIZ_ID);
+    }
+    if (!selectTemplate(keep) && list_->count() > 0) list_->setCurrentRow(0);
+}
+
+std::int32_t BrowseScriptTemplatesWindow::selectedTemplate() const {
+    const int row = list_->currentRow();
+    return row >= 0 && row < static_cast<int>(ids_.size()) ? ids_[static_cast<std::size_t>(row)] : 0;
+}
+
+bool BrowseScriptTemplatesWindow::selectTemplate(std::int32_t id) {
+    for (std::size_t i = 0; i < ids_.size(); ++i)
+        if (ids_[i] == id && id != 0) {
+            list_->setCurrentRow(static_cast<int>(i));
+            return true;
+        }
+    return false;
+}
+
+namespace {
+
+std::optional<std::string> askDescription(ScriptUiContext& context, const std::string& title,
+                                          const std::string& initial) {
+    qd::PromptRequest r;
+    r.kind = qd::PromptKind::Text;
+    r.title = title;
+    r.label = "Description:";
+    r.initial = initial;
+    auto answer = context.ui.prompt(r);
+    if (!answer) return std::nullopt;
+    std::string d = qd::text::trimmed(*answer);
+    if (d.empty()) {
+        context.ui.message("Missing Information", "Description must be entered.",
+                           qd::MessageIcon::Exclamation);
+        return std::nullopt;
+    }
+    return qd::fitText(d, qd::ScriptTemplatesRecord::Width::Description);
+}
+
+} // namespace
+
+void BrowseScriptTemplatesWindow::insertTemplate() {
+    const auto d = askDescription(context_, "New Script Template", "");
+    if (!d) return;
+    qd::Table<qd::ScriptTemplatesRecord> t(context_.ds, qd::tables::ScriptTemplates());
+    if (t.open() != qd::Level::Benign) return;
+    t.rec = {};
+    t.rec.Description = *d;
+    // The record layer reports a description in use ("Creates Duplicate Key").
+    if (t.insert() != qd::Level::Benign) return;
+    const std::int32_t id = t.rec.WIZ_ID;
+    t.close();
+    reload();
+    selectTemplate(id);
+}
+
+void BrowseScriptTemplatesWindow::renameTemplate() {
+    const std::int32_t id = selectedTemplate();
+    if (id == 0) return;
+    qd::Table<qd::ScriptTemplatesRecord> t(context_.ds, qd::tables::ScriptTemplates());
+    if (t.open() != qd::Level::Benign) return;
+    t.rec.WIZ_ID = id;
+    if (t.fetch("K_WIZ_ID") != qd::Level::Benign) {
+        reload();
+        return;
+    }
+    const auto d =
+        askDescription(context_, "Change Script Template", qd::text::trimmedRight(t.rec.Description));
+    if (!d) return;
+    t.rec.Description = *d;
+    t.update();
+    t.close();
+    reload();
+    selectTemplate(id);
+}
+
+void BrowseScriptTemplatesWindow::deleteTemplate() {
+    const std::int32_t id = selectedTemplate();
+    if (id == 0) return;
+    if (!context_.ui.ask("Delete", "Delete the highlighted script template and its steps?")) return;
+    const qd::StepStatus st = qd::DeleteScriptTemplateDetails(context_.ds, id);
+    if (!st.ok()) {
+        context_.ui.message("Error!", "The template's steps could not be deleted: " + st.error,
+                            qd::MessageIcon::Hand);
+        return;
+    }
+    qd::Table<qd::ScriptTemplatesRecord> t(context_.ds, qd::tables::ScriptTemplates());
+    if (t.open() != qd::Level::Benign) return;
+    t.rec.WIZ_ID = id;
+    if (t.fetch("K_WIZ_ID") == qd::Level::Benign) t.deleteRecord();
+    t.close();
+    reload();
+}
+
+QWidget* BrowseScriptTemplatesWindow::editSteps() {
+    const std::int32_t id = selectedTemplate();
+    if (id == 0) return nullptr;
+    auto* w = new BrowseScriptingWindow(context_, qd::templateSteps(id),
+                                        "Script Template - " + list_->currentItem()->text(), this);
+    w->setWindowFlag(Qt::Window);
+    w->resize(760, 460);
+    w->show();
+    return w;
+}
+
+void BrowseScriptTemplatesWindow::importTemplate() {
+    qd::PromptRequest r;
+    r.kind = qd::PromptKind::File;
+    r.title = "Choose File to Import";
+    r.filter = "Export File|*.qds|Text|*.txt|All|*.*";
+    const auto file = context_.ui.prompt(r);
+    if (!file) return;
+    std::string text;
+    if (const qd::ScriptFileStatus st = qd::ReadScriptFileText(*file, text); !st) {
+        context_.ui.message("Import Error", st.error, qd::MessageIcon::Exclamation);
+        return;
+    }
+    if (const auto problems = qd::CheckScriptFileText(text); !problems.empty()) {
+        context_.ui.message("Import Error", qd::TextProblemMessage(problems), qd::MessageIcon::Exclamation);
+        return;
+    }
+    const qd::TemplateImportResult result = qd::ImportScriptTemplate(context_.ds, *file, "", &context_.ui);
+    if (!result.ok && result.templateId == 0)
+        context_.ui.message("Import Error", "The template could not be made: " + result.error,
+                            qd::MessageIcon::Exclamation);
+    reload();
+    selectTemplate(result.templateId);
+}
+
+void BrowseScriptTemplatesWindow::exportTemplate() {
+    const std::int32_t id = selectedTemplate();
+    if (id == 0) return;
+    qd::PromptRequest r;
+    r.kind = qd::PromptKind::File;
+    r.title = "Export to File";
+    r.filter = "Export File (*.QDS)|*.qds|Text (*.TXT)|*.txt|All|*.*";
+    const auto file = context_.ui.prompt(r);
+    if (!file) return;
+    qd::ExportScriptTemplate(context_.ds, id, *file, &context_.ui);
+}
+
+std::int32_t pickTemplate(ScriptUiContext& context, QWidget* parent) {
+    BrowseScriptTemplatesWindow w(context, true, parent);
+    if (context.ui.runDialog(w) != QDialog::Accepted) return 0;
+    return w.selectedTemplate();
+}
+
+int copyTemplateToTask(ScriptUiContext& context, std::int32_t templateId, std::int32_t taskId) {
+    TokenPromptInterface prompts(context.ui);
+    const qd::TemplateCopyResult r =
+        qd::CopyScriptTemplateToScript(context.ds, templateId, taskId, prompts, context.windows);
+    return r.added;
+}
+
+} // namespace qdscriptui

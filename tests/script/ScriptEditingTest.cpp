@@ -1,0 +1,416 @@
+// The step list's store operations (moves, renumbering, inserting, clearing)
+// on a real data set, with store failures injected by triggers; the step
+// form's table against the step actions; the keystroke picker and preview; the
+// checks a script text and a script file pass before anything is stored.
+#include "script/ScriptEditing.h"
+#include "../data/StoreFixture.h"
+
+#include "data/Pictures.h"
+#include "data/StoreFile.h"
+#include "data/TableDefs.h"
+#include "script/Keystrokes.h"
+#include "script/ScriptFile.h"
+#include "script/ScriptText.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+using namespace qd;
+
+namespace {
+
+ScriptingRecord step(const std::string& action, const std::string& command = {}) {
+    ScriptingRecord s;
+    s.Action = action;
+    s.Command = command;
+    return s;
+}
+
+class StepListTest : public qdtest::StoreTest {
+protected:
+    // Steps "a", "b", "c" ... as comments numbered by `numbers`.
+    void make(std::int32_t id, const std::vector<std::int32_t>& numbers) {
+        std::vector<ScriptingRecord> steps;
+        for (std::size_t i = 0; i < numbers.size(); ++i) {
+            ScriptingRecord s = step("Comment", std::string(1, static_cast<char>('a' + i)));
+            s.Sequence = numbers[i];
+            steps.push_back(s);
+        }
+        ASSERT_TRUE(ReplaceScriptSteps(*ds, tables::Scripting(), id, steps).ok());
+    }
+    // "a1 b2 c3": each step's command and number, in key order.
+    std::string order(std::int32_t id) {
+        std::string out;
+        for (const auto& s : LoadScriptSteps(*ds, id).steps)
+            out += (out.empty() ? "" : " ") + s.Command + std::to_string(s.Sequence);
+        return out;
+    }
+    // Makes the store refuse an update of the step numbered `from` (of any task).
+    void refuseUpdateOf(Table<ScriptingRecord>& t, std::int32_t from) {
+        const TableDef& def = tables::Scripting();
+        ASSERT_EQ(t.open(), Level::Benign);
+        ASSERT_EQ(t.file()->exec("CREATE TEMP TRIGGER refuse BEFORE UPDATE ON " +
+                                 sql::quote(ds->locate(def).table) + " WHEN OLD." +
+                                 sql::columnName(def, def.findField("SCR:Sequence")) + " = " +
+                                 std::to_string(from) + " BEGIN SELECT RAISE(ABORT, 'disk full'); END"),
+                  0);
+    }
+};
+
+TEST_F(StepListTest, MovesExchangeNumbersAndKeepTheOthers) {
+    make(7, {1, 2, 3, 4});
+    make(8, {1, 2});
+    EXPECT_EQ(MoveStep(*ds, taskSteps(7), 3, StepMove::Up, ui), 2);
+    EXPECT_EQ(order(7), "a1 c2 b3 d4");
+    EXPECT_EQ(MoveStep(*ds, taskSteps(7), 1, StepMove::Down, ui), 2);
+    EXPECT_EQ(order(7), "c1 a2 b3 d4");
+    EXPECT_EQ(MoveStep(*ds, taskSteps(7), 4, StepMove::Top, ui), 1);
+    EXPECT_EQ(order(7), "d1 c2 a3 b4");
+    EXPECT_EQ(MoveStep(*ds, taskSteps(7), 2, StepMove::Bottom, ui), 4);
+    EXPECT_EQ(order(7), "d1 a2 b3 c4");
+    // At either end nothing moves.
+    EXPECT_EQ(MoveStep(*ds, taskSteps(7), 1, StepMove::Up, ui), std::nullopt);
+    EXPECT_EQ(MoveStep(*ds, taskSteps(7), 4, StepMove::Bottom, ui), std::nullopt);
+    EXPECT_EQ(order(7), "d1 a2 b3 c4");
+    EXPECT_EQ(order(8), "a1 b2");
+    EXPECT_TRUE(ui.shown.empty());
+}
+
+TEST_F(StepListTest, MovesWorkOnGaps) {
+    // Deleted steps leave gaps in the numbers.
+    make(3, {2, 5, 9});
+    EXPECT_EQ(MoveStep(*ds, taskSteps(3), 9, StepMove::Up, ui), 5);
+    EXPECT_EQ(order(3), "a2 c5 b9");
+    EXPECT_EQ(MoveStep(*ds, taskSteps(3), 9, StepMove::Top, ui), 1);
+    EXPECT_EQ(order(3), "b1 a2 c3");
+}
+
+TEST_F(StepListTest, AFailedSwapShowsItsStageAndKeepsTheOrder) {
+    make(7, {1, 2, 3});
+    {
+        // The neighbour's write fails after the step was parked: the parking is undone.
+        Table<ScriptingRecord> t(*ds, tables::Scripting());
+        refuseUpdateOf(t, 2);
+        EXPECT_EQ(MoveStep(*ds, taskSteps(7), 3, StepMove::Up, ui), std::nullopt);
+        EXPECT_EQ(order(7), "a1 b2 c3");
+        ASSERT_EQ(lastTitle(), "Error!");
+        const std::string m = lastText();
+        EXPECT_EQ(m.rfind("Record swap error: \n", 0), 0u) << m;
+        EXPECT_NE(m.find("disk full"), std::string::npos) << m;
+        EXPECT_NE(m.find("\nScripting, SCR:KeyID\nKey Field SCR:ID = 7\nKey Field SCR:Sequence = 2\n"
+                         "Section = Put Upd Seq"),
+                  std::string::npos)
+            << m;
+        // The step itself cannot be parked.
+        EXPECT_EQ(MoveStep(*ds, taskSteps(7), 2, StepMove::Down, ui), std::nullopt);
+        EXPECT_NE(lastText().find("Key Field SCR:Sequence = 2\nSection = Put Swap Out"), std::string::npos)
+            << lastText();
+        EXPECT_EQ(order(7), "a1 b2 c3");
+        // Renumbering stops the same way and keeps the old numbers.
+        make(9, {2, 4, 6});
+        ui.shown.clear();
+        EXPECT_FALSE(RenumberSteps(*ds, taskSteps(9), ui));
+        EXPECT_EQ(order(9), "a2 b4 c6");
+        EXPECT_EQ(lastTitle(), "Error!");
+        t.file()->exec("DROP TRIGGER refuse");
+        t.close();
+    }
+    EXPECT_TRUE(RenumberSteps(*ds, taskSteps(9), ui));
+    EXPECT_EQ(order(9), "a1 b2 c3");
+}
+
+TEST_F(StepListTest, RenumberWritesOneTwoThreeInOrder) {
+    make(4, {3, 4, 7, 8});
+    EXPECT_TRUE(RenumberSteps(*ds, taskSteps(4), ui));
+    EXPECT_EQ(order(4), "a1 b2 c3 d4");
+    EXPECT_TRUE(RenumberSteps(*ds, taskSteps(4), ui)); // nothing to do
+    EXPECT_EQ(order(4), "a1 b2 c3 d4");
+}
+
+TEST_F(StepListTest, InsertingMakesRoomOnlyWhereTheNumberIsTaken) {
+    make(5, {1, 2, 3, 7});
+    ScriptingRecord x = step("Comment", "x");
+    ASSERT_TRUE(InsertStepAfter(*ds, taskSteps(5), 1, x).ok());
+    EXPECT_EQ(x.Sequence, 2);
+    EXPECT_EQ(x.ID, 5);
+    EXPECT_EQ(order(5), "a1 x2 b3 c4 d7");
+    ScriptingRecord y = step("Comment", "y");
+    ASSERT_TRUE(InsertStepAfter(*ds, taskSteps(5), 4, y).ok());
+    EXPECT_EQ(order(5), "a1 x2 b3 c4 y5 d7");
+    ScriptingRecord z = step("Comment", "z");
+    ASSERT_TRUE(InsertStepAfter(*ds, taskSteps(5), -1, z).ok());
+    EXPECT_EQ(order(5), "a1 x2 b3 c4 y5 d7 z8");
+    ScriptingRecord w = step("Comment", "w");
+    ASSERT_TRUE(InsertStepAfter(*ds, taskSteps(5), 0, w).ok());
+    EXPECT_EQ(order(5), "w1 a2 x3 b4 c5 y6 d7 z8");
+    ScriptingRecord first = step("Comment", "f");
+    ASSERT_TRUE(InsertStepAfter(*ds, taskSteps(6), -1, first).ok());
+    EXPECT_EQ(order(6), "f1");
+}
+
+TEST_F(StepListTest, AFailedInsertLeavesTheNumbersAsTheyWere) {
+    make(5, {1, 2, 3});
+    Table<ScriptingRecord> t(*ds, tables::Scripting());
+    refuseUpdateOf(t, 2);
+    ScriptingRecord x = step("Comment", "x");
+    EXPECT_FALSE(InsertStepAfter(*ds, taskSteps(5), 1, x).ok());
+    EXPECT_EQ(order(5), "a1 b2 c3");
+    t.close();
+}
+
+TEST_F(StepListTest, ClearAllAsksAndTouchesOnlyItsOwner) {
+    make(1, {1, 2});
+    make(2, {1});
+    ui.answers = {false};
+    EXPECT_FALSE(ClearAllSteps(*ds, taskSteps(1), ui));
+    EXPECT_EQ(order(1), "a1 b2");
+    EXPECT_EQ(lastText(), "Delete all script items for the current task?");
+    ui.answers = {true};
+    EXPECT_TRUE(ClearAllSteps(*ds, taskSteps(1), ui));
+    EXPECT_EQ(order(1), "");
+    EXPECT_EQ(order(2), "a1");
+    // A template's steps live in their own table.
+    ASSERT_TRUE(ReplaceScriptSteps(*ds, tables::ScriptTemplateDetails(), 1, {step("Comment", "t")}).ok());
+    ui.answers = {true};
+    EXPECT_TRUE(ClearAllSteps(*ds, templateSteps(1), ui));
+    EXPECT_TRUE(LoadScriptSteps(*ds, tables::ScriptTemplateDetails(), 1).steps.empty());
+    EXPECT_EQ(order(2), "a1");
+}
+
+TEST_F(StepListTest, OpeningATasksScriptFillsCommandAndDescription) {
+    EXPECT_EQ(PrepareTaskForScripting(*ds, 0, 60000, "d17", ui), std::nullopt);
+    EXPECT_EQ(lastTitle(), "Internal Error");
+    EXPECT_EQ(lastText(), "Invalid Schedule ID #0");
+
+    Table<ScheduleRecord> t(*ds, tables::Schedule());
+    ASSERT_EQ(t.open(), Level::Benign);
+    t.rec = {};
+    t.rec.Category = "Work";
+    ASSERT_EQ(t.insert(), Level::Benign);
+    const int id = t.rec.ID;
+    t.close();
+    const auto task = PrepareTaskForScripting(*ds, id, 60000, "d17", ui);
+    ASSERT_TRUE(task);
+    EXPECT_EQ(task->Command, "N/A");
+    EXPECT_EQ(task->Description, "Script " + formatUserDate(60000, "d17"));
+    EXPECT_EQ(ScriptingTitle(*task), "Scripting - Work: Script " + formatUserDate(60000, "d17") + " N/A");
+    ASSERT_EQ(t.open(), Level::Benign);
+    t.rec.ID = id;
+    ASSERT_EQ(t.fetch("KeyID"), Level::Benign);
+    EXPECT_EQ(t.rec.Command, "N/A"); // stored, so performing the task starts no program
+}
+
+// ---------------------------------------------------------------------------
+
+TEST(StepForm, EveryFieldAnActionStoresIsOnItsForm) {
+    // What the script file carries of an action is what the action uses: the
+    // form must offer each of those fields, or a step could not be edited back.
+    for (const ActionDescriptor& d : StepActions()) {
+        if (!d.stored) continue;
+        const EditorAction* e = FindEditorAction(d.name);
+        ASSERT_NE(e, nullptr) << d.name;
+        for (const StepField& column : d.fileColumns) {
+            if (column.empty()) continue;
+            bool onForm = false;
+            for (const EditorField& f : e->fields)
+                onForm = onForm || (f.field.text == column.text && f.field.number == column.number);
+            EXPECT_TRUE(onForm) << d.name << ": a stored field has no place on the form";
+        }
+        EXPECT_FALSE(e->help.empty()) << d.name;
+    }
+    const auto main = EditorActionList();
+    EXPECT_EQ(main.back(), "Other");
+    EXPECT_EQ(OtherActionList(), std::vector<std::string>{"Exit Script"});
+}
+
+TEST(StepForm, ChoosingAnActionSetsItsDefaults) {
+    struct Case {
+        std::string action;
+        std::string before; // field under test before
+        std::string after;
+        std::string ScriptingRecord::*field;
+    };
+    const Case cases[] = {
+        {"Wait", "", "Either", &ScriptingRecord::DDEApplicationName},
+        {"Wait", "Both", "Both", &ScriptingRecord::DDEApplicationName},
+        {"If Window...", "", "Exists", &ScriptingRecord::WindowExistance},
+        {"If Time Elapsed...", "", "Less than", &ScriptingRecord::IfTimeElapsed},
+        {"If Time Elapsed...", "Greater than", "Greater than", &ScriptingRecord::IfTimeElapsed},
+        {"Start Script", "append", "Append", &ScriptingRecord::Path},
+        {"Start Script", "jump", "Jump to (Execute and skip)", &ScriptingRecord::Path},
+        {"Start Script", "", "Insert (Execute and continue)", &ScriptingRecord::Path},
+        {"File Actions", "Zip", "Copy", &ScriptingRecord::DDEType},
+        {"File Actions", "Move", "Move", &ScriptingRecord::DDEType},
+        {"Start Program", "", "0210", &ScriptingRecord::DDEApplicationName},
+    };
+    for (const Case& c : cases) {
+        ScriptingRecord s = step(c.action);
+        s.*c.field = c.before;
+        ApplyActionDefaults(s);
+        EXPECT_EQ(s.*c.field, c.after) << c.action << " from \"" << c.before << "\"";
+    }
+    ScriptingRecord v = step("If Value...");
+    ApplyActionDefaults(v);
+    EXPECT_EQ(v.Command + " " + v.WindowTitleToCheckFor + " " + v.WaitForWindow, "FILEEXISTS = 1");
+}
+
+TEST(StepForm, SaveChecksNameTheirProblem) {
+    ScriptingRecord other = step("Other");
+    other.ID = 3;
+    StepCheck c = CheckStepForSave(other, 3);
+    EXPECT_FALSE(c.ok);
+    EXPECT_EQ(c.title, "Error");
+    EXPECT_EQ(c.text, "\"Other\" script item not recorded correctly.  Re-enter.");
+
+    ScriptingRecord orphan = step("Comment");
+    c = CheckStepForSave(orphan, 0);
+    EXPECT_EQ(c.title, "Internal Error");
+    EXPECT_EQ(c.text, "Unable to attach script to scheduled item.  Schedule ID is 0.");
+
+    ScriptingRecord keys = step("Send Keys");
+    keys.ID = 3;
+    c = CheckStepForSave(keys, 3);
+    EXPECT_EQ(c.title, "Missing Information");
+    EXPECT_EQ(c.text, "Keystrokes must be entered.");
+    EXPECT_EQ(c.field, "Keystrokes");
+    keys.Keystrokes = "hello";
+    EXPECT_TRUE(CheckStepForSave(keys, 3).ok);
+
+    // A message longer than its field is refused, not cut.
+    ScriptingRecord message = step("Display Message");
+    message.ID = 3;
+    message.DDEApplicationName = std::string(300, 'm');
+    c = CheckStepForSave(message, 3);
+    EXPECT_FALSE(c.ok);
+    EXPECT_EQ(c.text, "Message is longer than 255 characters.");
+
+    ScriptingRecord wait = step("Wait");
+    wait.ID = 3;
+    EXPECT_FALSE(CheckStepForSave(wait, 3).ok);
+    wait.WaitForWindow = "Untitled - *";
+    EXPECT_TRUE(CheckStepForSave(wait, 3).ok);
+}
+
+TEST(StepForm, StartOptionsReadAndWriteTheFourCharacters) {
+    const StartOptions o = ReadStartOptions("1371");
+    EXPECT_TRUE(o.wait);
+    EXPECT_EQ(o.priority, '3');
+    EXPECT_EQ(o.show, '7');
+    EXPECT_TRUE(o.translate);
+    EXPECT_EQ(WriteStartOptions(o), "1371");
+    // Anything else reads as the defaults: no wait, normal priority, normal with focus.
+    EXPECT_EQ(WriteStartOptions(ReadStartOptions("x9")), "0210");
+}
+
+TEST(KeyPicker, OffersEveryKeyOfTheKeyReference) {
+    for (const std::string& n : KeyPickerNames())
+        EXPECT_NE(KeyNameToCode(n), 0) << n;
+    // The user document's key list: each name (or both ends of a range) is offered.
+    std::ifstream in(QD_KEYCODES_FILE);
+    ASSERT_TRUE(in) << QD_KEYCODES_FILE;
+    std::string line;
+    bool inList = false;
+    int checked = 0;
+    const auto& names = KeyPickerNames();
+    auto offered = [&](const std::string& n) {
+        return std::find(names.begin(), names.end(), n) != names.end();
+    };
+    while (std::getline(in, line)) {
+        if (line.rfind("Key names", 0) == 0) inList = true;
+        if (line.rfind("Pacing", 0) == 0) break;
+        if (!inList || line.rfind("    ", 0) != 0 || line.size() < 5 || line[4] == ' ') continue;
+        const std::string head = line.substr(4, line.find("  ", 4) - 4);
+        if (head.rfind("MOUSE", 0) == 0) continue;
+        std::istringstream words(head);
+        for (std::string w; words >> w;) {
+            if (w == "...") continue;
+            if (!w.empty() && w.back() == ',') w.pop_back();
+            if (w == "CAPS") continue; // the short spelling of CAPSLOCK
+            EXPECT_TRUE(offered(w)) << w;
+            ++checked;
+        }
+    }
+    EXPECT_GT(checked, 30);
+}
+
+TEST(KeyPicker, PreviewSplitsAsTheSendingDoes) {
+    using V = std::vector<std::string>;
+    EXPECT_EQ(KeystrokePreview("abc[ENTER]def", 2),
+              (V{"Type \"ab\"", "Type \"c\"", "Press ENTER", "Type \"def\""}));
+    EXPECT_EQ(KeystrokePreview("[CtrlV]", 7), V{"Press Ctrl+V"});
+    EXPECT_EQ(KeystrokePreview("[^%DELETE]", 7), V{"Press Ctrl+Alt+DELETE"});
+    EXPECT_EQ(KeystrokePreview("[TODAY]", 7), V{"Type the value of [TODAY] (its name when it has none)"});
+    EXPECT_EQ(KeystrokePreview("a[b", 7), (V{"Type \"a\"", "Type \"b\""}));
+    EXPECT_EQ(KeystrokePreview("Hello ", 7), V{"Type \"Hello\""});
+    EXPECT_EQ(KeystrokePreview("[MOUSE]", 7), V{"Press (mouse name: no key is sent)"});
+}
+
+// ---------------------------------------------------------------------------
+
+TEST(ScriptTextCheck, NamesTheLineOfAnUnknownKeyword) {
+    const std::string text = "KEYS hello\r\n"
+                             "\r\n"
+                             "FOCUS \"Untitled - *\"\r\n"
+                             "IFWINDOW Calc\r\n"
+                             "   KEYS 1+1[ENTER]\r\n"
+                             "END\r\n"
+                             "TYPE oops\r\n"
+                             "WAIT 5\r\n";
+    const auto problems = CheckScriptText(text);
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_EQ(problems[0].line, 7);
+    EXPECT_EQ(problems[0].message, "Unknown script action: TYPE");
+    EXPECT_EQ(TextProblemMessage(problems), "Line 7: Unknown script action: TYPE\n\nNothing was saved.");
+}
+
+TEST(ScriptTextCheck, RefusesValuesThatWouldBeCut) {
+    const std::string longKeys = "KEYS " + std::string(300, 'k');
+    const std::string longArg = "FOCUS \"" + std::string(300, 'w') + "\"";
+    const auto problems = CheckScriptText("COMMENT ok\n" + longKeys + "\n" + longArg + "\n");
+    ASSERT_EQ(problems.size(), 2u);
+    EXPECT_EQ(problems[0].line, 2);
+    EXPECT_EQ(problems[1].line, 3);
+    // What the generator writes always passes.
+    std::vector<ScriptingRecord> steps;
+    ScriptingRecord k = step("Send Keys");
+    k.Keystrokes = std::string(255, 'x');
+    steps.push_back(k);
+    ScriptingRecord f = step("Set Focus");
+    f.FocusOnWindow = std::string(250, 'y') + " \"q\"";
+    steps.push_back(f);
+    EXPECT_TRUE(CheckScriptText(StepsToText(steps)).empty()) << StepsToText(steps);
+}
+
+TEST(ScriptTextCheck, StopsAtItsLimit) {
+    std::string text;
+    for (int i = 0; i < 100; ++i)
+        text += "BAD line\n";
+    EXPECT_EQ(CheckScriptText(text, 5).size(), 5u);
+    EXPECT_TRUE(CheckScriptText(std::string(kMaxScriptTextLines, '\n')).empty());
+    const auto many = CheckScriptText(std::string(kMaxScriptTextLines + 1, '\n'));
+    ASSERT_EQ(many.size(), 1u);
+    EXPECT_EQ(many[0].line, static_cast<int>(kMaxScriptTextLines) + 1);
+}
+
+TEST(ScriptFileCheck, RefusesBinaryWideLinesAndLongValues) {
+    const auto binary = CheckScriptFileText("\"Send Keys\",\"a\"\r\n\x7f\x45LF\x02\x01");
+    ASSERT_EQ(binary.size(), 1u);
+    EXPECT_EQ(binary[0].line, 2);
+    EXPECT_NE(binary[0].message.find("binary"), std::string::npos);
+    const auto wide = CheckScriptFileText("\"Send Keys\",\"a\"\n\"Wait\",1,2,3,4,5,6,7,8\n");
+    ASSERT_EQ(wide.size(), 1u);
+    EXPECT_EQ(wide[0].line, 2);
+    const auto longValue = CheckScriptFileText("\"Send Keys\",\"" + std::string(1 << 20, 'a') + "\"\r\n");
+    ASSERT_EQ(longValue.size(), 1u);
+    EXPECT_NE(longValue[0].message.find("255"), std::string::npos);
+    // Quotes, commas and a byte order mark are no problem; nor is a file we wrote.
+    EXPECT_TRUE(CheckScriptFileText("\xEF\xBB\xBF\"Set Value\",\"a, b\",\"say \"\"hi\"\"\"\r\n").empty());
+    ScriptingRecord w = step("Wait");
+    w.WaitForWindow = std::string(255, ',');
+    w.FocusOnWindow = std::string(255, '"');
+    EXPECT_TRUE(CheckScriptFileText(WriteScriptFileText({w, w})).empty());
+}
+
+} // namespace
