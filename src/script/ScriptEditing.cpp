@@ -11,6 +11,7 @@
 #include "script/ScriptText.h"
 
 #include <algorithm>
+#include <limits>
 #include <map>
 
 namespace qd {
@@ -77,6 +78,18 @@ bool sequencesOf(Table<R>& t, std::int32_t id, std::vector<std::int32_t>& out, s
     }
 }
 
+// The number of the step of `id` next to `sequence` (below it when `before`),
+// found by one seek in the key; nullopt when there is none.
+std::optional<std::int32_t> neighbourOf(Table<R>& t, std::int32_t id, std::int32_t sequence, bool before) {
+    t.rec = {};
+    t.rec.ID = id;
+    t.rec.Sequence = before ? sequence - 1 : sequence + 1;
+    t.setPosition(primaryKeyIndex(t.def()), 2);
+    const Level l = before ? t.previous() : t.next();
+    if (l != Level::Benign || t.rec.ID != id) return std::nullopt;
+    return t.rec.Sequence;
+}
+
 // Gives step `from` the number `to`; false with `error` set when the write fails.
 bool renumberOne(Table<R>& t, std::int32_t id, std::int32_t from, std::int32_t to, std::string& error) {
     if (fetchStep(t, id, from) != Level::Benign) {
@@ -141,26 +154,22 @@ std::optional<std::int32_t> MoveStep(DataSet& ds, const StepOwner& owner, std::i
     HeldMessages ui(shown);
     Table<R> t(ds, *owner.table);
     if (t.open() != Level::Benign) return std::nullopt;
-    std::vector<std::int32_t> seqs;
-    std::string error;
-    if (!sequencesOf(t, owner.id, seqs, error)) {
-        ui.message("Error!", RecordSwapError(*owner.table, owner.id, sequence, error, kSwapOut),
-                   MessageIcon::Hand);
-        return std::nullopt;
-    }
-    const auto at = std::find(seqs.begin(), seqs.end(), sequence);
-    if (at == seqs.end()) return std::nullopt;
-    const std::size_t i = static_cast<std::size_t>(at - seqs.begin());
     const bool up = move == StepMove::Up || move == StepMove::Top;
-    if ((up && i == 0) || (!up && i + 1 == seqs.size())) return std::nullopt;
+    std::string error;
+    if (fetchStep(t, owner.id, sequence) != Level::Benign) return std::nullopt;
+    // The neighbour and the highest number by a seek each: a move of one place
+    // reads three steps, however long the script.
+    const std::optional<std::int32_t> neighbour = neighbourOf(t, owner.id, sequence, up);
+    if (!neighbour) return std::nullopt; // already at that end
 
     StoreTransaction tx(t);
     if (!tx.started()) return std::nullopt;
     std::int32_t result = 0;
     if (move == StepMove::Up || move == StepMove::Down) {
         // Exchange the numbers with the neighbour's through a parking number.
-        const std::int32_t other = seqs[up ? i - 1 : i + 1];
-        const std::int32_t park = seqs.back() + 1;
+        const std::int32_t other = *neighbour;
+        const std::int32_t park =
+            neighbourOf(t, owner.id, std::numeric_limits<std::int32_t>::max(), true).value_or(sequence) + 1;
         if (!renumberOne(t, owner.id, sequence, park, error)) {
             ui.message("Error!", RecordSwapError(*owner.table, owner.id, sequence, error, kSwapOut),
                        MessageIcon::Hand);
@@ -174,8 +183,13 @@ std::optional<std::int32_t> MoveStep(DataSet& ds, const StepOwner& owner, std::i
         }
         result = other;
     } else {
-        std::vector<std::int32_t> order = seqs;
-        order.erase(order.begin() + static_cast<std::ptrdiff_t>(i));
+        std::vector<std::int32_t> order;
+        if (!sequencesOf(t, owner.id, order, error)) {
+            ui.message("Error!", RecordSwapError(*owner.table, owner.id, sequence, error, kSwapOut),
+                       MessageIcon::Hand);
+            return std::nullopt;
+        }
+        order.erase(std::find(order.begin(), order.end(), sequence));
         if (up)
             order.insert(order.begin(), sequence);
         else
@@ -210,29 +224,23 @@ bool RenumberSteps(DataSet& ds, const StepOwner& owner, UserInterface& shown) {
 StepStatus InsertStepAfter(DataSet& ds, const StepOwner& owner, std::int32_t after, ScriptingRecord& step) {
     Table<R> t(ds, *owner.table);
     if (t.open() != Level::Benign) return failed(errorText(t));
-    std::vector<std::int32_t> seqs;
     std::string error;
-    if (!sequencesOf(t, owner.id, seqs, error)) return failed(error);
+    const std::optional<std::int32_t> highest =
+        neighbourOf(t, owner.id, std::numeric_limits<std::int32_t>::max(), true);
     StoreTransaction tx(t);
     if (!tx.started()) return failed(errorText(t));
     std::int32_t number = 1;
-    if (after < 0 || (!seqs.empty() && after >= seqs.back())) {
-        number = seqs.empty() ? 1 : seqs.back() + 1;
+    if (after < 0 || (highest && after >= *highest)) {
+        number = highest ? *highest + 1 : 1;
     } else {
         number = after + 1;
-        // The steps from `number` on move up by one where the numbers are
-        // taken, the last first, so no two share a number.
-        auto first = std::lower_bound(seqs.begin(), seqs.end(), number);
-        auto end = first;
-        std::int32_t expect = number;
-        while (end != seqs.end() && *end == expect) {
-            ++end;
-            ++expect;
-        }
-        for (auto it = end; it != first;) {
-            --it;
+        // The steps from `number` on move up by one while the numbers run on
+        // without a gap, the last first, so no two share a number.
+        std::vector<std::int32_t> run;
+        for (std::int32_t at = number; fetchStep(t, owner.id, at) == Level::Benign; ++at)
+            run.push_back(at);
+        for (auto it = run.rbegin(); it != run.rend(); ++it)
             if (!renumberOne(t, owner.id, *it, *it + 1, error)) return failed(error);
-        }
     }
     step.ID = owner.id;
     step.Sequence = number;
