@@ -13,31 +13,7 @@ for tool in trayer xdotool xwininfo; do
     command -v $tool >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
 done
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-    for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
-    for p in "${pids[@]}"; do wait "$p" 2>/dev/null; done
-    [ -n "${QD_X11_SESSION:-}" ] && "$session" stop "$QD_X11_SESSION"
-    rm -rf "$work"
-}
-trap cleanup EXIT
-failures=0
-check() { # check DESCRIPTION COMMAND...
-    if "${@:2}"; then echo "ok: $1"; else echo "FAIL: $1"; failures=$((failures + 1)); fi
-}
-# waitfor SECONDS COMMAND...: true once the command succeeds.
-waitfor() {
-    local end=$((SECONDS + $1))
-    shift
-    until "$@"; do
-        [ $SECONDS -ge $end ] && return 1
-        sleep 0.2
-    done
-}
-window() { xdotool search --name "$1" 2>/dev/null | head -1; }
-viewable() { xwininfo -id "$1" 2>/dev/null | grep -q IsViewable; }
-hasWindow() { [ -n "$(window "$1")" ]; }
+. "$(dirname "$0")/desktop-test-lib.sh"
 
 eval "$("$session" start)" || exit 1
 mkdir -m 700 "$work/run"
