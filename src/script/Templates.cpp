@@ -235,8 +235,11 @@ StepStatus DeleteScriptTemplate(DataSet& ds, std::int32_t templateId) {
     if (StepStatus st = DeleteScriptSteps(ds, tables::ScriptTemplateDetails(), templateId); !st.ok()) return st;
     t.rec = {};
     t.rec.WIZ_ID = templateId;
-    if (t.fetch("QDT:K_WIZ_ID") == Level::Benign && t.tryDelete() != Level::Benign)
-        return {Level::Notify, t.lastError().text};
+    if (const Level l = t.fetch("QDT:K_WIZ_ID"); l == Level::Benign) {
+        if (t.tryDelete() != Level::Benign) return {Level::Notify, t.lastError().text};
+    } else if (t.lastError().code != kStoreNotFound) {
+        return {Level::Notify, t.lastError().text}; // a failed read: the steps stay too
+    }
     if (tx.commit() != Level::Benign) return {Level::Notify, "The deletion could not be committed"};
     return {};
 }

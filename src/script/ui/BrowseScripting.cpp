@@ -320,8 +320,12 @@ void BrowseScriptingWindow::importFile() {
         context_.ui.message("Import Error", m, qd::MessageIcon::Exclamation);
         return;
     }
+    qdui::QtProgress progress(this);
+    if (context_.onProgress) context_.onProgress(progress);
     const qd::ImportResult result =
-        qd::ImportScript(context_.ds, *owner_.table, owner_.id, *file, &context_.ui);
+        qd::ImportScript(context_.ds, *owner_.table, owner_.id, *file, &context_.ui, &progress);
+    progress.finish();
+    if (result.cancelled) return; // nothing was added
     if (!result.ok) {
         // A failed add was shown ("Error adding script item"); a file that went
         // away since it was read is shown here.
@@ -341,7 +345,9 @@ void BrowseScriptingWindow::exportFile() {
     r.filter = "Export File (*.QDS)|*.qds|Text (*.TXT)|*.txt|All|*.*";
     const auto file = context_.ui.prompt(r);
     if (!file) return;
-    qd::ExportScript(context_.ds, *owner_.table, owner_.id, *file, &context_.ui);
+    qdui::QtProgress progress(this);
+    if (context_.onProgress) context_.onProgress(progress);
+    qd::ExportScript(context_.ds, *owner_.table, owner_.id, *file, &context_.ui, &progress);
 }
 
 bool BrowseScriptingWindow::printTo(QPrinter& printer) {
@@ -375,7 +381,7 @@ void BrowseScriptingWindow::insertTemplate() {
     if (owner_.isTemplate()) return;
     const int templateId = pickTemplate(context_, this);
     if (templateId == 0) return;
-    if (copyTemplateToTask(context_, templateId, owner_.id) > 0) changed(0);
+    if (copyTemplateToTask(context_, templateId, owner_.id, this) > 0) changed(0);
 }
 
 void BrowseScriptingWindow::editAsText() {

@@ -4,10 +4,12 @@
 #include "data/Clock.h"
 #include "data/DataSet.h"
 #include "data/Globals.h"
+#include "ui/ProgressWindow.h"
 #include "ui/QtUserInterface.h"
 
 #include <QString>
 
+#include <functional>
 #include <string>
 
 namespace qd {
@@ -30,6 +32,9 @@ struct ScriptUiContext {
     qd::ScriptEngine* engine = nullptr;
     // Where a step-by-step run logs its steps; null: the run is not offered.
     qd::EventLog* log = nullptr;
+    // Called with the progress window of a long run (import, export, template
+    // copy) before the run starts: tests cancel through it.
+    std::function<void(qdui::QtProgress&)> onProgress;
 };
 
 inline QString q(const std::string& s) {
