@@ -37,12 +37,6 @@ namespace {
 
 using R = ScriptingRecord;
 
-int primaryKeyIndex(const TableDef& def) {
-    for (std::size_t k = 0; k < def.keys.size(); ++k)
-        if (def.keys[k].primary) return static_cast<int>(k);
-    return 0;
-}
-
 std::string errorText(const FileManager& t) {
     std::string e = t.lastError().text;
     return e.empty() ? std::string("The table could not be written") : e;
@@ -57,7 +51,7 @@ Level fetchStep(Table<R>& t, std::int32_t id, std::int32_t sequence) {
     t.rec = {};
     t.rec.ID = id;
     t.rec.Sequence = sequence;
-    return t.fetch(primaryKeyIndex(t.def()));
+    return t.fetch(stepKeyIndex(t.def()));
 }
 
 // The number of the step of `id` next to `sequence` (below it when `before`),
@@ -66,7 +60,7 @@ std::optional<std::int32_t> neighbourOf(Table<R>& t, std::int32_t id, std::int32
     t.rec = {};
     t.rec.ID = id;
     t.rec.Sequence = before ? sequence - 1 : sequence + 1;
-    t.setPosition(primaryKeyIndex(t.def()), 2);
+    t.setPosition(stepKeyIndex(t.def()), 2);
     const Level l = before ? t.previous() : t.next();
     if (l != Level::Benign || t.rec.ID != id) return std::nullopt;
     return t.rec.Sequence;
@@ -95,7 +89,7 @@ constexpr const char* kUpdSeq = "Put Upd Seq";
 // stage, naming `shown` as the step. Inside the caller's transaction.
 bool renumberAll(Table<R>& t, const StepOwner& owner, std::int32_t lead, int leadPlace, std::int32_t shown,
                  UserInterface& ui) {
-    const KeyDef& key = t.def().keys[static_cast<std::size_t>(primaryKeyIndex(t.def()))];
+    const KeyDef& key = t.def().keys[static_cast<std::size_t>(stepKeyIndex(t.def()))];
     int stage = 0;
     if (t.renumberGroup(key.components[0].field, owner.id, key.components[1].field, lead, leadPlace, &stage) ==
         Level::Benign)

@@ -8,13 +8,13 @@
 
 namespace qd {
 
-namespace {
-
-int primaryKeyIndex(const TableDef& def) {
+int stepKeyIndex(const TableDef& def) {
     for (std::size_t k = 0; k < def.keys.size(); ++k)
         if (def.keys[k].primary) return static_cast<int>(k);
     return 0;
 }
+
+namespace {
 
 StepStatus failure(const FileManager& t, Level level) {
     StepStatus s;
@@ -26,7 +26,7 @@ StepStatus failure(const FileManager& t, Level level) {
 
 // Positions the table before the first step of `id`.
 void positionAt(Table<ScriptingRecord>& t, std::int32_t id) {
-    const int key = primaryKeyIndex(t.def());
+    const int key = stepKeyIndex(t.def());
     t.rec = {};
     t.rec.ID = id;
     t.setPosition(key, 1);
@@ -96,7 +96,7 @@ StepsResult LoadScriptSteps(DataSet& ds, const TableDef& table, std::int32_t id,
     if (Level l = t.open(); l != Level::Benign) return failed(l);
     // The owner's steps in key order, read by a few numbered reads rather than
     // a seek per step: a script of 10,000 steps is read in milliseconds.
-    const int key = primaryKeyIndex(t.def());
+    const int key = stepKeyIndex(t.def());
     const KeyDef& k = t.def().keys[static_cast<std::size_t>(key)];
     FieldCondition owner;
     owner.field = k.components.front().field;
@@ -113,10 +113,16 @@ StepsResult LoadScriptSteps(DataSet& ds, const TableDef& table, std::int32_t id,
     // With a progress window the steps come in chunks, so a cancel is heard.
     const int chunk = progress ? 500 : std::numeric_limits<int>::max();
     for (long long first = 0;; first += chunk) {
-        const std::size_t before = r.steps.size();
-        if (t.readView(order, first, chunk, [&](long long) { r.steps.push_back(t.rec); }, total) != Level::Benign)
-            return failed(Level::Notify);
-        if (r.steps.size() - before < static_cast<std::size_t>(chunk)) break;
+        // Always read from the front (no count given): rows past the middle of
+        // a counted view would come from its end, and a step deleted meanwhile
+        // by another connection would leave a hole.
+        std::size_t read = 0;
+        const auto add = [&](long long) {
+            r.steps.push_back(t.rec);
+            ++read;
+        };
+        if (t.readView(order, first, chunk, add, -1) != Level::Benign) return failed(Level::Notify);
+        if (read < static_cast<std::size_t>(chunk)) break;
         if (!meter.at(static_cast<long long>(r.steps.size()))) {
             t.close();
             return StepsResult{Level::Notify, "Cancelled", {}, true};

@@ -17,6 +17,9 @@
 
 namespace qd {
 
+// The index of the primary key of a step table (by owner ID, then Sequence).
+int stepKeyIndex(const TableDef& table);
+
 // Cuts every text field of a step to its width in the table layout (trailing
 // blanks removed).
 void fitStepFields(ScriptingRecord& step);

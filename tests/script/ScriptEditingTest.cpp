@@ -45,6 +45,17 @@ struct CountingProgress : Progress {
     void finish() override { ++finishes; }
 };
 
+// `n` "Send Keys" steps typing "k1", "k2" ... numbered 1 ... n (what a script file carries).
+std::vector<ScriptingRecord> keySteps(int n) {
+    std::vector<ScriptingRecord> steps;
+    for (int i = 1; i <= n; ++i) {
+        steps.push_back(step("Send Keys"));
+        steps.back().Keystrokes = "k" + std::to_string(i);
+        steps.back().Sequence = i;
+    }
+    return steps;
+}
+
 // `n` comment steps "s1", "s2" ... numbered 1 ... n.
 std::vector<ScriptingRecord> comments(int n) {
     std::vector<ScriptingRecord> steps;
@@ -235,7 +246,9 @@ TEST_F(StepListTest, RandomEditsFollowAPlainList) {
         ASSERT_EQ(after.size(), names.size()) << "round " << round;
         for (std::size_t i = 0; i < names.size(); ++i) {
             ASSERT_EQ(after[i].Command, names[i]) << "round " << round << ", row " << i;
-            if (numbered) ASSERT_EQ(after[i].Sequence, static_cast<std::int32_t>(i) + 1) << "round " << round;
+            if (numbered) {
+                ASSERT_EQ(after[i].Sequence, static_cast<std::int32_t>(i) + 1) << "round " << round;
+            }
         }
     }
     EXPECT_EQ(order(2), "a1 b2 c3");
@@ -243,7 +256,7 @@ TEST_F(StepListTest, RandomEditsFollowAPlainList) {
 }
 
 TEST_F(StepListTest, ImportAndExportRunBehindAProgressThatCancelsWithoutATrace) {
-    ASSERT_TRUE(ReplaceScriptSteps(*ds, tables::Scripting(), 3, comments(1200)).ok());
+    ASSERT_TRUE(ReplaceScriptSteps(*ds, tables::Scripting(), 3, keySteps(1200)).ok());
     make(4, {1});
     const std::filesystem::path file = dir / "script.qds";
     // Exported whole, the percentage only ever growing.
@@ -254,7 +267,7 @@ TEST_F(StepListTest, ImportAndExportRunBehindAProgressThatCancelsWithoutATrace) 
     EXPECT_TRUE(std::is_sorted(shown.percents.begin(), shown.percents.end()));
     const std::string written = qdtest::readFile(file);
     // A cancelled export leaves the file as it was.
-    ASSERT_TRUE(ReplaceScriptSteps(*ds, tables::Scripting(), 3, comments(900)).ok());
+    ASSERT_TRUE(ReplaceScriptSteps(*ds, tables::Scripting(), 3, keySteps(900)).ok());
     CountingProgress cancelExport;
     cancelExport.cancelAt = 2;
     EXPECT_FALSE(ExportScript(*ds, tables::Scripting(), 3, file, &ui, &cancelExport));
@@ -275,8 +288,8 @@ TEST_F(StepListTest, ImportAndExportRunBehindAProgressThatCancelsWithoutATrace) 
     EXPECT_EQ(importing.finishes, 1);
     const auto steps = LoadScriptSteps(*ds, 4).steps;
     ASSERT_EQ(steps.size(), 1201u);
-    EXPECT_EQ(steps[1].Command, "s1");
-    EXPECT_EQ(steps[1200].Command, "s1200");
+    EXPECT_EQ(steps[1].Keystrokes, "k1");
+    EXPECT_EQ(steps[1200].Keystrokes, "k1200");
     EXPECT_EQ(steps[1200].Sequence, 1201);
     // A short script is over too soon for a window.
     CountingProgress small;
@@ -387,11 +400,12 @@ TEST_F(StepListTest, OpeningATasksScriptFillsCommandAndDescription) {
 
 namespace {
 
+// Every run with a fault either completed or left the data as it was, with a message.
 void expectSound(const qdtest::FaultSweep& s) {
     for (const auto& p : s.problems)
         ADD_FAILURE() << p;
     EXPECT_GT(s.runs, 0);
-    EXPECT_GT(s.completed, 0);
+    EXPECT_GT(s.unchanged, 0);
     EXPECT_EQ(s.completed + s.unchanged + s.reportedButKept, s.runs);
 }
 
@@ -425,7 +439,7 @@ TEST(TemplateFaults, ATemplateAndItsStepsAreDeletedTogetherOrNotAtAll) {
 TEST(TemplateFaults, AnImportedTemplateComesWithAllItsStepsOrNotAtAll) {
     qdtest::TempDir files;
     const std::filesystem::path file = files / "Weekly.qds";
-    ASSERT_TRUE(SaveScriptFile(file, comments(5)));
+    ASSERT_TRUE(SaveScriptFile(file, keySteps(5)));
     expectSound(qdtest::sweepFaults({"import template", twoTemplates, [file](DataSet& ds) {
                                          const TemplateImportResult r = ImportScriptTemplate(ds, file, "", nullptr);
                                          return shownIfFailed(ds, r.ok && r.added == 5, r.error);

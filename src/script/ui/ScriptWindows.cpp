@@ -1,14 +1,55 @@
 #include "script/ui/ScriptWindows.h"
 
+#include "script/ScriptEditing.h"
+#include "script/ScriptFile.h"
 #include "script/ui/BrowseScripting.h"
 #include "script/ui/ScriptRunWindows.h"
 #include "script/ui/TemplateWindows.h"
 #include "ui/MainFrame.h"
+#include "ui/WindowParts.h"
 
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QPushButton>
 
 namespace qdscriptui {
+
+QPushButton* rowButton(QWidget* parent, QBoxLayout* row, const char* name, const char* text, const char* tip) {
+    QPushButton* b = qdui::namedButton(parent, text, name, row, tip);
+    b->setAccessibleName(b->accessibleName().remove("..."));
+    b->setAutoDefault(false);
+    return b;
+}
+
+std::optional<std::string> chooseFileToImport(ScriptUiContext& context) {
+    qd::PromptRequest r;
+    r.kind = qd::PromptKind::File;
+    r.title = "Choose File to Import";
+    r.filter = "Export File|*.qds|Text|*.txt|All|*.*";
+    const auto file = context.ui.prompt(r);
+    if (!file) return std::nullopt;
+    std::string text;
+    if (const qd::ScriptFileStatus st = qd::ReadScriptFileText(*file, text); !st) {
+        context.ui.message("Import Error", st.error, qd::MessageIcon::Exclamation);
+        return std::nullopt;
+    }
+    if (const auto problems = qd::CheckScriptFileText(text); !problems.empty()) {
+        std::string m = qd::TextProblemMessage(problems);
+        if (const auto at = m.rfind("Nothing was saved."); at != std::string::npos)
+            m.replace(at, 18, "Nothing was imported.");
+        context.ui.message("Import Error", m, qd::MessageIcon::Exclamation);
+        return std::nullopt;
+    }
+    return file;
+}
+
+std::optional<std::string> chooseFileToExport(ScriptUiContext& context) {
+    qd::PromptRequest r;
+    r.kind = qd::PromptKind::File;
+    r.title = "Export to File";
+    r.filter = "Export File (*.QDS)|*.qds|Text (*.TXT)|*.txt|All|*.*";
+    return context.ui.prompt(r);
+}
 
 ScriptWindows::ScriptWindows(qdui::MainFrame& frame, ScriptUiContext context)
     : QObject(&frame), frame_(frame), context_(context) {

@@ -6,6 +6,7 @@
 #include "script/ScriptEditing.h"
 #include "script/Templates.h"
 #include "script/ui/BrowseScripting.h"
+#include "script/ui/ScriptWindows.h"
 #include "ui/QueryDialog.h"
 
 #include <QDialogButtonBox>
@@ -84,21 +85,6 @@ std::optional<std::string> TokenPromptInterface::prompt(const qd::PromptRequest&
 
 // ---------------------------------------------------------------------------
 
-namespace {
-
-QPushButton* addButton(QWidget* parent, QHBoxLayout* row, const char* name, const char* text,
-                       const char* tip) {
-    auto* b = new QPushButton(text, parent);
-    b->setObjectName(name);
-    b->setAccessibleName(QString(text).remove('&').remove("..."));
-    b->setToolTip(tip);
-    b->setAutoDefault(false);
-    row->addWidget(b);
-    return b;
-}
-
-} // namespace
-
 BrowseScriptTemplatesWindow::BrowseScriptTemplatesWindow(ScriptUiContext& context, bool picking,
                                                          QWidget* parent)
     : QDialog(parent), context_(context) {
@@ -126,20 +112,20 @@ BrowseScriptTemplatesWindow::BrowseScriptTemplatesWindow(ScriptUiContext& contex
     layout->addWidget(query_->shown());
     auto* row = new QHBoxLayout;
     auto* row2 = new QHBoxLayout;
-    QPushButton* insert = addButton(this, row, "Insert", "&Insert", "Add a template");
-    QPushButton* change = addButton(this, row, "Change", "&Change", "Rename the highlighted template");
-    QPushButton* remove = addButton(this, row, "Delete", "&Delete", "Delete the highlighted template");
+    QPushButton* insert = rowButton(this, row, "Insert", "&Insert", "Add a template");
+    QPushButton* change = rowButton(this, row, "Change", "&Change", "Rename the highlighted template");
+    QPushButton* remove = rowButton(this, row, "Delete", "&Delete", "Delete the highlighted template");
     QPushButton* steps =
-        addButton(this, row, "Steps", "S&teps...", "Edit the steps of the highlighted template");
+        rowButton(this, row, "Steps", "S&teps...", "Edit the steps of the highlighted template");
     row->addStretch(1);
     QPushButton* importButton =
-        addButton(this, row2, "Import", "I&mport...", "Make a template from a script file");
+        rowButton(this, row2, "Import", "I&mport...", "Make a template from a script file");
     QPushButton* exportButton =
-        addButton(this, row2, "Export", "E&xport...", "Write the highlighted template to a script file");
+        rowButton(this, row2, "Export", "E&xport...", "Write the highlighted template to a script file");
     query_->addButtons(row2);
     row2->addStretch(1);
     if (picking) {
-        QPushButton* select = addButton(this, row2, "Select", "&Select", "Copy the highlighted template");
+        QPushButton* select = rowButton(this, row2, "Select", "&Select", "Copy the highlighted template");
         select->setDefault(true);
         connect(select, &QPushButton::clicked, this, [this] {
             if (selectedTemplate() != 0) accept();
@@ -150,7 +136,7 @@ BrowseScriptTemplatesWindow::BrowseScriptTemplatesWindow(ScriptUiContext& contex
     } else {
         connect(list_, &QListView::doubleClicked, this, [this] { editSteps(); });
     }
-    QPushButton* close = addButton(this, row2, "Close", "C&lose", "Close this list");
+    QPushButton* close = rowButton(this, row2, "Close", "C&lose", "Close this list");
     layout->addLayout(row);
     layout->addLayout(row2);
     connect(insert, &QPushButton::clicked, this, &BrowseScriptTemplatesWindow::insertTemplate);
@@ -320,21 +306,8 @@ QWidget* BrowseScriptTemplatesWindow::editSteps() {
 }
 
 void BrowseScriptTemplatesWindow::importTemplate() {
-    qd::PromptRequest r;
-    r.kind = qd::PromptKind::File;
-    r.title = "Choose File to Import";
-    r.filter = "Export File|*.qds|Text|*.txt|All|*.*";
-    const auto file = context_.ui.prompt(r);
+    const auto file = chooseFileToImport(context_);
     if (!file) return;
-    std::string text;
-    if (const qd::ScriptFileStatus st = qd::ReadScriptFileText(*file, text); !st) {
-        context_.ui.message("Import Error", st.error, qd::MessageIcon::Exclamation);
-        return;
-    }
-    if (const auto problems = qd::CheckScriptFileText(text); !problems.empty()) {
-        context_.ui.message("Import Error", qd::TextProblemMessage(problems), qd::MessageIcon::Exclamation);
-        return;
-    }
     qdui::QtProgress progress(this);
     if (context_.onProgress) context_.onProgress(progress);
     const qd::TemplateImportResult result =
@@ -350,11 +323,7 @@ void BrowseScriptTemplatesWindow::importTemplate() {
 void BrowseScriptTemplatesWindow::exportTemplate() {
     const std::int32_t id = selectedTemplate();
     if (id == 0) return;
-    qd::PromptRequest r;
-    r.kind = qd::PromptKind::File;
-    r.title = "Export to File";
-    r.filter = "Export File (*.QDS)|*.qds|Text (*.TXT)|*.txt|All|*.*";
-    const auto file = context_.ui.prompt(r);
+    const auto file = chooseFileToExport(context_);
     if (!file) return;
     qdui::QtProgress progress(this);
     if (context_.onProgress) context_.onProgress(progress);
