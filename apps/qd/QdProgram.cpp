@@ -188,7 +188,7 @@ int runQd(const qdui::QdCommandLine& commandLine) {
                                        }});
     // The script editors: the lists' "&Scripting" button, the templates and the running-script view.
     qdscriptui::ScriptWindows scriptWindows(frame, {startup.dataSet(), ui, clock, runtime.settings(),
-                                                    &runtime.windows(), &runtime.scripts(), &runtime.log()});
+                                                    &runtime.windows(), &runtime.scripts(), &runtime.log(), {}});
     scheduleWindows.setScriptEditor([&scriptWindows](int taskId) { scriptWindows.openScripting(taskId); });
 
     qdui::TrayIcon tray;

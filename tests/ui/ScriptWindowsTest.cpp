@@ -59,7 +59,7 @@ struct Bench {
         windows = std::make_unique<qd::WindowTargeting>(fake);
         context = std::make_unique<ScriptUiContext>(
             ScriptUiContext{e.ds, e.ui, e.clock, e.runtime->settings(), windows.get(), &e.runtime->scripts(),
-                            &e.runtime->log()});
+                            &e.runtime->log(), {}});
         // Each dialog goes to the next handler; message boxes are recorded and closed.
         e.ui.setDialogHook([this](QDialog& d) {
             const auto* box = qobject_cast<QMessageBox*>(&d);
@@ -740,7 +740,7 @@ void ScriptWindowsTest::templateListReadsAPageQueriesAndDeletes() {
     QVERIFY(w.selectTemplate(ids[1399]));
     QCOMPARE(w.list()->currentIndex().row(), 1399);
     QCOMPARE(w.list()->currentIndex().data().toString(), QString("Template 1400"));
-    QVERIFY(w.model()->scanned() <= 202);
+    QVERIFY2(w.model()->scanned() <= 401, qPrintable(QString::number(w.model()->scanned()))); // a few pages
 
     // "&Query" narrows the list; "R&eset" brings every template back.
     qd::FieldCondition c;
@@ -748,17 +748,17 @@ void ScriptWindowsTest::templateListReadsAPageQueriesAndDeletes() {
     c.match = qd::FieldMatch::Contains;
     c.value = std::string("140");
     w.queryBar()->setQuery({c});
-    QCOMPARE(w.model()->rowCount(), 11); // 0140 and 1400 ... 1409
+    QCOMPARE(w.model()->rowCount(), 12); // 0140, 1140 and 1400 ... 1409
     QVERIFY(w.queryBar()->shown()->isVisibleTo(&w));
     QVERIFY(w.selectTemplate(ids[1399]));
-    QCOMPARE(w.list()->currentIndex().row(), 1);
+    QCOMPARE(w.list()->currentIndex().row(), 2);
     QVERIFY(!w.selectTemplate(ids[0])); // not in the query
 
     // Deleting takes the template and its steps.
     b.answers = {"Yes"};
     QVERIFY(w.selectTemplate(ids[1399]));
     w.deleteTemplate();
-    QCOMPARE(w.model()->rowCount(), 10);
+    QCOMPARE(w.model()->rowCount(), 11);
     QVERIFY(qd::LoadScriptSteps(b.e.ds, qd::tables::ScriptTemplateDetails(), ids[1399]).steps.empty());
     w.queryBar()->resetButton()->click();
     QCOMPARE(w.model()->rowCount(), 1499);

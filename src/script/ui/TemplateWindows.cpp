@@ -147,7 +147,8 @@ BrowseScriptTemplatesWindow::BrowseScriptTemplatesWindow(ScriptUiContext& contex
     connect(exportButton, &QPushButton::clicked, this, &BrowseScriptTemplatesWindow::exportTemplate);
     connect(close, &QPushButton::clicked, this, &QDialog::reject);
     resize(440, 360);
-    reload();
+    // The model counted the templates and read the first page as it was made.
+    if (model_->rowCount() > 0) list_->setCurrentIndex(model_->index(0));
 }
 
 BrowseScriptTemplatesWindow::~BrowseScriptTemplatesWindow() {
