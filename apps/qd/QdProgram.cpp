@@ -8,12 +8,12 @@
 #include "data/IniFile.h"
 #include "data/Protection.h"
 #include "data/Startup.h"
-#include "mail/Mailer.h"
-#include "mail/ui/MailWindows.h"
 #include "hotkeys/HotKeyService.h"
 #include "hotkeys/HotKeyState.h"
 #include "hotkeys/ui/HotKeyWatcher.h"
 #include "hotkeys/ui/HotKeyWindows.h"
+#include "mail/Mailer.h"
+#include "mail/ui/MailWindows.h"
 #include "platform/SecretStore.h"
 #include "platform/posix/PosixProcess.h"
 #include "platform/secret/Passphrase.h"
@@ -187,8 +187,14 @@ int runQd(const qdui::QdCommandLine& commandLine) {
                                            qd::SetMailProgressText("Sending Email...");
                                        }});
     // The script editors: the lists' "&Scripting" button, the templates and the running-script view.
-    qdscriptui::ScriptWindows scriptWindows(frame, {startup.dataSet(), ui, clock, runtime.settings(),
-                                                    &runtime.windows(), &runtime.scripts(), &runtime.log(), {}});
+    qdscriptui::ScriptWindows scriptWindows(frame, {startup.dataSet(),
+                                                    ui,
+                                                    clock,
+                                                    runtime.settings(),
+                                                    &runtime.windows(),
+                                                    &runtime.scripts(),
+                                                    &runtime.log(),
+                                                    {}});
     scheduleWindows.setScriptEditor([&scriptWindows](int taskId) { scriptWindows.openScripting(taskId); });
 
     qdui::TrayIcon tray;

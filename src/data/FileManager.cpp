@@ -238,13 +238,14 @@ int FileManager::autoNumberKey() const {
     return -1;
 }
 
-Level FileManager::renumberGroup(int groupField, long long group, int numberField, long long lead, int leadPlace,
-                                 int* failedStage) {
+Level FileManager::renumberGroup(int groupField, long long group, int numberField, long long lead,
+                                 int leadPlace, int* failedStage) {
     if (failedStage) *failedStage = 0;
     if (!opened()) return notOpened();
     StoreFile* f = file();
     if (!f) return notOpened();
-    if (groupField < 0 || groupField >= def_.valueCount() || numberField < 0 || numberField >= def_.valueCount()) {
+    if (groupField < 0 || groupField >= def_.valueCount() || numberField < 0 ||
+        numberField >= def_.valueCount()) {
         lastError_ = {kStoreMisuse, "Unknown field"};
         return Level::Notify;
     }

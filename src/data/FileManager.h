@@ -109,11 +109,11 @@ public:
     // `leadPlace` > 0 last. Every record is first parked above the highest
     // number in use and above the count, so a unique key over both fields never
     // sees two records share a number on the way. Each record gets a new change
-    // stamp; records already numbered 1, 2, 3 ... with no lead are not written. Inside the caller's transaction when one is open, else in one of
-    // its own. Benign; Notify with lastError() set and `failedStage` 1 (parking)
-    // or 2 (the final numbers) when the store refused.
-    Level renumberGroup(int groupField, long long group, int numberField, long long lead = 0, int leadPlace = 0,
-                        int* failedStage = nullptr);
+    // stamp; records already numbered 1, 2, 3 ... with no lead are not written. Inside the caller's
+    // transaction when one is open, else in one of its own. Benign; Notify with lastError() set and
+    // `failedStage` 1 (parking) or 2 (the final numbers) when the store refused.
+    Level renumberGroup(int groupField, long long group, int numberField, long long lead = 0,
+                        int leadPlace = 0, int* failedStage = nullptr);
     // Fills auto-numbered fields that are 0.
     Level primeAutoNumber();
     void clearBuffer();

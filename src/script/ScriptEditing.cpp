@@ -91,8 +91,8 @@ bool renumberAll(Table<R>& t, const StepOwner& owner, std::int32_t lead, int lea
                  UserInterface& ui) {
     const KeyDef& key = t.def().keys[static_cast<std::size_t>(stepKeyIndex(t.def()))];
     int stage = 0;
-    if (t.renumberGroup(key.components[0].field, owner.id, key.components[1].field, lead, leadPlace, &stage) ==
-        Level::Benign)
+    if (t.renumberGroup(key.components[0].field, owner.id, key.components[1].field, lead, leadPlace,
+                        &stage) == Level::Benign)
         return true;
     ui.message("Error!",
                RecordSwapError(*owner.table, owner.id, shown, errorText(t), stage == 2 ? kUpdSeq : kSwapOut),
@@ -152,7 +152,8 @@ std::optional<std::int32_t> MoveStep(DataSet& ds, const StepOwner& owner, std::i
     } else {
         if (!renumberAll(t, owner, sequence, up ? -1 : 1, sequence, ui)) return std::nullopt;
         // At the bottom the step's number is the count: the highest after renumbering.
-        result = up ? 1 : neighbourOf(t, owner.id, std::numeric_limits<std::int32_t>::max(), true).value_or(1);
+        result =
+            up ? 1 : neighbourOf(t, owner.id, std::numeric_limits<std::int32_t>::max(), true).value_or(1);
     }
     if (tx.commit() != Level::Benign) return std::nullopt;
     return result;
@@ -163,8 +164,8 @@ bool RenumberSteps(DataSet& ds, const StepOwner& owner, UserInterface& shown) {
     Table<R> t(ds, *owner.table);
     if (t.open() != Level::Benign) return false;
     // A failure names the first step; steps already numbered 1, 2, 3 ... are not written.
-    const std::int32_t firstStep = neighbourOf(t, owner.id, std::numeric_limits<std::int32_t>::min() + 1, false)
-                                       .value_or(0);
+    const std::int32_t firstStep =
+        neighbourOf(t, owner.id, std::numeric_limits<std::int32_t>::min() + 1, false).value_or(0);
     StoreTransaction tx(t);
     if (!tx.started()) return false;
     if (!renumberAll(t, owner, 0, 0, firstStep, ui)) return false;

@@ -122,6 +122,7 @@ ImportResult ImportScript(DataSet& ds, const TableDef& table, std::int32_t id,
 // "Error!") and is returned. Behind a progress window when one is given; a
 // cancel writes nothing (the old file stays) and gives "Cancelled".
 ScriptFileStatus ExportScript(DataSet& ds, const TableDef& table, std::int32_t id,
-                              const std::filesystem::path& file, UserInterface* ui, Progress* progress = nullptr);
+                              const std::filesystem::path& file, UserInterface* ui,
+                              Progress* progress = nullptr);
 
 } // namespace qd

@@ -162,8 +162,8 @@ std::string FolderOfCommand(std::string_view command) {
 }
 
 TemplateCopyResult CopyScriptTemplateToScript(DataSet& ds, std::int32_t templateId, std::int32_t taskId,
-                                              UserInterface& ui, WindowTargeting* windows,
-                                              TokenQueue& tokens, Progress* progress) {
+                                              UserInterface& ui, WindowTargeting* windows, TokenQueue& tokens,
+                                              Progress* progress) {
     TemplateCopyResult result;
     StepsResult source = LoadScriptSteps(ds, tables::ScriptTemplateDetails(), templateId);
     if (!source.ok()) {
@@ -232,7 +232,8 @@ StepStatus DeleteScriptTemplate(DataSet& ds, std::int32_t templateId) {
     // The template and its steps share a file: one transaction holds both.
     StoreTransaction tx(t);
     if (!tx.started()) return {Level::Notify, t.lastError().text};
-    if (StepStatus st = DeleteScriptSteps(ds, tables::ScriptTemplateDetails(), templateId); !st.ok()) return st;
+    if (StepStatus st = DeleteScriptSteps(ds, tables::ScriptTemplateDetails(), templateId); !st.ok())
+        return st;
     t.rec = {};
     t.rec.WIZ_ID = templateId;
     if (const Level l = t.fetch("QDT:K_WIZ_ID"); l == Level::Benign) {
@@ -260,7 +261,8 @@ ScriptFileStatus ExportScriptTemplate(DataSet& ds, std::int32_t templateId, cons
 }
 
 TemplateImportResult ImportScriptTemplate(DataSet& ds, const std::filesystem::path& file,
-                                          const std::string& description, UserInterface* ui, Progress* progress) {
+                                          const std::string& description, UserInterface* ui,
+                                          Progress* progress) {
     TemplateImportResult r;
     ScriptFileContent content;
     if (ScriptFileStatus st = LoadScriptFile(file, content); !st) {

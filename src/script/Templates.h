@@ -111,7 +111,8 @@ struct TemplateCopyResult {
 // progress window (when one is given: the writing runs behind it).
 TemplateCopyResult CopyScriptTemplateToScript(DataSet& ds, std::int32_t templateId, std::int32_t taskId,
                                               UserInterface& ui, WindowTargeting* windows = nullptr,
-                                              TokenQueue& tokens = TOKENQUEUE(), Progress* progress = nullptr);
+                                              TokenQueue& tokens = TOKENQUEUE(),
+                                              Progress* progress = nullptr);
 
 // The work named in the progress window of a template copy.
 inline constexpr const char* kCopyingTemplateTitle = "Copying the template's script items";

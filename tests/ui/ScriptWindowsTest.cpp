@@ -57,9 +57,14 @@ struct Bench {
         QVERIFY(e.runtime->open());
         e.runtime->settings().DateFormat = "d17";
         windows = std::make_unique<qd::WindowTargeting>(fake);
-        context = std::make_unique<ScriptUiContext>(
-            ScriptUiContext{e.ds, e.ui, e.clock, e.runtime->settings(), windows.get(), &e.runtime->scripts(),
-                            &e.runtime->log(), {}});
+        context = std::make_unique<ScriptUiContext>(ScriptUiContext{e.ds,
+                                                                    e.ui,
+                                                                    e.clock,
+                                                                    e.runtime->settings(),
+                                                                    windows.get(),
+                                                                    &e.runtime->scripts(),
+                                                                    &e.runtime->log(),
+                                                                    {}});
         // Each dialog goes to the next handler; message boxes are recorded and closed.
         e.ui.setDialogHook([this](QDialog& d) {
             const auto* box = qobject_cast<QMessageBox*>(&d);
@@ -646,7 +651,6 @@ void ScriptWindowsTest::stepByStepRunShowsVariablesAndConditions() {
     QCOMPARE(b.e.runtime->scripts().queue().size(), std::size_t(0));
 }
 
-
 void ScriptWindowsTest::longWorkRunsBehindAProgressWindowThatCancelsWithoutATrace() {
     Bench b;
     const int id = b.addTask("long imports");
@@ -698,7 +702,8 @@ void ScriptWindowsTest::longWorkRunsBehindAProgressWindowThatCancelsWithoutATrac
     QVERIFY(t.insert() == qd::Level::Benign);
     const int templateId = t.rec.WIZ_ID;
     t.close();
-    QVERIFY(qd::ImportScript(b.e.ds, qd::tables::ScriptTemplateDetails(), templateId, file, nullptr).added == 800);
+    QVERIFY(qd::ImportScript(b.e.ds, qd::tables::ScriptTemplateDetails(), templateId, file, nullptr).added ==
+            800);
     const int windowsBefore = watch.windows;
     watch.cancel = true;
     b.handlers.push_back([&](QDialog& d) {

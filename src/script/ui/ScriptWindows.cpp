@@ -14,19 +14,28 @@
 
 namespace qdscriptui {
 
-QPushButton* rowButton(QWidget* parent, QBoxLayout* row, const char* name, const char* text, const char* tip) {
+QPushButton* rowButton(QWidget* parent, QBoxLayout* row, const char* name, const char* text,
+                       const char* tip) {
     QPushButton* b = qdui::namedButton(parent, text, name, row, tip);
     b->setAccessibleName(b->accessibleName().remove("..."));
     b->setAutoDefault(false);
     return b;
 }
 
-std::optional<std::string> chooseFileToImport(ScriptUiContext& context) {
+namespace {
+
+std::optional<std::string> askForFile(ScriptUiContext& context, const char* title, const char* filter) {
     qd::PromptRequest r;
     r.kind = qd::PromptKind::File;
-    r.title = "Choose File to Import";
-    r.filter = "Export File|*.qds|Text|*.txt|All|*.*";
-    const auto file = context.ui.prompt(r);
+    r.title = title;
+    r.filter = filter;
+    return context.ui.prompt(r);
+}
+
+} // namespace
+
+std::optional<std::string> chooseFileToImport(ScriptUiContext& context) {
+    const auto file = askForFile(context, "Choose File to Import", "Export File|*.qds|Text|*.txt|All|*.*");
     if (!file) return std::nullopt;
     std::string text;
     if (const qd::ScriptFileStatus st = qd::ReadScriptFileText(*file, text); !st) {
@@ -44,11 +53,7 @@ std::optional<std::string> chooseFileToImport(ScriptUiContext& context) {
 }
 
 std::optional<std::string> chooseFileToExport(ScriptUiContext& context) {
-    qd::PromptRequest r;
-    r.kind = qd::PromptKind::File;
-    r.title = "Export to File";
-    r.filter = "Export File (*.QDS)|*.qds|Text (*.TXT)|*.txt|All|*.*";
-    return context.ui.prompt(r);
+    return askForFile(context, "Export to File", "Export File (*.QDS)|*.qds|Text (*.TXT)|*.txt|All|*.*");
 }
 
 ScriptWindows::ScriptWindows(qdui::MainFrame& frame, ScriptUiContext context)

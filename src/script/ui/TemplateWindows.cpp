@@ -291,7 +291,8 @@ void BrowseScriptTemplatesWindow::deleteTemplate() {
     if (id == 0) return;
     if (!context_.ui.ask("Delete", "Delete the highlighted script template and its steps?")) return;
     if (const qd::StepStatus st = qd::DeleteScriptTemplate(context_.ds, id); !st.ok())
-        context_.ui.message("Error!", "The template could not be deleted: " + st.error, qd::MessageIcon::Hand);
+        context_.ui.message("Error!", "The template could not be deleted: " + st.error,
+                            qd::MessageIcon::Hand);
     reload();
 }
 
@@ -342,8 +343,8 @@ int copyTemplateToTask(ScriptUiContext& context, std::int32_t templateId, std::i
     TokenPromptInterface prompts(context.ui);
     qdui::QtProgress progress(parent);
     if (context.onProgress) context.onProgress(progress);
-    const qd::TemplateCopyResult r = qd::CopyScriptTemplateToScript(context.ds, templateId, taskId, prompts,
-                                                                     context.windows, qd::TOKENQUEUE(), &progress);
+    const qd::TemplateCopyResult r = qd::CopyScriptTemplateToScript(
+        context.ds, templateId, taskId, prompts, context.windows, qd::TOKENQUEUE(), &progress);
     return r.added;
 }
 
