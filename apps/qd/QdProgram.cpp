@@ -8,12 +8,12 @@
 #include "data/IniFile.h"
 #include "data/Protection.h"
 #include "data/Startup.h"
-#include "mail/Mailer.h"
-#include "mail/ui/MailWindows.h"
 #include "hotkeys/HotKeyService.h"
 #include "hotkeys/HotKeyState.h"
 #include "hotkeys/ui/HotKeyWatcher.h"
 #include "hotkeys/ui/HotKeyWindows.h"
+#include "mail/Mailer.h"
+#include "mail/ui/MailWindows.h"
 #include "platform/SecretStore.h"
 #include "platform/posix/PosixProcess.h"
 #include "platform/secret/Passphrase.h"
@@ -325,8 +325,12 @@ int runQd(const qdui::QdCommandLine& commandLine) {
         window->setAttribute(Qt::WA_DeleteOnClose);
         window->show();
     };
-    frame.setHandler("ReportBug", [&frame, &runtime, folder] {
-        (new qdui::BugReportWindow(*folder, runtime.settings(), &frame))->show();
+    frame.setHandler("ReportBug", [&frame, &runtime, &mailWindows, folder] {
+        auto* report = new qdui::BugReportWindow(*folder, runtime.settings(), &frame);
+        report->setMailComposer([&mailWindows](const QString& subject, const QString& text) {
+            mailWindows->forward(subject.toStdString(), text.toStdString());
+        });
+        report->show();
     });
     for (const char* help : {"HelpContents", "HelpIndex", "HelpSearch", "HelpHowTo"})
         frame.setHandler(help, [&frame] {
