@@ -8,12 +8,12 @@
 #include "data/IniFile.h"
 #include "data/Protection.h"
 #include "data/Startup.h"
-#include "mail/Mailer.h"
-#include "mail/ui/MailWindows.h"
 #include "hotkeys/HotKeyService.h"
 #include "hotkeys/HotKeyState.h"
 #include "hotkeys/ui/HotKeyWatcher.h"
 #include "hotkeys/ui/HotKeyWindows.h"
+#include "mail/Mailer.h"
+#include "mail/ui/MailWindows.h"
 #include "platform/SecretStore.h"
 #include "platform/posix/PosixProcess.h"
 #include "platform/secret/Passphrase.h"
@@ -151,12 +151,8 @@ int runQd(const qdui::QdCommandLine& commandLine) {
     qdui::MainFrame frame(ui, clock, *folder);
     qd::Runtime runtime(startup, frame, *desktop, process, qd::RuntimeOptions{commandLine.switches, true});
     frame.setSettings(&runtime.settings());
-    // The SMTP login password from the desktop keyring, looked up when a mail needs it.
-    runtime.setMailPassword([] {
-        std::unique_ptr<qd::SecretStore> keyring = qd::openDesktopKeyring();
-        std::string why;
-        return keyring ? keyring->lookup(qd::kMailPasswordItem, why).value_or("") : std::string();
-    });
+    // The SMTP login password (the desktop keyring, else its private file), looked up when a mail needs it.
+    runtime.setMailPassword(qd::keptMailPassword(*folder));
     std::unique_ptr<qdmailui::MailWindows> mailWindows;
     frame.setMessageActions(qdui::MessageActions{
         {},
@@ -383,11 +379,7 @@ int runQd(const qdui::QdCommandLine& commandLine) {
         };
         setup.testMail = [&](const qd::ProgramSettings& edited) {
             qd::Mailer mailer(startup.dataSet(), runtime.log(), ui, clock, edited);
-            mailer.setPasswordSource([] {
-                std::unique_ptr<qd::SecretStore> keyring = qd::openDesktopKeyring();
-                std::string why;
-                return keyring ? keyring->lookup(qd::kMailPasswordItem, why).value_or("") : std::string();
-            });
+            mailer.setPasswordSource(qd::keptMailPassword(*folder));
             QApplication::setOverrideCursor(Qt::WaitCursor);
             const auto cursorBack = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
             mailer.sendTestMail();

@@ -106,6 +106,7 @@ const std::vector<Command>& commands() {
          "  mail send MESSAGE_ID                      send a stored message (e-mail, news or mass mailing)\n"
          "  mail test                                 send the test mail to your own address\n"
          "  mail password                             keep the SMTP login password in the desktop keyring\n"
+         "                                            (without one: a file only you can read)\n"
          "                                            (typed, or one line from --passphrase-fd N)\n",
          cmdMail, true},
         {"contacts",

@@ -59,22 +59,28 @@ int mailPassword(Context& c) {
     else
         why = "give the password with --passphrase-fd N or on a terminal";
     if (!p) return c.failed(why);
+    qd::MailPasswordStore kept(&c.secrets(), c.data().folder());
     if (p->empty()) {
-        if (!c.secrets().clear(qd::kMailPasswordItem, why)) return c.failed(why);
-        c.io.out << "SMTP password removed from the keyring\n";
+        if (!kept.clear(why)) return c.failed(why);
+        c.io.out << "SMTP password removed\n";
         return kOk;
     }
-    if (!c.secrets().store(qd::kMailPasswordItem, "Quandrel SMTP password", *p, why)) return c.failed(why);
-    c.io.out << "SMTP password kept in the keyring\n";
+    std::string note;
+    const std::optional<qd::MailPasswordPlace> place = kept.store(*p, note, why);
+    if (!place) return c.failed(why);
+    if (*place == qd::MailPasswordPlace::Keyring)
+        c.io.out << "SMTP password kept in the keyring\n";
+    else
+        c.io.out << note << "\n";
     return kOk;
 }
 
 } // namespace
 
-std::function<std::string()> keyringPassword(Context& c) {
+std::function<std::string()> mailPasswordSource(Context& c) {
     return [&c] {
         std::string why;
-        return c.secrets().lookup(qd::kMailPasswordItem, why).value_or("");
+        return qd::MailPasswordStore(&c.secrets(), c.data().folder()).lookup(why);
     };
 }
 
@@ -95,7 +101,7 @@ int cmdMail(Context& c, const std::vector<std::string>& args, std::size_t pos) {
     TerminalFrame frame(c.io.out, c.process, [&stop] { stop = true; });
     const std::unique_ptr<qd::Desktop> desktop = c.openDesktop();
     qd::Runtime runtime(*c.startup, frame, *desktop, c.process, qd::RuntimeOptions{});
-    runtime.setMailPassword(keyringPassword(c));
+    runtime.setMailPassword(mailPasswordSource(c));
     if (!runtime.open()) return kFailed;
     int result;
     if (id) {

@@ -76,6 +76,7 @@ const SetupField kFields[] = {
     {"Email", "Email", "Org", kText, "Organization:", ""},
     {"Email", "Email", "MailUser", kText, "Login name (blank: none):", ""},
     {"Email", "Email", "MailSecurity", kText, "STARTTLS (blank: when offered, Require, Off):", ""},
+    {"Email", "Email", "MailCAFile", kText, "Trusted certificates (file or folder):", ""},
     {"Email", "News", "NSenderName", kText, "Your name:", ""},
     {"Email", "News", "NSender", kText, "Reply-to address:", ""},
     {"Email", "News", "NHost", kText, "News host:", ""},
