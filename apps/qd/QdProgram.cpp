@@ -13,6 +13,7 @@
 #include "hotkeys/ui/HotKeyWatcher.h"
 #include "hotkeys/ui/HotKeyWindows.h"
 #include "mail/Mailer.h"
+#include "mail/MessageRules.h"
 #include "mail/ui/MailWindows.h"
 #include "platform/SecretStore.h"
 #include "platform/posix/PosixProcess.h"
@@ -183,8 +184,14 @@ int runQd(const qdui::QdCommandLine& commandLine) {
                                            qd::SetMailProgressText("Sending Email...");
                                        }});
     // The script editors: the lists' "&Scripting" button, the templates and the running-script view.
-    qdscriptui::ScriptWindows scriptWindows(frame, {startup.dataSet(), ui, clock, runtime.settings(),
-                                                    &runtime.windows(), &runtime.scripts(), &runtime.log()});
+    qdscriptui::ScriptWindows scriptWindows(
+        frame, {startup.dataSet(), ui, clock, runtime.settings(), &runtime.windows(), &runtime.scripts(),
+                &runtime.log(), [&mailWindows](QWidget* parent) -> std::optional<qdscriptui::PickedMessage> {
+                    // A "Send Email" step's message, chosen from the messages list.
+                    const auto m = qdmailui::selectMessage(mailWindows->context(), parent);
+                    if (!m) return std::nullopt;
+                    return qdscriptui::PickedMessage{m->EmailID, qd::sendEmailStepTitle(*m)};
+                }});
     scheduleWindows.setScriptEditor([&scriptWindows](int taskId) { scriptWindows.openScripting(taskId); });
 
     qdui::TrayIcon tray;

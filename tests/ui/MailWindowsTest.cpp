@@ -20,6 +20,7 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
+#include <QTimer>
 
 using namespace qdmailui;
 
@@ -70,6 +71,7 @@ private slots:
     void contactsCopyTextAndTheirRequiredLastName();
     void forwardingRemembersTheRecipient();
     void setupTestMailUsesTheValuesInTheWindow();
+    void theListAsAPickListReturnsTheHighlightedMessage();
 };
 
 void MailWindowsTest::theFormFollowsTheTypeAndKeepsLastUsedValues() {
@@ -241,6 +243,53 @@ void MailWindowsTest::setupTestMailUsesTheValuesInTheWindow() {
     QCOMPARE(sent.Host, std::string("smtp.example.org:587"));
     // Nothing is saved by the test.
     QCOMPARE(b.e.runtime->settings().Host, std::string());
+}
+
+void MailWindowsTest::theListAsAPickListReturnsTheHighlightedMessage() {
+    Bench b;
+    MailUiContext ctx = b.context();
+    for (const char* subject : {"First  ", "Second   ", "Third"}) {
+        qd::MessagesRecord m{};
+        m.MailType = "Email";
+        m.EmailTo = "bob@example.org";
+        m.Subject = subject;
+        QCOMPARE(saveMessage(b.e.ds, m, true), qd::Level::Benign);
+    }
+    // The button a pick list's hook presses, on the row it highlights first.
+    QString press;
+    int row = 0;
+    bool timedOut = false;
+    b.e.ui.setDialogHook([&](QDialog& d) {
+        QTimer::singleShot(0, &d, [&d, &press, &row] {
+            if (auto* list = d.findChild<QTableView*>()) list->selectRow(row);
+            if (auto* button = d.findChild<QPushButton*>(press)) button->click();
+        });
+        // A list that does not close its dialog would hang the caller.
+        QTimer::singleShot(3000, &d, [&d, &timedOut] {
+            timedOut = true;
+            d.done(99);
+        });
+    });
+    press = "Select";
+    row = 1;
+    const std::optional<qd::MessagesRecord> chosen = selectMessage(ctx, nullptr);
+    QVERIFY(chosen);
+    QCOMPARE(chosen->EmailID, 2);
+    QCOMPARE(qd::sendEmailStepTitle(*chosen), std::string("Second - bob@example.org"));
+    qd::MessagesRecord padded = *chosen;
+    padded.Subject = "Padded   ";
+    QCOMPARE(qd::sendEmailStepTitle(padded), std::string("Padded - bob@example.org"));
+    // "Cl&ose" ends the pick list without a choice.
+    press = "Close";
+    QVERIFY(!selectMessage(ctx, nullptr));
+    QVERIFY(!timedOut);
+    // The same for the contacts' pick list.
+    b.addContact("Lee", "", "lee@example.org");
+    QVERIFY(!qdorgui::selectContact(b.e.ds, b.e.ui, nullptr));
+    QVERIFY(!timedOut);
+    // Outside a pick list "&Select" is not offered.
+    MessagesWindow plain(ctx);
+    QVERIFY(!plain.findChild<QPushButton*>("Select")->isVisibleTo(&plain));
 }
 
 QTEST_MAIN(MailWindowsTest)

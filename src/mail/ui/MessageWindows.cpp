@@ -9,6 +9,7 @@
 #include "organizer/Contacts.h"
 #include "organizer/ui/ContactWindows.h"
 #include "ui/QtUserInterface.h"
+#include "ui/WindowParts.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -425,7 +426,8 @@ qd::Level saveMessage(qd::DataSet& ds, qd::MessagesRecord& m, bool isNew) {
     return qd::RelationManager(t).update();
 }
 
-MessagesWindow::MessagesWindow(MailUiContext& context, QWidget* parent) : QWidget(parent), context_(context) {
+MessagesWindow::MessagesWindow(MailUiContext& context, bool selecting, QWidget* parent)
+    : QWidget(parent), context_(context) {
     setObjectName("BrowseMessages");
     setWindowTitle("E-mail Messages");
     auto* layout = new QVBoxLayout(this);
@@ -455,23 +457,26 @@ MessagesWindow::MessagesWindow(MailUiContext& context, QWidget* parent) : QWidge
     send->setToolTip("Send highlighted e-mail message");
     send->setEnabled(static_cast<bool>(context_.queueSend));
     connect(send, &QPushButton::clicked, this, &MessagesWindow::sendPressed);
+    QPushButton* select = add("Select", "&Select");
+    select->setVisible(selecting);
+    connect(select, &QPushButton::clicked, this, &MessagesWindow::selectPressed);
     connect(add("New", "&New"), &QPushButton::clicked, this, [this] { newPressed(); });
     connect(add("Copy", "Cop&y"), &QPushButton::clicked, this, &MessagesWindow::copyPressed);
     connect(add("Edit", "&Edit"), &QPushButton::clicked, this, &MessagesWindow::editPressed);
     connect(add("Delete", "&Delete"), &QPushButton::clicked, this, &MessagesWindow::deletePressed);
     row->addStretch(1);
-    connect(add("Close", "Cl&ose"), &QPushButton::clicked, this, [this] {
-        if (parentWidget() && parentWidget()->inherits("QMdiSubWindow"))
-            parentWidget()->close();
-        else
-            close();
-    });
+    connect(add("Close", "Cl&ose"), &QPushButton::clicked, this, [this] { qdui::closeWindow(this); });
     layout->addLayout(row);
     connect(tabs_, &QTabBar::currentChanged, this, [this](int tab) {
         model_->setOrder(kTabs[tab].key);
         if (model_->rowCount() > 0) list_->selectRow(0);
     });
-    connect(list_, &QTableView::doubleClicked, this, &MessagesWindow::editPressed);
+    connect(list_, &QTableView::doubleClicked, this, [this, selecting] {
+        if (selecting)
+            selectPressed();
+        else
+            editPressed();
+    });
     if (model_->rowCount() > 0) list_->selectRow(0);
     resize(760, 400);
 }
@@ -489,6 +494,24 @@ void MessagesWindow::select(int emailId) {
         row = model_->rowOf(emailId);
     }
     if (row >= 0) list_->selectRow(row);
+}
+
+void MessagesWindow::selectPressed() {
+    chosen_ = current();
+    if (chosen_) emit selected();
+}
+
+std::optional<qd::MessagesRecord> selectMessage(MailUiContext& context, QWidget* parent) {
+    QDialog dialog(parent);
+    dialog.setObjectName("SelectMessage");
+    dialog.setWindowTitle("E-mail Messages");
+    auto* layout = new QVBoxLayout(&dialog);
+    auto* window = new MessagesWindow(context, true, &dialog);
+    layout->addWidget(window);
+    QObject::connect(window, &MessagesWindow::selected, &dialog, &QDialog::accept);
+    dialog.resize(780, 420);
+    if (context.ui.runDialog(dialog) != QDialog::Accepted) return std::nullopt;
+    return window->chosen();
 }
 
 void MessagesWindow::sendPressed() {

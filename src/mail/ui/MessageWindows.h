@@ -116,19 +116,25 @@ private:
 class MessagesWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit MessagesWindow(MailUiContext& context, QWidget* parent = nullptr);
+    // With `selecting`, "&Select" (or a double click) chooses the highlighted message (chosen()).
+    explicit MessagesWindow(MailUiContext& context, bool selecting = false, QWidget* parent = nullptr);
 
     QTableView* list() const { return list_; }
     MessagesModel* model() const { return model_; }
     std::optional<qd::MessagesRecord> current() const;
+    const std::optional<qd::MessagesRecord>& chosen() const { return chosen_; }
 
     void sendPressed();
+    void selectPressed();
     void newPressed(int contactId = 0);
     void copyPressed();
     void editPressed();
     void deletePressed();
     // Opens the form for a new message to a contact ("Email..." of the contacts).
     void newForContact(const qd::ContactRecord& contact);
+
+signals:
+    void selected();
 
 private:
     void edit(qd::MessagesRecord start, const QString& title, bool isNew);
@@ -138,7 +144,11 @@ private:
     MessagesModel* model_ = nullptr;
     QTableView* list_ = nullptr;
     QTabBar* tabs_ = nullptr;
+    std::optional<qd::MessagesRecord> chosen_;
 };
+
+// The messages list as a modal pick list ("&Select"); nullopt when closed without a choice.
+std::optional<qd::MessagesRecord> selectMessage(MailUiContext& context, QWidget* parent);
 
 // Saves a message from the form: a new one gets the next number. Benign when stored.
 qd::Level saveMessage(qd::DataSet& ds, qd::MessagesRecord& m, bool isNew);

@@ -5,6 +5,7 @@
 #include "data/Text.h"
 #include "organizer/Contacts.h"
 #include "ui/QtUserInterface.h"
+#include "ui/WindowParts.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -304,12 +305,7 @@ ContactsWindow::ContactsWindow(ContactsContext context, bool selecting, QWidget*
     connect(add("Edit", "&Edit"), &QPushButton::clicked, this, &ContactsWindow::editPressed);
     connect(add("Delete", "&Delete"), &QPushButton::clicked, this, &ContactsWindow::deletePressed);
     row->addStretch(1);
-    connect(add("Close", "Cl&ose"), &QPushButton::clicked, this, [this] {
-        if (parentWidget() && parentWidget()->inherits("QMdiSubWindow"))
-            parentWidget()->close();
-        else
-            close();
-    });
+    connect(add("Close", "Cl&ose"), &QPushButton::clicked, this, [this] { qdui::closeWindow(this); });
     layout->addLayout(row);
 
     connect(tabs_, &QTabBar::currentChanged, this, &ContactsWindow::tabChanged);
