@@ -384,6 +384,13 @@ int runQd(const qdui::QdCommandLine& commandLine) {
             runtime.applySettings();
             refresh();
         };
+        setup.keepMailPassword = [&](const std::string& password, std::string& note) {
+            std::unique_ptr<qd::SecretStore> keyring = qd::openDesktopKeyring();
+            std::string error;
+            if (qd::MailPasswordStore(keyring.get(), *folder).store(password, note, error)) return true;
+            note = error;
+            return false;
+        };
         setup.testMail = [&](const qd::ProgramSettings& edited) {
             qd::Mailer mailer(startup.dataSet(), runtime.log(), ui, clock, edited);
             mailer.setPasswordSource(qd::keptMailPassword(*folder));

@@ -2,8 +2,8 @@
 // of its own) and add a line here.
 #include "ConfigCommands.h"
 #include "Context.h"
-#include "MailCommands.h"
 #include "HotKeyCommands.h"
+#include "MailCommands.h"
 #include "RunCommand.h"
 #include "ScheduleCommands.h"
 #include "ScriptCommands.h"
@@ -111,7 +111,9 @@ const std::vector<Command>& commands() {
          cmdMail, true},
         {"contacts",
          "  contacts list [--category NAME]           the contacts: number, names, address, category\n"
-         "  contacts copy ID                          the contact as the text copied to the clipboard\n",
+         "  contacts copy ID                          the contact as the text copied to the clipboard\n"
+         "  contacts tasks ID                         the tasks the contact is linked to\n"
+         "  contacts link|unlink ID TASK              link the contact to a task, or remove the link\n",
          cmdContacts, true},
         {"hotkeys",
          "  hotkeys list                              the hot keys; registered or refused while qd runs\n",

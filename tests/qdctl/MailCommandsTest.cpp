@@ -122,3 +122,21 @@ TEST_F(MailCommandsTest, ContactsListAndCopy) {
                    "Email: ann@example.org\r\nWeb Site:\r\nCategory: Club\r\n");
     EXPECT_EQ(run({"contacts", "copy", "9"}), 1);
 }
+
+TEST_F(MailCommandsTest, ContactsLinkedToTasks) {
+    ASSERT_EQ(run({"rec", "add", "C_", "C_:LastName=Lee"}), 0) << err;
+    ASSERT_EQ(run({"rec", "add", "SCH", "SCH:Description=Backup"}), 0) << err;
+    ASSERT_EQ(run({"contacts", "link", "1", "1"}), 0) << err;
+    EXPECT_EQ(run({"contacts", "link", "1", "1"}), 1);
+    EXPECT_NE(err.find("already"), std::string::npos) << err;
+    EXPECT_EQ(run({"contacts", "link", "1", "99"}), 1);
+    EXPECT_NE(err.find("no task with number 99"), std::string::npos) << err;
+    EXPECT_EQ(run({"contacts", "link", "7", "1"}), 1);
+    ASSERT_EQ(run({"contacts", "tasks", "1"}), 0) << err;
+    EXPECT_EQ(out, "1\tBackup\n");
+    ASSERT_EQ(run({"contacts", "unlink", "1", "1"}), 0) << err;
+    ASSERT_EQ(run({"contacts", "tasks", "1"}), 0) << err;
+    EXPECT_EQ(out, "");
+    EXPECT_EQ(run({"contacts", "unlink", "1", "1"}), 1);
+    EXPECT_EQ(run({"contacts", "link", "1"}), 2);
+}
