@@ -54,7 +54,7 @@ int main(int argc, char** argv) {
     fake.pointer = {editor, 7001};
     qd::WindowTargeting windows(fake);
     ScriptUiContext context{
-        e.ds, e.ui, e.clock, e.runtime->settings(), &windows, &e.runtime->scripts(), &e.runtime->log(), {}};
+        e.ds, e.ui, e.clock, e.runtime->settings(), &windows, &e.runtime->scripts(), &e.runtime->log()};
 
     qd::ScheduleRecord task{};
     task.Description = "Weekly report";

@@ -57,14 +57,9 @@ struct Bench {
         QVERIFY(e.runtime->open());
         e.runtime->settings().DateFormat = "d17";
         windows = std::make_unique<qd::WindowTargeting>(fake);
-        context = std::make_unique<ScriptUiContext>(ScriptUiContext{e.ds,
-                                                                    e.ui,
-                                                                    e.clock,
-                                                                    e.runtime->settings(),
-                                                                    windows.get(),
-                                                                    &e.runtime->scripts(),
-                                                                    &e.runtime->log(),
-                                                                    {}});
+        context = std::make_unique<ScriptUiContext>(
+            ScriptUiContext{e.ds, e.ui, e.clock, e.runtime->settings(), windows.get(), &e.runtime->scripts(),
+                            &e.runtime->log()});
         // Each dialog goes to the next handler; message boxes are recorded and closed.
         e.ui.setDialogHook([this](QDialog& d) {
             const auto* box = qobject_cast<QMessageBox*>(&d);
@@ -189,6 +184,7 @@ private slots:
     void windowHelpersCountMatchesAndFollowThePointer();
     void keyPickerInsertsANameAndThePreviewFollows();
     void otherEntryMustBeCompleted();
+    void sendEmailStepTakesTheMessageChosenFromTheList();
     void runningScriptViewShowsTheQueueAndStops();
     void stepByStepRunShowsVariablesAndConditions();
     void longWorkRunsBehindAProgressWindowThatCancelsWithoutATrace();
@@ -600,6 +596,34 @@ void ScriptWindowsTest::otherEntryMustBeCompleted() {
     d.chooseAction("Set Value");
     d.accept();
     QVERIFY(b.sawText("Variable must be entered."));
+}
+
+void ScriptWindowsTest::sendEmailStepTakesTheMessageChosenFromTheList() {
+    Bench b;
+    const int id = b.addTask("mail");
+    qd::ScriptingRecord s{};
+    s.ID = id;
+    {
+        // Without the messages list the choice is not offered.
+        UpdateScriptingDialog d(*b.context, qd::taskSteps(id), s, true);
+        d.chooseAction("Send Email");
+        QVERIFY(!d.findChild<QToolButton*>("PickMessage")->isEnabled());
+    }
+    int asked = 0;
+    b.context->pickMessage = [&asked](QWidget*) -> std::optional<PickedMessage> {
+        return ++asked == 1 ? std::optional<PickedMessage>(PickedMessage{7, "Report - bob@example.org"})
+                            : std::nullopt;
+    };
+    UpdateScriptingDialog d(*b.context, qd::taskSteps(id), s, true);
+    d.chooseAction("Send Email");
+    d.findChild<QToolButton*>("PickMessage")->click();
+    qd::ScriptingRecord step = d.step();
+    QCOMPARE(step.EmailID, 7);
+    QCOMPARE(QString::fromStdString(step.WindowTitleToCheckFor), QString("Report - bob@example.org"));
+    // Closing the list without a choice leaves the step as it was.
+    d.findChild<QToolButton*>("PickMessage")->click();
+    QCOMPARE(asked, 2);
+    QCOMPARE(d.step().EmailID, 7);
 }
 
 void ScriptWindowsTest::runningScriptViewShowsTheQueueAndStops() {

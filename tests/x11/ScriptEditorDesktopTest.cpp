@@ -76,7 +76,7 @@ protected:
         ASSERT_TRUE(desktop_.connected());
         targeting_ = std::make_unique<WindowTargeting>(*desktop_.windows);
         context_ = std::make_unique<qdscriptui::ScriptUiContext>(qdscriptui::ScriptUiContext{
-            ds_, qtUi_, clock_, settings_, targeting_.get(), nullptr, nullptr, {}});
+            ds_, qtUi_, clock_, settings_, targeting_.get(), nullptr, nullptr});
     }
 
     qdtest::TempDir dir_;

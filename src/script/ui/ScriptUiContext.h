@@ -9,7 +9,10 @@
 
 #include <QString>
 
+class QWidget;
+
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace qd {
@@ -19,6 +22,13 @@ class WindowTargeting;
 } // namespace qd
 
 namespace qdscriptui {
+
+// A stored message chosen for a "Send Email" step: its number and the text the
+// step shows for it.
+struct PickedMessage {
+    int emailId = 0;
+    std::string title;
+};
 
 struct ScriptUiContext {
     qd::DataSet& ds;
@@ -32,9 +42,11 @@ struct ScriptUiContext {
     qd::ScriptEngine* engine = nullptr;
     // Where a step-by-step run logs its steps; null: the run is not offered.
     qd::EventLog* log = nullptr;
+    // The messages list as a pick list ("&Select"); null: not offered.
+    std::function<std::optional<PickedMessage>(QWidget* parent)> pickMessage{};
     // Called with the progress window of a long run (import, export, template
     // copy) before the run starts: tests cancel through it.
-    std::function<void(qdui::QtProgress&)> onProgress;
+    std::function<void(qdui::QtProgress&)> onProgress{};
 };
 
 inline QString q(const std::string& s) {
