@@ -75,8 +75,8 @@ protected:
         desktop_ = openX11Desktop(session_->display);
         ASSERT_TRUE(desktop_.connected());
         targeting_ = std::make_unique<WindowTargeting>(*desktop_.windows);
-        context_ = std::make_unique<qdscriptui::ScriptUiContext>(qdscriptui::ScriptUiContext{
-            ds_, qtUi_, clock_, settings_, targeting_.get(), nullptr, nullptr});
+        context_ = std::make_unique<qdscriptui::ScriptUiContext>(
+            qdscriptui::ScriptUiContext{ds_, qtUi_, clock_, settings_, targeting_.get(), nullptr, nullptr});
     }
 
     qdtest::TempDir dir_;
