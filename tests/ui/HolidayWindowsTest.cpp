@@ -240,7 +240,7 @@ void HolidayWindowsTest::holidayListAddsEditsAndRefusesADuplicateDate() {
     }
     list->poll();
     QCOMPARE(list->model().rowCount(), 2);
-    QCOMPARE(list->model().holiday(0).Holiday, std::string("Independence Day (U.S.)"));
+    QCOMPARE(list->model().record(0).Holiday, std::string("Independence Day (U.S.)"));
 }
 
 // The "&Query" button of the holidays: only the holidays that meet the query
@@ -266,7 +266,7 @@ void HolidayWindowsTest::holidayQueryNarrowsTheListAndLocateSearchesWithinIt() {
                     static_cast<long long>(dmy(1, 3, 2027)),
                     {}}});
     QCOMPARE(list->model().rowCount(), 10); // the 1st of March to December
-    QCOMPARE(list->model().holiday(0).HolidayDate, dmy(1, 3, 2027));
+    QCOMPARE(list->model().record(0).HolidayDate, dmy(1, 3, 2027));
     QVERIFY(bar->shown()->isVisibleTo(list));
     QVERIFY(bar->resetButton()->isEnabled());
     // The 15th is not in the list: the next holiday on or after it is.

@@ -91,10 +91,10 @@ int main(int argc, char** argv) {
     messages->list()->resizeColumnsToContents();
     ok = grabChild(messages, out + "/messages.png") && ok;
 
-    qdmailui::MessageForm form("Edit E-mail Message", messages->model()->message(0), windows.context());
+    qdmailui::MessageForm form("Edit E-mail Message", messages->model()->record(0), windows.context());
     form.show();
     ok = grabChild(&form, out + "/message-form.png") && ok;
-    qdmailui::MessageForm mass("Edit E-mail Message", messages->model()->message(1), windows.context());
+    qdmailui::MessageForm mass("Edit E-mail Message", messages->model()->record(1), windows.context());
     mass.field("EmailToGroup")->setText("Club");
     mass.show();
     ok = grabChild(&mass, out + "/message-form-mass.png") && ok;
@@ -110,7 +110,7 @@ int main(int argc, char** argv) {
     contacts->list()->resizeColumnsToContents();
     contacts->list()->selectRow(0);
     ok = grabChild(contacts, out + "/contacts.png") && ok;
-    qdorgui::ContactForm contact("Edit Contact ", contacts->model()->contact(0),
+    qdorgui::ContactForm contact("Edit Contact ", contacts->model()->record(0),
                                  {"Club", "Customers", "Family"}, e.ui);
     contact.show();
     ok = grabChild(&contact, out + "/contact-form.png") && ok;

@@ -52,7 +52,7 @@ int main(int argc, char** argv) {
     users->list()->setCurrentIndex(users->model()->index(1));
     ok = grabChild(users, out + "/users.png") && ok;
 
-    qd::UsersRecord bob = users->model()->user(1);
+    qd::UsersRecord bob = users->model()->record(1);
     bob.SourcePath = "/srv/quandrel/bob";
     bob.Notes = "Evening shift; shares the team's reminders.";
     qdusersui::UserForm form(qd::kChangeUserTitle, bob, e.ui);

@@ -101,25 +101,13 @@ std::string massSummary(const qd::MassMailingSummary& s) {
 // MessagesModel
 
 MessagesModel::MessagesModel(qd::DataSet& ds, QObject* parent)
-    : QAbstractTableModel(parent), ds_(ds),
-      rows_(std::make_unique<qd::RecordPages<qd::MessagesRecord>>(ds, qd::tables::Messages(), kPage)) {
-    setView();
-}
-
-MessagesModel::~MessagesModel() = default;
-
-int MessagesModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(rows_->size());
-}
-
-int MessagesModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(std::size(kColumns));
-}
+    : RecordListModelOf(ds, qd::tables::Messages(), "M_:KeyEmailID",
+                        {std::begin(kColumns), std::end(kColumns)}, parent) {}
 
 QVariant MessagesModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rowCount()) return {};
     if (role != Qt::DisplayRole && role != Qt::AccessibleTextRole) return {};
-    const qd::MessagesRecord m = message(index.row());
+    const qd::MessagesRecord m = record(index.row());
     switch (index.column()) {
     case 0:
         return m.EmailID;
@@ -142,47 +130,10 @@ QVariant MessagesModel::data(const QModelIndex& index, int role) const {
     }
 }
 
-QVariant MessagesModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
-    return section >= 0 && section < columnCount() ? QVariant(kColumns[section]) : QVariant();
-}
-
-void MessagesModel::setView() {
-    beginResetModel();
-    rows_->setView(query_, {qd::tables::Messages().findKey(key_.c_str()), -1, false});
-    endResetModel();
-}
-
-void MessagesModel::setOrder(const std::string& key) {
-    key_ = key;
-    setView();
-}
-
-void MessagesModel::setQuery(const qd::RecordFilter& query) {
-    query_ = query;
-    setView();
-}
-
-void MessagesModel::reload() {
-    beginResetModel();
-    rows_->count();
-    endResetModel();
-}
-
-qd::MessagesRecord MessagesModel::message(int row) const {
-    const auto* r = rows_->row(row);
-    return r ? r->record : qd::MessagesRecord{};
-}
-
 int MessagesModel::rowOf(int emailId) const {
-    const long long held =
-        rows_->findHeld([emailId](const qd::MessagesRecord& m) { return m.EmailID == emailId; });
-    if (held >= 0) return static_cast<int>(held);
-    qd::Table<qd::MessagesRecord> t(ds_, qd::tables::Messages());
-    if (t.open() != qd::Level::Benign) return -1;
-    t.rec.EmailID = emailId;
-    if (t.fetch("M_:KeyEmailID") != qd::Level::Benign) return -1;
-    return static_cast<int>(rows_->rowOf(t.currentRowId()));
+    return rowOfKey(
+        "M_:KeyEmailID", [emailId](qd::MessagesRecord& m) { m.EmailID = emailId; },
+        [emailId](const qd::MessagesRecord& m) { return m.EmailID == emailId; });
 }
 
 // ---------------------------------------------------------------------------
@@ -489,7 +440,7 @@ MessagesWindow::MessagesWindow(MailUiContext& context, bool selecting, QWidget* 
 std::optional<qd::MessagesRecord> MessagesWindow::current() const {
     const QModelIndex i = list_->currentIndex();
     if (!i.isValid()) return std::nullopt;
-    return model_->message(i.row());
+    return model_->record(i.row());
 }
 
 void MessagesWindow::select(int emailId) {

@@ -6,11 +6,10 @@
 #include "data/DataSet.h"
 #include "data/FileManager.h"
 #include "data/RecordFilter.h"
-#include "data/RecordPages.h"
 #include "data/Records.h"
 #include "mail/Mailer.h"
+#include "ui/RecordListModel.h"
 
-#include <QAbstractTableModel>
 #include <QDialog>
 #include <QWidget>
 
@@ -44,34 +43,14 @@ struct MailUiContext {
 
 // The stored messages in the order of one key, counted by the store and read a
 // page at a time as they are shown.
-class MessagesModel : public QAbstractTableModel {
+class MessagesModel : public qdui::RecordListModelOf<qd::MessagesRecord> {
     Q_OBJECT
 public:
-    static constexpr int kPage = 100;
-    MessagesModel(qd::DataSet& ds, QObject* parent = nullptr);
-    ~MessagesModel() override;
+    explicit MessagesModel(qd::DataSet& ds, QObject* parent = nullptr);
 
-    int rowCount(const QModelIndex& parent = {}) const override;
-    int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
-    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
-
-    void setOrder(const std::string& key);
-    // Only the messages that meet the query (the "&Query" button); empty: all.
-    void setQuery(const qd::RecordFilter& query);
-    // Counts the list again; its rows are read again as they are shown.
-    void reload();
-    qd::MessagesRecord message(int row) const;
     // The row of the message; -1 when it is not in the list.
     int rowOf(int emailId) const;
-
-private:
-    void setView();
-
-    qd::DataSet& ds_;
-    std::unique_ptr<qd::RecordPages<qd::MessagesRecord>> rows_;
-    std::string key_ = "M_:KeyEmailID";
-    qd::RecordFilter query_;
 };
 
 class MessageForm : public QDialog {

@@ -90,6 +90,13 @@ const FormField kFields[] = {
     {"WebSite", "&Web Site:", 60, &qd::ContactRecord::WebSite},
 };
 
+QStringList headings() {
+    QStringList h;
+    for (const Column& c : kColumns)
+        h << c.heading;
+    return h;
+}
+
 QString plain(const char* prompt) {
     return QString(prompt).remove('&').remove(':');
 }
@@ -100,81 +107,28 @@ QString plain(const char* prompt) {
 // ContactsModel
 
 ContactsModel::ContactsModel(qd::DataSet& ds, QObject* parent)
-    : QAbstractTableModel(parent), ds_(ds),
-      rows_(std::make_unique<qd::RecordPages<qd::ContactRecord>>(ds, qd::tables::Contact(), kPage)) {
-    setView();
-}
-
-ContactsModel::~ContactsModel() = default;
-
-int ContactsModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() || none_ ? 0 : static_cast<int>(rows_->size());
-}
-
-int ContactsModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(std::size(kColumns));
-}
+    : RecordListModelOf(ds, qd::tables::Contact(), "C_:KeyLastName", headings(), parent) {}
 
 QVariant ContactsModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rowCount()) return {};
     if (role != Qt::DisplayRole && role != Qt::AccessibleTextRole) return {};
-    return text(contact(index.row()).*kColumns[index.column()].member);
-}
-
-QVariant ContactsModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
-    return section >= 0 && section < columnCount() ? QVariant(kColumns[section].heading) : QVariant();
-}
-
-void ContactsModel::setView() {
-    const qd::TableDef& def = qd::tables::Contact();
-    qd::RecordFilter where = query_;
-    if (key_ == "C_:KeyCategory" && !category_.empty())
-        where.push_back({def.findField("ContactCategory"), qd::FieldMatch::Equals, category_, {}, {}});
-    beginResetModel();
-    rows_->setView(where, {def.findKey(key_.c_str()), -1, false});
-    endResetModel();
+    return text(record(index.row()).*kColumns[index.column()].member);
 }
 
 void ContactsModel::setOrder(const std::string& key, const std::string& category) {
-    key_ = key;
-    category_ = qd::text::trimmed(category);
-    none_ = false;
-    setView();
-}
-
-void ContactsModel::setQuery(const qd::RecordFilter& query) {
-    query_ = query;
-    setView();
-}
-
-void ContactsModel::showNone() {
-    beginResetModel();
-    none_ = true;
-    endResetModel();
-}
-
-void ContactsModel::reload() {
-    beginResetModel();
-    rows_->count();
-    endResetModel();
-}
-
-qd::ContactRecord ContactsModel::contact(int row) const {
-    const auto* r = rows_->row(row);
-    return r ? r->record : qd::ContactRecord{};
+    // The category order shows the contacts of one category.
+    qd::RecordFilter narrowing;
+    const std::string shown = qd::text::trimmed(category);
+    if (key == "C_:KeyCategory" && !shown.empty())
+        narrowing.push_back(
+            {qd::tables::Contact().findField("ContactCategory"), qd::FieldMatch::Equals, shown, {}, {}});
+    RecordListModel::setOrder(key, narrowing);
 }
 
 int ContactsModel::rowOf(int clientId) const {
-    if (none_) return -1;
-    const long long held =
-        rows_->findHeld([clientId](const qd::ContactRecord& c) { return c.ClientID == clientId; });
-    if (held >= 0) return static_cast<int>(held);
-    qd::Table<qd::ContactRecord> t(ds_, qd::tables::Contact());
-    if (t.open() != qd::Level::Benign) return -1;
-    t.rec.ClientID = clientId;
-    if (t.fetch("C_:KeyClientID") != qd::Level::Benign) return -1;
-    return static_cast<int>(rows_->rowOf(t.currentRowId()));
+    return rowOfKey(
+        "C_:KeyClientID", [clientId](qd::ContactRecord& c) { c.ClientID = clientId; },
+        [clientId](const qd::ContactRecord& c) { return c.ClientID == clientId; });
 }
 
 // ---------------------------------------------------------------------------
@@ -422,7 +376,7 @@ void ContactsWindow::unlinkTaskPressed() {
 std::optional<qd::ContactRecord> ContactsWindow::current() const {
     const QModelIndex i = list_->currentIndex();
     if (!i.isValid()) return std::nullopt;
-    return model_->contact(i.row());
+    return model_->record(i.row());
 }
 
 void ContactsWindow::tabChanged(int tab) {

@@ -5,11 +5,10 @@
 #include "data/DataSet.h"
 #include "data/FileManager.h"
 #include "data/RecordFilter.h"
-#include "data/RecordPages.h"
 #include "data/Records.h"
 #include "data/UserInterface.h"
+#include "ui/RecordListModel.h"
 
-#include <QAbstractTableModel>
 #include <QDialog>
 #include <QWidget>
 
@@ -35,40 +34,18 @@ namespace qdorgui {
 
 // The contacts in the order of one key, counted by the store and read a page
 // at a time as they are shown.
-class ContactsModel : public QAbstractTableModel {
+class ContactsModel : public qdui::RecordListModelOf<qd::ContactRecord> {
     Q_OBJECT
 public:
-    static constexpr int kPage = 100;
-    ContactsModel(qd::DataSet& ds, QObject* parent = nullptr);
-    ~ContactsModel() override;
+    explicit ContactsModel(qd::DataSet& ds, QObject* parent = nullptr);
 
-    int rowCount(const QModelIndex& parent = {}) const override;
-    int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
-    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
     // The order (a key of the Contact table) and, for the category order, the
     // category whose contacts are shown.
     void setOrder(const std::string& key, const std::string& category = {});
-    // Only the contacts that meet the query (the "&Query" button); empty: all.
-    void setQuery(const qd::RecordFilter& query);
-    // No rows at all (a list of the contacts of no category).
-    void showNone();
-    // Counts the list again; its rows are read again as they are shown.
-    void reload();
-    qd::ContactRecord contact(int row) const;
     // The row of the contact; -1 when it is not in the list.
     int rowOf(int clientId) const;
-
-private:
-    void setView();
-
-    qd::DataSet& ds_;
-    std::unique_ptr<qd::RecordPages<qd::ContactRecord>> rows_;
-    std::string key_ = "C_:KeyLastName";
-    std::string category_;
-    qd::RecordFilter query_;
-    bool none_ = false;
 };
 
 // The form of one contact. OK refuses a blank last name with "Missing Information".

@@ -38,48 +38,16 @@ QPushButton* addButton(QWidget* parent, QBoxLayout* row, const char* name, const
 // ---------------------------------------------------------------------------
 
 HolidayListModel::HolidayListModel(qd::DataSet& ds, const std::string& dateFormat, QObject* parent)
-    : QAbstractTableModel(parent), dateFormat_(dateFormat),
-      rows_(std::make_unique<qd::RecordPages<qd::HolidaysRecord>>(ds, qd::tables::Holidays(), kPageSize)) {
-    rows_->setView({}, {qd::tables::Holidays().findKey("HOL:KeyHolidayDate"), -1, false});
-}
-
-void HolidayListModel::refresh() {
-    beginResetModel();
-    rows_->count();
-    endResetModel();
-}
-
-void HolidayListModel::setQuery(const qd::RecordFilter& query) {
-    beginResetModel();
-    rows_->setView(query, rows_->order());
-    endResetModel();
-}
-
-qd::HolidaysRecord HolidayListModel::holiday(int row) const {
-    const auto* r = rows_->row(row);
-    return r ? r->record : qd::HolidaysRecord{};
-}
-
-int HolidayListModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(rows_->size());
-}
-
-int HolidayListModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : 2;
-}
+    : RecordListModelOf(ds, qd::tables::Holidays(), "HOL:KeyHolidayDate", {"Date", "Description"}, parent),
+      dateFormat_(dateFormat) {}
 
 QVariant HolidayListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rowCount()) return {};
-    const qd::HolidaysRecord r = holiday(index.row());
+    const qd::HolidaysRecord r = record(index.row());
     if (role == kDateRole) return r.HolidayDate;
     if (role != Qt::DisplayRole && role != Qt::AccessibleTextRole) return {};
     if (index.column() == 0) return QString::fromStdString(qd::formatUserDate(r.HolidayDate, dateFormat_));
     return QString::fromStdString(r.Holiday);
-}
-
-QVariant HolidayListModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
-    return section == 0 ? QString("Date") : QString("Description");
 }
 
 int HolidayListModel::locate(qd::Date date) {
@@ -88,7 +56,7 @@ int HolidayListModel::locate(qd::Date date) {
     int low = 0, high = rowCount();
     while (low < high) {
         const int mid = low + (high - low) / 2;
-        if (holiday(mid).HolidayDate < date)
+        if (record(mid).HolidayDate < date)
             low = mid + 1;
         else
             high = mid;
@@ -318,7 +286,7 @@ bool BrowseHolidaysWindow::selectDate(qd::Date date) {
     if (row < 0) return false;
     view_->selectRow(row);
     view_->scrollTo(model_->index(row, 0));
-    return model_->holiday(row).HolidayDate == date;
+    return model_->record(row).HolidayDate == date;
 }
 
 void BrowseHolidaysWindow::locate(const QString& text) {
@@ -333,7 +301,7 @@ void BrowseHolidaysWindow::poll() {
 void BrowseHolidaysWindow::refresh() {
     version_ = qd::taskStoreVersion(context_.ds);
     const qd::Date keep = selectedDate();
-    model_->refresh();
+    model_->reload();
     if (keep == 0 || !selectDate(keep))
         if (model_->rowCount() > 0 && selectedDate() == 0) view_->selectRow(0);
 }
@@ -341,16 +309,16 @@ void BrowseHolidaysWindow::refresh() {
 void BrowseHolidaysWindow::newPressed() {
     HolidayForm form(context_, qd::HolidaysRecord{}, this);
     if (runModal(context_.ui, form) != QDialog::Accepted) return;
-    model_->refresh();
+    model_->reload();
     selectDate(form.saved().HolidayDate);
 }
 
 void BrowseHolidaysWindow::editPressed() {
     const QModelIndexList rows = view_->selectionModel()->selectedRows();
     if (rows.isEmpty()) return;
-    HolidayForm form(context_, model_->holiday(rows.first().row()), this);
+    HolidayForm form(context_, model_->record(rows.first().row()), this);
     if (runModal(context_.ui, form) != QDialog::Accepted) return;
-    model_->refresh();
+    model_->reload();
     selectDate(form.saved().HolidayDate);
 }
 
@@ -362,7 +330,7 @@ void BrowseHolidaysWindow::deletePressed() {
     t.rec.HolidayDate = date;
     if (t.fetch("HOL:KeyHolidayDate") == qd::Level::Benign) qd::RelationManager(t).deleteRecord(true);
     const int row = view_->currentIndex().row();
-    model_->refresh();
+    model_->reload();
     if (model_->rowCount() > 0) view_->selectRow(std::clamp(row, 0, model_->rowCount() - 1));
 }
 

@@ -7,12 +7,11 @@
 
 #include "data/Clock.h"
 #include "data/DataSet.h"
-#include "data/RecordPages.h"
 #include "data/Records.h"
 #include "data/UserInterface.h"
 #include "ui/QueryDialog.h"
+#include "ui/RecordListModel.h"
 
-#include <QAbstractTableModel>
 #include <QDialog>
 #include <QWidget>
 
@@ -34,31 +33,19 @@ struct HolidayUiContext {
     const std::string& dateFormat;
 };
 
-class HolidayListModel : public QAbstractTableModel {
+class HolidayListModel : public qdui::RecordListModelOf<qd::HolidaysRecord> {
     Q_OBJECT
 public:
-    static constexpr int kPageSize = 100;
     static constexpr int kDateRole = Qt::UserRole + 1;
 
     HolidayListModel(qd::DataSet& ds, const std::string& dateFormat, QObject* parent = nullptr);
 
-    // Counts the list again; its rows are read again as they are shown.
-    void refresh();
-    // Only the holidays that meet the query (the "&Query" button); empty: all.
-    void setQuery(const qd::RecordFilter& query);
-    int rowCount(const QModelIndex& parent = {}) const override;
-    int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
-    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
-
-    qd::HolidaysRecord holiday(int row) const;
     // The first row dated on or after `date` (a search reading a few pages); -1 when none.
     int locate(qd::Date date);
 
 private:
     const std::string& dateFormat_;
-    // In date order, counted and read a page at a time.
-    std::unique_ptr<qd::RecordPages<qd::HolidaysRecord>> rows_;
 };
 
 // "Update the Holidays File": one holiday, new (date 0 on entry) or changed.

@@ -161,17 +161,17 @@ QPushButton* BrowseScriptTemplatesWindow::button(const QString& objectName) cons
 
 void BrowseScriptTemplatesWindow::reload() {
     const std::int32_t keep = selectedTemplate();
-    model_->refresh();
+    model_->reload();
     if (!selectTemplate(keep) && model_->rowCount() > 0) list_->setCurrentIndex(model_->index(0));
 }
 
 std::int32_t BrowseScriptTemplatesWindow::selectedTemplate() const {
     const QModelIndex current = list_->currentIndex();
-    return current.isValid() ? model_->templateAt(current.row()) : 0;
+    return current.isValid() ? model_->record(current.row()).WIZ_ID : 0;
 }
 
 bool BrowseScriptTemplatesWindow::selectTemplate(std::int32_t id) {
-    const int row = id == 0 ? -1 : model_->rowOfTemplate(id);
+    const int row = id == 0 ? -1 : model_->rowOf(id);
     if (row < 0) return false;
     list_->setCurrentIndex(model_->index(row));
     list_->scrollTo(model_->index(row));
@@ -181,52 +181,22 @@ bool BrowseScriptTemplatesWindow::selectTemplate(std::int32_t id) {
 // ---------------------------------------------------------------------------
 
 TemplateListModel::TemplateListModel(qd::DataSet& ds, QObject* parent)
-    : QAbstractListModel(parent), ds_(ds),
-      rows_(std::make_unique<qd::RecordPages<qd::ScriptTemplatesRecord>>(ds, qd::tables::ScriptTemplates())) {
-    rows_->setView({}, {qd::tables::ScriptTemplates().findKey("K_Description"), -1, false});
-}
-
-void TemplateListModel::refresh() {
-    beginResetModel();
-    rows_->count();
-    endResetModel();
-}
-
-void TemplateListModel::setQuery(const qd::RecordFilter& query) {
-    beginResetModel();
-    rows_->setView(query, rows_->order());
-    endResetModel();
-}
-
-int TemplateListModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(rows_->size());
-}
+    : RecordListModelOf(ds, qd::tables::ScriptTemplates(), "K_Description", {}, parent) {}
 
 QVariant TemplateListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rowCount()) return {};
-    const auto* r = rows_->row(index.row());
+    const qd::ScriptTemplatesRecord* r = recordAt(index.row());
     if (!r) return {};
-    if (role == kIdRole) return r->record.WIZ_ID;
+    if (role == kIdRole) return r->WIZ_ID;
     if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole)
-        return q(qd::text::trimmedRight(r->record.Description));
-    if (role == Qt::ToolTipRole && !qd::text::trimmedRight(r->record.DOSFilename).empty())
-        return q(qd::text::trimmedRight(r->record.DOSFilename));
+        return q(qd::text::trimmedRight(r->Description));
+    if (role == Qt::ToolTipRole && !qd::text::trimmedRight(r->DOSFilename).empty())
+        return q(qd::text::trimmedRight(r->DOSFilename));
     return {};
 }
 
-std::int32_t TemplateListModel::templateAt(int row) const {
-    const auto* r = row >= 0 ? rows_->row(row) : nullptr;
-    return r ? r->record.WIZ_ID : 0;
-}
-
-int TemplateListModel::rowOfTemplate(std::int32_t id) {
-    // The template's store row locates it in the view without reading the rows before it.
-    qd::Table<qd::ScriptTemplatesRecord> t(ds_, qd::tables::ScriptTemplates());
-    if (t.open() != qd::Level::Benign) return -1;
-    t.rec.WIZ_ID = id;
-    if (t.fetch("K_WIZ_ID") != qd::Level::Benign) return -1;
-    const long long row = rows_->rowOf(t.currentRowId());
-    return row < 0 ? -1 : static_cast<int>(row);
+int TemplateListModel::rowOf(std::int32_t id) const {
+    return rowOfKey("K_WIZ_ID", [id](qd::ScriptTemplatesRecord& t) { t.WIZ_ID = id; });
 }
 
 namespace {

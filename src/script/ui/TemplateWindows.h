@@ -4,12 +4,11 @@
 // task; and the three token prompt windows the copy asks with.
 #pragma once
 
-#include "data/RecordPages.h"
 #include "data/Records.h"
 #include "data/UserInterface.h"
 #include "script/ui/ScriptUiContext.h"
+#include "ui/RecordListModel.h"
 
-#include <QAbstractListModel>
 #include <QDialog>
 
 #include <cstdint>
@@ -65,29 +64,16 @@ private:
 
 // The templates by description, counted by the store and read a page at a
 // time as rows are shown.
-class TemplateListModel : public QAbstractListModel {
+class TemplateListModel : public qdui::RecordListModelOf<qd::ScriptTemplatesRecord> {
     Q_OBJECT
 public:
     static constexpr int kIdRole = Qt::UserRole + 1;
 
     explicit TemplateListModel(qd::DataSet& ds, QObject* parent = nullptr);
 
-    // Counts the list again; its rows are read again as they are shown.
-    void refresh();
-    // Only the templates that meet the query; empty: all.
-    void setQuery(const qd::RecordFilter& query);
-    int rowCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
-
-    // The template's ID at `row` (0: none); the row of template `id` (-1: not in the list).
-    std::int32_t templateAt(int row) const;
-    int rowOfTemplate(std::int32_t id);
-    // Records read from the store since the list was last counted.
-    long long scanned() const { return rows_->scanned(); }
-
-private:
-    qd::DataSet& ds_;
-    std::unique_ptr<qd::RecordPages<qd::ScriptTemplatesRecord>> rows_;
+    // The row of template `id`; -1 when it is not in the list.
+    int rowOf(std::int32_t id) const;
 };
 
 class BrowseScriptTemplatesWindow : public QDialog {

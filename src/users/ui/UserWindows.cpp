@@ -31,44 +31,16 @@ QString text(const std::string& s) {
 // UsersModel
 
 UsersModel::UsersModel(qd::DataSet& ds, QObject* parent)
-    : QAbstractListModel(parent), ds_(ds),
-      rows_(std::make_unique<qd::RecordPages<qd::UsersRecord>>(ds, qd::tables::Users(), kPage)) {
-    rows_->setView({}, {qd::tables::Users().findKey("KeyUser"), -1, false});
-}
-
-int UsersModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(rows_->size());
-}
+    : RecordListModelOf(ds, qd::tables::Users(), "KeyUser", {}, parent) {}
 
 QVariant UsersModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rowCount()) return {};
-    if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole) return text(user(index.row()).User);
+    if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole) return text(record(index.row()).User);
     return {};
 }
 
-qd::UsersRecord UsersModel::user(int row) const {
-    const auto* r = rows_->row(row);
-    return r ? r->record : qd::UsersRecord{};
-}
-
-void UsersModel::reload() {
-    beginResetModel();
-    rows_->count();
-    endResetModel();
-}
-
-void UsersModel::setQuery(const qd::RecordFilter& query) {
-    beginResetModel();
-    rows_->setView(query, rows_->order());
-    endResetModel();
-}
-
 int UsersModel::rowOf(const QString& name) const {
-    qd::Table<qd::UsersRecord> t(ds_, qd::tables::Users());
-    if (t.open() != qd::Level::Benign) return -1;
-    t.rec.User = name.toStdString();
-    if (t.fetch("KeyUser") != qd::Level::Benign) return -1;
-    return static_cast<int>(rows_->rowOf(t.currentRowId()));
+    return rowOfKey("KeyUser", [&name](qd::UsersRecord& u) { u.User = name.toStdString(); });
 }
 
 // ---------------------------------------------------------------------------
@@ -222,7 +194,7 @@ void UsersWindow::insertPressed() {
 void UsersWindow::changePressed() {
     const QModelIndex i = list_->currentIndex();
     if (!i.isValid()) return;
-    const qd::UsersRecord before = model_->user(i.row());
+    const qd::UsersRecord before = model_->record(i.row());
     UserForm form(qd::kChangeUserTitle, before, ui_, this);
     if (ui_.runDialog(form) != QDialog::Accepted) return;
     const qd::UsersRecord r = form.record();

@@ -4,11 +4,10 @@
 #pragma once
 
 #include "data/DataSet.h"
-#include "data/RecordPages.h"
 #include "data/Records.h"
 #include "ui/QueryDialog.h"
+#include "ui/RecordListModel.h"
 
-#include <QAbstractListModel>
 #include <QDialog>
 #include <QWidget>
 
@@ -30,28 +29,15 @@ class QtUserInterface;
 
 namespace qdusersui {
 
-class UsersModel : public QAbstractListModel {
+// The users in name order.
+class UsersModel : public qdui::RecordListModelOf<qd::UsersRecord> {
     Q_OBJECT
 public:
-    static constexpr int kPage = 100;
-
     explicit UsersModel(qd::DataSet& ds, QObject* parent = nullptr);
 
-    int rowCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
-
-    // Counts the users again; the rows are read again as they are shown.
-    void reload();
-    // Only the users that meet the query (the "&Query" button); empty: all.
-    void setQuery(const qd::RecordFilter& query);
-    qd::UsersRecord user(int row) const;
     // The row of a user name (without regard to case), -1 when not in the list.
     int rowOf(const QString& name) const;
-
-private:
-    qd::DataSet& ds_;
-    // In name order, counted and read a page at a time.
-    std::unique_ptr<qd::RecordPages<qd::UsersRecord>> rows_;
 };
 
 // The form of one user. OK refuses a blank name with "Missing Information".
