@@ -1,10 +1,12 @@
 // Small pieces every window of the program builds the same way.
 #pragma once
 
+#include <QPushButton>
 #include <QString>
 
+#include <utility>
+
 class QBoxLayout;
-class QPushButton;
 class QWidget;
 
 namespace qdui {
@@ -14,6 +16,14 @@ namespace qdui {
 // its tool tip when there is one. Added to `row` when one is given.
 QPushButton* namedButton(QWidget* parent, const QString& text, const char* name, QBoxLayout* row = nullptr,
                          const QString& tip = {});
+
+// Runs `pressed` (a slot of `owner`, or a function) when `button` is clicked;
+// returns the button, so a row is built one statement a button.
+template <class Owner, class Pressed>
+QPushButton* whenClicked(QPushButton* button, Owner* owner, Pressed pressed) {
+    QObject::connect(button, &QPushButton::clicked, owner, std::move(pressed));
+    return button;
+}
 
 // Closes a window: inside the frame the child window that holds it (closing
 // only the widget would leave an empty child window behind), inside a pick-list

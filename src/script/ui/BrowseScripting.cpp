@@ -58,62 +58,39 @@ BrowseScriptingWindow::BrowseScriptingWindow(ScriptUiContext& context, const qd:
     auto* row1 = new QHBoxLayout;
     auto* row2 = new QHBoxLayout;
     auto* row3 = new QHBoxLayout;
-    QPushButton* insert = rowButton(this, row1, "Insert", "&Insert", "Add a step after the highlighted one");
-    QPushButton* change = rowButton(this, row1, "Change", "&Change", "Change the highlighted step");
-    QPushButton* copy = rowButton(this, row1, "Copy", "Cop&y", "Add a copy of the highlighted step after it");
-    QPushButton* remove = rowButton(this, row1, "Delete", "&Delete", "Delete the highlighted step");
+    using W = BrowseScriptingWindow;
+    rowButton(this, row1, "Insert", "&Insert", "Add a step after the highlighted one", &W::insertStep);
+    rowButton(this, row1, "Change", "&Change", "Change the highlighted step", &W::changeStep);
+    rowButton(this, row1, "Copy", "Cop&y", "Add a copy of the highlighted step after it", &W::copyStep);
+    rowButton(this, row1, "Delete", "&Delete", "Delete the highlighted step", &W::deleteStep);
     row1->addSpacing(12);
-    QPushButton* up = rowButton(this, row1, "MoveUp", "Move &Up", "Move the highlighted step up one place");
-    QPushButton* down =
-        rowButton(this, row1, "MoveDown", "Move Do&wn", "Move the highlighted step down one place");
-    QPushButton* top = rowButton(this, row1, "MoveTop", "To &Top", "Make the highlighted step the first");
-    QPushButton* bottom =
-        rowButton(this, row1, "MoveBottom", "To &Bottom", "Make the highlighted step the last");
+    rowButton(this, row1, "MoveUp", "Move &Up", "Move the highlighted step up one place",
+              [this] { moveStep(qd::StepMove::Up); });
+    rowButton(this, row1, "MoveDown", "Move Do&wn", "Move the highlighted step down one place",
+              [this] { moveStep(qd::StepMove::Down); });
+    rowButton(this, row1, "MoveTop", "To &Top", "Make the highlighted step the first",
+              [this] { moveStep(qd::StepMove::Top); });
+    rowButton(this, row1, "MoveBottom", "To &Bottom", "Make the highlighted step the last",
+              [this] { moveStep(qd::StepMove::Bottom); });
     row1->addStretch(1);
-    QPushButton* renumberButton =
-        rowButton(this, row2, "Renumber", "Re&number", "Number the steps 1, 2, 3 ... in their order");
-    QPushButton* clear = rowButton(this, row2, "ClearAll", "Clear &All", "Delete every step of this script");
-    QPushButton* importButton =
-        rowButton(this, row2, "Import", "I&mport...", "Add the steps of a script file (.qds)");
-    QPushButton* exportButton =
-        rowButton(this, row2, "Export", "E&xport...", "Write the steps to a script file (.qds)");
-    QPushButton* printButton = rowButton(this, row2, "Print", "&Print...", "Print the steps");
+    rowButton(this, row2, "Renumber", "Re&number", "Number the steps 1, 2, 3 ... in their order",
+              &W::renumber);
+    rowButton(this, row2, "ClearAll", "Clear &All", "Delete every step of this script", &W::clearAll);
+    rowButton(this, row2, "Import", "I&mport...", "Add the steps of a script file (.qds)", &W::importFile);
+    rowButton(this, row2, "Export", "E&xport...", "Write the steps to a script file (.qds)", &W::exportFile);
+    rowButton(this, row2, "Print", "&Print...", "Print the steps", &W::print);
     row2->addStretch(1);
-    QPushButton* templ =
-        rowButton(this, row3, "Template", "Insert Tem&plate...", "Add the steps of a script template");
-    QPushButton* text =
-        rowButton(this, row3, "EditAsText", "Edit as T&ext...", "Edit the whole script as text");
-    QPushButton* debug =
-        rowButton(this, row3, "DebugRun", "Step-by-Step &Run...", "Run the script one step at a time");
+    QPushButton* templ = rowButton(this, row3, "Template", "Insert Tem&plate...",
+                                   "Add the steps of a script template", &W::insertTemplate);
+    rowButton(this, row3, "EditAsText", "Edit as T&ext...", "Edit the whole script as text", &W::editAsText);
+    QPushButton* debug = rowButton(this, row3, "DebugRun", "Step-by-Step &Run...",
+                                   "Run the script one step at a time", &W::debugRun);
     row3->addStretch(1);
-    QPushButton* close = rowButton(this, row3, "Close", "&Close", "Close this list");
+    rowButton(this, row3, "Close", "&Close", "Close this list", [this] { qdui::closeWindow(this); });
     layout->addLayout(row1);
     layout->addLayout(row2);
     layout->addLayout(row3);
-
-    connect(insert, &QPushButton::clicked, this, &BrowseScriptingWindow::insertStep);
-    connect(change, &QPushButton::clicked, this, &BrowseScriptingWindow::changeStep);
-    connect(view_, &QTableView::doubleClicked, this, &BrowseScriptingWindow::changeStep);
-    connect(copy, &QPushButton::clicked, this, &BrowseScriptingWindow::copyStep);
-    connect(remove, &QPushButton::clicked, this, &BrowseScriptingWindow::deleteStep);
-    connect(up, &QPushButton::clicked, this, [this] { moveStep(qd::StepMove::Up); });
-    connect(down, &QPushButton::clicked, this, [this] { moveStep(qd::StepMove::Down); });
-    connect(top, &QPushButton::clicked, this, [this] { moveStep(qd::StepMove::Top); });
-    connect(bottom, &QPushButton::clicked, this, [this] { moveStep(qd::StepMove::Bottom); });
-    connect(renumberButton, &QPushButton::clicked, this, &BrowseScriptingWindow::renumber);
-    connect(clear, &QPushButton::clicked, this, &BrowseScriptingWindow::clearAll);
-    connect(importButton, &QPushButton::clicked, this, &BrowseScriptingWindow::importFile);
-    connect(exportButton, &QPushButton::clicked, this, &BrowseScriptingWindow::exportFile);
-    connect(printButton, &QPushButton::clicked, this, &BrowseScriptingWindow::print);
-    connect(templ, &QPushButton::clicked, this, &BrowseScriptingWindow::insertTemplate);
-    connect(text, &QPushButton::clicked, this, &BrowseScriptingWindow::editAsText);
-    connect(debug, &QPushButton::clicked, this, &BrowseScriptingWindow::debugRun);
-    connect(close, &QPushButton::clicked, this, [this] {
-        if (parentWidget() && parentWidget()->inherits("QMdiSubWindow"))
-            parentWidget()->close();
-        else
-            this->close();
-    });
+    connect(view_, &QTableView::doubleClicked, this, &W::changeStep);
     connect(view_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &BrowseScriptingWindow::updateButtons);
     connect(model_, &QAbstractItemModel::modelReset, this, &BrowseScriptingWindow::updateButtons);

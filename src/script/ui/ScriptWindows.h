@@ -5,14 +5,15 @@
 #pragma once
 
 #include "script/ui/ScriptUiContext.h"
+#include "ui/WindowParts.h"
 
 #include <QObject>
 
 #include <optional>
 #include <string>
+#include <utility>
 
 class QBoxLayout;
-class QPushButton;
 
 namespace qdui {
 class MainFrame;
@@ -23,6 +24,12 @@ namespace qdscriptui {
 // A button of a script window's button rows: named as qdui::namedButton does
 // (the accessible name without "..." too), with a tip, never pressed by Enter.
 QPushButton* rowButton(QWidget* parent, QBoxLayout* row, const char* name, const char* text, const char* tip);
+// The same, running `pressed` (a slot of `owner`, or a function) when clicked.
+template <class Owner, class Pressed>
+QPushButton* rowButton(Owner* owner, QBoxLayout* row, const char* name, const char* text, const char* tip,
+                       Pressed pressed) {
+    return qdui::whenClicked(rowButton(owner, row, name, text, tip), owner, std::move(pressed));
+}
 
 // Asks for a script file to import and looks at it first: a file that cannot
 // be read, binary data, a line of too many fields or a value that would be cut

@@ -112,40 +112,30 @@ BrowseScriptTemplatesWindow::BrowseScriptTemplatesWindow(ScriptUiContext& contex
     layout->addWidget(query_->shown());
     auto* row = new QHBoxLayout;
     auto* row2 = new QHBoxLayout;
-    QPushButton* insert = rowButton(this, row, "Insert", "&Insert", "Add a template");
-    QPushButton* change = rowButton(this, row, "Change", "&Change", "Rename the highlighted template");
-    QPushButton* remove = rowButton(this, row, "Delete", "&Delete", "Delete the highlighted template");
-    QPushButton* steps =
-        rowButton(this, row, "Steps", "S&teps...", "Edit the steps of the highlighted template");
+    using W = BrowseScriptTemplatesWindow;
+    rowButton(this, row, "Insert", "&Insert", "Add a template", &W::insertTemplate);
+    rowButton(this, row, "Change", "&Change", "Rename the highlighted template", &W::renameTemplate);
+    rowButton(this, row, "Delete", "&Delete", "Delete the highlighted template", &W::deleteTemplate);
+    rowButton(this, row, "Steps", "S&teps...", "Edit the steps of the highlighted template",
+              [this] { editSteps(); });
     row->addStretch(1);
-    QPushButton* importButton =
-        rowButton(this, row2, "Import", "I&mport...", "Make a template from a script file");
-    QPushButton* exportButton =
-        rowButton(this, row2, "Export", "E&xport...", "Write the highlighted template to a script file");
+    rowButton(this, row2, "Import", "I&mport...", "Make a template from a script file", &W::importTemplate);
+    rowButton(this, row2, "Export", "E&xport...", "Write the highlighted template to a script file",
+              &W::exportTemplate);
     query_->addButtons(row2);
     row2->addStretch(1);
     if (picking) {
-        QPushButton* select = rowButton(this, row2, "Select", "&Select", "Copy the highlighted template");
-        select->setDefault(true);
-        connect(select, &QPushButton::clicked, this, [this] {
+        const auto choose = [this] {
             if (selectedTemplate() != 0) accept();
-        });
-        connect(list_, &QListView::doubleClicked, this, [this] {
-            if (selectedTemplate() != 0) accept();
-        });
+        };
+        rowButton(this, row2, "Select", "&Select", "Copy the highlighted template", choose)->setDefault(true);
+        connect(list_, &QListView::doubleClicked, this, choose);
     } else {
         connect(list_, &QListView::doubleClicked, this, [this] { editSteps(); });
     }
-    QPushButton* close = rowButton(this, row2, "Close", "C&lose", "Close this list");
+    rowButton(this, row2, "Close", "C&lose", "Close this list", &QDialog::reject);
     layout->addLayout(row);
     layout->addLayout(row2);
-    connect(insert, &QPushButton::clicked, this, &BrowseScriptTemplatesWindow::insertTemplate);
-    connect(change, &QPushButton::clicked, this, &BrowseScriptTemplatesWindow::renameTemplate);
-    connect(remove, &QPushButton::clicked, this, &BrowseScriptTemplatesWindow::deleteTemplate);
-    connect(steps, &QPushButton::clicked, this, [this] { editSteps(); });
-    connect(importButton, &QPushButton::clicked, this, &BrowseScriptTemplatesWindow::importTemplate);
-    connect(exportButton, &QPushButton::clicked, this, &BrowseScriptTemplatesWindow::exportTemplate);
-    connect(close, &QPushButton::clicked, this, &QDialog::reject);
     resize(440, 360);
     // The model counted the templates and read the first page as it was made.
     if (model_->rowCount() > 0) list_->setCurrentIndex(model_->index(0));
