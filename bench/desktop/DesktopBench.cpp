@@ -15,6 +15,7 @@
 #include "data/DataSet.h"
 #include "data/FileManager.h"
 #include "data/Startup.h"
+#include "support/BenchData.h"
 
 #include <benchmark/benchmark.h>
 
@@ -42,20 +43,7 @@ namespace {
 
 constexpr int kTasks = 100000;
 
-struct Folder {
-    std::filesystem::path path;
-    Folder() {
-        std::string t = (std::filesystem::temp_directory_path() / "qdbench-XXXXXX").string();
-        path = mkdtemp(t.data());
-    }
-    // QD_BENCH_KEEP=1 keeps the folder for profiling and names it.
-    ~Folder() {
-        if (const char* keep = std::getenv("QD_BENCH_KEEP"); keep && *keep == '1')
-            std::fprintf(stderr, "kept %s\n", path.c_str());
-        else
-            std::filesystem::remove_all(path);
-    }
-};
+using qdbench::Folder;
 
 // Messages and programs spread over the coming year; none is due during a run.
 void fillFarTasks(const std::filesystem::path& folder,
@@ -64,23 +52,18 @@ void fillFarTasks(const std::filesystem::path& folder,
     ErrorClass errors(&ui);
     DataSet ds(folder, errors);
     Table<ScheduleRecord> sch(ds, tables::Schedule());
-    sch.open();
     const Date first = systemClock().now().date + 2;
-    sch.file()->begin();
-    for (int i = 0; i < kTasks; ++i) {
-        sch.rec = {};
-        sch.rec.Description = "Reminder " + std::to_string(i);
-        sch.rec.TaskType = i % 2 ? "Display Message" : "Run Program";
-        sch.rec.Message = "Message of reminder " + std::to_string(i);
-        sch.rec.Command = "true";
-        sch.rec.ScheduleType = "Custom";
-        sch.rec.Every = 1 + i % 4;
-        sch.rec.EveryType = i % 3 ? "week(s)" : "month(s)";
-        sch.rec.Date = first + i % 365;
-        sch.rec.Time = timeFromHMS(i % 24, (i * 7) % 60, 0);
-        sch.insert();
-    }
-    sch.file()->commit();
+    qdbench::addRecords(sch, kTasks, [&](ScheduleRecord& r, int i) {
+        r.Description = "Reminder " + std::to_string(i);
+        r.TaskType = i % 2 ? "Display Message" : "Run Program";
+        r.Message = "Message of reminder " + std::to_string(i);
+        r.Command = "true";
+        r.ScheduleType = "Custom";
+        r.Every = 1 + i % 4;
+        r.EveryType = i % 3 ? "week(s)" : "month(s)";
+        r.Date = first + i % 365;
+        r.Time = timeFromHMS(i % 24, (i * 7) % 60, 0);
+    });
     Table<ConfigurationRecord> cf(ds, tables::Configuration());
     cf.open();
     for (const auto& [key, value] : settings)

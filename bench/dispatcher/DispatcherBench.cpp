@@ -10,6 +10,7 @@
 #include "platform/null/NullDesktop.h"
 #include "platform/posix/PosixProcess.h"
 #include "runtime/Runtime.h"
+#include "support/BenchData.h"
 
 #include <benchmark/benchmark.h>
 
@@ -24,14 +25,7 @@ namespace {
 
 const Date kStart = dateFromMDY(3, 9, 2026);
 
-struct Folder {
-    std::filesystem::path path;
-    Folder() {
-        std::string t = (std::filesystem::temp_directory_path() / "qdbench-XXXXXX").string();
-        path = mkdtemp(t.data());
-    }
-    ~Folder() { std::filesystem::remove_all(path); }
-};
+using qdbench::Folder;
 
 struct QuietFrame : Frame {
     void bringToFront() override {}
@@ -50,25 +44,20 @@ void fill(const std::filesystem::path& folder, int count, Date firstDate) {
     ErrorClass errors(&ui);
     DataSet ds(folder, errors);
     Table<ScheduleRecord> sch(ds, tables::Schedule());
-    sch.open();
     static const char* kUnits[] = {"minute(s)", "hour(s)", "day(s)", "week(s)", "month(s)"};
     static const int kEvery[] = {30, 2, 1, 1, 1};
-    sch.file()->begin();
-    for (int i = 0; i < count; ++i) {
-        sch.rec = {};
-        sch.rec.Description = "Task " + std::to_string(i);
-        sch.rec.TaskType = i % 3 == 0 ? "Display Message" : "None";
+    qdbench::addRecords(sch, count, [&](ScheduleRecord& r, int i) {
+        r.Description = "Task " + std::to_string(i);
+        r.TaskType = i % 3 == 0 ? "Display Message" : "None";
         const int k = i % 5;
-        sch.rec.ScheduleType = i % 7 == 0 ? "Day of Week" : "Custom";
-        sch.rec.Monday = sch.rec.Thursday = 1;
-        sch.rec.Every = kEvery[k] * (1 + i % 3);
-        sch.rec.EveryType = kUnits[k];
-        sch.rec.Date = firstDate + i % 3;
-        sch.rec.Time = timeFromHMS((i * 7) % 24, (i * 13) % 60, 0);
-        sch.rec.NoHistory = i % 2;
-        sch.insert();
-    }
-    sch.file()->commit();
+        r.ScheduleType = i % 7 == 0 ? "Day of Week" : "Custom";
+        r.Monday = r.Thursday = 1;
+        r.Every = kEvery[k] * (1 + i % 3);
+        r.EveryType = kUnits[k];
+        r.Date = firstDate + i % 3;
+        r.Time = timeFromHMS((i * 7) % 24, (i * 13) % 60, 0);
+        r.NoHistory = i % 2;
+    });
 }
 
 using Occurrence = std::tuple<int, Date, Time>;

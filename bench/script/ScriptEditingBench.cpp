@@ -9,26 +9,15 @@
 #include "script/ScriptFile.h"
 #include "script/ScriptSteps.h"
 #include "script/ScriptText.h"
+#include "support/BenchData.h"
 
 #include <benchmark/benchmark.h>
-
-#include <filesystem>
-#include <unistd.h>
 
 using namespace qd;
 
 namespace {
 
 constexpr int kSteps = 10000;
-
-struct Folder {
-    std::filesystem::path path;
-    Folder() {
-        std::string t = (std::filesystem::temp_directory_path() / "qdbench-XXXXXX").string();
-        path = mkdtemp(t.data());
-    }
-    ~Folder() { std::filesystem::remove_all(path); }
-};
 
 std::string scriptText() {
     std::string text;
@@ -37,11 +26,7 @@ std::string scriptText() {
     return text;
 }
 
-struct Script {
-    Folder folder;
-    ScriptedUserInterface ui;
-    ErrorClass errors{&ui};
-    DataSet ds{folder.path, errors};
+struct Script : qdbench::Data {
     Script() { TextToScript(ds, 1, scriptText(), ui); }
 };
 

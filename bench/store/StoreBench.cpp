@@ -2,6 +2,7 @@
 // the same table and indexes (created by the layer), the same page settings.
 #include "data/DataSet.h"
 #include "data/FileManager.h"
+#include "support/BenchData.h"
 
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
@@ -16,14 +17,7 @@ using namespace qd;
 
 namespace {
 
-struct Folder {
-    std::filesystem::path path;
-    Folder() {
-        std::string t = (std::filesystem::temp_directory_path() / "qdbench-XXXXXX").string();
-        path = mkdtemp(t.data());
-    }
-    ~Folder() { std::filesystem::remove_all(path); }
-};
+using qdbench::Folder;
 
 void fillTask(ScheduleRecord& r, int i) {
     r = {};

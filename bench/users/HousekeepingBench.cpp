@@ -6,14 +6,13 @@
 #include "data/DataSet.h"
 #include "data/FileManager.h"
 #include "data/TableDefs.h"
+#include "support/BenchData.h"
 #include "users/Housekeeping.h"
 
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <chrono>
-#include <filesystem>
-#include <unistd.h>
 
 using namespace qd;
 
@@ -21,37 +20,23 @@ namespace {
 
 constexpr int kTasks = 100000;
 
-struct Folder {
-    std::filesystem::path path;
-    Folder() {
-        std::string t = (std::filesystem::temp_directory_path() / "qdbench-XXXXXX").string();
-        path = mkdtemp(t.data());
-    }
-    ~Folder() { std::filesystem::remove_all(path); }
-};
-
 // Every other task disabled and completed; one step for each, and every tenth
 // step without its task.
 void fill(DataSet& ds) {
     Table<ScheduleRecord> sch(ds, tables::Schedule());
+    qdbench::addRecords(sch, kTasks, [](ScheduleRecord& r, int i) {
+        r.ID = i + 1;
+        r.Description = "Task " + std::to_string(i);
+        r.TaskType = "Display Message";
+        r.Date = dateFromMDY(1, 1, 2026) + i % 400;
+        r.Time = timeFromHMS(i % 24, i % 60, 0);
+        r.Disabled = r.Completed = i % 2;
+    });
     Table<ScriptingRecord> scr(ds, tables::Scripting());
-    sch.open();
-    scr.open();
-    sch.file()->begin();
-    for (int i = 0; i < kTasks; ++i) {
-        sch.rec = {};
-        sch.rec.Description = "Task " + std::to_string(i);
-        sch.rec.TaskType = "Display Message";
-        sch.rec.Date = dateFromMDY(1, 1, 2026) + i % 400;
-        sch.rec.Time = timeFromHMS(i % 24, i % 60, 0);
-        sch.rec.Disabled = sch.rec.Completed = i % 2;
-        sch.insert();
-        scr.rec = {};
-        scr.rec.ID = i % 10 == 0 ? kTasks * 2 + i : sch.rec.ID;
-        scr.rec.Action = "Wait";
-        scr.insert();
-    }
-    sch.file()->commit();
+    qdbench::addRecords(scr, kTasks, [](ScriptingRecord& r, int i) {
+        r.ID = i % 10 == 0 ? kTasks * 2 + i : i + 1;
+        r.Action = "Wait";
+    });
 }
 
 class GapMeter final : public Progress {
@@ -74,14 +59,11 @@ private:
 template <class Pass> void run(benchmark::State& state, Pass pass) {
     for (auto _ : state) {
         state.PauseTiming();
-        Folder folder;
-        ScriptedUserInterface ui;
-        ErrorClass errors(&ui);
-        DataSet ds(folder.path, errors);
-        fill(ds);
+        qdbench::Data data;
+        fill(data.ds);
         GapMeter meter;
         state.ResumeTiming();
-        const PassResult r = pass(ds, meter);
+        const PassResult r = pass(data.ds, meter);
         state.PauseTiming();
         state.counters["changed"] = static_cast<double>(r.changed);
         state.counters["longest_gap_ms"] = std::chrono::duration<double, std::milli>(meter.longest).count();
