@@ -5,16 +5,13 @@
 #include "script/FtpHttpSteps.h"
 #include "script/ScriptSteps.h"
 #include "script/Values.h"
+#include "support/LocalServers.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
 #include <cstdio>
 #include <cstdlib>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 using namespace qd;
 namespace fs = std::filesystem;
@@ -29,38 +26,22 @@ const char* kPassword = "s3cret pass";
 class Servers : public ::testing::Environment {
 public:
     void SetUp() override {
-        const std::string cmd =
-            std::string(QD_TEST_SERVERS_SCRIPT) + " start " + root().string() + " >/dev/null";
-        ASSERT_EQ(std::system(cmd.c_str()), 0)
-            << "the test servers did not start (python3-pyftpdlib installed?)";
-        ftpPort = std::stoi(readFile(root() / "ftp.port"));
-        httpPort = std::stoi(readFile(root() / "http.port"));
+        ASSERT_TRUE(servers().start()) << "the test servers did not start (python3-pyftpdlib installed?)";
+        ftpPort = servers().port("ftp");
+        httpPort = servers().port("http");
     }
     void TearDown() override {
-        const std::string cmd = std::string(QD_TEST_SERVERS_SCRIPT) + " stop " + root().string();
-        if (std::system(cmd.c_str()) != 0) std::fprintf(stderr, "stopping the test servers failed\n");
+        if (!servers().stop()) std::fprintf(stderr, "stopping the test servers failed\n");
     }
-    static fs::path root() { return dir().path(); }
-    static qdtest::TempDir& dir() {
-        static qdtest::TempDir d;
-        return d;
+    static fs::path root() { return servers().folder(); }
+    static qdtest::ScriptedServers& servers() {
+        static qdtest::TempDir dir;
+        static qdtest::ScriptedServers s(QD_TEST_SERVERS_SCRIPT, dir.path());
+        return s;
     }
     static inline int ftpPort = 0;
     static inline int httpPort = 0;
 };
-
-// A port on 127.0.0.1 that nothing listens on.
-int closedPort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    socklen_t len = sizeof a;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-    ::close(fd);
-    return ntohs(a.sin_port);
-}
 
 fs::path binDir() {
     const char* d = std::getenv("QD_BIN_DIR");
@@ -160,8 +141,8 @@ TEST_F(FtpHttpIntegrationTest, FtpFailuresHaveTheirOwnExitCodes) {
                               kUser, kPassword)),
               remote::kNotFound);
     EXPECT_EQ(readFile(local / "keep.txt"), "local copy"); // a failed download leaves the old file
-    EXPECT_EQ(runStep(ftpStep("FTP Download", "exists.txt", (local / "x.txt").string(), closedPort(), kUser,
-                              kPassword)),
+    EXPECT_EQ(runStep(ftpStep("FTP Download", "exists.txt", (local / "x.txt").string(), qdtest::closedPort(),
+                              kUser, kPassword)),
               remote::kCannotConnect);
     EXPECT_EQ(runStep(ftpStep("FTP Upload", (local / "none.txt").string(), "n.txt", Servers::ftpPort, kUser,
                               kPassword)),
@@ -189,7 +170,7 @@ TEST_F(FtpHttpIntegrationTest, HttpDownloadsAndFailures) {
     EXPECT_EQ(runStep(s), remote::kNotFound);
     EXPECT_EQ(readFile(local / "old.html"), "old");
 
-    s.Command = "http://127.0.0.1:" + std::to_string(closedPort()) + "/page.html";
+    s.Command = "http://127.0.0.1:" + std::to_string(qdtest::closedPort()) + "/page.html";
     EXPECT_EQ(runStep(s), remote::kCannotConnect);
     EXPECT_EQ(runProgram("httpget", {}), remote::kBadCommandLine);
     EXPECT_EQ(runProgram("httpget", {"file:///etc/passwd", (local / "p").string()}), remote::kBadCommandLine);

@@ -3,9 +3,10 @@
 // is in files of its folder (see the script).
 #pragma once
 
+#include "support/LocalServers.h"
+
 #include <filesystem>
 #include <string>
-#include <sys/types.h>
 #include <vector>
 
 namespace qdtest {
@@ -31,12 +32,10 @@ public:
 
 private:
     std::filesystem::path folder_;
-    pid_t pid_ = 0;
+    ServerProcess process_;
     int port_ = 0;
 };
 
-// A port of 127.0.0.1 that nothing listens on.
-int closedPort();
 // A self-signed certificate for 127.0.0.1 and localhost made with openssl:
 // `cert` and `key` in `folder`. False when openssl failed.
 bool makeTestCertificate(const std::filesystem::path& folder, std::filesystem::path& cert,
