@@ -8,12 +8,12 @@
 #include "data/IniFile.h"
 #include "data/Protection.h"
 #include "data/Startup.h"
-#include "mail/Mailer.h"
-#include "mail/ui/MailWindows.h"
 #include "hotkeys/HotKeyService.h"
 #include "hotkeys/HotKeyState.h"
 #include "hotkeys/ui/HotKeyWatcher.h"
 #include "hotkeys/ui/HotKeyWindows.h"
+#include "mail/Mailer.h"
+#include "mail/ui/MailWindows.h"
 #include "platform/SecretStore.h"
 #include "platform/posix/PosixProcess.h"
 #include "platform/secret/Passphrase.h"
@@ -257,19 +257,9 @@ int runQd(const qdui::QdCommandLine& commandLine) {
     hotKeyUi.reregister = [&hotKeyWatcher, &frame] {
         QTimer::singleShot(0, &frame, [&hotKeyWatcher] { hotKeyWatcher.registerAll(); });
     };
-    hotKeyUi.editScript = [&](int taskId, const std::string& name) {
-        const qd::ProgramSettings& s = runtime.settings();
-        auto editor = std::make_unique<qd::TaskEditor>(
-            startup.dataSet(), qd::EditorEnvironment{clock, ui, s.UserID, s.User, s.DateFormat});
-        if (taskId == 0 || !editor->openChange(taskId)) editor->openHotKeyScript(name);
-        qdschedui::TaskWizardWindow wizard(qdschedui::TaskWizardWindow::ScriptWizard, std::move(editor), ui,
-                                           s.DateFormat, {}, &frame);
-        int saved = 0;
-        QObject::connect(&wizard, &qdschedui::TaskWizardWindow::saved, &wizard,
-                         [&saved](int id) { saved = id; });
-        ui.runDialog(wizard);
-        if (saved != 0) frame.refreshTaskLists();
-        return saved;
+    // The hot-key form's script wizard, behind the same lock as the task editor.
+    hotKeyUi.editScript = [&scheduleWindows](int taskId, const std::string& name) {
+        return scheduleWindows.openHotKeyScript(taskId, name);
     };
     const auto openHotKeys = [&] {
         auto* w = new qdhotkeyui::BrowseHotKeysWindow(hotKeyUi);
@@ -350,17 +340,22 @@ int runQd(const qdui::QdCommandLine& commandLine) {
             qd::SetMailProgressText("");
         }
     };
-    // The task editor and its wizards open after the system lock; unlocking for
-    // the session shows in the title at once.
-    scheduleWindows.setEditGuard(
-        [&] { return qdui::systemLockPrompt(ui, runtime.settings(), runtime.dispatcher(), refresh); });
+    // Every lock-guarded window asks through this one check: the task editor
+    // and its wizards, a list's script editor, the hot-key form's script wizard,
+    // the messages list, housekeeping and Setup. Unlocking for the session
+    // shows in the title at once.
+    const std::function<bool()> systemLock = [&] {
+        return qdui::systemLockPrompt(ui, runtime.settings(), runtime.dispatcher(), refresh);
+    };
+    scheduleWindows.setEditGuard(systemLock);
+    mailWindows->setOpenGuard(systemLock);
     QObject::connect(&frame, &qdui::MainFrame::closed, qApp, &QCoreApplication::quit);
     // Housekeeping (File > Setup), behind the system lock; the users' list opens from it.
     qdusersui::UsersWindows usersWindows(
         frame, ui,
         {startup.dataSet(),
          runtime.settings(),
-         [&] { return qdui::systemLockPrompt(ui, runtime.settings(), runtime.dispatcher(), refresh); },
+         systemLock,
          [&runtime] { runtime.scripts().stopAll(); },
          [&scheduleWindows, &frame] { scheduleWindows.openReschedule(&frame); },
          {}});
@@ -376,7 +371,7 @@ int runQd(const qdui::QdCommandLine& commandLine) {
         setup.autostartFolder = qdui::autostartFolder();
         setup.program = QCoreApplication::applicationFilePath().toStdString();
         setup.dataFolder = *folder;
-        setup.mayOpen = [&] { return qdui::systemLockPrompt(ui, runtime.settings(), runtime.dispatcher()); };
+        setup.mayOpen = systemLock;
         setup.saved = [&] {
             runtime.applySettings();
             refresh();

@@ -20,7 +20,10 @@ class MailWindows : public QObject {
 public:
     MailWindows(qdui::MainFrame& frame, MailUiContext context);
 
+    // The messages list (raised when open); nullptr when the guard refused it.
     MessagesWindow* openMessages();
+    // Asked before the messages list opens (the system lock); none: it always opens.
+    void setOpenGuard(std::function<bool()> guard) { openGuard_ = std::move(guard); }
     qdorgui::ContactsWindow* openContacts();
     // "&Email" of a reminder window.
     void forward(const std::string& title, const std::string& message);
@@ -32,6 +35,7 @@ private:
     qdui::MainFrame& frame_;
     MailUiContext context_;
     QPointer<MessagesWindow> messages_;
+    std::function<bool()> openGuard_;
     QPointer<qdorgui::ContactsWindow> contacts_;
 };
 
