@@ -15,6 +15,17 @@ ScheduleWindows::ScheduleWindows(qdui::MainFrame& frame, qdui::QtUserInterface& 
       context_(std::move(context)), holidays_{context_.ds, context_.ui, context_.clock,
                                               context_.settings.DateFormat} {
     if (!context_.tasksChanged) context_.tasksChanged = [&frame] { frame.refreshTaskLists(); };
+    if (!context_.counter) {
+        context_.counter = std::make_shared<qd::ViewCounter>(context_.ds.folder(), context_.ds.passphrase());
+        // Keyed and opened now, in the background: the first list's count does not wait for it.
+        context_.counter->post(
+            context_.counter.get(),
+            [](qd::DataSet& ds, const qd::ViewCounter::Started&) {
+                qd::Table<qd::ScheduleRecord> t(ds, qd::tables::Schedule());
+                return t.open() == qd::Level::Benign ? 0LL : -1LL;
+            },
+            [](unsigned long long, long long) {});
+    }
     frame.setHandler("ScheduledTasks", [this] { openSchedule(); });
     frame.setHandler("ExploreSchedule", [this] { openExplore(); });
     frame.setHandler("TaskCategories", [this] { openCategories(); });
