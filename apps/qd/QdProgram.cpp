@@ -315,8 +315,12 @@ int runQd(const qdui::QdCommandLine& commandLine) {
         window->setAttribute(Qt::WA_DeleteOnClose);
         window->show();
     };
-    frame.setHandler("ReportBug", [&frame, &runtime, folder] {
-        (new qdui::BugReportWindow(*folder, runtime.settings(), &frame))->show();
+    frame.setHandler("ReportBug", [&frame, &runtime, &mailWindows, folder] {
+        auto* report = new qdui::BugReportWindow(*folder, runtime.settings(), &frame);
+        report->setMailComposer([&mailWindows](const QString& subject, const QString& text) {
+            mailWindows->forward(subject.toStdString(), text.toStdString());
+        });
+        report->show();
     });
     for (const char* help : {"HelpContents", "HelpIndex", "HelpSearch", "HelpHowTo"})
         frame.setHandler(help, [&frame] {
