@@ -1,5 +1,6 @@
 // The calendar's task marks on 100,000 tasks: marking a whole month page, and the
 // first slice the window marks before it is shown (the rest follows slice by slice).
+#include "HistoryRecords.h"
 #include "data/DataSet.h"
 #include "data/ErrorClass.h"
 #include "data/FileManager.h"
@@ -84,23 +85,7 @@ struct BigDataSet {
             r.Disabled = i % 10 == 0;
             sch.insert();
         }
-        for (int i = 0; i < kHistory; ++i) {
-            ScheduleRecord& r = sch.rec;
-            r = {};
-            r.Description = "Done " + std::to_string(i);
-            r.TaskType = "Display Message";
-            r.ScheduleType = "Once";
-            r.Date = kPageMonth - 3650 +
-                     static_cast<int>(static_cast<long long>(i) * 3680 / std::max(kHistory, 1));
-            r.Time = 1 + (i * 104729) % kTimeDay;
-            r.Disabled = 1;
-            r.Completed = 1;
-            sch.insert();
-            if (i % 50000 == 49999) {
-                f->commit();
-                f->begin();
-            }
-        }
+        qdbench::addHistory(sch, f, kHistory, kPageMonth - 3650);
         f->commit();
     }
     ~BigDataSet() {

@@ -4,6 +4,7 @@
 // finding a task's row, filters that match few rows, and the once-a-second
 // check for changes made by other processes. The counters give the records
 // read from the store and the rows the model holds in memory afterwards.
+#include "HistoryRecords.h"
 #include "data/DataSet.h"
 #include "data/ErrorClass.h"
 #include "data/FileManager.h"
@@ -69,25 +70,8 @@ struct BigDataSet {
             r.Message = "Remember task " + std::to_string(i);
             sch.insert();
         }
-        // History: one completed, disabled copy per performed occurrence, in
-        // the ten years before the tasks, in transactions of 50,000.
-        for (int i = 0; i < kHistory; ++i) {
-            ScheduleRecord& r = sch.rec;
-            r = {};
-            r.Description = "Done " + std::to_string(i);
-            r.Category = i % 3 ? "Work" : "Home";
-            r.TaskType = "Display Message";
-            r.ScheduleType = "Once";
-            r.Date = dateFromMDY(1, 1, 2016) + i / 274;
-            r.Time = 1 + (i * 104729) % kTimeDay;
-            r.Disabled = 1;
-            r.Completed = 1;
-            sch.insert();
-            if (i % 50000 == 49999) {
-                f->commit();
-                f->begin();
-            }
-        }
+        // History over the ten years before the tasks.
+        qdbench::addHistory(sch, f, kHistory, dateFromMDY(1, 1, 2016));
         f->commit();
     }
     ~BigDataSet() {
