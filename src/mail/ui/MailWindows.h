@@ -4,6 +4,7 @@
 #pragma once
 
 #include "mail/ui/MessageWindows.h"
+#include "organizer/ui/ContactCategoryWindows.h"
 #include "organizer/ui/ContactWindows.h"
 
 #include <QObject>
@@ -25,6 +26,7 @@ public:
     // Asked before the messages list opens (the system lock); none: it always opens.
     void setOpenGuard(std::function<bool()> guard) { openGuard_ = std::move(guard); }
     qdorgui::ContactsWindow* openContacts();
+    qdorgui::ContactCategoriesWindow* openContactCategories();
     // "&Email" of a reminder window.
     void forward(const std::string& title, const std::string& message);
     MailUiContext& context() { return context_; }
@@ -37,6 +39,7 @@ private:
     QPointer<MessagesWindow> messages_;
     std::function<bool()> openGuard_;
     QPointer<qdorgui::ContactsWindow> contacts_;
+    QPointer<qdorgui::ContactCategoriesWindow> categories_;
 };
 
 } // namespace qdmailui
