@@ -20,6 +20,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -81,6 +83,7 @@ private slots:
     void aContactShowsItsTasksAndLinksOneChosenFromThePickList();
     void categoriesShowTheirContactsAndKeepThoseInUse();
     void setupKeepsATypedLoginPasswordOutsideTheSettings();
+    void everyMailAndContactEntryOfTheMenuOpensItsWindow();
 };
 
 void MailWindowsTest::theFormFollowsTheTypeAndKeepsLastUsedValues() {
@@ -237,10 +240,13 @@ void MailWindowsTest::setupTestMailUsesTheValuesInTheWindow() {
     setup.dataSet = &b.e.ds;
     setup.settings = &b.e.runtime->settings();
     setup.ui = &b.e.ui;
-    setup.testMail = [&](const qd::ProgramSettings& s) {
+    std::string typed;
+    setup.testMail = [&](const qd::ProgramSettings& s, const std::string& password) {
         sent = s;
+        typed = password;
         ++calls;
     };
+    setup.keepMailPassword = [](const std::string&, std::string&) { return true; };
     qdui::SetupWindow w(setup);
     auto* host = qobject_cast<QLineEdit*>(w.field("Host"));
     QVERIFY(host);
@@ -250,6 +256,12 @@ void MailWindowsTest::setupTestMailUsesTheValuesInTheWindow() {
     QTest::mouseClick(test, Qt::LeftButton);
     QCOMPARE(calls, 1);
     QCOMPARE(sent.Host, std::string("smtp.example.org:587"));
+    QCOMPARE(typed, std::string());
+    // A password typed but not yet kept is the one tried.
+    w.mailPassword()->setText("new secret");
+    QTest::mouseClick(test, Qt::LeftButton);
+    QCOMPARE(calls, 2);
+    QCOMPARE(typed, std::string("new secret"));
     // Nothing is saved by the test.
     QCOMPARE(b.e.runtime->settings().Host, std::string());
 }
@@ -455,4 +467,22 @@ void MailWindowsTest::setupKeepsATypedLoginPasswordOutsideTheSettings() {
 }
 
 QTEST_MAIN(MailWindowsTest)
+void MailWindowsTest::everyMailAndContactEntryOfTheMenuOpensItsWindow() {
+    Bench b;
+    MailWindows windows(*b.e.frame, b.context());
+    const std::pair<const char*, const char*> entries[] = {
+        {"EmailMessages", "qdmailui::MessagesWindow"},
+        {"Contacts", "qdorgui::ContactsWindow"},
+        {"ContactCategories", "qdorgui::ContactCategoriesWindow"},
+        {"SetupContactCategories", "qdorgui::ContactCategoriesWindow"}};
+    for (const auto& [id, className] : entries) {
+        QAction* entry = b.e.frame->entryAction(id);
+        QVERIFY2(entry && entry->isEnabled(), id);
+        entry->trigger();
+        QApplication::processEvents();
+        QMdiSubWindow* active = b.e.frame->mdiArea()->activeSubWindow();
+        QVERIFY2(active && QString(active->widget()->metaObject()->className()) == className, id);
+    }
+}
+
 #include "MailWindowsTest.moc"
