@@ -214,9 +214,8 @@ const std::pair<ScheduleRecord, long long>* CalendarMarker::Stream::peek() {
         chunk.clear();
         next = 0;
         if (last) return nullptr;
-        const Level l = table->readView(order, read, kChunk, [this](long long) {
-            chunk.emplace_back(table->rec, table->currentRowId());
-        });
+        const Level l = table->readViewAfter(
+            order, cursor, kChunk, [this] { chunk.emplace_back(table->rec, table->currentRowId()); });
         read += static_cast<long long>(chunk.size());
         last = l != Level::Benign || static_cast<int>(chunk.size()) < kChunk;
         if (chunk.empty()) return nullptr;

@@ -96,8 +96,9 @@ public:
 
 private:
     // The records of one view of the task table in date order, read this many
-    // at a time in one statement each (a statement per record cost more than
-    // the marking itself).
+    // at a time in one statement each, each chunk seeking past the last record
+    // of the one before (a statement per record cost more than the marking
+    // itself, and skipping the rows already read grew with every chunk).
     static constexpr int kChunk = 4000;
     struct Stream {
         std::unique_ptr<Table<ScheduleRecord>> table;
@@ -105,6 +106,7 @@ private:
         std::vector<std::pair<ScheduleRecord, long long>> chunk; // with each record's row id
         std::size_t next = 0;
         long long read = 0;
+        FileManager::ViewCursor cursor; // the next chunk follows the last record read
         bool last = false;
         // The next record; null at the end of the view.
         const std::pair<ScheduleRecord, long long>* peek();
