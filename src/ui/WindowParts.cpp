@@ -2,8 +2,10 @@
 
 #include <QBoxLayout>
 #include <QDialog>
+#include <QHeaderView>
 #include <QMdiSubWindow>
 #include <QPushButton>
+#include <QTableView>
 
 namespace qdui {
 
@@ -15,6 +17,19 @@ QPushButton* namedButton(QWidget* parent, const QString& text, const char* name,
     if (!tip.isEmpty()) b->setToolTip(tip);
     if (row) row->addWidget(b);
     return b;
+}
+
+QTableView* recordTable(QWidget* parent, const char* name, const QString& accessibleName,
+                        QAbstractItemModel* model) {
+    auto* t = new QTableView(parent);
+    t->setObjectName(name);
+    t->setAccessibleName(accessibleName);
+    t->setModel(model);
+    t->setSelectionBehavior(QAbstractItemView::SelectRows);
+    t->setSelectionMode(QAbstractItemView::SingleSelection);
+    t->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    t->verticalHeader()->hide();
+    return t;
 }
 
 void closeWindow(QWidget* window) {

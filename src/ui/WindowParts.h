@@ -6,7 +6,9 @@
 
 #include <utility>
 
+class QAbstractItemModel;
 class QBoxLayout;
+class QTableView;
 class QWidget;
 
 namespace qdui {
@@ -16,6 +18,12 @@ namespace qdui {
 // its tool tip when there is one. Added to `row` when one is given.
 QPushButton* namedButton(QWidget* parent, const QString& text, const char* name, QBoxLayout* row = nullptr,
                          const QString& tip = {});
+
+// A table of records over `model` with object name `name` for tests and
+// `accessibleName` for assistive tools: whole rows selected one at a time,
+// nothing edited in place, no row numbers.
+QTableView* recordTable(QWidget* parent, const char* name, const QString& accessibleName,
+                        QAbstractItemModel* model);
 
 // Runs `pressed` (a slot of `owner`, or a function) when `button` is clicked;
 // returns the button, so a row is built one statement a button.

@@ -380,14 +380,7 @@ MessagesWindow::MessagesWindow(MailUiContext& context, bool selecting, QWidget* 
         tabs_->addTab(t.label);
     layout->addWidget(tabs_);
     model_ = new MessagesModel(context_.ds, this);
-    list_ = new QTableView(this);
-    list_->setObjectName("Messages");
-    list_->setAccessibleName("E-mail Messages");
-    list_->setModel(model_);
-    list_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    list_->setSelectionMode(QAbstractItemView::SingleSelection);
-    list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    list_->verticalHeader()->hide();
+    list_ = qdui::recordTable(this, "Messages", "E-mail Messages", model_);
     layout->addWidget(list_, 1);
     const qd::TableDef& def = qd::tables::Messages();
     query_ =

@@ -54,14 +54,8 @@ ContactCategoriesWindow::ContactCategoriesWindow(qd::DataSet& ds, qdui::QtUserIn
     auto* bottomLabel = new QLabel("Contacts for &Highlighted Category", bottom);
     bottomLayout->addWidget(bottomLabel);
     contacts_ = new ContactsModel(ds_, this);
-    contactList_ = new QTableView(bottom);
-    contactList_->setObjectName("CategoryContacts");
-    contactList_->setAccessibleName("Contacts for Highlighted Category");
-    contactList_->setModel(contacts_);
-    contactList_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    contactList_->setSelectionMode(QAbstractItemView::SingleSelection);
-    contactList_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    contactList_->verticalHeader()->hide();
+    contactList_ =
+        qdui::recordTable(bottom, "CategoryContacts", "Contacts for Highlighted Category", contacts_);
     bottomLabel->setBuddy(contactList_);
     bottomLayout->addWidget(contactList_, 1);
     split->addWidget(top);

@@ -225,14 +225,7 @@ ContactsWindow::ContactsWindow(ContactsContext context, bool selecting, QWidget*
         tabs_->addTab(t.label);
     layout->addWidget(tabs_);
     model_ = new ContactsModel(context_.ds, this);
-    list_ = new QTableView(this);
-    list_->setObjectName("Contacts");
-    list_->setAccessibleName("Contacts");
-    list_->setModel(model_);
-    list_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    list_->setSelectionMode(QAbstractItemView::SingleSelection);
-    list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    list_->verticalHeader()->hide();
+    list_ = qdui::recordTable(this, "Contacts", "Contacts", model_);
     list_->setContextMenuPolicy(Qt::CustomContextMenu);
     layout->addWidget(list_, 1);
     const qd::TableDef& def = qd::tables::Contact();

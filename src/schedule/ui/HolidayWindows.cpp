@@ -222,15 +222,8 @@ BrowseHolidaysWindow::BrowseHolidaysWindow(HolidayUiContext& context, QWidget* p
     layout->addLayout(locateRow);
 
     model_ = new HolidayListModel(context.ds, context.dateFormat, this);
-    view_ = new QTableView(this);
-    view_->setObjectName("HolidayList");
-    view_->setAccessibleName("Holidays");
-    view_->setModel(model_);
-    view_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    view_->setSelectionMode(QAbstractItemView::SingleSelection);
-    view_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view_ = qdui::recordTable(this, "HolidayList", "Holidays", model_);
     view_->setShowGrid(false);
-    view_->verticalHeader()->hide();
     view_->horizontalHeader()->resizeSection(0, 120);
     view_->horizontalHeader()->setStretchLastSection(true);
     layout->addWidget(view_, 1);

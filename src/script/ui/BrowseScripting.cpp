@@ -10,6 +10,7 @@
 #include "script/ui/ScriptWindows.h"
 #include "script/ui/TemplateWindows.h"
 #include "script/ui/UpdateScripting.h"
+#include "ui/WindowParts.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -39,16 +40,9 @@ BrowseScriptingWindow::BrowseScriptingWindow(ScriptUiContext& context, const qd:
     model_ = new StepListModel(context.ds, owner, this);
 
     auto* layout = new QVBoxLayout(this);
-    view_ = new QTableView(this);
-    view_->setObjectName("Steps");
-    view_->setAccessibleName("Script steps");
-    view_->setModel(model_);
-    view_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    view_->setSelectionMode(QAbstractItemView::SingleSelection);
-    view_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view_ = qdui::recordTable(this, "Steps", "Script steps", model_);
     view_->setShowGrid(false);
     view_->setWordWrap(false);
-    view_->verticalHeader()->hide();
     view_->verticalHeader()->setDefaultSectionSize(view_->fontMetrics().height() + 6);
     view_->horizontalHeader()->resizeSection(StepListModel::kColSequence, 48);
     view_->horizontalHeader()->resizeSection(StepListModel::kColAction, 150);
