@@ -8,12 +8,12 @@
 #include "data/IniFile.h"
 #include "data/Protection.h"
 #include "data/Startup.h"
-#include "mail/Mailer.h"
-#include "mail/ui/MailWindows.h"
 #include "hotkeys/HotKeyService.h"
 #include "hotkeys/HotKeyState.h"
 #include "hotkeys/ui/HotKeyWatcher.h"
 #include "hotkeys/ui/HotKeyWindows.h"
+#include "mail/Mailer.h"
+#include "mail/ui/MailWindows.h"
 #include "platform/SecretStore.h"
 #include "platform/posix/PosixProcess.h"
 #include "platform/secret/Passphrase.h"
@@ -222,7 +222,7 @@ int runQd(const qdui::QdCommandLine& commandLine) {
     qdclipui::QtClipboard clipboard;
     qd::ClipboardWriter clipWriter(*folder, startup.dataSet().passphrase(), clock);
     qdclipui::ClipboardMonitor clipMonitor(clipWriter, runtime.settings(), clock, desktop->windows(),
-                                           &clipboard);
+                                           &clipboard, desktop->clipboardWatcher());
     runtime.dispatcher().setClipboardCheck([&clipMonitor] { clipMonitor.tickCheck(); });
 
     // System-wide hot keys, delivered through the event loop.
