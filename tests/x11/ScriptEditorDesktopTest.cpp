@@ -35,12 +35,12 @@ namespace {
 
 using namespace qd;
 
+// The editor's windows need an application; main() below owns it, so it is
+// torn down (fonts and all) before the program exits.
+QApplication* theApp = nullptr;
+
 QApplication& app() {
-    static int argc = 3;
-    static char arg0[] = "ScriptEditorDesktopTest", arg1[] = "-platform", arg2[] = "offscreen";
-    static char* argv[] = {arg0, arg1, arg2, nullptr};
-    static QApplication* a = new QApplication(argc, argv);
-    return *a;
+    return *theApp;
 }
 
 class ScriptEditorDesktop : public ::testing::Test {
@@ -155,3 +155,13 @@ TEST_F(ScriptEditorDesktop, AScriptWrittenInTheFormTypesIntoTheWindow) {
 }
 
 } // namespace
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    int qtArgc = 3;
+    char arg0[] = "ScriptEditorDesktopTest", arg1[] = "-platform", arg2[] = "offscreen";
+    char* qtArgv[] = {arg0, arg1, arg2, nullptr};
+    QApplication application(qtArgc, qtArgv);
+    theApp = &application;
+    return RUN_ALL_TESTS();
+}
