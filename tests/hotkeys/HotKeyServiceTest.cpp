@@ -19,6 +19,9 @@ protected:
     HotKeyServiceTest() : sender(keyboard) {
         sender.setSleep([this](std::chrono::milliseconds) { ++sleeps; });
         sender.setModifierWait(std::chrono::milliseconds(0));
+        service = std::make_unique<HotKeyService>(system, environment());
+    }
+    HotKeyEnvironment environment() {
         HotKeyEnvironment env;
         env.ds = &ds;
         env.ui = &ui;
@@ -28,7 +31,7 @@ protected:
         env.keyboard = &keyboard;
         env.clipboard = &clipboard;
         env.restoreFrame = [this] { ++restored; };
-        service = std::make_unique<HotKeyService>(system, env);
+        return env;
     }
 
     void addHotKey(const std::string& combination, const std::string& action, const std::string& type,
@@ -259,13 +262,7 @@ TEST(HotKeyQuickText, DescriptionAndTextCutToTheField) {
 class SteppedHotKeyTest : public HotKeyServiceTest {
 protected:
     SteppedHotKeyTest() {
-        HotKeyEnvironment env;
-        env.ds = &ds;
-        env.ui = &ui;
-        env.frame = &frame;
-        env.keys = &sender;
-        env.keyboard = &keyboard;
-        env.clipboard = &clipboard;
+        HotKeyEnvironment env = environment();
         env.postAfter = [this](std::chrono::milliseconds pause, std::function<void()> job) {
             pauses.push_back(pause);
             jobs.push_back(std::move(job));

@@ -12,45 +12,20 @@
 set -u
 bin=$1
 session=$2
-for tool in xdotool xclip xwininfo; do
-    command -v $tool >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
-done
-
 . "$(dirname "$0")/desktop-test-lib.sh"
-keys() { # keys WINDOW KEY...: the keys typed into that window, one at a time
-    local w=$1
-    shift
-    xdotool windowactivate --sync "$w" 2>/dev/null
-    for k in "$@"; do
-        xdotool key --clearmodifiers "$k"
-        sleep 0.4
-    done
-}
+needTools xdotool xclip xwininfo
 typeInto() { # typeInto TEXT: typed into the focused widget
     xdotool type --delay 30 "$1"
     sleep 0.2
 }
 
-eval "$("$session" start)" || exit 1
-mkdir -m 700 "$work/run"
-export XDG_RUNTIME_DIR=$work/run
-data=$work/data
-qdctl() { "$bin/qdctl" --data "$data" "$@"; }
+startSession
 qdctl init >/dev/null || exit 1
 qdctl config set MonitorClipboard 1 >/dev/null
 qdctl config set MaxClipboardEntries 0 >/dev/null
 
-"$bin/qd_keyprobe" --log "$work/keys.log" --ready "$work/ready" --window "Typing Target" \
-    >>"$work/probe.out" 2>&1 &
-pids+=($!)
-check "the test window is up" waitfor 20 test -s "$work/ready"
-probe=$(awk 'NR == 1 { print $1 }' "$work/ready")
-
-"$bin/qd" --data "$data" >>"$work/qd.out" 2>&1 &
-qd=$!
-pids+=($qd)
-check "qd starts" waitfor 20 hasWindow '^Quandrel 2000$'
-frame=$(window '^Quandrel 2000$')
+startProbe --window "Typing Target"
+startQd
 sleep 1
 
 # ---- a hot key made in the windows
@@ -75,7 +50,6 @@ check "with the typed description" bash -c "'$bin/qdctl' --data '$data' hotkeys 
 # The hot-key list is closed again (its child window, Ctrl+F4).
 keys "$frame" ctrl+F4
 
-received() { awk '$1 == "P" && NF == 4 { printf "%s", $4 }' "$work/keys.log" | xxd -r -p; }
 typedAll() { [ "$(received)" = "$text" ]; }
 xdotool windowactivate --sync "$probe" 2>/dev/null
 : >"$work/keys.log"

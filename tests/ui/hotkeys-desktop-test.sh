@@ -16,17 +16,10 @@
 set -u
 bin=$1
 session=$2
-for tool in xdotool xclip xwininfo setxkbmap; do
-    command -v $tool >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
-done
-
 . "$(dirname "$0")/desktop-test-lib.sh"
+needTools xdotool xclip xwininfo setxkbmap
 
-eval "$("$session" start)" || exit 1
-mkdir -m 700 "$work/run"
-export XDG_RUNTIME_DIR=$work/run
-data=$work/data
-qdctl() { "$bin/qdctl" --data "$data" "$@"; }
+startSession
 
 qdctl init >/dev/null || exit 1
 qdctl config set LogEvents 1 >/dev/null
@@ -46,26 +39,13 @@ hot Ctrl-Alt-G TYPE "never typed"
 pids+=($!)
 check "another client grabs Ctrl+Alt+G" waitfor 5 grep -q grabbed "$work/grab.out"
 
-"$bin/qd_keyprobe" --log "$work/keys.log" --edit-log "$work/edit.txt" --ready "$work/ready" \
-    --window "Clip Source Window" >>"$work/probe.out" 2>&1 &
-pids+=($!)
-check "the test window is up" waitfor 20 test -s "$work/ready"
-probe=$(awk 'NR == 1 { print $1 }' "$work/ready")
-
-"$bin/qd" --data "$data" >>"$work/qd.out" 2>&1 &
-qd=$!
-pids+=($qd)
-check "qd starts" waitfor 20 hasWindow '^Quandrel 2000$'
-frame=$(window '^Quandrel 2000$')
+startProbe --edit-log "$work/edit.txt" --window "Clip Source Window"
+startQd
 registered() { qdctl hotkeys list 2>/dev/null | grep -q "^Ctrl-Alt-T	registered"; }
 check "qdctl lists the hot keys as registered" waitfor 10 registered
 check "and the one another client holds as refused" \
     bash -c "'$bin/qdctl' --data '$data' hotkeys list | grep -q '^Ctrl-Alt-G	refused: held by another program'"
 
-# The text a test window received: the texts of its key presses.
-received() {
-    awk '$1 == "P" && NF == 4 { printf "%s", $4 }' "$work/keys.log" | xxd -r -p
-}
 focusProbe() {
     xdotool windowactivate --sync "$probe" 2>/dev/null
     : >"$work/keys.log"

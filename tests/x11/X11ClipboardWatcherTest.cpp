@@ -2,8 +2,8 @@
 // with its own text while nothing else in the program looks; a copy replaced
 // before it could be asked for is reported lost, never given the next copy's
 // text; large contents arrive whole; a hung owner holds up the next copy only
-// for the answer time; the program's own contents are not asked for their
-// text, secret hints are read.
+// for the answer time, one that ends is not waited for; the program's own
+// contents are not asked for their text, secret hints are read.
 #include "platform/x11/X11ClipboardWatcher.h"
 #include "X11TestSupport.h"
 
@@ -38,6 +38,9 @@ public:
     struct Content {
         std::map<std::string, std::string> targets; // target name -> bytes
         bool answers = true;
+        // > 0: its window is destroyed this long after it took the clipboard
+        // (an owner that ends without answering).
+        std::chrono::milliseconds diesAfter{0};
     };
 
     explicit Owners(const std::string& display) : dpy_(XOpenDisplay(display.c_str())) {
@@ -88,7 +91,19 @@ private:
                     script_.pop_front();
                     XSetSelectionOwner(dpy_, clipboard, w, CurrentTime);
                     XFlush(dpy_);
+                    if (contents_.back().diesAfter.count() > 0)
+                        dying_.emplace_back(w, std::chrono::steady_clock::now() + contents_.back().diesAfter);
                 }
+            }
+            for (auto it = dying_.begin(); it != dying_.end();) {
+                if (it->second > std::chrono::steady_clock::now()) {
+                    ++it;
+                    continue;
+                }
+                XDestroyWindow(dpy_, it->first);
+                XFlush(dpy_);
+                windows_.erase(it->first);
+                it = dying_.erase(it);
             }
             while (XPending(dpy_) > 0) {
                 XEvent ev;
@@ -143,6 +158,7 @@ private:
     std::mutex mutex_;
     std::deque<Step> script_;
     std::map<Window, std::size_t> windows_;
+    std::vector<std::pair<Window, std::chrono::steady_clock::time_point>> dying_;
     std::vector<Content> contents_;
     std::vector<std::vector<std::string>> asked_;
 };
@@ -264,6 +280,18 @@ TEST_F(X11ClipboardWatcherTest, AHungOwnerHoldsUpTheNextCopyOnlyForTheAnswerTime
     ASSERT_TRUE(waitCopies(2, 5s));
     EXPECT_FALSE(copies_[0].hasText);
     EXPECT_EQ(copies_[1].text, "after the hung one");
+}
+
+TEST_F(X11ClipboardWatcherTest, AnOwnerThatEndsWithoutAnsweringIsNotWaitedFor) {
+    watcher_->answerTimeout = 8s;
+    Owners::Content dying = textContent("never answered");
+    dying.answers = false;
+    dying.diesAfter = 100ms;
+    owners_->copy({dying, textContent("after the dead one")}, 400ms);
+    // Far sooner than the answer time: the owner's end ends the wait.
+    ASSERT_TRUE(waitCopies(2, 4s));
+    EXPECT_FALSE(copies_[0].hasText);
+    EXPECT_EQ(copies_[1].text, "after the dead one");
 }
 
 TEST_F(X11ClipboardWatcherTest, ALargeContentArrivesWholeInPieces) {

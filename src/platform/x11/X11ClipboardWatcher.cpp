@@ -70,6 +70,10 @@ struct X11ClipboardWatcher::Impl {
                reinterpret_cast<const XFixesSelectionNotifyEvent&>(ev).selection == clipboard;
     }
 
+    static bool ownerGone(const XEvent& ev) {
+        return reinterpret_cast<const XFixesSelectionNotifyEvent&>(ev).subtype != XFixesSetSelectionOwnerNotify;
+    }
+
     // Waits until an event is queued; false at the deadline or when stopping.
     bool waitEvent(SteadyClock::time_point deadline) {
         for (;;) {
@@ -126,6 +130,7 @@ struct X11ClipboardWatcher::Impl {
             XNextEvent(dpy, &ev);
             if (isOwnerChange(ev)) {
                 changes.push_back(reinterpret_cast<const XFixesSelectionNotifyEvent&>(ev));
+                if (ownerGone(ev)) return false;
                 continue;
             }
             if (ev.type != PropertyNotify || ev.xproperty.window != win || ev.xproperty.atom != property ||
@@ -157,6 +162,9 @@ struct X11ClipboardWatcher::Impl {
             XNextEvent(dpy, &ev);
             if (isOwnerChange(ev)) {
                 superseded = keepChange(ev, serial) || superseded;
+                // The owner went away (ended or its window destroyed): no
+                // answer will come.
+                if (ownerGone(ev)) return superseded ? Got::Lost : Got::NoAnswer;
                 continue;
             }
             if (ev.type != SelectionNotify || ev.xselection.requestor != win ||
@@ -307,7 +315,9 @@ bool X11ClipboardWatcher::start(std::function<void(ClipboardCopy)> onCopy, std::
     d->hint = d->connection->atom(kPasswordManagerHint);
     d->own = ownFormat.empty() ? None : d->connection->atom(ownFormat.c_str());
     d->onCopy = std::move(onCopy);
-    XFixesSelectSelectionInput(dpy, d->win, d->clipboard, XFixesSetSelectionOwnerNotifyMask);
+    XFixesSelectSelectionInput(dpy, d->win, d->clipboard,
+                               XFixesSetSelectionOwnerNotifyMask | XFixesSelectionWindowDestroyNotifyMask |
+                                   XFixesSelectionClientCloseNotifyMask);
     // What the clipboard holds now is the first copy.
     if (const Window owner = XGetSelectionOwner(dpy, d->clipboard); owner != None) {
         XFixesSelectionNotifyEvent first{};
