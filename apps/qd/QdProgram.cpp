@@ -13,6 +13,7 @@
 #include "hotkeys/ui/HotKeyWatcher.h"
 #include "hotkeys/ui/HotKeyWindows.h"
 #include "mail/Mailer.h"
+#include "mail/MessageRules.h"
 #include "mail/ui/MailWindows.h"
 #include "platform/SecretStore.h"
 #include "platform/posix/PosixProcess.h"
@@ -151,12 +152,8 @@ int runQd(const qdui::QdCommandLine& commandLine) {
     qdui::MainFrame frame(ui, clock, *folder);
     qd::Runtime runtime(startup, frame, *desktop, process, qd::RuntimeOptions{commandLine.switches, true});
     frame.setSettings(&runtime.settings());
-    // The SMTP login password from the desktop keyring, looked up when a mail needs it.
-    runtime.setMailPassword([] {
-        std::unique_ptr<qd::SecretStore> keyring = qd::openDesktopKeyring();
-        std::string why;
-        return keyring ? keyring->lookup(qd::kMailPasswordItem, why).value_or("") : std::string();
-    });
+    // The SMTP login password (the desktop keyring, else its private file), looked up when a mail needs it.
+    runtime.setMailPassword(qd::keptMailPassword(*folder));
     std::unique_ptr<qdmailui::MailWindows> mailWindows;
     frame.setMessageActions(qdui::MessageActions{
         {},
@@ -187,8 +184,14 @@ int runQd(const qdui::QdCommandLine& commandLine) {
                                            qd::SetMailProgressText("Sending Email...");
                                        }});
     // The script editors: the lists' "&Scripting" button, the templates and the running-script view.
-    qdscriptui::ScriptWindows scriptWindows(frame, {startup.dataSet(), ui, clock, runtime.settings(),
-                                                    &runtime.windows(), &runtime.scripts(), &runtime.log()});
+    qdscriptui::ScriptWindows scriptWindows(
+        frame, {startup.dataSet(), ui, clock, runtime.settings(), &runtime.windows(), &runtime.scripts(),
+                &runtime.log(), [&mailWindows](QWidget* parent) -> std::optional<qdscriptui::PickedMessage> {
+                    // A "Send Email" step's message, chosen from the messages list.
+                    const auto m = qdmailui::selectMessage(mailWindows->context(), parent);
+                    if (!m) return std::nullopt;
+                    return qdscriptui::PickedMessage{m->EmailID, qd::sendEmailStepTitle(*m)};
+                }});
     scheduleWindows.setScriptEditor([&scriptWindows](int taskId) { scriptWindows.openScripting(taskId); });
 
     qdui::TrayIcon tray;
@@ -328,8 +331,12 @@ int runQd(const qdui::QdCommandLine& commandLine) {
         window->setAttribute(Qt::WA_DeleteOnClose);
         window->show();
     };
-    frame.setHandler("ReportBug", [&frame, &runtime, folder] {
-        (new qdui::BugReportWindow(*folder, runtime.settings(), &frame))->show();
+    frame.setHandler("ReportBug", [&frame, &runtime, &mailWindows, folder] {
+        auto* report = new qdui::BugReportWindow(*folder, runtime.settings(), &frame);
+        report->setMailComposer([&mailWindows](const QString& subject, const QString& text) {
+            mailWindows->forward(subject.toStdString(), text.toStdString());
+        });
+        report->show();
     });
     for (const char* help : {"HelpContents", "HelpIndex", "HelpSearch", "HelpHowTo"})
         frame.setHandler(help, [&frame] {
@@ -384,13 +391,16 @@ int runQd(const qdui::QdCommandLine& commandLine) {
             runtime.applySettings();
             refresh();
         };
+        setup.keepMailPassword = [&](const std::string& password, std::string& note) {
+            std::unique_ptr<qd::SecretStore> keyring = qd::openDesktopKeyring();
+            std::string error;
+            if (qd::MailPasswordStore(keyring.get(), *folder).store(password, note, error)) return true;
+            note = error;
+            return false;
+        };
         setup.testMail = [&](const qd::ProgramSettings& edited) {
             qd::Mailer mailer(startup.dataSet(), runtime.log(), ui, clock, edited);
-            mailer.setPasswordSource([] {
-                std::unique_ptr<qd::SecretStore> keyring = qd::openDesktopKeyring();
-                std::string why;
-                return keyring ? keyring->lookup(qd::kMailPasswordItem, why).value_or("") : std::string();
-            });
+            mailer.setPasswordSource(qd::keptMailPassword(*folder));
             QApplication::setOverrideCursor(Qt::WaitCursor);
             const auto cursorBack = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
             mailer.sendTestMail();

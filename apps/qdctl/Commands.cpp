@@ -2,8 +2,8 @@
 // of its own) and add a line here.
 #include "ConfigCommands.h"
 #include "Context.h"
-#include "MailCommands.h"
 #include "HotKeyCommands.h"
+#include "MailCommands.h"
 #include "RunCommand.h"
 #include "ScheduleCommands.h"
 #include "ScriptCommands.h"
@@ -106,11 +106,14 @@ const std::vector<Command>& commands() {
          "  mail send MESSAGE_ID                      send a stored message (e-mail, news or mass mailing)\n"
          "  mail test                                 send the test mail to your own address\n"
          "  mail password                             keep the SMTP login password in the desktop keyring\n"
+         "                                            (without one: a file only you can read)\n"
          "                                            (typed, or one line from --passphrase-fd N)\n",
          cmdMail, true},
         {"contacts",
          "  contacts list [--category NAME]           the contacts: number, names, address, category\n"
-         "  contacts copy ID                          the contact as the text copied to the clipboard\n",
+         "  contacts copy ID                          the contact as the text copied to the clipboard\n"
+         "  contacts tasks ID                         the tasks the contact is linked to\n"
+         "  contacts link|unlink ID TASK              link the contact to a task, or remove the link\n",
          cmdContacts, true},
         {"hotkeys",
          "  hotkeys list                              the hot keys; registered or refused while qd runs\n",

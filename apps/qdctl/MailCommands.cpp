@@ -7,6 +7,7 @@
 
 #include "data/Text.h"
 #include "mail/Mailer.h"
+#include "organizer/ContactTasks.h"
 #include "organizer/Contacts.h"
 #include "platform/secret/Passphrase.h"
 #include "runtime/Runtime.h"
@@ -59,22 +60,28 @@ int mailPassword(Context& c) {
     else
         why = "give the password with --passphrase-fd N or on a terminal";
     if (!p) return c.failed(why);
+    qd::MailPasswordStore kept(&c.secrets(), c.data().folder());
     if (p->empty()) {
-        if (!c.secrets().clear(qd::kMailPasswordItem, why)) return c.failed(why);
-        c.io.out << "SMTP password removed from the keyring\n";
+        if (!kept.clear(why)) return c.failed(why);
+        c.io.out << "SMTP password removed\n";
         return kOk;
     }
-    if (!c.secrets().store(qd::kMailPasswordItem, "Quandrel SMTP password", *p, why)) return c.failed(why);
-    c.io.out << "SMTP password kept in the keyring\n";
+    std::string note;
+    const std::optional<qd::MailPasswordPlace> place = kept.store(*p, note, why);
+    if (!place) return c.failed(why);
+    if (*place == qd::MailPasswordPlace::Keyring)
+        c.io.out << "SMTP password kept in the keyring\n";
+    else
+        c.io.out << note << "\n";
     return kOk;
 }
 
 } // namespace
 
-std::function<std::string()> keyringPassword(Context& c) {
+std::function<std::string()> mailPasswordSource(Context& c) {
     return [&c] {
         std::string why;
-        return c.secrets().lookup(qd::kMailPasswordItem, why).value_or("");
+        return qd::MailPasswordStore(&c.secrets(), c.data().folder()).lookup(why);
     };
 }
 
@@ -95,7 +102,7 @@ int cmdMail(Context& c, const std::vector<std::string>& args, std::size_t pos) {
     TerminalFrame frame(c.io.out, c.process, [&stop] { stop = true; });
     const std::unique_ptr<qd::Desktop> desktop = c.openDesktop();
     qd::Runtime runtime(*c.startup, frame, *desktop, c.process, qd::RuntimeOptions{});
-    runtime.setMailPassword(keyringPassword(c));
+    runtime.setMailPassword(mailPasswordSource(c));
     if (!runtime.open()) return kFailed;
     int result;
     if (id) {
@@ -109,7 +116,7 @@ int cmdMail(Context& c, const std::vector<std::string>& args, std::size_t pos) {
 }
 
 int cmdContacts(Context& c, const std::vector<std::string>& args, std::size_t pos) {
-    if (pos >= args.size()) return c.usage("contacts needs list or copy");
+    if (pos >= args.size()) return c.usage("contacts needs list, copy, tasks, link or unlink");
     if (args[pos] == "list") {
         std::string category;
         for (std::size_t i = pos + 1; i < args.size(); ++i) {
@@ -142,7 +149,40 @@ int cmdContacts(Context& c, const std::vector<std::string>& args, std::size_t po
         c.io.out << qd::ContactCopyText(*contact);
         return kOk;
     }
-    return c.usage("contacts needs list or copy");
+    if (args[pos] == "tasks" || args[pos] == "link" || args[pos] == "unlink") {
+        const bool list = args[pos] == "tasks";
+        std::optional<int> id, task;
+        if (pos + 1 >= args.size() || !(id = number(args[pos + 1])))
+            return c.usage("contacts " + args[pos] + " needs a contact number");
+        if (!list && (pos + 2 >= args.size() || !(task = number(args[pos + 2]))))
+            return c.usage("contacts " + args[pos] + " needs a task number");
+        if (pos + (list ? 2 : 3) < args.size())
+            return c.usage("unexpected '" + args[pos + (list ? 2 : 3)] + "'");
+        if (!qd::findContact(c.data(), *id)) return c.failed("no contact with number " + args[pos + 1]);
+        if (list) {
+            for (const qd::TaskEntry& t : qd::tasksOfContact(c.data(), *id))
+                c.io.out << t.taskId << "\t" << t.description << "\n";
+            return kOk;
+        }
+        if (args[pos] == "unlink") {
+            if (!qd::unlinkContactFromTask(c.data(), *id, *task))
+                return c.failed("contact " + std::to_string(*id) + " is not linked to task " +
+                                std::to_string(*task));
+            return kOk;
+        }
+        switch (qd::linkContactToTask(c.data(), *id, *task)) {
+        case qd::LinkResult::Linked:
+            return kOk;
+        case qd::LinkResult::AlreadyLinked:
+            return c.failed("contact " + std::to_string(*id) + " is linked to task " + std::to_string(*task) +
+                            " already");
+        case qd::LinkResult::NoSuchTask:
+            return c.failed("no task with number " + std::to_string(*task));
+        default:
+            return c.failed("the link could not be stored");
+        }
+    }
+    return c.usage("contacts needs list, copy, tasks, link or unlink");
 }
 
 } // namespace qdctl

@@ -14,6 +14,6 @@ int cmdMail(Context& c, const std::vector<std::string>& args, std::size_t pos);
 // contacts list [--category NAME] | contacts copy ID
 int cmdContacts(Context& c, const std::vector<std::string>& args, std::size_t pos);
 // The SMTP password kept in the desktop keyring, looked up when a mail needs it.
-std::function<std::string()> keyringPassword(Context& c);
+std::function<std::string()> mailPasswordSource(Context& c);
 
 } // namespace qdctl

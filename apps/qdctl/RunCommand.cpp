@@ -60,7 +60,7 @@ int cmdRun(Context& c, const std::vector<std::string>& args, std::size_t pos) {
     TerminalFrame frame(out, c.process, [] { gStop = true; });
     const std::unique_ptr<qd::Desktop> desktop = c.openDesktop();
     qd::Runtime runtime(*c.startup, frame, *desktop, c.process, qd::RuntimeOptions{commandLine, true});
-    runtime.setMailPassword(keyringPassword(c));
+    runtime.setMailPassword(mailPasswordSource(c));
     runtime.log().setObserver([&out, &c](std::string_view detail, std::string_view label) {
         const qd::Moment m = c.now().now();
         out << moment(m.date, m.time) << "  " << label << ": " << detail << "\n";

@@ -103,7 +103,7 @@ int scriptRun(Context& c, const std::vector<std::string>& args, std::size_t pos,
     TerminalFrame frame(out, c.process, [&stop] { stop = true; });
     const std::unique_ptr<qd::Desktop> desktop = c.openDesktop();
     qd::Runtime runtime(*c.startup, frame, *desktop, c.process, qd::RuntimeOptions{});
-    runtime.setMailPassword(keyringPassword(c));
+    runtime.setMailPassword(mailPasswordSource(c));
     runtime.open();
     runtime.scripts().setObserver([&out](const qd::QueueEntry& e, const std::string& note) {
         out << "step: " << qd::text::trimRight(e.step.Action) << "  " << qd::StepDescription(e.step)

@@ -104,25 +104,20 @@ int main(int argc, char** argv) {
             return false;
         };
     // "&Email" forwards the reminder with the user's mail settings (filled from the
-    // system where empty), the login password from the desktop keyring.
+    // system where empty), the login password from the desktop keyring or its private file.
     if (settingsReadable)
         actions.email = [&](const std::string& title, const std::string& text) {
             qd::ProgramSettings settings = startup.settings();
             qd::FillMailSettingsFromSystem(settings, qd::readSystemMailSources());
-            qdmailui::MailUiContext context{
-                startup.dataSet(),
-                ui,
-                [&startup, &ui, &clock, settings] {
-                    qd::Mailer mailer(startup.dataSet(), startup.log(), ui, clock, settings);
-                    mailer.setPasswordSource([] {
-                        auto keyring = qd::openDesktopKeyring();
-                        std::string why;
-                        return keyring ? keyring->lookup(qd::kMailPasswordItem, why).value_or("")
-                                       : std::string();
-                    });
-                    return mailer;
-                },
-                {}};
+            qdmailui::MailUiContext context{startup.dataSet(),
+                                            ui,
+                                            [&startup, &ui, &clock, &folder, settings] {
+                                                qd::Mailer mailer(startup.dataSet(), startup.log(), ui, clock,
+                                                                  settings);
+                                                mailer.setPasswordSource(qd::keptMailPassword(folder));
+                                                return mailer;
+                                            },
+                                            {}};
             qdmailui::ForwardWindow forward(title, text, context);
             ui.runDialog(forward);
         };

@@ -78,6 +78,9 @@ struct ProgramSettings {
     // secured: blank for STARTTLS when the server offers it, "Require" or "Off".
     std::string MailUser;
     std::string MailSecurity;
+    // The certificates STARTTLS trusts instead of the system's: a PEM file, or
+    // a folder in OpenSSL's hashed layout (blank: the system's store).
+    std::string MailCAFile;
     std::string CM_Mode = "Normal";
     bool CM_OnTop = true;
     bool CM_UseEx = false;

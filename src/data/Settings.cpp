@@ -93,6 +93,8 @@ const SettingDef kDefs[] = {
     {"MailUser", kText, 255, "", kNone, false, kNoAdjust, kTable, &P::MailUser, "SMTP login name (blank: none)"},
     {"MailSecurity", kText, 20, "", kNone, false, kNoAdjust, kTable, &P::MailSecurity,
      "STARTTLS: blank when offered, Require or Off"},
+    {"MailCAFile", kText, 255, "", kNone, false, kNoAdjust, kTable, &P::MailCAFile,
+     "Trusted certificates for STARTTLS: a file or a folder (blank: the system's)"},
     {"CM:Mode", kText, 10, "Normal", kSys, false, kNoAdjust, kTable, &P::CM_Mode, "Clipboard manager mode"},
     {"CM:OnTop", kFlag, 0, "1", kSys, false, kNoAdjust, kTable, &P::CM_OnTop,
      "Stay on top (External Clipboard Manager)"},

@@ -92,8 +92,8 @@ struct SendMailBlock {
     std::uint32_t* BYTESTOTAL = nullptr;
     std::atomic<std::uint8_t>* USERCANCEL = nullptr;
     char* SERVERERRORMESSAGE = nullptr; // kServerErrorCapacity bytes the transport fills
-    // The connection's security and a file of trusted certificates (empty: the
-    // system's).
+    // The connection's security and the trusted certificates, a file or a
+    // hashed folder (empty: the system's).
     MailSecurity SECURITY = MailSecurity::StartTlsWhenOffered;
     const char* CAFILE = nullptr;
 };

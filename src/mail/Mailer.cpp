@@ -90,7 +90,8 @@ MailSender Mailer::makeSender() {
     s.SetDebugFile(transcriptFile().string());
     s.SetMailHost(settings_.Host);
     if (!blank(settings_.MailUser)) s.SetLogin(settings_.MailUser, password_ ? password_() : std::string());
-    s.SetSecurity(securityOf(settings_.MailSecurity), caFile_);
+    s.SetSecurity(securityOf(settings_.MailSecurity),
+                  caFile_.empty() ? std::string(text::trimmed(settings_.MailCAFile)) : caFile_);
     return s;
 }
 

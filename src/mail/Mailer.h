@@ -10,6 +10,7 @@
 #include "data/Globals.h"
 #include "data/Records.h"
 #include "data/UserInterface.h"
+#include "mail/MailPassword.h"
 #include "mail/MailSender.h"
 
 #include <filesystem>
@@ -49,7 +50,7 @@ public:
     }
     // The SMTP login password (asked for only when MailUser is set).
     void setPasswordSource(std::function<std::string()> password) { password_ = std::move(password); }
-    // A file of trusted certificates for STARTTLS (empty: the system's).
+    // Trusted certificates for STARTTLS instead of the MailCAFile setting.
     void setCaFile(std::string file) { caFile_ = std::move(file); }
     // Mass mailing: called after each recipient; false cancels the rest.
     void setProgress(std::function<bool(int done, int total)> progress) { progress_ = std::move(progress); }
@@ -112,8 +113,5 @@ struct SystemMailSources {
 SystemMailSources readSystemMailSources();
 // Fills the empty mail settings from the system; never changes one that is set.
 void FillMailSettingsFromSystem(ProgramSettings& s, const SystemMailSources& sources);
-
-// The SMTP password's item in the desktop keyring.
-inline constexpr const char* kMailPasswordItem = "smtp-password";
 
 } // namespace qd

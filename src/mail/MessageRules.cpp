@@ -81,4 +81,8 @@ void rememberLastUsed(DataSet& ds, const MessagesRecord& m) {
     store.write(key, value);
 }
 
+std::string sendEmailStepTitle(const MessagesRecord& m) {
+    return std::string(text::trimRight(m.Subject)) + " - " + m.EmailTo;
+}
+
 } // namespace qd

@@ -36,6 +36,9 @@ void attachmentChosen(MessagesRecord& m);
 // The prompt of the first required field left empty ("To (Email Address)",
 // "Subject"), or "" when the message may be saved.
 std::string missingMessageField(const MessagesRecord& m);
+// What a "Send Email" step shows for the message it sends: the subject without
+// trailing blanks, " - " and the recipient.
+std::string sendEmailStepTitle(const MessagesRecord& m);
 
 // The configuration key and value the form remembers when a message is saved
 // ("LastEmail", "LastNewsgroup", "LastMassMailing"); the value is empty when

@@ -14,6 +14,7 @@
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <filesystem>
 #include <mutex>
 #include <random>
 #include <unistd.h>
@@ -371,7 +372,17 @@ int SendMailSmtp(SendMailBlock& b) {
                         : b.SECURITY == MailSecurity::Plain         ? static_cast<long>(CURLUSESSL_NONE)
                                                                     : static_cast<long>(CURLUSESSL_TRY);
     curl_easy_setopt(curl, CURLOPT_USE_SSL, useSsl);
-    if (b.CAFILE && *b.CAFILE) curl_easy_setopt(curl, CURLOPT_CAINFO, b.CAFILE);
+    if (b.CAFILE && *b.CAFILE) {
+        // A folder of certificates (hashed names, as /etc/ssl/certs) or one file.
+        std::error_code ec;
+        if (std::filesystem::is_directory(b.CAFILE, ec)) {
+            curl_easy_setopt(curl, CURLOPT_CAINFO, nullptr);
+            curl_easy_setopt(curl, CURLOPT_CAPATH, b.CAFILE);
+        } else {
+            curl_easy_setopt(curl, CURLOPT_CAINFO, b.CAFILE);
+            curl_easy_setopt(curl, CURLOPT_CAPATH, nullptr);
+        }
+    }
     if (!text::trimmed(user).empty()) {
         curl_easy_setopt(curl, CURLOPT_USERNAME, user.c_str());
         curl_easy_setopt(curl, CURLOPT_PASSWORD, password.c_str());

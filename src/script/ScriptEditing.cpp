@@ -444,7 +444,7 @@ const std::vector<EditorAction>& EditorActions() {
          "(host, user and password for FTP)."},
         {StepAction::SendEmail,
          action::SendEmail,
-         {{nm(&R::EmailID), "&Message number:", K::Number, {}, true},
+         {{nm(&R::EmailID), "&Message number:", K::StoredMessage, {}, true},
           {tx(&R::WindowTitleToCheckFor), "&Subject:", K::Text}},
          "Sends a stored e-mail message by its number; the result code is kept in the variable "
          "EMAILEXITCODE. "

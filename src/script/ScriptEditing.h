@@ -92,17 +92,18 @@ std::string ScriptingTitle(const ScheduleRecord& task);
 enum class FieldKind {
     Text,
     Number,
-    Choice,       // one of `choices`, typed text allowed when `editable`
-    Flag,         // a number used as 0 / 1
-    Keys,         // keystroke text: key-name picker and preview
-    Window,       // window title pattern: window picker and live match count
-    Child,        // child-window text of the window field: child picker
-    File,         // a file name ("All Files")
-    ScriptFile,   // a script file name ("QD Script Files")
-    Program,      // a program: program chooser fills the folder
-    Folder,       // a folder
-    Message,      // several lines
-    StartOptions, // the four option characters of Start Program
+    Choice,        // one of `choices`, typed text allowed when `editable`
+    Flag,          // a number used as 0 / 1
+    Keys,          // keystroke text: key-name picker and preview
+    Window,        // window title pattern: window picker and live match count
+    Child,         // child-window text of the window field: child picker
+    File,          // a file name ("All Files")
+    ScriptFile,    // a script file name ("QD Script Files")
+    Program,       // a program: program chooser fills the folder
+    Folder,        // a folder
+    Message,       // several lines
+    StartOptions,  // the four option characters of Start Program
+    StoredMessage, // a stored message's number: chosen from the messages list
 };
 
 struct EditorField {

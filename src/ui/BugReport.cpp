@@ -129,7 +129,7 @@ BugReportWindow::BugReportWindow(const std::filesystem::path& dataFolder, const 
     setAttribute(Qt::WA_DeleteOnClose);
     auto* intro =
         new QLabel("Describe the problem at the top, check what the report shows (remove anything you "
-                   "would rather keep to yourself), then save it and send the file with your description.",
+                   "would rather keep to yourself), then send it by e-mail, or save it and send the file.",
                    this);
     intro->setWordWrap(true);
     editor_ = new QPlainTextEdit(this);
@@ -141,6 +141,11 @@ BugReportWindow::BugReportWindow(const std::filesystem::path& dataFolder, const 
     note_->setWordWrap(true);
     note_->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
+    email_ = new QPushButton("&Email...", this);
+    email_->setObjectName("Email");
+    email_->setAccessibleName("Email");
+    email_->setToolTip("Open the report in a new e-mail message");
+    connect(email_, &QPushButton::clicked, this, [this] { this->email(); });
     auto* save = new QPushButton("&Save...", this);
     save->setObjectName("Save");
     auto* copy = new QPushButton("&Copy", this);
@@ -155,6 +160,7 @@ BugReportWindow::BugReportWindow(const std::filesystem::path& dataFolder, const 
     connect(close, &QPushButton::clicked, this, &QWidget::close);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(note_, 1);
+    buttons->addWidget(email_);
     buttons->addWidget(save);
     buttons->addWidget(copy);
     buttons->addWidget(close);
@@ -167,8 +173,22 @@ BugReportWindow::BugReportWindow(const std::filesystem::path& dataFolder, const 
     chooser_ = [](QWidget* p, const QString& suggested) {
         return QFileDialog::getSaveFileName(p, "Save the Problem Report", suggested, "Text files (*.txt)");
     };
-    // Mail is not part of this version: the report goes out as a file.
-    note_->setText("E-mail is not set up in this version: save the report and send the file.");
+    setMailComposer({});
+}
+
+void BugReportWindow::setMailComposer(MailComposer composer) {
+    composer_ = std::move(composer);
+    email_->setEnabled(static_cast<bool>(composer_));
+    note_->setText(composer_
+                       ? QString()
+                       : QStringLiteral("E-mail is not available here: save the report and send the file."));
+}
+
+bool BugReportWindow::email() {
+    if (!composer_) return false;
+    composer_(QStringLiteral("Quandrel problem report"), editor_->toPlainText());
+    note_->setText("The report is in a new e-mail message: add the address and send it.");
+    return true;
 }
 
 QString BugReportWindow::note() const {

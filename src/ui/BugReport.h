@@ -1,6 +1,7 @@
 // "&Report Bug": a problem report with what the program knows about itself
 // (version, build, libraries, system, settings, the end of the event log),
-// shown for the user to edit and then saved to a file of their choice.
+// shown for the user to edit, then handed to the mail composer or saved to a
+// file of their choice.
 #pragma once
 
 #include <QString>
@@ -12,6 +13,7 @@
 
 class QLabel;
 class QPlainTextEdit;
+class QPushButton;
 
 namespace qd {
 struct ProgramSettings;
@@ -39,15 +41,25 @@ public:
     using SaveChooser = std::function<QString(QWidget* parent, const QString& suggested)>;
     void setSaveChooser(SaveChooser chooser) { chooser_ = std::move(chooser); }
 
+    // Hands the report to the mail composer (subject, text). Without one the
+    // window offers saving and copying only.
+    using MailComposer = std::function<void(const QString& subject, const QString& text)>;
+    void setMailComposer(MailComposer composer);
+
     QPlainTextEdit* editor() const { return editor_; }
     QString note() const;
     // The "&Save..." button: where the report went, or empty.
     QString save();
+    // The "&Email..." button: opens the composer with the report; false
+    // when there is no composer.
+    bool email();
 
 private:
     QPlainTextEdit* editor_;
     QLabel* note_;
+    QPushButton* email_;
     SaveChooser chooser_;
+    MailComposer composer_;
 };
 
 } // namespace qdui

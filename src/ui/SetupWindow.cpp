@@ -76,6 +76,7 @@ const SetupField kFields[] = {
     {"Email", "Email", "Org", kText, "Organization:", ""},
     {"Email", "Email", "MailUser", kText, "Login name (blank: none):", ""},
     {"Email", "Email", "MailSecurity", kText, "STARTTLS (blank: when offered, Require, Off):", ""},
+    {"Email", "Email", "MailCAFile", kText, "Trusted certificates (file or folder):", ""},
     {"Email", "News", "NSenderName", kText, "Your name:", ""},
     {"Email", "News", "NSender", kText, "Reply-to address:", ""},
     {"Email", "News", "NHost", kText, "News host:", ""},
@@ -249,6 +250,24 @@ void SetupWindow::build() {
         page->addWidget(startAtLogin_);
     }
 
+    // The SMTP password is no setting: it goes to the keyring (or the private
+    // file without one) and is never shown again.
+    if (ctx_.keepMailPassword) {
+        QGridLayout* grid = grids["Email/Email"];
+        QWidget* page = pages["Email"]->parentWidget();
+        mailPassword_ = new QLineEdit(page);
+        mailPassword_->setObjectName("MailPassword");
+        mailPassword_->setAccessibleName("Login password");
+        mailPassword_->setEchoMode(QLineEdit::Password);
+        mailPassword_->setMaxLength(kPasswordMax);
+        mailPassword_->setPlaceholderText("(unchanged)");
+        auto* label = new QLabel("Login password:", page);
+        label->setBuddy(mailPassword_);
+        const int row = grid->rowCount();
+        grid->addWidget(label, row, 0);
+        grid->addWidget(mailPassword_, row, 1);
+    }
+
     // The test mail goes out with the values as they stand in the window.
     {
         QVBoxLayout* page = pages["Email"];
@@ -363,6 +382,15 @@ void SetupWindow::accept() {
                           ctx_.log) != qd::OptionsResult::Saved)
         return;
     saved_ = true;
+    if (mailPassword_ && !mailPassword_->text().isEmpty()) {
+        std::string note;
+        const bool kept = ctx_.keepMailPassword(mailPassword_->text().toStdString(), note);
+        mailPassword_->clear();
+        if (!kept)
+            ctx_.ui->message("Error", "The login password was not kept: " + note, qd::MessageIcon::Hand);
+        else if (!note.empty())
+            ctx_.ui->message("Email", note, qd::MessageIcon::Information);
+    }
     if (startAtLogin_ && startAtLogin_->isChecked() != autostartEnabled(ctx_.autostartFolder)) {
         std::string error;
         if (!setAutostart(ctx_.autostartFolder, startAtLogin_->isChecked(), ctx_.program, ctx_.dataFolder,

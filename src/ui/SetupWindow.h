@@ -72,6 +72,10 @@ struct SetupContext {
     std::function<void()> saved;
     // "&Test Settings": sends the test mail with these settings; empty disables the button.
     std::function<void(const qd::ProgramSettings&)> testMail;
+    // Keeps the SMTP login password typed in the window (OK, when one was
+    // typed). True when kept, with a note to show when there is one; false
+    // with the reason. Empty: the field is not offered.
+    std::function<bool(const std::string& password, std::string& note)> keepMailPassword;
 };
 
 class SetupWindow : public QDialog {
@@ -88,6 +92,7 @@ public:
     QWidget* field(const std::string& key) const;
     QCheckBox* startAtLogin() const { return startAtLogin_; }
     QLineEdit* confirmPassword() const { return confirm_; }
+    QLineEdit* mailPassword() const { return mailPassword_; }
     QTabWidget* tabs() const { return tabs_; }
     SettingsView* settingsView() const { return view_; }
     bool saved() const { return saved_; }
@@ -106,6 +111,7 @@ private:
     QTabWidget* tabs_ = nullptr;
     std::map<std::string, QWidget*> fields_;
     QLineEdit* confirm_ = nullptr;
+    QLineEdit* mailPassword_ = nullptr;
     QCheckBox* startAtLogin_ = nullptr;
     QPointer<SettingsView> view_;
     std::string originalDateFormat_;

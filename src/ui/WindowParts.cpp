@@ -1,6 +1,7 @@
 #include "ui/WindowParts.h"
 
 #include <QBoxLayout>
+#include <QDialog>
 #include <QMdiSubWindow>
 #include <QPushButton>
 
@@ -19,6 +20,8 @@ QPushButton* namedButton(QWidget* parent, const QString& text, const char* name,
 void closeWindow(QWidget* window) {
     if (auto* child = qobject_cast<QMdiSubWindow*>(window->parentWidget()))
         child->close();
+    else if (auto* dialog = qobject_cast<QDialog*>(window->window()); dialog && dialog != window)
+        dialog->reject(); // a list shown as a pick list inside a dialog
     else
         window->close();
 }

@@ -16,7 +16,8 @@ QPushButton* namedButton(QWidget* parent, const QString& text, const char* name,
                          const QString& tip = {});
 
 // Closes a window: inside the frame the child window that holds it (closing
-// only the widget would leave an empty child window behind), else the window.
+// only the widget would leave an empty child window behind), inside a pick-list
+// dialog that dialog (cancelled), else the window.
 void closeWindow(QWidget* window);
 
 } // namespace qdui

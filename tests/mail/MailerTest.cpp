@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <map>
 #include <set>
 
@@ -161,6 +162,36 @@ TEST_F(MailerTest, FailuresAreLoggedAndLeaveTheRecordAlone) {
         Mailer again = mailer("127.0.0.1:1");
         EXPECT_EQ(again.SendStoredMessage(0, true, false, &r), mailresult::NoRecipients);
     }
+}
+
+TEST_F(MailerTest, TheTrustedCertificatesSettingNamesAFileOrAHashedFolder) {
+    fs::path cert, key;
+    ASSERT_TRUE(qdtest::makeTestCertificate(dir.path(), cert, key));
+    MailServer server(dir / "server", {"--tls", cert.string(), key.string()});
+    const int id = addMessage(email("bob@example.org", "Over TLS"));
+    // Offered STARTTLS with an unknown certificate fails rather than falling back to plain text.
+    EXPECT_EQ(mailer(server.host()).SendStoredMessage(id, false, false), mailresult::SecureConnection);
+    settings.MailCAFile = (dir / "missing.pem").string();
+    EXPECT_NE(mailer(server.host()).SendStoredMessage(id, false, false), 0);
+    EXPECT_EQ(server.received(), 0);
+
+    settings.MailCAFile = "  " + cert.string() + " ";
+    EXPECT_EQ(mailer(server.host()).SendStoredMessage(id, false, false), 0) << vars["MailError"];
+    EXPECT_EQ(server.received(), 1);
+
+    // A folder of certificates under their hash names, as "openssl rehash" leaves them.
+    const fs::path folder = dir / "trusted";
+    fs::create_directories(folder);
+    fs::copy_file(cert, folder / "test.pem");
+    ASSERT_EQ(std::system(("openssl rehash '" + folder.string() + "' >/dev/null 2>&1").c_str()), 0);
+    settings.MailCAFile = folder.string();
+    EXPECT_EQ(mailer(server.host()).SendStoredMessage(id, false, false), 0) << vars["MailError"];
+    EXPECT_EQ(server.received(), 2);
+    // The same folder without the certificate trusts nothing of this server.
+    for (const auto& e : fs::directory_iterator(folder))
+        fs::remove(e.path());
+    EXPECT_EQ(mailer(server.host()).SendStoredMessage(id, false, false), mailresult::SecureConnection);
+    EXPECT_EQ(server.received(), 2);
 }
 
 TEST_F(MailerTest, MassMailingReachesEveryContactOnceAcrossAFailureAndAResume) {

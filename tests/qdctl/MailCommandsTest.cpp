@@ -2,10 +2,15 @@
 // a real SMTP server, mail send, and the contact commands.
 #include "QdctlFixture.h"
 #include "support/MailServer.h"
+#include "support/PrivateKeyring.h"
+
+#include "mail/MailPassword.h"
 
 #include "data/Calendar.h"
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 using MailCommandsTest = qdtest::QdctlFixture;
 
@@ -56,6 +61,51 @@ TEST_F(MailCommandsTest, ASendEmailStepReportsTheRealResult) {
     EXPECT_EQ(run({"mail", "send", "x"}), 2);
 }
 
+// Login over STARTTLS with a self-signed certificate named in the settings, the
+// password kept first without any keyring, then moved into one when it appears.
+TEST_F(MailCommandsTest, LoginPasswordWithoutAKeyringThenMovedIntoOne) {
+    namespace fs = std::filesystem;
+    fs::create_directories(dir / "server");
+    fs::path cert, key;
+    ASSERT_TRUE(qdtest::makeTestCertificate(dir.path(), cert, key));
+    qdtest::MailServer server(dir / "server",
+                              {"--tls", cert.string(), key.string(), "--login", "ann", "Open Sesame 1"});
+    ASSERT_EQ(run({"config", "set", "Host", server.host()}), 0) << err;
+    ASSERT_EQ(run({"config", "set", "Sender", "ann@example.org"}), 0) << err;
+    ASSERT_EQ(run({"config", "set", "MailUser", "ann"}), 0) << err;
+    ASSERT_EQ(run({"config", "set", "MailSecurity", "Require"}), 0) << err;
+    const fs::path file = dir / qd::kMailPasswordFile;
+    {
+        qdtest::NoKeyring none;
+        qdtest::LineFd pass("Open Sesame 1");
+        ASSERT_EQ(run({"--passphrase-fd", pass.arg(), "mail", "password"}), 0) << err;
+        EXPECT_NE(out.find("readable by you only"), std::string::npos) << out;
+        ASSERT_TRUE(fs::exists(file));
+        EXPECT_EQ(fs::status(file).permissions() & fs::perms::all,
+                  fs::perms::owner_read | fs::perms::owner_write);
+        // The server's certificate is not trusted until the settings name it.
+        EXPECT_EQ(run({"mail", "test"}), 1);
+        EXPECT_EQ(server.received(), 0);
+        ASSERT_EQ(run({"config", "set", "MailCAFile", cert.string()}), 0) << err;
+        ASSERT_EQ(run({"mail", "test"}), 0) << out << err;
+        EXPECT_EQ(server.received(), 1);
+    }
+    qdtest::PrivateKeyring keyring;
+    ASSERT_EQ(keyring.failure(), "");
+    ASSERT_EQ(run({"mail", "test"}), 0) << out << err;
+    EXPECT_EQ(server.received(), 2);
+    EXPECT_FALSE(fs::exists(file));
+    std::string why;
+    EXPECT_EQ(qd::openDesktopKeyring()->lookup(qd::kMailPasswordItem, why), "Open Sesame 1") << why;
+    // With the keyring there, a new password goes there and no file is made.
+    qdtest::LineFd other("Open Sesame 2");
+    ASSERT_EQ(run({"--passphrase-fd", other.arg(), "mail", "password"}), 0) << err;
+    EXPECT_NE(out.find("kept in the keyring"), std::string::npos) << out;
+    EXPECT_FALSE(fs::exists(file));
+    EXPECT_EQ(run({"mail", "test"}), 1);
+    EXPECT_EQ(server.received(), 2);
+}
+
 TEST_F(MailCommandsTest, ContactsListAndCopy) {
     ASSERT_EQ(run({"rec", "add", "CC", "CC:ContactCategory=Club"}), 0) << err;
     ASSERT_EQ(run({"rec", "add", "C_", "C_:LastName=Lee", "C_:FirstName=Ann", "C_:Email=ann@example.org",
@@ -71,4 +121,22 @@ TEST_F(MailCommandsTest, ContactsListAndCopy) {
     EXPECT_EQ(out, "Lee\r\nAnn\r\n\r\n\r\n\r\n\r\nWork Phone:\r\nHome Phone:\r\nFax: 555\r\nOther Phone:\r\n"
                    "Email: ann@example.org\r\nWeb Site:\r\nCategory: Club\r\n");
     EXPECT_EQ(run({"contacts", "copy", "9"}), 1);
+}
+
+TEST_F(MailCommandsTest, ContactsLinkedToTasks) {
+    ASSERT_EQ(run({"rec", "add", "C_", "C_:LastName=Lee"}), 0) << err;
+    ASSERT_EQ(run({"rec", "add", "SCH", "SCH:Description=Backup"}), 0) << err;
+    ASSERT_EQ(run({"contacts", "link", "1", "1"}), 0) << err;
+    EXPECT_EQ(run({"contacts", "link", "1", "1"}), 1);
+    EXPECT_NE(err.find("already"), std::string::npos) << err;
+    EXPECT_EQ(run({"contacts", "link", "1", "99"}), 1);
+    EXPECT_NE(err.find("no task with number 99"), std::string::npos) << err;
+    EXPECT_EQ(run({"contacts", "link", "7", "1"}), 1);
+    ASSERT_EQ(run({"contacts", "tasks", "1"}), 0) << err;
+    EXPECT_EQ(out, "1\tBackup\n");
+    ASSERT_EQ(run({"contacts", "unlink", "1", "1"}), 0) << err;
+    ASSERT_EQ(run({"contacts", "tasks", "1"}), 0) << err;
+    EXPECT_EQ(out, "");
+    EXPECT_EQ(run({"contacts", "unlink", "1", "1"}), 1);
+    EXPECT_EQ(run({"contacts", "link", "1"}), 2);
 }

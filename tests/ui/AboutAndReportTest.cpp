@@ -13,6 +13,7 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QPushButton>
 #include <QTest>
 #include <QTextBrowser>
 #include <QUrl>
@@ -45,6 +46,7 @@ private slots:
     void reportHoldsSettingsAndTheLastLogLinesButNoSecret();
     void reportIsSavedPrivatelyWhereTheUserChose();
     void reportThatCannotBeSavedSaysWhy();
+    void reportGoesToTheMailComposerAsEdited();
     void helpOpensTheManualOrShowsItItself();
     void splashGoesAtTheFirstMenuSelectionOrByItself();
 };
@@ -152,6 +154,36 @@ void AboutAndReportTest::reportThatCannotBeSavedSaysWhy() {
     // No temporary file is left behind in the data folder either.
     for (const auto& e : std::filesystem::directory_iterator(dir.path()))
         QVERIFY2(e.path().filename().string().rfind(".quandrel-report", 0) != 0, e.path().c_str());
+}
+
+void AboutAndReportTest::reportGoesToTheMailComposerAsEdited() {
+    qdtest::TempDir dir;
+    writeLog(dir.path(), 3);
+    qd::ProgramSettings settings;
+    qdui::BugReportWindow window(dir.path(), settings);
+    auto* email = window.findChild<QPushButton*>("Email");
+    QVERIFY(email);
+    // Without a composer the button is off and the window says how to send it.
+    QVERIFY(!email->isEnabled());
+    QVERIFY(!window.email());
+    QVERIFY(window.note().contains("save the report"));
+
+    QString subject, text;
+    int calls = 0;
+    window.setMailComposer([&](const QString& s, const QString& t) {
+        subject = s;
+        text = t;
+        ++calls;
+    });
+    QVERIFY(email->isEnabled());
+    window.editor()->setPlainText("The alarm did not stop.\n" + window.editor()->toPlainText());
+    QTest::mouseClick(email, Qt::LeftButton);
+    QCOMPARE(calls, 1);
+    QCOMPARE(subject, QString("Quandrel problem report"));
+    // What the user edited is what goes out, not the report as first composed.
+    QCOMPARE(text, window.editor()->toPlainText());
+    QVERIFY(text.startsWith("The alarm did not stop."));
+    QVERIFY(window.note().contains("e-mail message"));
 }
 
 void AboutAndReportTest::helpOpensTheManualOrShowsItItself() {

@@ -1,14 +1,18 @@
-// Draws the messages list, the message form, the contacts list, the contact form
-// and the reminder forwarding window with sample data into PNG files for the
+// Draws the messages list (also as a pick list), the message form, the contacts
+// list with a contact's linked tasks, the contact form, the contact categories
+// with their form and the reminder forwarding window with sample data into PNG files for the
 // documentation: qd_mail_screenshots OUTPUT_FOLDER
 #include "UiTestSupport.h"
 
 #include "data/TableDefs.h"
 #include "mail/ui/MailWindows.h"
+#include "organizer/ContactTasks.h"
+#include "schedule/ui/CategoryWindows.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QTableView>
 
@@ -95,8 +99,14 @@ int main(int argc, char** argv) {
     mass.show();
     ok = grabChild(&mass, out + "/message-form-mass.png") && ok;
 
+    // The contact's linked tasks show under the list.
+    for (const char* d : {"Send the weekly figures", "Club newsletter"}) {
+        qd::ScheduleRecord task{};
+        task.Description = d;
+        qd::linkContactToTask(e.ds, 1, e.addTask(task));
+    }
     qdorgui::ContactsWindow* contacts = windows.openContacts();
-    contacts->parentWidget()->resize(900, 300);
+    contacts->parentWidget()->resize(900, 420);
     contacts->list()->resizeColumnsToContents();
     contacts->list()->selectRow(0);
     ok = grabChild(contacts, out + "/contacts.png") && ok;
@@ -104,6 +114,22 @@ int main(int argc, char** argv) {
                                  {"Club", "Customers", "Family"}, e.ui);
     contact.show();
     ok = grabChild(&contact, out + "/contact-form.png") && ok;
+
+    qdorgui::ContactCategoriesWindow* categories = windows.openContactCategories();
+    categories->parentWidget()->resize(640, 460);
+    categories->categories()->setCurrentRow(1);
+    ok = grabChild(categories, out + "/contact-categories.png") && ok;
+    qdschedui::CategoryForm category("Edit Contact Category", "Customers", e.ui);
+    category.show();
+    ok = grabChild(&category, out + "/contact-category-form.png") && ok;
+
+    qdmailui::MessagesWindow* pick = new qdmailui::MessagesWindow(windows.context(), true);
+    pick->resize(820, 300);
+    pick->setWindowTitle("E-mail Messages (select)");
+    pick->show();
+    pick->list()->selectRow(1);
+    ok = grabChild(pick, out + "/messages-select.png") && ok;
+    delete pick;
 
     qdmailui::ForwardWindow forward("Dentist", "Call to confirm the appointment on Thursday.",
                                     windows.context());

@@ -5,9 +5,12 @@
 #include "data/IniFile.h"
 #include "data/Settings.h"
 #include "data/TableDefs.h"
+#include "mail/MailPassword.h"
 #include "mail/MessageRules.h"
 #include "mail/ui/MailWindows.h"
+#include "organizer/ContactTasks.h"
 #include "organizer/Contacts.h"
+#include "schedule/ui/CategoryWindows.h"
 #include "support/MailServer.h"
 #include "ui/SetupWindow.h"
 
@@ -16,10 +19,14 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
+#include <QTimer>
 
 using namespace qdmailui;
 
@@ -70,6 +77,10 @@ private slots:
     void contactsCopyTextAndTheirRequiredLastName();
     void forwardingRemembersTheRecipient();
     void setupTestMailUsesTheValuesInTheWindow();
+    void theListAsAPickListReturnsTheHighlightedMessage();
+    void aContactShowsItsTasksAndLinksOneChosenFromThePickList();
+    void categoriesShowTheirContactsAndKeepThoseInUse();
+    void setupKeepsATypedLoginPasswordOutsideTheSettings();
 };
 
 void MailWindowsTest::theFormFollowsTheTypeAndKeepsLastUsedValues() {
@@ -241,6 +252,206 @@ void MailWindowsTest::setupTestMailUsesTheValuesInTheWindow() {
     QCOMPARE(sent.Host, std::string("smtp.example.org:587"));
     // Nothing is saved by the test.
     QCOMPARE(b.e.runtime->settings().Host, std::string());
+}
+
+void MailWindowsTest::theListAsAPickListReturnsTheHighlightedMessage() {
+    Bench b;
+    MailUiContext ctx = b.context();
+    for (const char* subject : {"First  ", "Second   ", "Third"}) {
+        qd::MessagesRecord m{};
+        m.MailType = "Email";
+        m.EmailTo = "bob@example.org";
+        m.Subject = subject;
+        QCOMPARE(saveMessage(b.e.ds, m, true), qd::Level::Benign);
+    }
+    // The button a pick list's hook presses, on the row it highlights first.
+    QString press;
+    int row = 0;
+    bool timedOut = false;
+    b.e.ui.setDialogHook([&](QDialog& d) {
+        QTimer::singleShot(0, &d, [&d, &press, &row] {
+            if (auto* list = d.findChild<QTableView*>()) list->selectRow(row);
+            if (auto* button = d.findChild<QPushButton*>(press)) button->click();
+        });
+        // A list that does not close its dialog would hang the caller.
+        QTimer::singleShot(3000, &d, [&d, &timedOut] {
+            timedOut = true;
+            d.done(99);
+        });
+    });
+    press = "Select";
+    row = 1;
+    const std::optional<qd::MessagesRecord> chosen = selectMessage(ctx, nullptr);
+    QVERIFY(chosen);
+    QCOMPARE(chosen->EmailID, 2);
+    QCOMPARE(qd::sendEmailStepTitle(*chosen), std::string("Second - bob@example.org"));
+    qd::MessagesRecord padded = *chosen;
+    padded.Subject = "Padded   ";
+    QCOMPARE(qd::sendEmailStepTitle(padded), std::string("Padded - bob@example.org"));
+    // "Cl&ose" ends the pick list without a choice.
+    press = "Close";
+    QVERIFY(!selectMessage(ctx, nullptr));
+    QVERIFY(!timedOut);
+    // The same for the contacts' pick list.
+    b.addContact("Lee", "", "lee@example.org");
+    QVERIFY(!qdorgui::selectContact(b.e.ds, b.e.ui, nullptr));
+    QVERIFY(!timedOut);
+    // Outside a pick list "&Select" is not offered.
+    MessagesWindow plain(ctx);
+    QVERIFY(!plain.findChild<QPushButton*>("Select")->isVisibleTo(&plain));
+}
+
+void MailWindowsTest::aContactShowsItsTasksAndLinksOneChosenFromThePickList() {
+    Bench b;
+    const int lee = b.addContact("Lee", "", "lee@example.org");
+    b.addContact("Moe", "", "moe@example.org");
+    for (const char* d : {"Backup", "Weekly report", "Monthly report"}) {
+        qd::ScheduleRecord r{};
+        r.Description = d;
+        b.e.addTask(r);
+    }
+    // The pick list is searched for "monthly" and its only task chosen.
+    b.e.ui.setDialogHook([](QDialog& d) {
+        QTimer::singleShot(0, &d, [&d] {
+            d.findChild<QLineEdit*>("Find")->setText("monthly");
+            d.findChild<QPushButton*>("Select")->click();
+        });
+    });
+    qdorgui::ContactsWindow w({b.e.ds, b.e.ui, {}});
+    w.list()->selectRow(0); // Lee
+    QCOMPARE(w.linkedTasks()->count(), 0);
+    QVERIFY(!w.findChild<QPushButton*>("UnlinkTask")->isEnabled());
+    w.linkTaskPressed();
+    QCOMPARE(w.linkedTasks()->count(), 1);
+    QVERIFY(w.linkedTasks()->item(0)->text().endsWith("Monthly report"));
+    QCOMPARE(qd::tasksOfContact(b.e.ds, lee).size(), std::size_t(1));
+    // The other contact has none; back on Lee the link shows again and can go.
+    w.list()->selectRow(1);
+    QCOMPARE(w.linkedTasks()->count(), 0);
+    w.list()->selectRow(0);
+    QCOMPARE(w.linkedTasks()->count(), 1);
+    w.unlinkTaskPressed();
+    QCOMPARE(w.linkedTasks()->count(), 0);
+    QVERIFY(qd::tasksOfContact(b.e.ds, lee).empty());
+}
+
+void MailWindowsTest::categoriesShowTheirContactsAndKeepThoseInUse() {
+    Bench b;
+    {
+        qd::Table<qd::ContactCategoriesRecord> cat(b.e.ds, qd::tables::ContactCategories());
+        cat.open();
+        for (const char* name : {"Work", "Club", "Spare"}) {
+            cat.rec.ContactCategory = name;
+            QCOMPARE(cat.insert(), qd::Level::Benign);
+        }
+        qd::Table<qd::ContactRecord> t(b.e.ds, qd::tables::Contact());
+        t.open();
+        for (const auto& [last, category] : {std::pair{"Lee", "Club"}, {"Moe", "Work"}, {"Abe", "Club"}}) {
+            t.rec = {};
+            t.rec.LastName = last;
+            t.rec.ContactCategory = category;
+            QCOMPARE(t.insert(), qd::Level::Benign);
+        }
+    }
+    // Message boxes are recorded and answered "Yes" (or OK); the category form gets `name`.
+    QStringList seen;
+    QString name;
+    b.e.ui.setDialogHook([&seen, &name](QDialog& d) {
+        QPointer<QDialog> dialog(&d);
+        if (const auto* box = qobject_cast<QMessageBox*>(&d)) seen << box->text();
+        QTimer::singleShot(0, [dialog, &name] {
+            QDialog* open = dialog.data();
+            if (!open) return;
+            if (auto* form = qobject_cast<qdschedui::CategoryForm*>(open)) {
+                form->field()->setText(name);
+                form->accept();
+                if (form->isVisible()) form->reject();
+            } else if (!qduitest::pressButton(*open, "Yes") && !qduitest::pressButton(*open, "OK")) {
+                open->reject();
+            }
+        });
+    });
+    qdorgui::ContactCategoriesWindow w(b.e.ds, b.e.ui);
+    QCOMPARE(w.windowTitle(), QString("Contact Categories"));
+    QCOMPARE(w.categories()->count(), 3);
+    QCOMPARE(w.current(), std::optional<std::string>("Club"));
+    QCOMPARE(w.contacts()->rowCount(), 2);
+    QCOMPARE(w.contacts()->data(w.contacts()->index(0, 0), Qt::DisplayRole).toString(), QString("Abe"));
+    w.categories()->setCurrentRow(2); // Work
+    QCOMPARE(w.contacts()->rowCount(), 1);
+    w.categories()->setCurrentRow(1); // Spare
+    QCOMPARE(w.contacts()->rowCount(), 0);
+
+    // A category in use is neither renamed nor deleted.
+    w.categories()->setCurrentRow(0);
+    name = "Clubs";
+    w.editPressed();
+    w.deletePressed();
+    QCOMPARE(qd::listContactCategories(b.e.ds), (std::vector<std::string>{"Club", "Spare", "Work"}));
+    QCOMPARE(qd::listContacts(b.e.ds, "Club").size(), std::size_t(2));
+    QVERIFY2(seen.size() >= 2, qPrintable(seen.join("|")));
+
+    // An unused one is renamed, a new one added, and a blank name refused.
+    w.categories()->setCurrentRow(1);
+    name = "Family";
+    w.editPressed();
+    QCOMPARE(w.current(), std::optional<std::string>("Family"));
+    name = "Neighbours";
+    w.newPressed();
+    QCOMPARE(w.current(), std::optional<std::string>("Neighbours"));
+    seen.clear();
+    name = "  ";
+    w.newPressed();
+    QVERIFY2(seen.contains("Category must be entered."), qPrintable(seen.join("|")));
+    QCOMPARE(qd::listContactCategories(b.e.ds),
+             (std::vector<std::string>{"Club", "Family", "Neighbours", "Work"}));
+    // An unused one goes.
+    w.categories()->setCurrentRow(2);
+    w.deletePressed();
+    QCOMPARE(qd::listContactCategories(b.e.ds), (std::vector<std::string>{"Club", "Family", "Work"}));
+}
+
+void MailWindowsTest::setupKeepsATypedLoginPasswordOutsideTheSettings() {
+    Bench b;
+    int calls = 0;
+    qdui::SetupContext setup;
+    setup.dataSet = &b.e.ds;
+    setup.settings = &b.e.runtime->settings();
+    setup.ui = &b.e.ui;
+    // As the program does it, without a keyring.
+    setup.keepMailPassword = [&](const std::string& password, std::string& note) {
+        ++calls;
+        std::string error;
+        if (qd::MailPasswordStore(nullptr, b.e.dir.path()).store(password, note, error)) return true;
+        note = error;
+        return false;
+    };
+    const std::filesystem::path file = b.e.dir / qd::kMailPasswordFile;
+    {
+        qdui::SetupWindow w(setup);
+        QVERIFY(w.mailPassword());
+        QCOMPARE(w.mailPassword()->echoMode(), QLineEdit::Password);
+        w.mailPassword()->setText("s3cret word");
+        qobject_cast<QLineEdit*>(w.field("MailCAFile"))->setText("/etc/ssl/mail-ca.pem");
+        w.accept();
+        QVERIFY(w.saved());
+    }
+    QCOMPARE(calls, 1);
+    QCOMPARE(qdtest::readFile(file), std::string("s3cret word"));
+    QCOMPARE(std::filesystem::status(file).permissions() & std::filesystem::perms::all,
+             std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    QVERIFY2(b.seen.join("|").contains("readable by you only"), qPrintable(b.seen.join("|")));
+    QCOMPARE(b.e.runtime->settings().MailCAFile, std::string("/etc/ssl/mail-ca.pem"));
+    // The password is in no setting.
+    qd::SettingsStore store(b.e.ds);
+    for (const qd::SettingDef& def : qd::settingDefs())
+        QVERIFY(store.peek(def.key, "", qd::LegacyIni::None).value.find("s3cret") == std::string::npos);
+    // Left blank, the kept password stays as it is.
+    qdui::SetupWindow again(setup);
+    QVERIFY(again.mailPassword()->text().isEmpty());
+    again.accept();
+    QCOMPARE(calls, 1);
+    QCOMPARE(qdtest::readFile(file), std::string("s3cret word"));
 }
 
 QTEST_MAIN(MailWindowsTest)

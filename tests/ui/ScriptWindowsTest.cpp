@@ -149,6 +149,7 @@ private slots:
     void windowHelpersCountMatchesAndFollowThePointer();
     void keyPickerInsertsANameAndThePreviewFollows();
     void otherEntryMustBeCompleted();
+    void sendEmailStepTakesTheMessageChosenFromTheList();
     void runningScriptViewShowsTheQueueAndStops();
     void stepByStepRunShowsVariablesAndConditions();
 };
@@ -558,6 +559,34 @@ void ScriptWindowsTest::otherEntryMustBeCompleted() {
     d.chooseAction("Set Value");
     d.accept();
     QVERIFY(b.sawText("Variable must be entered."));
+}
+
+void ScriptWindowsTest::sendEmailStepTakesTheMessageChosenFromTheList() {
+    Bench b;
+    const int id = b.addTask("mail");
+    qd::ScriptingRecord s{};
+    s.ID = id;
+    {
+        // Without the messages list the choice is not offered.
+        UpdateScriptingDialog d(*b.context, qd::taskSteps(id), s, true);
+        d.chooseAction("Send Email");
+        QVERIFY(!d.findChild<QToolButton*>("PickMessage")->isEnabled());
+    }
+    int asked = 0;
+    b.context->pickMessage = [&asked](QWidget*) -> std::optional<PickedMessage> {
+        return ++asked == 1 ? std::optional<PickedMessage>(PickedMessage{7, "Report - bob@example.org"})
+                            : std::nullopt;
+    };
+    UpdateScriptingDialog d(*b.context, qd::taskSteps(id), s, true);
+    d.chooseAction("Send Email");
+    d.findChild<QToolButton*>("PickMessage")->click();
+    qd::ScriptingRecord step = d.step();
+    QCOMPARE(step.EmailID, 7);
+    QCOMPARE(QString::fromStdString(step.WindowTitleToCheckFor), QString("Report - bob@example.org"));
+    // Closing the list without a choice leaves the step as it was.
+    d.findChild<QToolButton*>("PickMessage")->click();
+    QCOMPARE(asked, 2);
+    QCOMPARE(d.step().EmailID, 7);
 }
 
 void ScriptWindowsTest::runningScriptViewShowsTheQueueAndStops() {

@@ -20,14 +20,7 @@ MailWindows::MailWindows(qdui::MainFrame& frame, MailUiContext context)
     : QObject(&frame), frame_(frame), context_(std::move(context)) {
     frame.setHandler("EmailMessages", [this] { openMessages(); });
     frame.setHandler("Contacts", [this] { openContacts(); });
-    frame.setHandler("ContactCategories", [this] {
-        // The categories' pick list, and the list of the chosen one's contacts.
-        if (const auto c = qdorgui::selectContactCategory(context_.ds, context_.ui, &frame_))
-            if (qdorgui::ContactsWindow* w = openContacts()) {
-                w->tabs()->setCurrentIndex(0);
-                w->model()->setOrder("C_:KeyCategory", *c);
-            }
-    });
+    frame.setHandler("ContactCategories", [this] { openContactCategories(); });
 }
 
 void MailWindows::addChild(QWidget* w, QSize size) {
@@ -60,6 +53,17 @@ qdorgui::ContactsWindow* MailWindows::openContacts() {
                                  }});
     contacts_ = w;
     addChild(w, QSize(820, 440));
+    return w;
+}
+
+qdorgui::ContactCategoriesWindow* MailWindows::openContactCategories() {
+    if (QMdiSubWindow* sub = subWindowOf(categories_)) {
+        frame_.mdiArea()->setActiveSubWindow(sub);
+        return categories_;
+    }
+    auto* w = new qdorgui::ContactCategoriesWindow(context_.ds, context_.ui);
+    categories_ = w;
+    addChild(w, QSize(640, 480));
     return w;
 }
 

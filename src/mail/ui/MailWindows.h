@@ -4,6 +4,7 @@
 #pragma once
 
 #include "mail/ui/MessageWindows.h"
+#include "organizer/ui/ContactCategoryWindows.h"
 #include "organizer/ui/ContactWindows.h"
 
 #include <QObject>
@@ -22,6 +23,7 @@ public:
 
     MessagesWindow* openMessages();
     qdorgui::ContactsWindow* openContacts();
+    qdorgui::ContactCategoriesWindow* openContactCategories();
     // "&Email" of a reminder window.
     void forward(const std::string& title, const std::string& message);
     MailUiContext& context() { return context_; }
@@ -33,6 +35,7 @@ private:
     MailUiContext context_;
     QPointer<MessagesWindow> messages_;
     QPointer<qdorgui::ContactsWindow> contacts_;
+    QPointer<qdorgui::ContactCategoriesWindow> categories_;
 };
 
 } // namespace qdmailui

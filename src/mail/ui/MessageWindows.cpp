@@ -9,6 +9,8 @@
 #include "organizer/Contacts.h"
 #include "organizer/ui/ContactWindows.h"
 #include "ui/QtUserInterface.h"
+#include "ui/QueryDialog.h"
+#include "ui/WindowParts.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -56,10 +58,7 @@ QLineEdit* lineEdit(QWidget* parent, const char* name, const char* accessible, i
 }
 
 QPushButton* button(QWidget* parent, const char* name, const char* label) {
-    auto* b = new QPushButton(label, parent);
-    b->setObjectName(name);
-    b->setAccessibleName(QString(label).remove('&'));
-    return b;
+    return qdui::namedButton(parent, label, name);
 }
 
 // Runs a mass mailing behind a progress window that can cancel it between mails.
@@ -101,12 +100,16 @@ std::string massSummary(const qd::MassMailingSummary& s) {
 // ---------------------------------------------------------------------------
 // MessagesModel
 
-MessagesModel::MessagesModel(qd::DataSet& ds, QObject* parent) : QAbstractTableModel(parent), ds_(ds) {
-    reload();
+MessagesModel::MessagesModel(qd::DataSet& ds, QObject* parent)
+    : QAbstractTableModel(parent), ds_(ds),
+      rows_(std::make_unique<qd::RecordPages<qd::MessagesRecord>>(ds, qd::tables::Messages(), kPage)) {
+    setView();
 }
 
+MessagesModel::~MessagesModel() = default;
+
 int MessagesModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+    return parent.isValid() ? 0 : static_cast<int>(rows_->size());
 }
 
 int MessagesModel::columnCount(const QModelIndex& parent) const {
@@ -116,7 +119,7 @@ int MessagesModel::columnCount(const QModelIndex& parent) const {
 QVariant MessagesModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rowCount()) return {};
     if (role != Qt::DisplayRole && role != Qt::AccessibleTextRole) return {};
-    const qd::MessagesRecord& m = message(index.row());
+    const qd::MessagesRecord m = message(index.row());
     switch (index.column()) {
     case 0:
         return m.EmailID;
@@ -144,53 +147,42 @@ QVariant MessagesModel::headerData(int section, Qt::Orientation orientation, int
     return section >= 0 && section < columnCount() ? QVariant(kColumns[section]) : QVariant();
 }
 
-bool MessagesModel::canFetchMore(const QModelIndex& parent) const {
-    return !parent.isValid() && !atEnd_;
-}
-
-void MessagesModel::fetchMore(const QModelIndex& parent) {
-    if (parent.isValid() || atEnd_) return;
-    if (!table_) {
-        table_ = std::make_unique<qd::Table<qd::MessagesRecord>>(ds_, qd::tables::Messages());
-        if (table_->open() != qd::Level::Benign) {
-            atEnd_ = true;
-            return;
-        }
-        table_->setOrder(table_->def().findKey(key_.c_str()));
-    }
-    std::vector<qd::MessagesRecord> page;
-    while (page.size() < static_cast<std::size_t>(kPage)) {
-        if (table_->next() != qd::Level::Benign) {
-            atEnd_ = true;
-            break;
-        }
-        page.push_back(table_->rec);
-    }
-    if (page.empty()) return;
-    const int first = static_cast<int>(rows_.size());
-    beginInsertRows({}, first, first + static_cast<int>(page.size()) - 1);
-    rows_.insert(rows_.end(), page.begin(), page.end());
-    endInsertRows();
+void MessagesModel::setView() {
+    beginResetModel();
+    rows_->setView(query_, {qd::tables::Messages().findKey(key_.c_str()), -1, false});
+    endResetModel();
 }
 
 void MessagesModel::setOrder(const std::string& key) {
     key_ = key;
-    reload();
+    setView();
+}
+
+void MessagesModel::setQuery(const qd::RecordFilter& query) {
+    query_ = query;
+    setView();
 }
 
 void MessagesModel::reload() {
     beginResetModel();
-    rows_.clear();
-    table_.reset();
-    atEnd_ = false;
+    rows_->count();
     endResetModel();
-    fetchMore({});
+}
+
+qd::MessagesRecord MessagesModel::message(int row) const {
+    const auto* r = rows_->row(row);
+    return r ? r->record : qd::MessagesRecord{};
 }
 
 int MessagesModel::rowOf(int emailId) const {
-    for (std::size_t i = 0; i < rows_.size(); ++i)
-        if (rows_[i].EmailID == emailId) return static_cast<int>(i);
-    return -1;
+    const long long held =
+        rows_->findHeld([emailId](const qd::MessagesRecord& m) { return m.EmailID == emailId; });
+    if (held >= 0) return static_cast<int>(held);
+    qd::Table<qd::MessagesRecord> t(ds_, qd::tables::Messages());
+    if (t.open() != qd::Level::Benign) return -1;
+    t.rec.EmailID = emailId;
+    if (t.fetch("M_:KeyEmailID") != qd::Level::Benign) return -1;
+    return static_cast<int>(rows_->rowOf(t.currentRowId()));
 }
 
 // ---------------------------------------------------------------------------
@@ -425,7 +417,8 @@ qd::Level saveMessage(qd::DataSet& ds, qd::MessagesRecord& m, bool isNew) {
     return qd::RelationManager(t).update();
 }
 
-MessagesWindow::MessagesWindow(MailUiContext& context, QWidget* parent) : QWidget(parent), context_(context) {
+MessagesWindow::MessagesWindow(MailUiContext& context, bool selecting, QWidget* parent)
+    : QWidget(parent), context_(context) {
     setObjectName("BrowseMessages");
     setWindowTitle("E-mail Messages");
     auto* layout = new QVBoxLayout(this);
@@ -445,33 +438,50 @@ MessagesWindow::MessagesWindow(MailUiContext& context, QWidget* parent) : QWidge
     list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     list_->verticalHeader()->hide();
     layout->addWidget(list_, 1);
+    const qd::TableDef& def = qd::tables::Messages();
+    query_ =
+        new qdui::QueryBar({{def.findField("EmailID"), "E-mail ID", qdui::QueryFieldKind::Number},
+                            {def.findField("MailType"), "Mail Type", qdui::QueryFieldKind::Text},
+                            {def.findField("EmailTo"), "E-mail To", qdui::QueryFieldKind::Text},
+                            {def.findField("EmailToName"), "E-mail To Name", qdui::QueryFieldKind::Text},
+                            {def.findField("EmailToGroup"), "Category", qdui::QueryFieldKind::Text},
+                            {def.findField("Subject"), "Subject", qdui::QueryFieldKind::Text},
+                            {def.findField("LastDateSent"), "Last Date Sent", qdui::QueryFieldKind::Date}},
+                           "messages", this);
+    connect(query_, &qdui::QueryBar::changed, this, [this](const qd::RecordFilter& query) {
+        model_->setQuery(query);
+        if (model_->rowCount() > 0) list_->selectRow(0);
+    });
+    layout->addWidget(query_->shown());
     auto* row = new QHBoxLayout;
     const auto add = [&](const char* name, const char* label) {
-        QPushButton* b = button(this, name, label);
-        row->addWidget(b);
-        return b;
+        return qdui::namedButton(this, label, name, row);
     };
     QPushButton* send = add("SendEmail", "Send E-&mail");
     send->setToolTip("Send highlighted e-mail message");
     send->setEnabled(static_cast<bool>(context_.queueSend));
     connect(send, &QPushButton::clicked, this, &MessagesWindow::sendPressed);
+    QPushButton* select = add("Select", "&Select");
+    select->setVisible(selecting);
+    connect(select, &QPushButton::clicked, this, &MessagesWindow::selectPressed);
     connect(add("New", "&New"), &QPushButton::clicked, this, [this] { newPressed(); });
     connect(add("Copy", "Cop&y"), &QPushButton::clicked, this, &MessagesWindow::copyPressed);
     connect(add("Edit", "&Edit"), &QPushButton::clicked, this, &MessagesWindow::editPressed);
     connect(add("Delete", "&Delete"), &QPushButton::clicked, this, &MessagesWindow::deletePressed);
+    query_->addButtons(row);
     row->addStretch(1);
-    connect(add("Close", "Cl&ose"), &QPushButton::clicked, this, [this] {
-        if (parentWidget() && parentWidget()->inherits("QMdiSubWindow"))
-            parentWidget()->close();
-        else
-            close();
-    });
+    connect(add("Close", "Cl&ose"), &QPushButton::clicked, this, [this] { qdui::closeWindow(this); });
     layout->addLayout(row);
     connect(tabs_, &QTabBar::currentChanged, this, [this](int tab) {
         model_->setOrder(kTabs[tab].key);
         if (model_->rowCount() > 0) list_->selectRow(0);
     });
-    connect(list_, &QTableView::doubleClicked, this, &MessagesWindow::editPressed);
+    connect(list_, &QTableView::doubleClicked, this, [this, selecting] {
+        if (selecting)
+            selectPressed();
+        else
+            editPressed();
+    });
     if (model_->rowCount() > 0) list_->selectRow(0);
     resize(760, 400);
 }
@@ -483,12 +493,25 @@ std::optional<qd::MessagesRecord> MessagesWindow::current() const {
 }
 
 void MessagesWindow::select(int emailId) {
-    int row = model_->rowOf(emailId);
-    while (row < 0 && model_->canFetchMore({})) {
-        model_->fetchMore({});
-        row = model_->rowOf(emailId);
-    }
-    if (row >= 0) list_->selectRow(row);
+    if (const int row = model_->rowOf(emailId); row >= 0) list_->selectRow(row);
+}
+
+void MessagesWindow::selectPressed() {
+    chosen_ = current();
+    if (chosen_) emit selected();
+}
+
+std::optional<qd::MessagesRecord> selectMessage(MailUiContext& context, QWidget* parent) {
+    QDialog dialog(parent);
+    dialog.setObjectName("SelectMessage");
+    dialog.setWindowTitle("E-mail Messages");
+    auto* layout = new QVBoxLayout(&dialog);
+    auto* window = new MessagesWindow(context, true, &dialog);
+    layout->addWidget(window);
+    QObject::connect(window, &MessagesWindow::selected, &dialog, &QDialog::accept);
+    dialog.resize(780, 420);
+    if (context.ui.runDialog(dialog) != QDialog::Accepted) return std::nullopt;
+    return window->chosen();
 }
 
 void MessagesWindow::sendPressed() {

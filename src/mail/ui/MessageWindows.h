@@ -5,6 +5,8 @@
 
 #include "data/DataSet.h"
 #include "data/FileManager.h"
+#include "data/RecordFilter.h"
+#include "data/RecordPages.h"
 #include "data/Records.h"
 #include "mail/Mailer.h"
 
@@ -26,7 +28,8 @@ class QTableView;
 
 namespace qdui {
 class QtUserInterface;
-}
+class QueryBar;
+} // namespace qdui
 
 namespace qdmailui {
 
@@ -39,30 +42,36 @@ struct MailUiContext {
     std::function<void(int emailId)> queueSend;
 };
 
+// The stored messages in the order of one key, counted by the store and read a
+// page at a time as they are shown.
 class MessagesModel : public QAbstractTableModel {
     Q_OBJECT
 public:
     static constexpr int kPage = 100;
     MessagesModel(qd::DataSet& ds, QObject* parent = nullptr);
+    ~MessagesModel() override;
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
-    bool canFetchMore(const QModelIndex& parent) const override;
-    void fetchMore(const QModelIndex& parent) override;
 
     void setOrder(const std::string& key);
+    // Only the messages that meet the query (the "&Query" button); empty: all.
+    void setQuery(const qd::RecordFilter& query);
+    // Counts the list again; its rows are read again as they are shown.
     void reload();
-    const qd::MessagesRecord& message(int row) const { return rows_[static_cast<std::size_t>(row)]; }
+    qd::MessagesRecord message(int row) const;
+    // The row of the message; -1 when it is not in the list.
     int rowOf(int emailId) const;
 
 private:
+    void setView();
+
     qd::DataSet& ds_;
-    std::unique_ptr<qd::Table<qd::MessagesRecord>> table_;
+    std::unique_ptr<qd::RecordPages<qd::MessagesRecord>> rows_;
     std::string key_ = "M_:KeyEmailID";
-    std::vector<qd::MessagesRecord> rows_;
-    bool atEnd_ = false;
+    qd::RecordFilter query_;
 };
 
 class MessageForm : public QDialog {
@@ -116,19 +125,26 @@ private:
 class MessagesWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit MessagesWindow(MailUiContext& context, QWidget* parent = nullptr);
+    // With `selecting`, "&Select" (or a double click) chooses the highlighted message (chosen()).
+    explicit MessagesWindow(MailUiContext& context, bool selecting = false, QWidget* parent = nullptr);
 
     QTableView* list() const { return list_; }
     MessagesModel* model() const { return model_; }
+    qdui::QueryBar* queryBar() const { return query_; }
     std::optional<qd::MessagesRecord> current() const;
+    const std::optional<qd::MessagesRecord>& chosen() const { return chosen_; }
 
     void sendPressed();
+    void selectPressed();
     void newPressed(int contactId = 0);
     void copyPressed();
     void editPressed();
     void deletePressed();
     // Opens the form for a new message to a contact ("Email..." of the contacts).
     void newForContact(const qd::ContactRecord& contact);
+
+signals:
+    void selected();
 
 private:
     void edit(qd::MessagesRecord start, const QString& title, bool isNew);
@@ -138,7 +154,12 @@ private:
     MessagesModel* model_ = nullptr;
     QTableView* list_ = nullptr;
     QTabBar* tabs_ = nullptr;
+    qdui::QueryBar* query_ = nullptr;
+    std::optional<qd::MessagesRecord> chosen_;
 };
+
+// The messages list as a modal pick list ("&Select"); nullopt when closed without a choice.
+std::optional<qd::MessagesRecord> selectMessage(MailUiContext& context, QWidget* parent);
 
 // Saves a message from the form: a new one gets the next number. Benign when stored.
 qd::Level saveMessage(qd::DataSet& ds, qd::MessagesRecord& m, bool isNew);

@@ -3,8 +3,11 @@
 #include "data/RelationManager.h"
 #include "data/TableDefs.h"
 #include "data/Text.h"
+#include "organizer/ContactTasks.h"
 #include "organizer/Contacts.h"
 #include "ui/QtUserInterface.h"
+#include "ui/QueryDialog.h"
+#include "ui/WindowParts.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -12,6 +15,8 @@
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
@@ -24,6 +29,9 @@
 
 namespace qdorgui {
 namespace {
+
+// The most tasks the task pick list shows for one search.
+constexpr int kTaskChoices = 200;
 
 QString text(const std::string& s) {
     return QString::fromStdString(qd::text::trimmedRight(s));
@@ -91,12 +99,16 @@ QString plain(const char* prompt) {
 // ---------------------------------------------------------------------------
 // ContactsModel
 
-ContactsModel::ContactsModel(qd::DataSet& ds, QObject* parent) : QAbstractTableModel(parent), ds_(ds) {
-    reload();
+ContactsModel::ContactsModel(qd::DataSet& ds, QObject* parent)
+    : QAbstractTableModel(parent), ds_(ds),
+      rows_(std::make_unique<qd::RecordPages<qd::ContactRecord>>(ds, qd::tables::Contact(), kPage)) {
+    setView();
 }
 
+ContactsModel::~ContactsModel() = default;
+
 int ContactsModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+    return parent.isValid() || none_ ? 0 : static_cast<int>(rows_->size());
 }
 
 int ContactsModel::columnCount(const QModelIndex& parent) const {
@@ -114,65 +126,55 @@ QVariant ContactsModel::headerData(int section, Qt::Orientation orientation, int
     return section >= 0 && section < columnCount() ? QVariant(kColumns[section].heading) : QVariant();
 }
 
-bool ContactsModel::canFetchMore(const QModelIndex& parent) const {
-    return !parent.isValid() && !atEnd_;
-}
-
-void ContactsModel::fetchMore(const QModelIndex& parent) {
-    if (parent.isValid() || atEnd_) return;
-    if (!table_) {
-        table_ = std::make_unique<qd::Table<qd::ContactRecord>>(ds_, qd::tables::Contact());
-        if (table_->open() != qd::Level::Benign) {
-            atEnd_ = true;
-            return;
-        }
-        const int key = table_->def().findKey(key_.c_str());
-        if (key_ == "C_:KeyCategory" && !category_.empty()) {
-            table_->rec.ContactCategory = category_;
-            table_->setPosition(key, 1);
-        } else {
-            table_->setOrder(key);
-        }
-    }
-    std::vector<qd::ContactRecord> page;
-    while (page.size() < static_cast<std::size_t>(kPage)) {
-        if (table_->next() != qd::Level::Benign) {
-            atEnd_ = true;
-            break;
-        }
-        if (!category_.empty() && key_ == "C_:KeyCategory" &&
-            !qd::text::equalsNoCase(qd::text::trimmed(table_->rec.ContactCategory), category_)) {
-            atEnd_ = true;
-            break;
-        }
-        page.push_back(table_->rec);
-    }
-    if (page.empty()) return;
-    const int first = static_cast<int>(rows_.size());
-    beginInsertRows({}, first, first + static_cast<int>(page.size()) - 1);
-    rows_.insert(rows_.end(), page.begin(), page.end());
-    endInsertRows();
+void ContactsModel::setView() {
+    const qd::TableDef& def = qd::tables::Contact();
+    qd::RecordFilter where = query_;
+    if (key_ == "C_:KeyCategory" && !category_.empty())
+        where.push_back({def.findField("ContactCategory"), qd::FieldMatch::Equals, category_, {}, {}});
+    beginResetModel();
+    rows_->setView(where, {def.findKey(key_.c_str()), -1, false});
+    endResetModel();
 }
 
 void ContactsModel::setOrder(const std::string& key, const std::string& category) {
     key_ = key;
     category_ = qd::text::trimmed(category);
-    reload();
+    none_ = false;
+    setView();
+}
+
+void ContactsModel::setQuery(const qd::RecordFilter& query) {
+    query_ = query;
+    setView();
+}
+
+void ContactsModel::showNone() {
+    beginResetModel();
+    none_ = true;
+    endResetModel();
 }
 
 void ContactsModel::reload() {
     beginResetModel();
-    rows_.clear();
-    table_.reset();
-    atEnd_ = false;
+    rows_->count();
     endResetModel();
-    fetchMore({});
+}
+
+qd::ContactRecord ContactsModel::contact(int row) const {
+    const auto* r = rows_->row(row);
+    return r ? r->record : qd::ContactRecord{};
 }
 
 int ContactsModel::rowOf(int clientId) const {
-    for (std::size_t i = 0; i < rows_.size(); ++i)
-        if (rows_[i].ClientID == clientId) return static_cast<int>(i);
-    return -1;
+    if (none_) return -1;
+    const long long held =
+        rows_->findHeld([clientId](const qd::ContactRecord& c) { return c.ClientID == clientId; });
+    if (held >= 0) return static_cast<int>(held);
+    qd::Table<qd::ContactRecord> t(ds_, qd::tables::Contact());
+    if (t.open() != qd::Level::Benign) return -1;
+    t.rec.ClientID = clientId;
+    if (t.fetch("C_:KeyClientID") != qd::Level::Benign) return -1;
+    return static_cast<int>(rows_->rowOf(t.currentRowId()));
 }
 
 // ---------------------------------------------------------------------------
@@ -279,15 +281,24 @@ ContactsWindow::ContactsWindow(ContactsContext context, bool selecting, QWidget*
     list_->verticalHeader()->hide();
     list_->setContextMenuPolicy(Qt::CustomContextMenu);
     layout->addWidget(list_, 1);
+    const qd::TableDef& def = qd::tables::Contact();
+    query_ = new qdui::QueryBar(
+        {{def.findField("LastName"), "Last Name", qdui::QueryFieldKind::Text},
+         {def.findField("FirstName"), "First Name", qdui::QueryFieldKind::Text},
+         {def.findField("Email"), "Email", qdui::QueryFieldKind::Text},
+         {def.findField("ContactCategory"), "Contact Category", qdui::QueryFieldKind::Text},
+         {def.findField("WorkDayPhone"), "Work/Day Phone", qdui::QueryFieldKind::Text},
+         {def.findField("PostalCode"), "Postal Code", qdui::QueryFieldKind::Text}},
+        "contacts", this);
+    connect(query_, &qdui::QueryBar::changed, this, [this](const qd::RecordFilter& query) {
+        model_->setQuery(query);
+        if (model_->rowCount() > 0) list_->selectRow(0);
+    });
+    layout->addWidget(query_->shown());
 
     auto* row = new QHBoxLayout;
     auto add = [&](const char* name, const char* label, const char* tip = "") {
-        auto* b = new QPushButton(label, this);
-        b->setObjectName(name);
-        b->setAccessibleName(QString(label).remove('&'));
-        if (*tip) b->setToolTip(tip);
-        row->addWidget(b);
-        return b;
+        return qdui::namedButton(this, label, name, row, tip);
     };
     connect(add("CopyToClipboard", "&Copy to Clipboard"), &QPushButton::clicked, this,
             &ContactsWindow::copyToClipboardPressed);
@@ -303,14 +314,30 @@ ContactsWindow::ContactsWindow(ContactsContext context, bool selecting, QWidget*
     connect(add("Copy", "Cop&y", "Copy record"), &QPushButton::clicked, this, &ContactsWindow::copyPressed);
     connect(add("Edit", "&Edit"), &QPushButton::clicked, this, &ContactsWindow::editPressed);
     connect(add("Delete", "&Delete"), &QPushButton::clicked, this, &ContactsWindow::deletePressed);
+    query_->addButtons(row);
     row->addStretch(1);
-    connect(add("Close", "Cl&ose"), &QPushButton::clicked, this, [this] {
-        if (parentWidget() && parentWidget()->inherits("QMdiSubWindow"))
-            parentWidget()->close();
-        else
-            close();
-    });
+    connect(add("Close", "Cl&ose"), &QPushButton::clicked, this, [this] { qdui::closeWindow(this); });
     layout->addLayout(row);
+
+    // The tasks the highlighted contact is linked to.
+    auto* linkedLabel = new QLabel("Linked &Tasks:", this);
+    layout->addWidget(linkedLabel);
+    auto* linkedRow = new QHBoxLayout;
+    linked_ = new QListWidget(this);
+    linked_->setObjectName("LinkedTasks");
+    linked_->setAccessibleName("Tasks linked to the contact");
+    linked_->setMaximumHeight(90);
+    linkedLabel->setBuddy(linked_);
+    linkedRow->addWidget(linked_, 1);
+    auto* linkButtons = new QVBoxLayout;
+    link_ = qdui::namedButton(this, "&Link Task...", "LinkTask", linkButtons);
+    connect(link_, &QPushButton::clicked, this, &ContactsWindow::linkTaskPressed);
+    unlink_ = qdui::namedButton(this, "&Unlink Task", "UnlinkTask", linkButtons);
+    connect(unlink_, &QPushButton::clicked, this, &ContactsWindow::unlinkTaskPressed);
+    linkButtons->addStretch(1);
+    linkedRow->addLayout(linkButtons);
+    layout->addLayout(linkedRow);
+    connect(model_, &QAbstractItemModel::modelReset, this, &ContactsWindow::showLinkedTasks);
 
     connect(tabs_, &QTabBar::currentChanged, this, &ContactsWindow::tabChanged);
     connect(list_, &QTableView::doubleClicked, this, [this, selecting] {
@@ -339,8 +366,57 @@ ContactsWindow::ContactsWindow(ContactsContext context, bool selecting, QWidget*
         copy->setEnabled(any);
         menu.exec(list_->viewport()->mapToGlobal(at));
     });
+    connect(list_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            &ContactsWindow::showLinkedTasks);
     if (model_->rowCount() > 0) list_->selectRow(0);
-    resize(760, 420);
+    showLinkedTasks();
+    resize(760, 520);
+}
+
+void ContactsWindow::showLinkedTasks() {
+    linked_->clear();
+    const auto c = current();
+    if (c)
+        for (const qd::TaskEntry& t : qd::tasksOfContact(context_.ds, c->ClientID)) {
+            auto* item = new QListWidgetItem(
+                QString("#%1  %2").arg(t.taskId).arg(QString::fromStdString(t.description)), linked_);
+            item->setData(Qt::UserRole, t.taskId);
+        }
+    if (linked_->count() > 0) linked_->setCurrentRow(0);
+    link_->setEnabled(c.has_value());
+    unlink_->setEnabled(linked_->count() > 0);
+}
+
+void ContactsWindow::linkTaskPressed() {
+    const auto c = current();
+    if (!c) return;
+    const std::optional<int> task = selectTask(context_.ds, context_.ui, this);
+    if (!task) return;
+    switch (qd::linkContactToTask(context_.ds, c->ClientID, *task)) {
+    case qd::LinkResult::AlreadyLinked:
+        context_.ui.message("Link Task",
+                            "The contact is already linked to task #" + std::to_string(*task) + ".",
+                            qd::MessageIcon::Exclamation);
+        break;
+    case qd::LinkResult::NoSuchTask:
+    case qd::LinkResult::NoSuchContact:
+        context_.ui.message("Link Task", "The task or the contact has been deleted meanwhile.",
+                            qd::MessageIcon::Exclamation);
+        break;
+    default:
+        break;
+    }
+    showLinkedTasks();
+    for (int i = 0; i < linked_->count(); ++i)
+        if (linked_->item(i)->data(Qt::UserRole).toInt() == *task) linked_->setCurrentRow(i);
+}
+
+void ContactsWindow::unlinkTaskPressed() {
+    const auto c = current();
+    QListWidgetItem* item = linked_->currentItem();
+    if (!c || !item) return;
+    qd::unlinkContactFromTask(context_.ds, c->ClientID, item->data(Qt::UserRole).toInt());
+    showLinkedTasks();
 }
 
 std::optional<qd::ContactRecord> ContactsWindow::current() const {
@@ -358,12 +434,7 @@ void ContactsWindow::tabChanged(int tab) {
 }
 
 void ContactsWindow::select(int clientId) {
-    int row = model_->rowOf(clientId);
-    while (row < 0 && model_->canFetchMore({})) {
-        model_->fetchMore({});
-        row = model_->rowOf(clientId);
-    }
-    if (row >= 0) list_->selectRow(row);
+    if (const int row = model_->rowOf(clientId); row >= 0) list_->selectRow(row);
 }
 
 void ContactsWindow::copyToClipboardPressed() {
@@ -455,6 +526,44 @@ std::optional<std::string> selectContactCategory(qd::DataSet& ds, qdui::QtUserIn
     layout->addWidget(buttons);
     if (ui.runDialog(dialog) != QDialog::Accepted || !list->currentItem()) return std::nullopt;
     return list->currentItem()->text().toStdString();
+}
+
+std::optional<int> selectTask(qd::DataSet& ds, qdui::QtUserInterface& ui, QWidget* parent) {
+    QDialog dialog(parent);
+    dialog.setObjectName("SelectTask");
+    dialog.setWindowTitle("Select a Task");
+    auto* layout = new QVBoxLayout(&dialog);
+    auto* form = new QFormLayout;
+    auto* find = new QLineEdit(&dialog);
+    find->setObjectName("Find");
+    find->setAccessibleName("Task number or description");
+    form->addRow("&Find:", find);
+    layout->addLayout(form);
+    auto* list = new QListWidget(&dialog);
+    list->setObjectName("Tasks");
+    list->setAccessibleName("Tasks");
+    layout->addWidget(list, 1);
+    const auto fill = [&ds, list, find] {
+        list->clear();
+        for (const qd::TaskEntry& t : qd::findTasks(ds, find->text().toStdString(), kTaskChoices)) {
+            auto* item = new QListWidgetItem(
+                QString("#%1  %2").arg(t.taskId).arg(QString::fromStdString(t.description)), list);
+            item->setData(Qt::UserRole, t.taskId);
+        }
+        if (list->count() > 0) list->setCurrentRow(0);
+    };
+    fill();
+    QObject::connect(find, &QLineEdit::textChanged, &dialog, fill);
+    auto* buttons = new QDialogButtonBox(&dialog);
+    buttons->addButton("&Select", QDialogButtonBox::AcceptRole)->setObjectName("Select");
+    buttons->addButton("Cancel", QDialogButtonBox::RejectRole)->setObjectName("Cancel");
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    QObject::connect(list, &QListWidget::itemDoubleClicked, &dialog, &QDialog::accept);
+    layout->addWidget(buttons);
+    dialog.resize(420, 360);
+    if (ui.runDialog(dialog) != QDialog::Accepted || !list->currentItem()) return std::nullopt;
+    return list->currentItem()->data(Qt::UserRole).toInt();
 }
 
 std::optional<qd::ContactRecord> selectContact(qd::DataSet& ds, qdui::QtUserInterface& ui, QWidget* parent) {

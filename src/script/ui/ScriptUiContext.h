@@ -8,6 +8,11 @@
 
 #include <QString>
 
+class QWidget;
+
+#include <functional>
+#include <optional>
+
 #include <string>
 
 namespace qd {
@@ -17,6 +22,13 @@ class WindowTargeting;
 } // namespace qd
 
 namespace qdscriptui {
+
+// A stored message chosen for a "Send Email" step: its number and the text the
+// step shows for it.
+struct PickedMessage {
+    int emailId = 0;
+    std::string title;
+};
 
 struct ScriptUiContext {
     qd::DataSet& ds;
@@ -30,6 +42,8 @@ struct ScriptUiContext {
     qd::ScriptEngine* engine = nullptr;
     // Where a step-by-step run logs its steps; null: the run is not offered.
     qd::EventLog* log = nullptr;
+    // The messages list as a pick list ("&Select"); null: not offered.
+    std::function<std::optional<PickedMessage>(QWidget* parent)> pickMessage{};
 };
 
 inline QString q(const std::string& s) {

@@ -355,6 +355,11 @@ void UpdateScriptingDialog::addField(const qd::EditorField& f) {
         case K::Child:
             shown = withButton(line, "P&ick...", "PickChild", [this, line] { pickChild(line); });
             break;
+        case K::StoredMessage: {
+            shown = withButton(line, "&Select...", "PickMessage", [this, line] { pickMessage(line); });
+            if (!context_.pickMessage) shown->findChild<QToolButton*>("PickMessage")->setEnabled(false);
+            break;
+        }
         case K::File:
         case K::ScriptFile:
         case K::Program:
@@ -535,6 +540,15 @@ void UpdateScriptingDialog::pickChild(QLineEdit* line) {
     if (context_.ui.runDialog(d) != QDialog::Accepted) return;
     const std::string text = d.chosenText();
     if (!text.empty()) line->setText(q(text));
+}
+
+void UpdateScriptingDialog::pickMessage(QLineEdit* line) {
+    if (!context_.pickMessage) return;
+    const std::optional<PickedMessage> m = context_.pickMessage(this);
+    if (!m) return;
+    line->setText(QString::number(m->emailId));
+    // The step shows the message by its subject and recipient.
+    setField("Subject", q(m->title));
 }
 
 void UpdateScriptingDialog::pickFile(QLineEdit* line, qd::FieldKind kind) {

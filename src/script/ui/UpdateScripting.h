@@ -96,6 +96,7 @@ private:
     void pickWindow(QLineEdit* line);
     void pickChild(QLineEdit* line);
     void pickFile(QLineEdit* line, qd::FieldKind kind);
+    void pickMessage(QLineEdit* line);
     void updatePreview();
     void updateMatches();
     QLineEdit* windowLine() const;
