@@ -8,13 +8,13 @@
 #include "clipboard/ui/ClipboardWindows.h"
 #include "data/StoreTransaction.h"
 #include "data/TableDefs.h"
-#include "ui/QueryDialog.h"
 #include "hotkeys/HotKeyNames.h"
 #include "hotkeys/ui/HotKeyWindows.h"
 #include "platform/fake/FakeClipboard.h"
 #include "platform/fake/FakeHotKeys.h"
 #include "platform/fake/FakeKeyboard.h"
 #include "script/Keystrokes.h"
+#include "ui/QueryDialog.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -248,9 +248,11 @@ private slots:
             for (int i = 0; i < 1500; ++i) {
                 t.rec = qd::ClipboardRecord{};
                 // Capitals of its own for each: the hash keys differ.
-                const std::string mark = {static_cast<char>('A' + i % 26), static_cast<char>('A' + i / 26 % 26),
+                const std::string mark = {static_cast<char>('A' + i % 26),
+                                          static_cast<char>('A' + i / 26 % 26),
                                           static_cast<char>('A' + i / 676)};
-                t.rec.ClipContents = "Entry " + std::to_string(i) + " " + mark + (i % 10 == 7 ? " Seven" : "");
+                t.rec.ClipContents =
+                    "Entry " + std::to_string(i) + " " + mark + (i % 10 == 7 ? " Seven" : "");
                 t.rec.ClipHashKey = qd::ClipHashKey(t.rec.ClipContents);
                 t.rec.ClipDate = 80000 + i / 1000;
                 t.rec.ClipTime = 1 + (i % 1000) * 100;
@@ -275,8 +277,11 @@ private slots:
         QCOMPARE(m->entry(w.currentRow()).ClipContents, there);
         QCOMPARE(m->rowOf(m->entry(1400)), 1400);
         // The query bar narrows the list in the store, with the search on top of it.
-        w.queryBar()->setQuery({{qd::tables::Clipboard().findField("ClipContents"), qd::FieldMatch::Contains,
-                                 std::string("Seven"), {}, {}}});
+        w.queryBar()->setQuery({{qd::tables::Clipboard().findField("ClipContents"),
+                                 qd::FieldMatch::Contains,
+                                 std::string("Seven"),
+                                 {},
+                                 {}}});
         QCOMPARE(m->rowCount(), 150);
         w.search()->setText("Entry 14");
         QCOMPARE(m->rowCount(), 11); // 147, 1407, 1417 ... 1497

@@ -71,7 +71,8 @@ struct X11ClipboardWatcher::Impl {
     }
 
     static bool ownerGone(const XEvent& ev) {
-        return reinterpret_cast<const XFixesSelectionNotifyEvent&>(ev).subtype != XFixesSetSelectionOwnerNotify;
+        return reinterpret_cast<const XFixesSelectionNotifyEvent&>(ev).subtype !=
+               XFixesSetSelectionOwnerNotify;
     }
 
     // Waits until an event is queued; false at the deadline or when stopping.
@@ -151,6 +152,9 @@ struct X11ClipboardWatcher::Impl {
 
     // Asks the owner of the copy made at `when` for one target.
     Got fetch(Atom target, Time when, Blob& out) {
+        // A later owner change already came in: this owner no longer holds
+        // the clipboard, and the request would reach the next one.
+        if (!changes.empty()) return Got::Lost;
         const unsigned long serial = NextRequest(dpy);
         XConvertSelection(dpy, clipboard, target, property, win, when);
         XFlush(dpy);
@@ -189,13 +193,6 @@ struct X11ClipboardWatcher::Impl {
     void readCopy(const XFixesSelectionNotifyEvent& change) {
         const Time when = change.selection_timestamp;
         ClipboardCopy copy;
-        // A later owner change already came in: this owner no longer holds
-        // the clipboard, and a request would reach the next one.
-        if (!changes.empty()) {
-            copy.lost = true;
-            deliver(std::move(copy));
-            return;
-        }
         Blob list;
         const Got listed = fetch(targets, when, list);
         if (listed == Got::Stopped) return;
