@@ -398,9 +398,13 @@ int runQd(const qdui::QdCommandLine& commandLine) {
             note = error;
             return false;
         };
-        setup.testMail = [&](const qd::ProgramSettings& edited) {
+        setup.testMail = [&](const qd::ProgramSettings& edited, const std::string& typedPassword) {
             qd::Mailer mailer(startup.dataSet(), runtime.log(), ui, clock, edited);
-            mailer.setPasswordSource(qd::keptMailPassword(*folder));
+            // A password typed in the window is tried before it is kept.
+            if (typedPassword.empty())
+                mailer.setPasswordSource(qd::keptMailPassword(*folder));
+            else
+                mailer.setPasswordSource([typedPassword] { return typedPassword; });
             QApplication::setOverrideCursor(Qt::WaitCursor);
             const auto cursorBack = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
             mailer.sendTestMail();

@@ -279,7 +279,7 @@ void SetupWindow::build() {
             connect(test, &QPushButton::clicked, this, [this] {
                 qd::ProgramSettings edited = *ctx_.settings;
                 collect(edited);
-                ctx_.testMail(edited);
+                ctx_.testMail(edited, mailPassword_ ? mailPassword_->text().toStdString() : std::string());
             });
         } else {
             test->setEnabled(false);

@@ -70,8 +70,9 @@ struct SetupContext {
     std::function<bool()> mayOpen;
     // After the settings were saved, so the running program follows them.
     std::function<void()> saved;
-    // "&Test Settings": sends the test mail with these settings; empty disables the button.
-    std::function<void(const qd::ProgramSettings&)> testMail;
+    // "&Test Settings": sends the test mail with these settings and the login
+    // password typed in the window (empty: the one kept); empty disables the button.
+    std::function<void(const qd::ProgramSettings&, const std::string& typedPassword)> testMail;
     // Keeps the SMTP login password typed in the window (OK, when one was
     // typed). True when kept, with a note to show when there is one; false
     // with the reason. Empty: the field is not offered.

@@ -237,10 +237,13 @@ void MailWindowsTest::setupTestMailUsesTheValuesInTheWindow() {
     setup.dataSet = &b.e.ds;
     setup.settings = &b.e.runtime->settings();
     setup.ui = &b.e.ui;
-    setup.testMail = [&](const qd::ProgramSettings& s) {
+    std::string typed;
+    setup.testMail = [&](const qd::ProgramSettings& s, const std::string& password) {
         sent = s;
+        typed = password;
         ++calls;
     };
+    setup.keepMailPassword = [](const std::string&, std::string&) { return true; };
     qdui::SetupWindow w(setup);
     auto* host = qobject_cast<QLineEdit*>(w.field("Host"));
     QVERIFY(host);
@@ -250,6 +253,12 @@ void MailWindowsTest::setupTestMailUsesTheValuesInTheWindow() {
     QTest::mouseClick(test, Qt::LeftButton);
     QCOMPARE(calls, 1);
     QCOMPARE(sent.Host, std::string("smtp.example.org:587"));
+    QCOMPARE(typed, std::string());
+    // A password typed but not yet kept is the one tried.
+    w.mailPassword()->setText("new secret");
+    QTest::mouseClick(test, Qt::LeftButton);
+    QCOMPARE(calls, 2);
+    QCOMPARE(typed, std::string("new secret"));
     // Nothing is saved by the test.
     QCOMPARE(b.e.runtime->settings().Host, std::string());
 }
