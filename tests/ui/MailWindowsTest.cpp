@@ -20,6 +20,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -81,6 +83,7 @@ private slots:
     void aContactShowsItsTasksAndLinksOneChosenFromThePickList();
     void categoriesShowTheirContactsAndKeepThoseInUse();
     void setupKeepsATypedLoginPasswordOutsideTheSettings();
+    void everyMailAndContactEntryOfTheMenuOpensItsWindow();
 };
 
 void MailWindowsTest::theFormFollowsTheTypeAndKeepsLastUsedValues() {
@@ -464,4 +467,22 @@ void MailWindowsTest::setupKeepsATypedLoginPasswordOutsideTheSettings() {
 }
 
 QTEST_MAIN(MailWindowsTest)
+void MailWindowsTest::everyMailAndContactEntryOfTheMenuOpensItsWindow() {
+    Bench b;
+    MailWindows windows(*b.e.frame, b.context());
+    const std::pair<const char*, const char*> entries[] = {
+        {"EmailMessages", "qdmailui::MessagesWindow"},
+        {"Contacts", "qdorgui::ContactsWindow"},
+        {"ContactCategories", "qdorgui::ContactCategoriesWindow"},
+        {"SetupContactCategories", "qdorgui::ContactCategoriesWindow"}};
+    for (const auto& [id, className] : entries) {
+        QAction* entry = b.e.frame->entryAction(id);
+        QVERIFY2(entry && entry->isEnabled(), id);
+        entry->trigger();
+        QApplication::processEvents();
+        QMdiSubWindow* active = b.e.frame->mdiArea()->activeSubWindow();
+        QVERIFY2(active && QString(active->widget()->metaObject()->className()) == className, id);
+    }
+}
+
 #include "MailWindowsTest.moc"

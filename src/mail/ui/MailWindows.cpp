@@ -21,6 +21,7 @@ MailWindows::MailWindows(qdui::MainFrame& frame, MailUiContext context)
     frame.setHandler("EmailMessages", [this] { openMessages(); });
     frame.setHandler("Contacts", [this] { openContacts(); });
     frame.setHandler("ContactCategories", [this] { openContactCategories(); });
+    frame.setHandler("SetupContactCategories", [this] { openContactCategories(); });
 }
 
 void MailWindows::addChild(QWidget* w, QSize size) {
