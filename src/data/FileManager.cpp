@@ -11,6 +11,7 @@ namespace {
 constexpr int kSeekSlots = 1000;
 // The numbered view statements, after the seek slots (they carry the filter too).
 constexpr int kViewSlots = 1000000;
+constexpr int kRenumberSlots = 500000;
 // The filter's values are numbered from here, after any key's values.
 constexpr int kFilterFirstParam = 50;
 
@@ -235,6 +236,102 @@ int FileManager::autoNumberKey() const {
     for (std::size_t k = 0; k < def_.keys.size(); ++k)
         if (def_.keys[k].autoNumber != AutoNumber::None) return static_cast<int>(k);
     return -1;
+}
+
+Level FileManager::renumberGroup(int groupField, long long group, int numberField, long long lead,
+                                 int leadPlace, int* failedStage) {
+    if (failedStage) *failedStage = 0;
+    if (!opened()) return notOpened();
+    StoreFile* f = file();
+    if (!f) return notOpened();
+    if (groupField < 0 || groupField >= def_.valueCount() || numberField < 0 ||
+        numberField >= def_.valueCount()) {
+        lastError_ = {kStoreMisuse, "Unknown field"};
+        return Level::Notify;
+    }
+    const std::string grp = sql::columnName(def_, groupField);
+    const std::string num = sql::columnName(def_, numberField);
+    const int slot = kRenumberSlots + groupField * 1000 + numberField * 10;
+    bool own = false;
+    if (int rc = f->beginOperation(own); rc != kStoreOk) {
+        lastError_ = f->lastError();
+        if (failedStage) *failedStage = 1;
+        return Level::Notify;
+    }
+    int stage = 1;
+    const auto failed = [&] {
+        lastError_ = f->lastError();
+        f->exec("DELETE FROM temp.qd_renumber");
+        f->endOperation(own, false);
+        if (failedStage) *failedStage = stage;
+        return Level::Notify;
+    };
+    // The highest number and the count tell where the parking numbers start.
+    Query range = statement(slot, [&] {
+        return "SELECT min(" + num + "), max(" + num + "), count(*) FROM " + sqlTable_ + " WHERE " + grp +
+               " = ?";
+    });
+    if (!range) return failed();
+    range.bind(1, group);
+    if (range.step() != kStoreRow) {
+        range.reset();
+        return failed();
+    }
+    const long long lowest = range.columnInt(0);
+    const long long highest = range.columnInt(1);
+    const long long count = range.columnInt(2);
+    range.reset();
+    const long long park = std::max(highest, count);
+    // No record, or numbered 1 ... count already (the numbers are distinct) with
+    // nothing to lead: nothing is written.
+    if (count == 0 || (leadPlace == 0 && lowest == 1 && highest == count))
+        return f->endOperation(own, true) == kStoreOk ? Level::Benign : failed();
+
+    // The new order, numbered by the rows of a scratch table of this connection.
+    if (f->exec("CREATE TEMP TABLE IF NOT EXISTS qd_renumber (n INTEGER PRIMARY KEY, rid INTEGER UNIQUE)") !=
+            kStoreOk ||
+        f->exec("DELETE FROM temp.qd_renumber") != kStoreOk)
+        return failed();
+    Query order = statement(slot + 1, [&] {
+        return "INSERT INTO temp.qd_renumber (rid) SELECT \"_rid\" FROM " + sqlTable_ + " WHERE " + grp +
+               " = ? ORDER BY CASE WHEN " + num + " = ? THEN ? ELSE 0 END, " + num + ", \"_rid\"";
+    });
+    if (!order) return failed();
+    order.bind(1, group);
+    order.bind(2, lead);
+    order.bind(3, static_cast<long long>(leadPlace < 0 ? -1 : leadPlace > 0 ? 1 : 0));
+    int rc = order.step();
+    order.reset();
+    if (rc != kStoreDone) return failed();
+
+    Query parkAll = statement(slot + 2, [&] {
+        return "UPDATE " + sqlTable_ + " SET \"_rev\" = ?, " + num +
+               " = ? + (SELECT n FROM temp.qd_renumber WHERE rid = \"_rid\") WHERE " + grp + " = ?";
+    });
+    if (!parkAll) return failed();
+    parkAll.bind(1, newRevision());
+    parkAll.bind(2, park);
+    parkAll.bind(3, group);
+    rc = parkAll.step();
+    parkAll.reset();
+    if (rc != kStoreDone) return failed();
+
+    stage = 2;
+    Query settle = statement(slot + 3, [&] {
+        return "UPDATE " + sqlTable_ + " SET " + num + " = " + num + " - ? WHERE " + grp + " = ?";
+    });
+    if (!settle) return failed();
+    settle.bind(1, park);
+    settle.bind(2, group);
+    rc = settle.step();
+    settle.reset();
+    if (rc != kStoreDone) return failed();
+    if (f->exec("DELETE FROM temp.qd_renumber") != kStoreOk) return failed();
+    if (f->endOperation(own, true) != kStoreOk) return failed();
+    // The record in the buffer (if any) was renumbered too: its stamp is gone.
+    currentRid_ = 0;
+    currentRev_ = 0;
+    return Level::Benign;
 }
 
 Level FileManager::primeAutoNumber() {

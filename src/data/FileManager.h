@@ -103,6 +103,17 @@ public:
     // The row of record `rowId` in the view; -1 when it is not in it (or the
     // store failed).
     long long viewRow(const ViewOrder& order, long long rowId);
+    // Numbers the records whose `groupField` holds `group` 1, 2, 3 ... in the
+    // order of `numberField`, in a few statements however many records there
+    // are. With `leadPlace` < 0 the record numbered `lead` comes first, with
+    // `leadPlace` > 0 last. Every record is first parked above the highest
+    // number in use and above the count, so a unique key over both fields never
+    // sees two records share a number on the way. Each record gets a new change
+    // stamp; records already numbered 1, 2, 3 ... with no lead are not written. Inside the caller's
+    // transaction when one is open, else in one of its own. Benign; Notify with lastError() set and
+    // `failedStage` 1 (parking) or 2 (the final numbers) when the store refused.
+    Level renumberGroup(int groupField, long long group, int numberField, long long lead = 0,
+                        int leadPlace = 0, int* failedStage = nullptr);
     // Fills auto-numbered fields that are 0.
     Level primeAutoNumber();
     void clearBuffer();

@@ -19,9 +19,6 @@ namespace {
 
 constexpr int kEndOfFile = 101; // the store's code for "no further record"
 constexpr int kRowsPerCommit = 1000;
-// Between two changes of the percentage the user is still offered a chance to
-// cancel after this many units of work.
-constexpr long long kPollEvery = 1024;
 
 bool endOfFile(Level l, const FileManager& t) {
     return l == Level::Notify && t.lastError().code == kEndOfFile;
@@ -31,46 +28,7 @@ int keyOf(const FileManager& t, const char* name) {
     return t.def().findKey(name);
 }
 
-// The progress window of one run: started on construction, finished on destruction.
-class Meter {
-public:
-    Meter(Progress* progress, const char* title, long long total) : progress_(progress), total_(total) {
-        if (!progress_) return;
-        progress_->start(title);
-        progress_->update(0, progressLine(0));
-    }
-    ~Meter() {
-        if (progress_) progress_->finish();
-    }
-    Meter(const Meter&) = delete;
-    Meter& operator=(const Meter&) = delete;
-
-    // `done` units of the total are finished; false when the user cancelled.
-    bool at(long long done) {
-        if (!progress_) return true;
-        const int percent =
-            total_ <= 0 ? 100 : static_cast<int>(std::clamp<long long>(done * 100 / total_, 0, 100));
-        if (percent == last_ && ++sinceUpdate_ < kPollEvery) return true;
-        return report(percent);
-    }
-    // Work inside one unit (the rows of one task): a chance to cancel now and then.
-    bool poll() {
-        if (!progress_ || ++sinceUpdate_ < kPollEvery) return true;
-        return report(last_);
-    }
-
-private:
-    bool report(int percent) {
-        last_ = percent;
-        sinceUpdate_ = 0;
-        return progress_->update(percent, progressLine(percent));
-    }
-
-    Progress* progress_;
-    long long total_;
-    int last_ = 0;
-    long long sinceUpdate_ = 0;
-};
+using Meter = ProgressMeter;
 
 // Groups the writes of a long run into transactions of kRowsPerCommit rows: one
 // commit per row would make a run of many rows crawl.
@@ -128,10 +86,6 @@ std::string storeErrorText(const FileManager& t) {
 }
 
 } // namespace
-
-std::string progressLine(int percent) {
-    return std::to_string(percent) + "% Completed";
-}
 
 // --- work file -------------------------------------------------------------------------
 

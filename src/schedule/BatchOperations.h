@@ -6,6 +6,7 @@
 #include "data/Calendar.h"
 #include "data/DataSet.h"
 #include "data/EventLog.h"
+#include "data/Progress.h"
 #include "data/UserInterface.h"
 
 #include <cstdint>
@@ -17,25 +18,9 @@ namespace qd {
 
 class Clock;
 
-// The small window of a batch run: its title is "Processing Records", it names the
-// work, shows a "0% Completed" line and has a cancel button.
-class Progress {
-public:
-    virtual ~Progress() = default;
-    // The run begins; `title` names the work.
-    virtual void start(const std::string& title) = 0;
-    // `line` is "N% Completed". False asks the run to stop.
-    virtual bool update(int percent, const std::string& line) = 0;
-    virtual void finish() = 0;
-};
-
-inline constexpr const char* kProgressWindowTitle = "Processing Records";
 inline constexpr const char* kEmptyWorkfileTitle = "Removing old work file...";
 inline constexpr const char* kCreateWorkfileTitle = "Creating future occurance information";
 inline constexpr const char* kRescheduleTitle = "Rescheduling all tasks";
-
-// "N% Completed".
-std::string progressLine(int percent);
 
 // --- work file -------------------------------------------------------------------------
 

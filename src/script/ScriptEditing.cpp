@@ -37,12 +37,6 @@ namespace {
 
 using R = ScriptingRecord;
 
-int primaryKeyIndex(const TableDef& def) {
-    for (std::size_t k = 0; k < def.keys.size(); ++k)
-        if (def.keys[k].primary) return static_cast<int>(k);
-    return 0;
-}
-
 std::string errorText(const FileManager& t) {
     std::string e = t.lastError().text;
     return e.empty() ? std::string("The table could not be written") : e;
@@ -57,25 +51,7 @@ Level fetchStep(Table<R>& t, std::int32_t id, std::int32_t sequence) {
     t.rec = {};
     t.rec.ID = id;
     t.rec.Sequence = sequence;
-    return t.fetch(primaryKeyIndex(t.def()));
-}
-
-// The sequence numbers of `id` in order.
-bool sequencesOf(Table<R>& t, std::int32_t id, std::vector<std::int32_t>& out, std::string& error) {
-    out.clear();
-    t.rec = {};
-    t.rec.ID = id;
-    t.setPosition(primaryKeyIndex(t.def()), 1);
-    for (;;) {
-        const Level l = t.next();
-        if (l == Level::Notify) return true;
-        if (l != Level::Benign) {
-            error = errorText(t);
-            return false;
-        }
-        if (t.rec.ID != id) return true;
-        out.push_back(t.rec.Sequence);
-    }
+    return t.fetch(stepKeyIndex(t.def()));
 }
 
 // The number of the step of `id` next to `sequence` (below it when `before`),
@@ -84,7 +60,7 @@ std::optional<std::int32_t> neighbourOf(Table<R>& t, std::int32_t id, std::int32
     t.rec = {};
     t.rec.ID = id;
     t.rec.Sequence = before ? sequence - 1 : sequence + 1;
-    t.setPosition(primaryKeyIndex(t.def()), 2);
+    t.setPosition(stepKeyIndex(t.def()), 2);
     const Level l = before ? t.previous() : t.next();
     if (l != Level::Benign || t.rec.ID != id) return std::nullopt;
     return t.rec.Sequence;
@@ -107,30 +83,21 @@ bool renumberOne(Table<R>& t, std::int32_t id, std::int32_t from, std::int32_t t
 constexpr const char* kSwapOut = "Put Swap Out";
 constexpr const char* kUpdSeq = "Put Upd Seq";
 
-// Gives the steps numbers 1, 2, 3 ... in the order of `order` (their current
-// numbers): every step is parked above the highest number first, so no two
-// steps ever share a number on the way. Inside the caller's transaction.
-bool rewriteOrder(Table<R>& t, const StepOwner& owner, const std::vector<std::int32_t>& order,
-                  UserInterface& ui) {
-    const std::int32_t highest = order.empty() ? 0 : *std::max_element(order.begin(), order.end());
-    const std::int32_t park = std::max<std::int32_t>(highest, static_cast<std::int32_t>(order.size())) + 1;
-    std::string error;
-    for (std::size_t i = 0; i < order.size(); ++i)
-        if (!renumberOne(t, owner.id, order[i], park + static_cast<std::int32_t>(i), error)) {
-            ui.message("Error!", RecordSwapError(*owner.table, owner.id, order[i], error, kSwapOut),
-                       MessageIcon::Hand);
-            return false;
-        }
-    for (std::size_t i = 0; i < order.size(); ++i)
-        if (!renumberOne(t, owner.id, park + static_cast<std::int32_t>(i), static_cast<std::int32_t>(i) + 1,
-                         error)) {
-            ui.message(
-                "Error!",
-                RecordSwapError(*owner.table, owner.id, static_cast<std::int32_t>(i) + 1, error, kUpdSeq),
-                MessageIcon::Hand);
-            return false;
-        }
-    return true;
+// Numbers the owner's steps 1, 2, 3 ... in their order, the step numbered
+// `lead` first (leadPlace < 0) or last (> 0) when leadPlace is not 0: a few
+// statements however long the script. A failure shows the swap error of its
+// stage, naming `shown` as the step. Inside the caller's transaction.
+bool renumberAll(Table<R>& t, const StepOwner& owner, std::int32_t lead, int leadPlace, std::int32_t shown,
+                 UserInterface& ui) {
+    const KeyDef& key = t.def().keys[static_cast<std::size_t>(stepKeyIndex(t.def()))];
+    int stage = 0;
+    if (t.renumberGroup(key.components[0].field, owner.id, key.components[1].field, lead, leadPlace,
+                        &stage) == Level::Benign)
+        return true;
+    ui.message("Error!",
+               RecordSwapError(*owner.table, owner.id, shown, errorText(t), stage == 2 ? kUpdSeq : kSwapOut),
+               MessageIcon::Hand);
+    return false;
 }
 
 } // namespace
@@ -183,19 +150,10 @@ std::optional<std::int32_t> MoveStep(DataSet& ds, const StepOwner& owner, std::i
         }
         result = other;
     } else {
-        std::vector<std::int32_t> order;
-        if (!sequencesOf(t, owner.id, order, error)) {
-            ui.message("Error!", RecordSwapError(*owner.table, owner.id, sequence, error, kSwapOut),
-                       MessageIcon::Hand);
-            return std::nullopt;
-        }
-        order.erase(std::find(order.begin(), order.end(), sequence));
-        if (up)
-            order.insert(order.begin(), sequence);
-        else
-            order.push_back(sequence);
-        if (!rewriteOrder(t, owner, order, ui)) return std::nullopt;
-        result = up ? 1 : static_cast<std::int32_t>(order.size());
+        if (!renumberAll(t, owner, sequence, up ? -1 : 1, sequence, ui)) return std::nullopt;
+        // At the bottom the step's number is the count: the highest after renumbering.
+        result =
+            up ? 1 : neighbourOf(t, owner.id, std::numeric_limits<std::int32_t>::max(), true).value_or(1);
     }
     if (tx.commit() != Level::Benign) return std::nullopt;
     return result;
@@ -205,19 +163,12 @@ bool RenumberSteps(DataSet& ds, const StepOwner& owner, UserInterface& shown) {
     HeldMessages ui(shown); // shown after the transaction
     Table<R> t(ds, *owner.table);
     if (t.open() != Level::Benign) return false;
-    std::vector<std::int32_t> seqs;
-    std::string error;
-    if (!sequencesOf(t, owner.id, seqs, error)) {
-        ui.message("Error!", RecordSwapError(*owner.table, owner.id, 0, error, kSwapOut), MessageIcon::Hand);
-        return false;
-    }
-    bool already = true;
-    for (std::size_t i = 0; i < seqs.size(); ++i)
-        already = already && seqs[i] == static_cast<std::int32_t>(i) + 1;
-    if (already) return true;
+    // A failure names the first step; steps already numbered 1, 2, 3 ... are not written.
+    const std::int32_t firstStep =
+        neighbourOf(t, owner.id, std::numeric_limits<std::int32_t>::min() + 1, false).value_or(0);
     StoreTransaction tx(t);
     if (!tx.started()) return false;
-    if (!rewriteOrder(t, owner, seqs, ui)) return false;
+    if (!renumberAll(t, owner, 0, 0, firstStep, ui)) return false;
     return tx.commit() == Level::Benign;
 }
 

@@ -313,7 +313,7 @@ void ReportUnrecognized(UserInterface& ui, const ScriptFileContent& content) {
 }
 
 ImportResult ImportScript(DataSet& ds, const TableDef& table, std::int32_t id,
-                          const std::filesystem::path& file, UserInterface* ui) {
+                          const std::filesystem::path& file, UserInterface* ui, Progress* progress) {
     ImportResult r;
     ScriptFileContent content;
     if (ScriptFileStatus st = LoadScriptFile(file, content); !st) {
@@ -326,11 +326,12 @@ ImportResult ImportScript(DataSet& ds, const TableDef& table, std::int32_t id,
     std::vector<ScriptingRecord> steps = std::move(content.steps);
     for (auto& s : steps)
         s.Sequence = 0; // numbered after the highest in use
-    const StepStatus st = AppendScriptSteps(ds, table, id, steps);
+    const StepStatus st = AppendScriptSteps(ds, table, id, steps, progress, kImportingStepsTitle);
     if (!st.ok()) {
         r.ok = false;
         r.error = st.error;
-        if (ui) ui->message("Error!", "Error adding script item " + r.error);
+        r.cancelled = st.cancelled;
+        if (ui && !st.cancelled) ui->message("Error!", "Error adding script item " + r.error);
         return r;
     }
     r.added = static_cast<int>(steps.size());
@@ -338,8 +339,9 @@ ImportResult ImportScript(DataSet& ds, const TableDef& table, std::int32_t id,
 }
 
 ScriptFileStatus ExportScript(DataSet& ds, const TableDef& table, std::int32_t id,
-                              const std::filesystem::path& file, UserInterface* ui) {
-    StepsResult steps = LoadScriptSteps(ds, table, id);
+                              const std::filesystem::path& file, UserInterface* ui, Progress* progress) {
+    StepsResult steps = LoadScriptSteps(ds, table, id, progress, kExportingStepsTitle);
+    if (steps.cancelled) return {false, steps.error};
     ScriptFileStatus st;
     if (!steps.ok())
         st = {false, steps.error};

@@ -101,20 +101,28 @@ struct ImportResult {
     bool ok = true;
     std::string error;
     int added = 0;
+    bool cancelled = false; // stopped through the progress window: nothing added
 };
+
+// The work named in the progress window of an import and an export.
+inline constexpr const char* kImportingStepsTitle = "Importing script items";
+inline constexpr const char* kExportingStepsTitle = "Exporting script items";
 
 // ImportScript: adds the steps of a script file to task (or template) `id`,
 // after its existing steps, in one transaction. Unrecognised actions are
 // reported through `ui` (one "Import Error") and skipped; a failed add shows
 // "Error adding script item " with the error text (title "Error!") and adds
 // none of the steps. A file that cannot be read is reported in the result only.
+// Behind a progress window when one is given; a cancel adds none.
 ImportResult ImportScript(DataSet& ds, const TableDef& table, std::int32_t id,
-                          const std::filesystem::path& file, UserInterface* ui);
+                          const std::filesystem::path& file, UserInterface* ui, Progress* progress = nullptr);
 
 // ExportScript: writes the steps of task (or template) `id` to a script file. A
 // failure shows "Error exporting script item " with the error text (title
-// "Error!") and is returned.
+// "Error!") and is returned. Behind a progress window when one is given; a
+// cancel writes nothing (the old file stays) and gives "Cancelled".
 ScriptFileStatus ExportScript(DataSet& ds, const TableDef& table, std::int32_t id,
-                              const std::filesystem::path& file, UserInterface* ui);
+                              const std::filesystem::path& file, UserInterface* ui,
+                              Progress* progress = nullptr);
 
 } // namespace qd

@@ -1,17 +1,20 @@
 #include "script/ScriptSteps.h"
 
 #include "data/FileManager.h"
+#include "data/RecordFilter.h"
 #include "data/TextWidth.h"
+
+#include <limits>
 
 namespace qd {
 
-namespace {
-
-int primaryKeyIndex(const TableDef& def) {
+int stepKeyIndex(const TableDef& def) {
     for (std::size_t k = 0; k < def.keys.size(); ++k)
         if (def.keys[k].primary) return static_cast<int>(k);
     return 0;
 }
+
+namespace {
 
 StepStatus failure(const FileManager& t, Level level) {
     StepStatus s;
@@ -23,7 +26,7 @@ StepStatus failure(const FileManager& t, Level level) {
 
 // Positions the table before the first step of `id`.
 void positionAt(Table<ScriptingRecord>& t, std::int32_t id) {
-    const int key = primaryKeyIndex(t.def());
+    const int key = stepKeyIndex(t.def());
     t.rec = {};
     t.rec.ID = id;
     t.setPosition(key, 1);
@@ -78,27 +81,52 @@ void fitStepFields(ScriptingRecord& s) {
 #undef QD_FIT_STEP_FIELD
 }
 
-StepsResult LoadScriptSteps(DataSet& ds, const TableDef& table, std::int32_t id) {
+StepsResult LoadScriptSteps(DataSet& ds, const TableDef& table, std::int32_t id, Progress* progress,
+                            const std::string& title) {
     StepsResult r;
     Table<ScriptingRecord> t(ds, table);
-    if (Level l = t.open(); l != Level::Benign) {
+    const auto failed = [&](Level l) {
         StepStatus s = failure(t, l);
         r.level = s.level;
         r.error = s.error;
+        r.steps.clear();
+        t.close();
         return r;
+    };
+    if (Level l = t.open(); l != Level::Benign) return failed(l);
+    // The owner's steps in key order, read by a few numbered reads rather than
+    // a seek per step: a script of 10,000 steps is read in milliseconds.
+    const int key = stepKeyIndex(t.def());
+    const KeyDef& k = t.def().keys[static_cast<std::size_t>(key)];
+    FieldCondition owner;
+    owner.field = k.components.front().field;
+    owner.value = static_cast<long long>(id);
+    t.setFilter({owner});
+    const FileManager::ViewOrder order{key, -1, false};
+    long long total = -1;
+    if (progress) {
+        total = t.viewCount(order);
+        if (total < 0) return failed(Level::Notify);
+        if (total < static_cast<long long>(kStepsShownInProgress)) progress = nullptr;
     }
-    positionAt(t, id);
-    for (;;) {
-        const Level l = t.next();
-        if (l == Level::Notify) break;
-        if (l != Level::Benign) {
-            StepStatus s = failure(t, l);
-            r.level = s.level;
-            r.error = s.error;
-            break;
+    ProgressMeter meter(progress, title, total);
+    // With a progress window the steps come in chunks, so a cancel is heard.
+    const int chunk = progress ? 500 : std::numeric_limits<int>::max();
+    for (long long first = 0;; first += chunk) {
+        // Always read from the front (no count given): rows past the middle of
+        // a counted view would come from its end, and a step deleted meanwhile
+        // by another connection would leave a hole.
+        std::size_t read = 0;
+        const auto add = [&](long long) {
+            r.steps.push_back(t.rec);
+            ++read;
+        };
+        if (t.readView(order, first, chunk, add, -1) != Level::Benign) return failed(Level::Notify);
+        if (read < static_cast<std::size_t>(chunk)) break;
+        if (!meter.at(static_cast<long long>(r.steps.size()))) {
+            t.close();
+            return StepsResult{Level::Notify, "Cancelled", {}, true};
         }
-        if (t.rec.ID != id) break;
-        r.steps.push_back(t.rec);
     }
     t.close();
     return r;
@@ -126,14 +154,21 @@ StepStatus DeleteScriptSteps(DataSet& ds, const TableDef& table, std::int32_t id
 namespace {
 
 StepStatus writeSteps(DataSet& ds, const TableDef& table, std::int32_t id,
-                      const std::vector<ScriptingRecord>& steps, bool replace) {
+                      const std::vector<ScriptingRecord>& steps, bool replace, Progress* progress = nullptr,
+                      const std::string& title = {}) {
     Table<ScriptingRecord> t(ds, table);
     if (Level l = t.open(); l != Level::Benign) return failure(t, l);
     Transaction tx(t);
     StepStatus s;
     if (!tx.started()) s = failure(t, Level::Notify);
     if (s.ok() && replace) s = deleteAll(t, id);
+    ProgressMeter meter(steps.size() >= kStepsShownInProgress ? progress : nullptr, title,
+                        static_cast<long long>(steps.size()));
     for (std::size_t i = 0; s.ok() && i < steps.size(); ++i) {
+        if (!meter.at(static_cast<long long>(i))) {
+            s = StepStatus{Level::Notify, "Cancelled", true};
+            break;
+        }
         t.rec = steps[i];
         t.rec.ID = id;
         fitStepFields(t.rec);
@@ -152,8 +187,9 @@ StepStatus ReplaceScriptSteps(DataSet& ds, const TableDef& table, std::int32_t i
 }
 
 StepStatus AppendScriptSteps(DataSet& ds, const TableDef& table, std::int32_t id,
-                             const std::vector<ScriptingRecord>& steps) {
-    return writeSteps(ds, table, id, steps, false);
+                             const std::vector<ScriptingRecord>& steps, Progress* progress,
+                             const std::string& title) {
+    return writeSteps(ds, table, id, steps, false, progress, title);
 }
 
 } // namespace qd

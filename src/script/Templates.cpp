@@ -1,8 +1,9 @@
 #include "script/Templates.h"
-#include "data/TextWidth.h"
 
 #include "data/FileManager.h"
 #include "data/Pictures.h"
+#include "data/StoreTransaction.h"
+#include "data/TextWidth.h"
 #include "script/ScriptStrings.h"
 #include "script/WindowTargeting.h"
 
@@ -161,8 +162,8 @@ std::string FolderOfCommand(std::string_view command) {
 }
 
 TemplateCopyResult CopyScriptTemplateToScript(DataSet& ds, std::int32_t templateId, std::int32_t taskId,
-                                              UserInterface& ui, WindowTargeting* windows,
-                                              TokenQueue& tokens) {
+                                              UserInterface& ui, WindowTargeting* windows, TokenQueue& tokens,
+                                              Progress* progress) {
     TemplateCopyResult result;
     StepsResult source = LoadScriptSteps(ds, tables::ScriptTemplateDetails(), templateId);
     if (!source.ok()) {
@@ -205,7 +206,13 @@ TemplateCopyResult CopyScriptTemplateToScript(DataSet& ds, std::int32_t template
         resolved.push_back(std::move(s));
         ++next;
     }
-    if (const StepStatus st = AppendScriptSteps(ds, tables::Scripting(), taskId, resolved); !st.ok()) {
+    if (const StepStatus st =
+            AppendScriptSteps(ds, tables::Scripting(), taskId, resolved, progress, kCopyingTemplateTitle);
+        !st.ok()) {
+        if (st.cancelled) {
+            result.cancelled = true;
+            return result;
+        }
         result.ok = false;
         result.error = st.error;
         ui.message("Error!", "Error adding script item " + result.error);
@@ -219,9 +226,28 @@ StepStatus DeleteScriptTemplateDetails(DataSet& ds, std::int32_t templateId) {
     return DeleteScriptSteps(ds, tables::ScriptTemplateDetails(), templateId);
 }
 
+StepStatus DeleteScriptTemplate(DataSet& ds, std::int32_t templateId) {
+    Table<ScriptTemplatesRecord> t(ds, tables::ScriptTemplates());
+    if (t.open() != Level::Benign) return {Level::Notify, t.lastError().text};
+    // The template and its steps share a file: one transaction holds both.
+    StoreTransaction tx(t);
+    if (!tx.started()) return {Level::Notify, t.lastError().text};
+    if (StepStatus st = DeleteScriptSteps(ds, tables::ScriptTemplateDetails(), templateId); !st.ok())
+        return st;
+    t.rec = {};
+    t.rec.WIZ_ID = templateId;
+    if (const Level l = t.fetch("QDT:K_WIZ_ID"); l == Level::Benign) {
+        if (t.tryDelete() != Level::Benign) return {Level::Notify, t.lastError().text};
+    } else if (t.lastError().code != kStoreNotFound) {
+        return {Level::Notify, t.lastError().text}; // a failed read: the steps stay too
+    }
+    if (tx.commit() != Level::Benign) return {Level::Notify, "The deletion could not be committed"};
+    return {};
+}
+
 ScriptFileStatus ExportScriptTemplate(DataSet& ds, std::int32_t templateId, const std::filesystem::path& file,
-                                      UserInterface* ui) {
-    ScriptFileStatus st = ExportScript(ds, tables::ScriptTemplateDetails(), templateId, file, ui);
+                                      UserInterface* ui, Progress* progress) {
+    ScriptFileStatus st = ExportScript(ds, tables::ScriptTemplateDetails(), templateId, file, ui, progress);
     if (!st) return st;
     Table<ScriptTemplatesRecord> t(ds, tables::ScriptTemplates());
     if (t.open() != Level::Benign) return {false, t.lastError().text};
@@ -235,16 +261,24 @@ ScriptFileStatus ExportScriptTemplate(DataSet& ds, std::int32_t templateId, cons
 }
 
 TemplateImportResult ImportScriptTemplate(DataSet& ds, const std::filesystem::path& file,
-                                          const std::string& description, UserInterface* ui) {
+                                          const std::string& description, UserInterface* ui,
+                                          Progress* progress) {
     TemplateImportResult r;
-    ScriptFileContent probe;
-    if (ScriptFileStatus st = LoadScriptFile(file, probe); !st) {
+    ScriptFileContent content;
+    if (ScriptFileStatus st = LoadScriptFile(file, content); !st) {
         r.ok = false;
         r.error = st.error;
         return r;
     }
     Table<ScriptTemplatesRecord> t(ds, tables::ScriptTemplates());
     if (t.open() != Level::Benign) {
+        r.ok = false;
+        r.error = t.lastError().text;
+        return r;
+    }
+    // The template and its steps in one transaction (they share a file).
+    StoreTransaction tx(t);
+    if (!tx.started()) {
         r.ok = false;
         r.error = t.lastError().text;
         return r;
@@ -258,15 +292,28 @@ TemplateImportResult ImportScriptTemplate(DataSet& ds, const std::filesystem::pa
     if (t.tryInsert() != Level::Benign) {
         r.ok = false;
         r.error = t.lastError().text;
-        t.close();
         return r;
     }
-    r.templateId = t.rec.WIZ_ID;
-    t.close();
-    ImportResult imported = ImportScript(ds, tables::ScriptTemplateDetails(), r.templateId, file, ui);
-    r.ok = imported.ok;
-    r.error = imported.error;
-    r.added = imported.added;
+    const std::int32_t id = t.rec.WIZ_ID;
+    std::vector<ScriptingRecord> steps = std::move(content.steps);
+    for (auto& s : steps)
+        s.Sequence = 0; // numbered in file order
+    const StepStatus st =
+        AppendScriptSteps(ds, tables::ScriptTemplateDetails(), id, steps, progress, kImportingStepsTitle);
+    if (!st.ok()) {
+        r.ok = false;
+        r.error = st.error;
+        r.cancelled = st.cancelled;
+        return r;
+    }
+    if (tx.commit() != Level::Benign) {
+        r.ok = false;
+        r.error = "The template could not be committed";
+        return r;
+    }
+    if (ui) ReportUnrecognized(*ui, content);
+    r.templateId = id;
+    r.added = static_cast<int>(steps.size());
     return r;
 }
 

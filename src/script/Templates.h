@@ -107,10 +107,15 @@ struct TemplateCopyResult {
 // step without a folder gets the command up to its last "/" or "\" (none
 // when the command has no folder part). The steps are written in one
 // transaction: a failed add shows "Error adding script item " and the error
-// text (title "Error!") and adds none of them.
+// text (title "Error!") and adds none of them; so does a cancel of the
+// progress window (when one is given: the writing runs behind it).
 TemplateCopyResult CopyScriptTemplateToScript(DataSet& ds, std::int32_t templateId, std::int32_t taskId,
                                               UserInterface& ui, WindowTargeting* windows = nullptr,
-                                              TokenQueue& tokens = TOKENQUEUE());
+                                              TokenQueue& tokens = TOKENQUEUE(),
+                                              Progress* progress = nullptr);
+
+// The work named in the progress window of a template copy.
+inline constexpr const char* kCopyingTemplateTitle = "Copying the template's script items";
 
 // The folder a template's "Start Program" step gets when it has none.
 std::string FolderOfCommand(std::string_view command);
@@ -118,22 +123,31 @@ std::string FolderOfCommand(std::string_view command);
 // DeleteScriptTemplateDetails: deletes every step of a template.
 StepStatus DeleteScriptTemplateDetails(DataSet& ds, std::int32_t templateId);
 
+// Deletes a template and its steps in one transaction: either both go or both
+// stay. A template that is no longer there is not an error.
+StepStatus DeleteScriptTemplate(DataSet& ds, std::int32_t templateId);
+
 // Writes a template's steps to a script file and records the file in the
-// template's QDT:DOSFilename.
+// template's QDT:DOSFilename (not when the export was cancelled).
 ScriptFileStatus ExportScriptTemplate(DataSet& ds, std::int32_t templateId, const std::filesystem::path& file,
-                                      UserInterface* ui);
+                                      UserInterface* ui, Progress* progress = nullptr);
 
 struct TemplateImportResult {
     bool ok = true;
     std::string error;
-    std::int32_t templateId = 0;
+    std::int32_t templateId = 0; // 0 unless the template was made
     int added = 0;
+    bool cancelled = false;
 };
 
 // Makes a new template from a script file: description `description` (the
 // file's name without extension when blank; it must not be in use yet),
-// QDT:DOSFilename = the file, and the file's steps.
+// QDT:DOSFilename = the file, and the file's steps. The template and its steps
+// are written in one transaction: a failure or a cancel of the progress
+// window leaves no template behind. Unrecognised actions are reported through
+// `ui`; failures only in the result.
 TemplateImportResult ImportScriptTemplate(DataSet& ds, const std::filesystem::path& file,
-                                          const std::string& description, UserInterface* ui);
+                                          const std::string& description, UserInterface* ui,
+                                          Progress* progress = nullptr);
 
 } // namespace qd

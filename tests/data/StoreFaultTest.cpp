@@ -18,10 +18,7 @@ using qdtest::FaultSweep;
 namespace {
 
 void expectSound(const FaultSweep& s, const std::string& name) {
-    for (const auto& p : s.problems)
-        ADD_FAILURE() << p;
-    EXPECT_GT(s.runs, 0);
-    EXPECT_EQ(s.completed + s.unchanged + s.reportedButKept, s.runs);
+    qdtest::expectAllOrNothing(s);
     // The figures are part of what this test shows.
     std::cout << "[faults] " << name << ": " << s.runs << " runs, " << s.injected << " faults injected ("
               << s.calls.reads << " reads, " << s.calls.writes << " writes, " << s.calls.syncs << " syncs, "

@@ -11,10 +11,13 @@
 #include "script/Keystrokes.h"
 #include "script/ScriptFile.h"
 #include "script/ScriptText.h"
+#include "script/Templates.h"
+#include "support/StoreFaults.h"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <random>
 #include <sstream>
 
 using namespace qd;
@@ -26,6 +29,41 @@ ScriptingRecord step(const std::string& action, const std::string& command = {})
     s.Action = action;
     s.Command = command;
     return s;
+}
+
+// What a run tells its progress window; cancels at update number `cancelAt` (0: never).
+struct CountingProgress : Progress {
+    int starts = 0;
+    int finishes = 0;
+    int cancelAt = 0;
+    std::vector<int> percents;
+    void start(const std::string&) override { ++starts; }
+    bool update(int percent, const std::string&) override {
+        percents.push_back(percent);
+        return cancelAt == 0 || static_cast<int>(percents.size()) < cancelAt;
+    }
+    void finish() override { ++finishes; }
+};
+
+// `n` "Send Keys" steps typing "k1", "k2" ... numbered 1 ... n (what a script file carries).
+std::vector<ScriptingRecord> keySteps(int n) {
+    std::vector<ScriptingRecord> steps;
+    for (int i = 1; i <= n; ++i) {
+        steps.push_back(step("Send Keys"));
+        steps.back().Keystrokes = "k" + std::to_string(i);
+        steps.back().Sequence = i;
+    }
+    return steps;
+}
+
+// `n` comment steps "s1", "s2" ... numbered 1 ... n.
+std::vector<ScriptingRecord> comments(int n) {
+    std::vector<ScriptingRecord> steps;
+    for (int i = 1; i <= n; ++i) {
+        steps.push_back(step("Comment", "s" + std::to_string(i)));
+        steps.back().Sequence = i;
+    }
+    return steps;
 }
 
 class StepListTest : public qdtest::StoreTest {
@@ -121,6 +159,166 @@ TEST_F(StepListTest, AFailedSwapShowsItsStageAndKeepsTheOrder) {
     EXPECT_EQ(order(9), "a1 b2 c3");
 }
 
+TEST_F(StepListTest, AFailureWhileSettlingTheNewNumbersUndoesTheParking) {
+    make(7, {1, 2, 3});
+    make(8, {1, 3});
+    Table<ScriptingRecord> t(*ds, tables::Scripting());
+    // "To Top" of c parks c, a, b as 4, 5, 6; the write that gives 5 its final number fails.
+    refuseUpdateOf(t, 5);
+    EXPECT_EQ(MoveStep(*ds, taskSteps(7), 3, StepMove::Top, ui), std::nullopt);
+    EXPECT_EQ(order(7), "a1 b2 c3");
+    EXPECT_NE(lastText().find("Key Field SCR:ID = 7\nKey Field SCR:Sequence = 3\nSection = Put Upd Seq"),
+              std::string::npos)
+        << lastText();
+    // Renumbering 1, 3 parks them as 4, 5: the same write fails, the gap stays.
+    ui.shown.clear();
+    EXPECT_FALSE(RenumberSteps(*ds, taskSteps(8), ui));
+    EXPECT_EQ(order(8), "a1 b3");
+    EXPECT_NE(lastText().find("Section = Put Upd Seq"), std::string::npos) << lastText();
+    t.file()->exec("DROP TRIGGER refuse");
+    t.close();
+    EXPECT_EQ(MoveStep(*ds, taskSteps(7), 3, StepMove::Top, ui), 1);
+    EXPECT_EQ(order(7), "c1 a2 b3");
+}
+
+TEST_F(StepListTest, RandomEditsFollowAPlainList) {
+    // Every step-list operation against a plain list of names: the order must
+    // always agree, and after "To Top", "To Bottom" and "Renumber" the numbers
+    // must run 1, 2, 3 ... Numbers start with gaps, and another task's steps
+    // must never move.
+    std::vector<ScriptingRecord> steps;
+    std::vector<std::string> names;
+    for (int i = 0; i < 120; ++i) {
+        names.push_back("n" + std::to_string(i));
+        steps.push_back(step("Comment", names.back()));
+        steps.back().Sequence = 3 * i + 2;
+    }
+    ASSERT_TRUE(ReplaceScriptSteps(*ds, tables::Scripting(), 1, steps).ok());
+    make(2, {1, 2, 3});
+    std::mt19937 random(20261208);
+    const auto pick = [&](std::size_t n) {
+        return std::uniform_int_distribution<std::size_t>(0, n - 1)(random);
+    };
+    int fresh = 0;
+    for (int round = 0; round < 150; ++round) {
+        const std::vector<ScriptingRecord> now = LoadScriptSteps(*ds, 1).steps;
+        ASSERT_EQ(now.size(), names.size());
+        const std::size_t at = pick(names.size());
+        const std::int32_t seq = now[at].Sequence;
+        bool numbered = false;
+        switch (pick(7)) {
+        case 0:
+            if (at > 0) std::swap(names[at], names[at - 1]);
+            EXPECT_EQ(MoveStep(*ds, taskSteps(1), seq, StepMove::Up, ui).has_value(), at > 0);
+            break;
+        case 1:
+            if (at + 1 < names.size()) std::swap(names[at], names[at + 1]);
+            EXPECT_EQ(MoveStep(*ds, taskSteps(1), seq, StepMove::Down, ui).has_value(),
+                      at + 1 < names.size());
+            break;
+        case 2:
+            std::rotate(names.begin(), names.begin() + static_cast<long>(at),
+                        names.begin() + static_cast<long>(at) + 1);
+            if (at > 0) {
+                EXPECT_EQ(MoveStep(*ds, taskSteps(1), seq, StepMove::Top, ui), 1);
+                numbered = true;
+            }
+            break;
+        case 3:
+            std::rotate(names.begin() + static_cast<long>(at), names.begin() + static_cast<long>(at) + 1,
+                        names.end());
+            if (at + 1 < names.size()) {
+                EXPECT_EQ(MoveStep(*ds, taskSteps(1), seq, StepMove::Bottom, ui),
+                          static_cast<std::int32_t>(names.size()));
+                numbered = true;
+            }
+            break;
+        case 4:
+            EXPECT_TRUE(RenumberSteps(*ds, taskSteps(1), ui));
+            numbered = true;
+            break;
+        case 5:
+            ASSERT_TRUE(DeleteStep(*ds, taskSteps(1), seq).ok());
+            names.erase(names.begin() + static_cast<long>(at));
+            break;
+        default: {
+            ScriptingRecord x = step("Comment", "x" + std::to_string(++fresh));
+            ASSERT_TRUE(InsertStepAfter(*ds, taskSteps(1), seq, x).ok());
+            names.insert(names.begin() + static_cast<long>(at) + 1, x.Command);
+        }
+        }
+        const std::vector<ScriptingRecord> after = LoadScriptSteps(*ds, 1).steps;
+        ASSERT_EQ(after.size(), names.size()) << "round " << round;
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            ASSERT_EQ(after[i].Command, names[i]) << "round " << round << ", row " << i;
+            if (numbered) {
+                ASSERT_EQ(after[i].Sequence, static_cast<std::int32_t>(i) + 1) << "round " << round;
+            }
+        }
+    }
+    EXPECT_EQ(order(2), "a1 b2 c3");
+    EXPECT_TRUE(ui.shown.empty());
+}
+
+TEST_F(StepListTest, ImportAndExportRunBehindAProgressThatCancelsWithoutATrace) {
+    ASSERT_TRUE(ReplaceScriptSteps(*ds, tables::Scripting(), 3, keySteps(1200)).ok());
+    make(4, {1});
+    const std::filesystem::path file = dir / "script.qds";
+    // Exported whole, the percentage only ever growing.
+    CountingProgress shown;
+    ASSERT_TRUE(ExportScript(*ds, tables::Scripting(), 3, file, &ui, &shown));
+    EXPECT_EQ(shown.starts, 1);
+    EXPECT_EQ(shown.finishes, 1);
+    EXPECT_TRUE(std::is_sorted(shown.percents.begin(), shown.percents.end()));
+    const std::string written = qdtest::readFile(file);
+    // A cancelled export leaves the file as it was.
+    ASSERT_TRUE(ReplaceScriptSteps(*ds, tables::Scripting(), 3, keySteps(900)).ok());
+    CountingProgress cancelExport;
+    cancelExport.cancelAt = 2;
+    EXPECT_FALSE(ExportScript(*ds, tables::Scripting(), 3, file, &ui, &cancelExport));
+    EXPECT_EQ(qdtest::readFile(file), written);
+    EXPECT_EQ(cancelExport.finishes, 1);
+    // A cancelled import adds nothing, and says nothing.
+    CountingProgress cancelImport;
+    cancelImport.cancelAt = 3;
+    const ImportResult cancelled = ImportScript(*ds, tables::Scripting(), 4, file, &ui, &cancelImport);
+    EXPECT_TRUE(cancelled.cancelled);
+    EXPECT_EQ(cancelled.added, 0);
+    EXPECT_EQ(order(4), "a1");
+    EXPECT_TRUE(ui.shown.empty()) << lastText();
+    // Imported whole: after the step already there, in file order.
+    CountingProgress importing;
+    const ImportResult imported = ImportScript(*ds, tables::Scripting(), 4, file, &ui, &importing);
+    EXPECT_EQ(imported.added, 1200);
+    EXPECT_EQ(importing.finishes, 1);
+    const auto steps = LoadScriptSteps(*ds, 4).steps;
+    ASSERT_EQ(steps.size(), 1201u);
+    EXPECT_EQ(steps[1].Keystrokes, "k1");
+    EXPECT_EQ(steps[1200].Keystrokes, "k1200");
+    EXPECT_EQ(steps[1200].Sequence, 1201);
+    // A short script is over too soon for a window.
+    CountingProgress small;
+    ASSERT_TRUE(ExportScript(*ds, tables::Scripting(), 7, dir / "small.qds", &ui, &small));
+    EXPECT_EQ(small.starts, 0);
+}
+
+TEST_F(StepListTest, ATemplateCopyCancelledInItsProgressAddsNothing) {
+    make(5, {1, 2});
+    ASSERT_TRUE(ReplaceScriptSteps(*ds, tables::ScriptTemplateDetails(), 9, comments(700)).ok());
+    TokenQueue tokens;
+    CountingProgress cancel;
+    cancel.cancelAt = 2;
+    const TemplateCopyResult r = CopyScriptTemplateToScript(*ds, 9, 5, ui, nullptr, tokens, &cancel);
+    EXPECT_TRUE(r.cancelled);
+    EXPECT_EQ(r.added, 0);
+    EXPECT_EQ(order(5), "a1 b2");
+    EXPECT_TRUE(ui.shown.empty()) << lastText();
+    CountingProgress copying;
+    EXPECT_EQ(CopyScriptTemplateToScript(*ds, 9, 5, ui, nullptr, tokens, &copying).added, 700);
+    EXPECT_EQ(copying.starts, 1);
+    EXPECT_EQ(LoadScriptSteps(*ds, 5).steps.size(), 702u);
+}
+
 TEST_F(StepListTest, RenumberWritesOneTwoThreeInOrder) {
     make(4, {3, 4, 7, 8});
     EXPECT_TRUE(RenumberSteps(*ds, taskSteps(4), ui));
@@ -200,6 +398,71 @@ TEST_F(StepListTest, OpeningATasksScriptFillsCommandAndDescription) {
     t.rec.ID = id;
     ASSERT_EQ(t.fetch("KeyID"), Level::Benign);
     EXPECT_EQ(t.rec.Command, "N/A"); // stored, so performing the task starts no program
+}
+
+// ---------------------------------------------------------------------------
+// Templates under failing reads, writes, syncs, locks and a full disk.
+
+namespace {
+
+// Every run with a fault either completed or left the data as it was, with a message.
+void expectSound(const qdtest::FaultSweep& s) {
+    qdtest::expectAllOrNothing(s);
+    EXPECT_GT(s.unchanged, 0);
+}
+
+// Two templates of three steps each.
+void twoTemplates(DataSet& ds) {
+    Table<ScriptTemplatesRecord> t(ds, tables::ScriptTemplates());
+    ASSERT_EQ(t.open(), Level::Benign);
+    for (const char* name : {"Log in", "Back up"}) {
+        t.rec = {};
+        t.rec.Description = name;
+        ASSERT_EQ(t.insert(), Level::Benign);
+        ASSERT_TRUE(ReplaceScriptSteps(ds, tables::ScriptTemplateDetails(), t.rec.WIZ_ID, comments(3)).ok());
+    }
+}
+
+// The window's part: a failure is shown.
+bool shownIfFailed(DataSet& ds, bool ok, const std::string& error) {
+    if (!ok) ds.errors().userInterface()->message("Error!", error, MessageIcon::Hand);
+    return ok;
+}
+
+} // namespace
+
+TEST(TemplateFaults, ATemplateAndItsStepsAreDeletedTogetherOrNotAtAll) {
+    expectSound(qdtest::sweepFaults({"delete template", twoTemplates, [](DataSet& ds) {
+                                         const StepStatus st = DeleteScriptTemplate(ds, 1);
+                                         return shownIfFailed(ds, st.ok(), st.error);
+                                     }}));
+}
+
+TEST(StepListFaults, ToTopAndRenumberingChangeEveryNumberOrNone) {
+    const auto gappedScript = [](DataSet& ds) {
+        std::vector<ScriptingRecord> steps = comments(6);
+        for (auto& s : steps)
+            s.Sequence *= 2;
+        ASSERT_TRUE(ReplaceScriptSteps(ds, tables::Scripting(), 4, steps).ok());
+    };
+    expectSound(qdtest::sweepFaults({"to top", gappedScript, [](DataSet& ds) {
+                                         return MoveStep(ds, taskSteps(4), 10, StepMove::Top,
+                                                         *ds.errors().userInterface()) == 1;
+                                     }}));
+    expectSound(qdtest::sweepFaults({"renumber", gappedScript, [](DataSet& ds) {
+                                         return RenumberSteps(ds, taskSteps(4), *ds.errors().userInterface());
+                                     }}));
+}
+
+TEST(TemplateFaults, AnImportedTemplateComesWithAllItsStepsOrNotAtAll) {
+    qdtest::TempDir files;
+    const std::filesystem::path file = files / "Weekly.qds";
+    ASSERT_TRUE(SaveScriptFile(file, keySteps(5)));
+    expectSound(qdtest::sweepFaults({"import template", twoTemplates, [file](DataSet& ds) {
+                                         const TemplateImportResult r =
+                                             ImportScriptTemplate(ds, file, "", nullptr);
+                                         return shownIfFailed(ds, r.ok && r.added == 5, r.error);
+                                     }}));
 }
 
 // ---------------------------------------------------------------------------

@@ -4,6 +4,7 @@
 #include "data/StoreFile.h"
 #include "support/TempDir.h"
 
+#include <gtest/gtest.h>
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -196,6 +197,13 @@ FaultSweep sweepFaults(const FaultOperation& op, const std::vector<FaultKind>& k
         }
     }
     return sweep;
+}
+
+void expectAllOrNothing(const FaultSweep& sweep) {
+    for (const auto& p : sweep.problems)
+        ADD_FAILURE() << p;
+    EXPECT_GT(sweep.runs, 0);
+    EXPECT_EQ(sweep.completed + sweep.unchanged + sweep.reportedButKept, sweep.runs);
 }
 
 } // namespace qdtest

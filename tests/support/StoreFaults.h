@@ -42,6 +42,11 @@ std::string dumpDataSet(const std::filesystem::path& folder);
 // "ok" when the store's check passes on every file, else what it reports.
 std::string checkDataSet(const std::filesystem::path& folder);
 
+// The test's verdict on a sweep: every problem found is a failure, there were
+// runs, and each run either completed or was reported (data as before, or as
+// after when the change was already kept).
+void expectAllOrNothing(const FaultSweep& sweep);
+
 FaultSweep sweepFaults(const FaultOperation& op, const std::vector<FaultKind>& kinds = {
                                                      FaultKind::Read, FaultKind::Write, FaultKind::Sync,
                                                      FaultKind::Lock, FaultKind::DiskFull});

@@ -613,8 +613,8 @@ void HolidayWindowsTest::rescheduleRefusesThePastAndCancelLeavesTasksWhole() {
         w->dateField()->setText(QString::fromStdString(b.dateText(today() + 1)));
         w->timeField()->setText("12:00");
         // Cancel in the progress window once a part of the tasks is moved.
-        w->onProgress = [&cancelledAt](QtProgress& progress) {
-            progress.onUpdate = [&cancelledAt](QtProgress& p) {
+        w->onProgress = [&cancelledAt](qdui::QtProgress& progress) {
+            progress.onUpdate = [&cancelledAt](qdui::QtProgress& p) {
                 QCOMPARE(p.dialog()->windowTitle(), QString("Processing Records"));
                 QVERIFY(p.dialog()->labelText().startsWith("Rescheduling all tasks\n"));
                 QVERIFY(p.dialog()->labelText().endsWith("% Completed"));

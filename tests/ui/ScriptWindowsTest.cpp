@@ -4,6 +4,7 @@
 // disk with the engine behind a real frame, dialogs answered while they run.
 #include "UiTestSupport.h"
 
+#include "data/StoreFile.h"
 #include "data/Text.h"
 #include "platform/fake/FakeWindowSystem.h"
 #include "schedule/ui/ScheduleWindows.h"
@@ -20,6 +21,7 @@
 #include "script/ui/TemplateWindows.h"
 #include "script/ui/UpdateScripting.h"
 #include "script/ui/WindowPickers.h"
+#include "ui/QueryDialog.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -27,11 +29,13 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QListWidget>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTableView>
 #include <QTableWidget>
@@ -40,6 +44,7 @@
 #include <QToolButton>
 
 #include <deque>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 
@@ -134,6 +139,36 @@ void writeFile(const std::string& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;
 }
 
+// The file dialog's answer: `path`.
+std::function<void(QDialog&)> chooseFile(const std::string& path) {
+    return [path](QDialog& d) {
+        auto* fd = qobject_cast<QFileDialog*>(&d);
+        QVERIFY(fd);
+        fd->selectFile(QString::fromStdString(path));
+        d.accept();
+    };
+}
+
+// Watches the progress windows of the script windows: counts them, records
+// their titles, and presses Cancel in one when `cancel` is set.
+struct ProgressWatch {
+    int windows = 0;
+    QStringList titles;
+    bool cancel = false;
+    void attach(ScriptUiContext& context) {
+        context.onProgress = [this](qdui::QtProgress& progress) {
+            progress.onUpdate = [this](qdui::QtProgress& p) {
+                if (!p.dialog()) return;
+                if (!titles.contains(p.dialog()->windowTitle())) {
+                    ++windows;
+                    titles << p.dialog()->windowTitle();
+                }
+                if (cancel) p.dialog()->cancel();
+            };
+        };
+    }
+};
+
 } // namespace
 
 class ScriptWindowsTest : public QObject {
@@ -152,6 +187,8 @@ private slots:
     void sendEmailStepTakesTheMessageChosenFromTheList();
     void runningScriptViewShowsTheQueueAndStops();
     void stepByStepRunShowsVariablesAndConditions();
+    void longWorkRunsBehindAProgressWindowThatCancelsWithoutATrace();
+    void templateListReadsAPageQueriesAndDeletes();
 };
 
 void ScriptWindowsTest::listOpensFromTheTaskListsButton() {
@@ -636,6 +673,124 @@ void ScriptWindowsTest::stepByStepRunShowsVariablesAndConditions() {
     QCOMPARE(QString::fromStdString(qd::VARQ().text("DEBUGC")), QString("2"));
     // The program's own queue was not used.
     QCOMPARE(b.e.runtime->scripts().queue().size(), std::size_t(0));
+}
+
+void ScriptWindowsTest::longWorkRunsBehindAProgressWindowThatCancelsWithoutATrace() {
+    Bench b;
+    const int id = b.addTask("long imports");
+    {
+        ScriptTextWindow w(*b.context, qd::taskSteps(id), "t");
+        w.editor()->setPlainText("KEYS kept\n");
+        QVERIFY(w.save());
+    }
+    const std::string folder = b.e.dir.path().string();
+    const std::string file = folder + "/eight-hundred.qds";
+    std::string lines;
+    for (int i = 1; i <= 800; ++i)
+        lines += "\"Send Keys\",\"k" + std::to_string(i) + "\"\r\n";
+    writeFile(file, lines);
+    ProgressWatch watch;
+    watch.attach(*b.context);
+    BrowseScriptingWindow* list = BrowseScriptingWindow::forTask(*b.context, id);
+
+    // Cancelled: the script is as it was, and no error is reported.
+    watch.cancel = true;
+    b.handlers.push_back(chooseFile(file));
+    list->importFile();
+    QCOMPARE(watch.titles, QStringList({"Processing Records"}));
+    QCOMPARE(b.steps(id).size(), std::size_t(1));
+    QVERIFY2(!b.sawText("Error"), qPrintable(b.seen.join(" / ")));
+    // Run to its end: every step, after the one there.
+    watch.cancel = false;
+    b.handlers.push_back(chooseFile(file));
+    list->importFile();
+    QCOMPARE(b.steps(id).size(), std::size_t(801));
+    QCOMPARE(QString::fromStdString(b.steps(id)[800].Keystrokes), QString("k800"));
+
+    // A cancelled export writes no file.
+    const std::string out = folder + "/out.qds";
+    watch.cancel = true;
+    b.handlers.push_back(chooseFile(out));
+    list->exportFile();
+    QVERIFY(!std::filesystem::exists(out));
+    watch.cancel = false;
+    b.handlers.push_back(chooseFile(out));
+    list->exportFile();
+    QVERIFY(std::filesystem::exists(out));
+
+    // A template copy cancelled while its steps are written adds none.
+    qd::Table<qd::ScriptTemplatesRecord> t(b.e.ds, qd::tables::ScriptTemplates());
+    QVERIFY(t.open() == qd::Level::Benign);
+    t.rec = {};
+    t.rec.Description = "Many keys";
+    QVERIFY(t.insert() == qd::Level::Benign);
+    const int templateId = t.rec.WIZ_ID;
+    t.close();
+    QVERIFY(qd::ImportScript(b.e.ds, qd::tables::ScriptTemplateDetails(), templateId, file, nullptr).added ==
+            800);
+    const int windowsBefore = watch.windows;
+    watch.cancel = true;
+    b.handlers.push_back([&](QDialog& d) {
+        auto* w = qobject_cast<BrowseScriptTemplatesWindow*>(&d);
+        QVERIFY(w);
+        QVERIFY(w->selectTemplate(templateId));
+        w->button("Select")->click();
+    });
+    list->insertTemplate();
+    QCOMPARE(b.steps(id).size(), std::size_t(801));
+    QVERIFY(watch.windows >= windowsBefore);
+    delete list;
+}
+
+void ScriptWindowsTest::templateListReadsAPageQueriesAndDeletes() {
+    Bench b;
+    std::vector<int> ids;
+    {
+        qd::Table<qd::ScriptTemplatesRecord> t(b.e.ds, qd::tables::ScriptTemplates());
+        QVERIFY(t.open() == qd::Level::Benign);
+        QVERIFY(t.file()->begin() == 0);
+        for (int i = 1; i <= 1500; ++i) {
+            t.rec = {};
+            t.rec.Description = QString("Template %1").arg(i, 4, 10, QChar('0')).toStdString();
+            QVERIFY(t.insert() == qd::Level::Benign);
+            ids.push_back(t.rec.WIZ_ID);
+        }
+        QVERIFY(t.file()->commit() == 0);
+        QVERIFY(qd::ReplaceScriptSteps(b.e.ds, qd::tables::ScriptTemplateDetails(), ids[1399],
+                                       {qd::ScriptingRecord{}, qd::ScriptingRecord{}})
+                    .ok());
+    }
+    BrowseScriptTemplatesWindow w(*b.context, false);
+    // Counted by the store, a page read: not the 1,500 templates.
+    QCOMPARE(w.model()->rowCount(), 1500);
+    QVERIFY2(w.model()->scanned() <= 101, qPrintable(QString::number(w.model()->scanned())));
+    QCOMPARE(w.selectedTemplate(), ids[0]);
+    // A template far down is found by its row in the store's order.
+    QVERIFY(w.selectTemplate(ids[1399]));
+    QCOMPARE(w.list()->currentIndex().row(), 1399);
+    QCOMPARE(w.list()->currentIndex().data().toString(), QString("Template 1400"));
+    QVERIFY2(w.model()->scanned() <= 401, qPrintable(QString::number(w.model()->scanned()))); // a few pages
+
+    // "&Query" narrows the list; "R&eset" brings every template back.
+    qd::FieldCondition c;
+    c.field = qd::tables::ScriptTemplates().findField("Description");
+    c.match = qd::FieldMatch::Contains;
+    c.value = std::string("140");
+    w.queryBar()->setQuery({c});
+    QCOMPARE(w.model()->rowCount(), 12); // 0140, 1140 and 1400 ... 1409
+    QVERIFY(w.queryBar()->shown()->isVisibleTo(&w));
+    QVERIFY(w.selectTemplate(ids[1399]));
+    QCOMPARE(w.list()->currentIndex().row(), 2);
+    QVERIFY(!w.selectTemplate(ids[0])); // not in the query
+
+    // Deleting takes the template and its steps.
+    b.answers = {"Yes"};
+    QVERIFY(w.selectTemplate(ids[1399]));
+    w.deleteTemplate();
+    QCOMPARE(w.model()->rowCount(), 11);
+    QVERIFY(qd::LoadScriptSteps(b.e.ds, qd::tables::ScriptTemplateDetails(), ids[1399]).steps.empty());
+    w.queryBar()->resetButton()->click();
+    QCOMPARE(w.model()->rowCount(), 1499);
 }
 
 QTEST_MAIN(ScriptWindowsTest)

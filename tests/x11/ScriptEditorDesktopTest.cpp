@@ -19,14 +19,18 @@
 #include "ui/QtUserInterface.h"
 
 #include <QApplication>
+#include <QEventLoop>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
-#include <thread>
+#include <functional>
 
 // Last: Xlib's macros (None, Bool, Status) would break the headers above.
 #include <X11/Xlib.h>
@@ -41,6 +45,23 @@ QApplication* theApp = nullptr;
 
 QApplication& app() {
     return *theApp;
+}
+
+// A loaded machine may take many seconds to start a program, map its windows
+// and let the window manager list them: every wait here is for a condition,
+// checked again whenever the event loop has run a little, with a deadline far
+// beyond what an idle machine needs.
+constexpr std::chrono::seconds kDeadline{90};
+
+bool waitUntil(const std::function<bool()>& ready, std::chrono::seconds limit = kDeadline) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!ready()) {
+        if (std::chrono::steady_clock::now() >= end) return false;
+        QEventLoop loop;
+        QTimer::singleShot(25, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    return true;
 }
 
 class ScriptEditorDesktop : public ::testing::Test {
@@ -69,11 +90,24 @@ protected:
     X11Desktop desktop_;
     std::unique_ptr<WindowTargeting> targeting_;
     std::unique_ptr<qdscriptui::ScriptUiContext> context_;
+
+    // Until the window manager lists every title (the pickers and the steps find windows there).
+    bool listed(const std::vector<std::string>& titles) {
+        return waitUntil([&] {
+            const auto& windows = targeting_->ListWindows();
+            for (const std::string& title : titles)
+                if (std::none_of(windows.begin(), windows.end(),
+                                 [&](const WindowListEntry& w) { return w.text == title; }))
+                    return false;
+            return true;
+        });
+    }
 };
 
 TEST_F(ScriptEditorDesktop, PickerListsARealWindowAndThePatternCountsIt) {
     qdtest::Probe probe(*session_, {"--window", "Quarterly Figures - Probe", "--window", "Notes - Probe"});
-    ASSERT_TRUE(probe.waitReady());
+    ASSERT_TRUE(probe.waitReady(kDeadline));
+    ASSERT_TRUE(listed({"Quarterly Figures - Probe", "Notes - Probe"}));
 
     qdscriptui::WindowPickerDialog picker(*targeting_);
     QStringList titles;
@@ -105,14 +139,16 @@ TEST_F(ScriptEditorDesktop, PickerListsARealWindowAndThePatternCountsIt) {
     XRaiseWindow(dpy, target);
     XWarpPointer(dpy, 0, DefaultRootWindow(dpy), 0, 0, 0, 0, x, y);
     XSync(dpy, False);
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    EXPECT_EQ(desktop_.windows->pointerTarget().window, target);
+    // The window manager raises the window in its own time.
+    EXPECT_TRUE(waitUntil([&] { return desktop_.windows->pointerTarget().window == target; }))
+        << "under the pointer: " << desktop_.windows->pointerTarget().window << ", expected " << target;
     XCloseDisplay(dpy);
 }
 
 TEST_F(ScriptEditorDesktop, AScriptWrittenInTheFormTypesIntoTheWindow) {
     qdtest::Probe probe(*session_, {"--window", "Typing Target - Probe"});
-    ASSERT_TRUE(probe.waitReady());
+    ASSERT_TRUE(probe.waitReady(kDeadline));
+    ASSERT_TRUE(listed({"Typing Target - Probe"}));
 
     // The steps as a person makes them: the form, then the list's insert.
     ScriptingRecord blank{};
@@ -145,13 +181,12 @@ TEST_F(ScriptEditorDesktop, AScriptWrittenInTheFormTypesIntoTheWindow) {
     env.windows = targeting_.get();
     ScriptEngine engine(ds_, log, scripted_, clock_, env);
     ASSERT_EQ(engine.queueSteps(LoadScriptSteps(ds_, 5).steps), 2);
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (!engine.queue().empty() && std::chrono::steady_clock::now() < end) {
+    EXPECT_TRUE(waitUntil([&] {
         clock_.advanceSeconds(1);
         engine.executeNextStep();
-    }
-    EXPECT_TRUE(engine.queue().empty());
-    EXPECT_EQ(probe.waitTyped(12), "Hello there\r");
+        return engine.queue().empty();
+    }));
+    EXPECT_EQ(probe.waitTyped(12, kDeadline), "Hello there\r");
 }
 
 } // namespace

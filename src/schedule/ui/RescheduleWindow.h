@@ -6,39 +6,15 @@
 #include "data/Calendar.h"
 #include "schedule/BatchOperations.h"
 #include "schedule/ui/TaskListWindows.h"
+#include "ui/ProgressWindow.h"
 
 #include <QDialog>
 
 #include <memory>
 
 class QLineEdit;
-class QProgressDialog;
 
 namespace qdschedui {
-
-// The progress window of a batch run ("Processing Records"): names the work, shows
-// "N% Completed" and offers Cancel. The window is modal; events are processed on each
-// update, so the program stays alive while the run goes on.
-class QtProgress final : public qd::Progress {
-public:
-    explicit QtProgress(QWidget* parent);
-    ~QtProgress() override;
-
-    void start(const std::string& title) override;
-    bool update(int percent, const std::string& line) override;
-    void finish() override;
-
-    QProgressDialog* dialog() const { return dialog_; }
-    bool cancelled() const { return cancelled_; }
-    // Called after each update (tests cancel from here).
-    std::function<void(QtProgress&)> onUpdate;
-
-private:
-    QWidget* parent_;
-    QProgressDialog* dialog_ = nullptr;
-    QString title_;
-    bool cancelled_ = false;
-};
 
 class RescheduleWindow : public QDialog {
     Q_OBJECT
@@ -61,7 +37,7 @@ public:
     void accept() override;
 
     // Called with the progress before the run starts (tests cancel through it).
-    std::function<void(QtProgress&)> onProgress;
+    std::function<void(qdui::QtProgress&)> onProgress;
 
 private:
     ScheduleUiContext& context_;

@@ -7,6 +7,7 @@
 #include "script/Templates.h"
 #include "script/ui/ScriptRunWindows.h"
 #include "script/ui/ScriptTextWindow.h"
+#include "script/ui/ScriptWindows.h"
 #include "script/ui/TemplateWindows.h"
 #include "script/ui/UpdateScripting.h"
 
@@ -21,27 +22,6 @@
 #include <QVBoxLayout>
 
 namespace qdscriptui {
-
-namespace {
-
-int primaryKeyIndex(const qd::TableDef& def) {
-    for (std::size_t k = 0; k < def.keys.size(); ++k)
-        if (def.keys[k].primary) return static_cast<int>(k);
-    return 0;
-}
-
-QPushButton* addButton(QWidget* parent, QHBoxLayout* row, const char* name, const char* text,
-                       const char* tip) {
-    auto* b = new QPushButton(text, parent);
-    b->setObjectName(name);
-    b->setAccessibleName(QString(text).remove('&').remove("..."));
-    b->setToolTip(tip);
-    b->setAutoDefault(false);
-    row->addWidget(b);
-    return b;
-}
-
-} // namespace
 
 BrowseScriptingWindow* BrowseScriptingWindow::forTask(ScriptUiContext& context, int taskId, QWidget* parent) {
     const auto task = qd::PrepareTaskForScripting(context.ds, taskId, context.clock.today(),
@@ -78,35 +58,35 @@ BrowseScriptingWindow::BrowseScriptingWindow(ScriptUiContext& context, const qd:
     auto* row1 = new QHBoxLayout;
     auto* row2 = new QHBoxLayout;
     auto* row3 = new QHBoxLayout;
-    QPushButton* insert = addButton(this, row1, "Insert", "&Insert", "Add a step after the highlighted one");
-    QPushButton* change = addButton(this, row1, "Change", "&Change", "Change the highlighted step");
-    QPushButton* copy = addButton(this, row1, "Copy", "Cop&y", "Add a copy of the highlighted step after it");
-    QPushButton* remove = addButton(this, row1, "Delete", "&Delete", "Delete the highlighted step");
+    QPushButton* insert = rowButton(this, row1, "Insert", "&Insert", "Add a step after the highlighted one");
+    QPushButton* change = rowButton(this, row1, "Change", "&Change", "Change the highlighted step");
+    QPushButton* copy = rowButton(this, row1, "Copy", "Cop&y", "Add a copy of the highlighted step after it");
+    QPushButton* remove = rowButton(this, row1, "Delete", "&Delete", "Delete the highlighted step");
     row1->addSpacing(12);
-    QPushButton* up = addButton(this, row1, "MoveUp", "Move &Up", "Move the highlighted step up one place");
+    QPushButton* up = rowButton(this, row1, "MoveUp", "Move &Up", "Move the highlighted step up one place");
     QPushButton* down =
-        addButton(this, row1, "MoveDown", "Move Do&wn", "Move the highlighted step down one place");
-    QPushButton* top = addButton(this, row1, "MoveTop", "To &Top", "Make the highlighted step the first");
+        rowButton(this, row1, "MoveDown", "Move Do&wn", "Move the highlighted step down one place");
+    QPushButton* top = rowButton(this, row1, "MoveTop", "To &Top", "Make the highlighted step the first");
     QPushButton* bottom =
-        addButton(this, row1, "MoveBottom", "To &Bottom", "Make the highlighted step the last");
+        rowButton(this, row1, "MoveBottom", "To &Bottom", "Make the highlighted step the last");
     row1->addStretch(1);
     QPushButton* renumberButton =
-        addButton(this, row2, "Renumber", "Re&number", "Number the steps 1, 2, 3 ... in their order");
-    QPushButton* clear = addButton(this, row2, "ClearAll", "Clear &All", "Delete every step of this script");
+        rowButton(this, row2, "Renumber", "Re&number", "Number the steps 1, 2, 3 ... in their order");
+    QPushButton* clear = rowButton(this, row2, "ClearAll", "Clear &All", "Delete every step of this script");
     QPushButton* importButton =
-        addButton(this, row2, "Import", "I&mport...", "Add the steps of a script file (.qds)");
+        rowButton(this, row2, "Import", "I&mport...", "Add the steps of a script file (.qds)");
     QPushButton* exportButton =
-        addButton(this, row2, "Export", "E&xport...", "Write the steps to a script file (.qds)");
-    QPushButton* printButton = addButton(this, row2, "Print", "&Print...", "Print the steps");
+        rowButton(this, row2, "Export", "E&xport...", "Write the steps to a script file (.qds)");
+    QPushButton* printButton = rowButton(this, row2, "Print", "&Print...", "Print the steps");
     row2->addStretch(1);
     QPushButton* templ =
-        addButton(this, row3, "Template", "Insert Tem&plate...", "Add the steps of a script template");
+        rowButton(this, row3, "Template", "Insert Tem&plate...", "Add the steps of a script template");
     QPushButton* text =
-        addButton(this, row3, "EditAsText", "Edit as T&ext...", "Edit the whole script as text");
+        rowButton(this, row3, "EditAsText", "Edit as T&ext...", "Edit the whole script as text");
     QPushButton* debug =
-        addButton(this, row3, "DebugRun", "Step-by-Step &Run...", "Run the script one step at a time");
+        rowButton(this, row3, "DebugRun", "Step-by-Step &Run...", "Run the script one step at a time");
     row3->addStretch(1);
-    QPushButton* close = addButton(this, row3, "Close", "&Close", "Close this list");
+    QPushButton* close = rowButton(this, row3, "Close", "&Close", "Close this list");
     layout->addLayout(row1);
     layout->addLayout(row2);
     layout->addLayout(row3);
@@ -200,7 +180,7 @@ bool BrowseScriptingWindow::readStep(std::int32_t sequence, qd::ScriptingRecord&
     t.rec = {};
     t.rec.ID = owner_.id;
     t.rec.Sequence = sequence;
-    if (t.fetch(primaryKeyIndex(t.def())) != qd::Level::Benign) {
+    if (t.fetch(qd::stepKeyIndex(t.def())) != qd::Level::Benign) {
         context_.ui.message("Scripting", "The highlighted step is not there any more.",
                             qd::MessageIcon::Exclamation);
         refresh();
@@ -301,27 +281,14 @@ void BrowseScriptingWindow::clearAll() {
 }
 
 void BrowseScriptingWindow::importFile() {
-    qd::PromptRequest r;
-    r.kind = qd::PromptKind::File;
-    r.title = "Choose File to Import";
-    r.filter = "Export File|*.qds|Text|*.txt|All|*.*";
-    const auto file = context_.ui.prompt(r);
+    const auto file = chooseFileToImport(context_);
     if (!file) return;
-    // The file is looked at first: a file that cannot be read, binary data, a
-    // line of too many fields or a value that would be cut changes nothing.
-    std::string text;
-    if (const qd::ScriptFileStatus st = qd::ReadScriptFileText(*file, text); !st) {
-        context_.ui.message("Import Error", st.error, qd::MessageIcon::Exclamation);
-        return;
-    }
-    if (const auto problems = qd::CheckScriptFileText(text); !problems.empty()) {
-        std::string m = qd::TextProblemMessage(problems);
-        m.replace(m.rfind("Nothing was saved."), 18, "Nothing was imported.");
-        context_.ui.message("Import Error", m, qd::MessageIcon::Exclamation);
-        return;
-    }
+    qdui::QtProgress progress(this);
+    if (context_.onProgress) context_.onProgress(progress);
     const qd::ImportResult result =
-        qd::ImportScript(context_.ds, *owner_.table, owner_.id, *file, &context_.ui);
+        qd::ImportScript(context_.ds, *owner_.table, owner_.id, *file, &context_.ui, &progress);
+    progress.finish();
+    if (result.cancelled) return; // nothing was added
     if (!result.ok) {
         // A failed add was shown ("Error adding script item"); a file that went
         // away since it was read is shown here.
@@ -335,13 +302,11 @@ void BrowseScriptingWindow::importFile() {
 }
 
 void BrowseScriptingWindow::exportFile() {
-    qd::PromptRequest r;
-    r.kind = qd::PromptKind::File;
-    r.title = "Export to File";
-    r.filter = "Export File (*.QDS)|*.qds|Text (*.TXT)|*.txt|All|*.*";
-    const auto file = context_.ui.prompt(r);
+    const auto file = chooseFileToExport(context_);
     if (!file) return;
-    qd::ExportScript(context_.ds, *owner_.table, owner_.id, *file, &context_.ui);
+    qdui::QtProgress progress(this);
+    if (context_.onProgress) context_.onProgress(progress);
+    qd::ExportScript(context_.ds, *owner_.table, owner_.id, *file, &context_.ui, &progress);
 }
 
 bool BrowseScriptingWindow::printTo(QPrinter& printer) {
@@ -375,7 +340,7 @@ void BrowseScriptingWindow::insertTemplate() {
     if (owner_.isTemplate()) return;
     const int templateId = pickTemplate(context_, this);
     if (templateId == 0) return;
-    if (copyTemplateToTask(context_, templateId, owner_.id) > 0) changed(0);
+    if (copyTemplateToTask(context_, templateId, owner_.id, this) > 0) changed(0);
 }
 
 void BrowseScriptingWindow::editAsText() {

@@ -4,6 +4,7 @@
 #include "data/Clock.h"
 #include "data/DataSet.h"
 #include "data/Globals.h"
+#include "ui/ProgressWindow.h"
 #include "ui/QtUserInterface.h"
 
 #include <QString>
@@ -12,7 +13,6 @@ class QWidget;
 
 #include <functional>
 #include <optional>
-
 #include <string>
 
 namespace qd {
@@ -44,6 +44,9 @@ struct ScriptUiContext {
     qd::EventLog* log = nullptr;
     // The messages list as a pick list ("&Select"); null: not offered.
     std::function<std::optional<PickedMessage>(QWidget* parent)> pickMessage{};
+    // Called with the progress window of a long run (import, export, template
+    // copy) before the run starts: tests cancel through it.
+    std::function<void(qdui::QtProgress&)> onProgress{};
 };
 
 inline QString q(const std::string& s) {

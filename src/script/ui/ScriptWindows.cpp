@@ -1,14 +1,60 @@
 #include "script/ui/ScriptWindows.h"
 
+#include "script/ScriptEditing.h"
+#include "script/ScriptFile.h"
 #include "script/ui/BrowseScripting.h"
 #include "script/ui/ScriptRunWindows.h"
 #include "script/ui/TemplateWindows.h"
 #include "ui/MainFrame.h"
+#include "ui/WindowParts.h"
 
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QPushButton>
 
 namespace qdscriptui {
+
+QPushButton* rowButton(QWidget* parent, QBoxLayout* row, const char* name, const char* text,
+                       const char* tip) {
+    QPushButton* b = qdui::namedButton(parent, text, name, row, tip);
+    b->setAccessibleName(b->accessibleName().remove("..."));
+    b->setAutoDefault(false);
+    return b;
+}
+
+namespace {
+
+std::optional<std::string> askForFile(ScriptUiContext& context, const char* title, const char* filter) {
+    qd::PromptRequest r;
+    r.kind = qd::PromptKind::File;
+    r.title = title;
+    r.filter = filter;
+    return context.ui.prompt(r);
+}
+
+} // namespace
+
+std::optional<std::string> chooseFileToImport(ScriptUiContext& context) {
+    const auto file = askForFile(context, "Choose File to Import", "Export File|*.qds|Text|*.txt|All|*.*");
+    if (!file) return std::nullopt;
+    std::string text;
+    if (const qd::ScriptFileStatus st = qd::ReadScriptFileText(*file, text); !st) {
+        context.ui.message("Import Error", st.error, qd::MessageIcon::Exclamation);
+        return std::nullopt;
+    }
+    if (const auto problems = qd::CheckScriptFileText(text); !problems.empty()) {
+        std::string m = qd::TextProblemMessage(problems);
+        if (const auto at = m.rfind("Nothing was saved."); at != std::string::npos)
+            m.replace(at, 18, "Nothing was imported.");
+        context.ui.message("Import Error", m, qd::MessageIcon::Exclamation);
+        return std::nullopt;
+    }
+    return file;
+}
+
+std::optional<std::string> chooseFileToExport(ScriptUiContext& context) {
+    return askForFile(context, "Export to File", "Export File (*.QDS)|*.qds|Text (*.TXT)|*.txt|All|*.*");
+}
 
 ScriptWindows::ScriptWindows(qdui::MainFrame& frame, ScriptUiContext context)
     : QObject(&frame), frame_(frame), context_(context) {

@@ -8,11 +8,28 @@
 
 #include <QObject>
 
+#include <optional>
+#include <string>
+
+class QBoxLayout;
+class QPushButton;
+
 namespace qdui {
 class MainFrame;
 } // namespace qdui
 
 namespace qdscriptui {
+
+// A button of a script window's button rows: named as qdui::namedButton does
+// (the accessible name without "..." too), with a tip, never pressed by Enter.
+QPushButton* rowButton(QWidget* parent, QBoxLayout* row, const char* name, const char* text, const char* tip);
+
+// Asks for a script file to import and looks at it first: a file that cannot
+// be read, binary data, a line of too many fields or a value that would be cut
+// is shown ("Import Error") and gives nullopt, so nothing is changed.
+std::optional<std::string> chooseFileToImport(ScriptUiContext& context);
+// Asks for the file an export writes.
+std::optional<std::string> chooseFileToExport(ScriptUiContext& context);
 
 class BrowseScriptingWindow;
 class BrowseScriptTemplatesWindow;

@@ -6,16 +6,6 @@
 
 namespace qdscriptui {
 
-namespace {
-
-int primaryKeyIndex(const qd::TableDef& def) {
-    for (std::size_t k = 0; k < def.keys.size(); ++k)
-        if (def.keys[k].primary) return static_cast<int>(k);
-    return 0;
-}
-
-} // namespace
-
 StepListModel::StepListModel(qd::DataSet& ds, qd::StepOwner owner, QObject* parent)
     : QAbstractTableModel(parent), ds_(ds), owner_(owner) {
     readPage();
@@ -84,7 +74,7 @@ void StepListModel::readPage() {
     t.rec.Sequence = first ? 0 : rows_.back().sequence + 1;
     // From the start: every step of the owner (numbers may be 0 or negative
     // after an import); further on: after the last number read.
-    t.setPosition(primaryKeyIndex(t.def()), first ? 1 : 2);
+    t.setPosition(qd::stepKeyIndex(t.def()), first ? 1 : 2);
     std::vector<Row> page;
     for (;;) {
         if (static_cast<int>(page.size()) == kPageSize) break;

@@ -6,6 +6,8 @@
 #include "script/ScriptEditing.h"
 #include "script/Templates.h"
 #include "script/ui/BrowseScripting.h"
+#include "script/ui/ScriptWindows.h"
+#include "ui/QueryDialog.h"
 
 #include <QDialogButtonBox>
 #include <QFileDialog>
@@ -13,6 +15,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QListWidget>
 #include <QPushButton>
 #include <QToolButton>
@@ -82,21 +85,6 @@ std::optional<std::string> TokenPromptInterface::prompt(const qd::PromptRequest&
 
 // ---------------------------------------------------------------------------
 
-namespace {
-
-QPushButton* addButton(QWidget* parent, QHBoxLayout* row, const char* name, const char* text,
-                       const char* tip) {
-    auto* b = new QPushButton(text, parent);
-    b->setObjectName(name);
-    b->setAccessibleName(QString(text).remove('&').remove("..."));
-    b->setToolTip(tip);
-    b->setAutoDefault(false);
-    row->addWidget(b);
-    return b;
-}
-
-} // namespace
-
 BrowseScriptTemplatesWindow::BrowseScriptTemplatesWindow(ScriptUiContext& context, bool picking,
                                                          QWidget* parent)
     : QDialog(parent), context_(context) {
@@ -104,36 +92,51 @@ BrowseScriptTemplatesWindow::BrowseScriptTemplatesWindow(ScriptUiContext& contex
     setWindowTitle(picking ? "Choose a Script Template" : "Script Templates");
     previousMode_ = qd::GLO_SCRIPTWIZARDMODE().exchange(1);
     auto* layout = new QVBoxLayout(this);
-    list_ = new QListWidget(this);
+    model_ = new TemplateListModel(context.ds, this);
+    list_ = new QListView(this);
     list_->setObjectName("Templates");
     list_->setAccessibleName("Script templates");
+    list_->setModel(model_);
+    list_->setSelectionMode(QAbstractItemView::SingleSelection);
+    list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list_->setUniformItemSizes(true);
     layout->addWidget(list_, 1);
+    const qd::TableDef& def = qd::tables::ScriptTemplates();
+    query_ = new qdui::QueryBar({{def.findField("Description"), "Description", qdui::QueryFieldKind::Text},
+                                 {def.findField("DOSFilename"), "Script file", qdui::QueryFieldKind::Text}},
+                                "templates", this);
+    connect(query_, &qdui::QueryBar::changed, this, [this](const qd::RecordFilter& query) {
+        model_->setQuery(query);
+        if (model_->rowCount() > 0) list_->setCurrentIndex(model_->index(0));
+    });
+    layout->addWidget(query_->shown());
     auto* row = new QHBoxLayout;
     auto* row2 = new QHBoxLayout;
-    QPushButton* insert = addButton(this, row, "Insert", "&Insert", "Add a template");
-    QPushButton* change = addButton(this, row, "Change", "&Change", "Rename the highlighted template");
-    QPushButton* remove = addButton(this, row, "Delete", "&Delete", "Delete the highlighted template");
+    QPushButton* insert = rowButton(this, row, "Insert", "&Insert", "Add a template");
+    QPushButton* change = rowButton(this, row, "Change", "&Change", "Rename the highlighted template");
+    QPushButton* remove = rowButton(this, row, "Delete", "&Delete", "Delete the highlighted template");
     QPushButton* steps =
-        addButton(this, row, "Steps", "S&teps...", "Edit the steps of the highlighted template");
+        rowButton(this, row, "Steps", "S&teps...", "Edit the steps of the highlighted template");
     row->addStretch(1);
     QPushButton* importButton =
-        addButton(this, row2, "Import", "I&mport...", "Make a template from a script file");
+        rowButton(this, row2, "Import", "I&mport...", "Make a template from a script file");
     QPushButton* exportButton =
-        addButton(this, row2, "Export", "E&xport...", "Write the highlighted template to a script file");
+        rowButton(this, row2, "Export", "E&xport...", "Write the highlighted template to a script file");
+    query_->addButtons(row2);
     row2->addStretch(1);
     if (picking) {
-        QPushButton* select = addButton(this, row2, "Select", "&Select", "Copy the highlighted template");
+        QPushButton* select = rowButton(this, row2, "Select", "&Select", "Copy the highlighted template");
         select->setDefault(true);
         connect(select, &QPushButton::clicked, this, [this] {
             if (selectedTemplate() != 0) accept();
         });
-        connect(list_, &QListWidget::itemDoubleClicked, this, [this] {
+        connect(list_, &QListView::doubleClicked, this, [this] {
             if (selectedTemplate() != 0) accept();
         });
     } else {
-        connect(list_, &QListWidget::itemDoubleClicked, this, [this] { editSteps(); });
+        connect(list_, &QListView::doubleClicked, this, [this] { editSteps(); });
     }
-    QPushButton* close = addButton(this, row2, "Close", "C&lose", "Close this list");
+    QPushButton* close = rowButton(this, row2, "Close", "C&lose", "Close this list");
     layout->addLayout(row);
     layout->addLayout(row2);
     connect(insert, &QPushButton::clicked, this, &BrowseScriptTemplatesWindow::insertTemplate);
@@ -144,7 +147,8 @@ BrowseScriptTemplatesWindow::BrowseScriptTemplatesWindow(ScriptUiContext& contex
     connect(exportButton, &QPushButton::clicked, this, &BrowseScriptTemplatesWindow::exportTemplate);
     connect(close, &QPushButton::clicked, this, &QDialog::reject);
     resize(440, 360);
-    reload();
+    // The model counted the templates and read the first page as it was made.
+    if (model_->rowCount() > 0) list_->setCurrentIndex(model_->index(0));
 }
 
 BrowseScriptTemplatesWindow::~BrowseScriptTemplatesWindow() {
@@ -157,30 +161,72 @@ QPushButton* BrowseScriptTemplatesWindow::button(const QString& objectName) cons
 
 void BrowseScriptTemplatesWindow::reload() {
     const std::int32_t keep = selectedTemplate();
-    list_->clear();
-    ids_.clear();
-    qd::Table<qd::ScriptTemplatesRecord> t(context_.ds, qd::tables::ScriptTemplates());
-    if (t.open() != qd::Level::Benign) return;
-    t.setOrder(t.def().findKey("K_Description"));
-    while (t.tryNext() == qd::Level::Benign) {
-        list_->addItem(q(qd::text::trimmedRight(t.rec.Description)));
-        ids_.push_back(t.rec.WIZ_ID);
-    }
-    if (!selectTemplate(keep) && list_->count() > 0) list_->setCurrentRow(0);
+    model_->refresh();
+    if (!selectTemplate(keep) && model_->rowCount() > 0) list_->setCurrentIndex(model_->index(0));
 }
 
 std::int32_t BrowseScriptTemplatesWindow::selectedTemplate() const {
-    const int row = list_->currentRow();
-    return row >= 0 && row < static_cast<int>(ids_.size()) ? ids_[static_cast<std::size_t>(row)] : 0;
+    const QModelIndex current = list_->currentIndex();
+    return current.isValid() ? model_->templateAt(current.row()) : 0;
 }
 
 bool BrowseScriptTemplatesWindow::selectTemplate(std::int32_t id) {
-    for (std::size_t i = 0; i < ids_.size(); ++i)
-        if (ids_[i] == id && id != 0) {
-            list_->setCurrentRow(static_cast<int>(i));
-            return true;
-        }
-    return false;
+    const int row = id == 0 ? -1 : model_->rowOfTemplate(id);
+    if (row < 0) return false;
+    list_->setCurrentIndex(model_->index(row));
+    list_->scrollTo(model_->index(row));
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+
+TemplateListModel::TemplateListModel(qd::DataSet& ds, QObject* parent)
+    : QAbstractListModel(parent), ds_(ds),
+      rows_(std::make_unique<qd::RecordPages<qd::ScriptTemplatesRecord>>(ds, qd::tables::ScriptTemplates())) {
+    rows_->setView({}, {qd::tables::ScriptTemplates().findKey("K_Description"), -1, false});
+}
+
+void TemplateListModel::refresh() {
+    beginResetModel();
+    rows_->count();
+    endResetModel();
+}
+
+void TemplateListModel::setQuery(const qd::RecordFilter& query) {
+    beginResetModel();
+    rows_->setView(query, rows_->order());
+    endResetModel();
+}
+
+int TemplateListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(rows_->size());
+}
+
+QVariant TemplateListModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= rowCount()) return {};
+    const auto* r = rows_->row(index.row());
+    if (!r) return {};
+    if (role == kIdRole) return r->record.WIZ_ID;
+    if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole)
+        return q(qd::text::trimmedRight(r->record.Description));
+    if (role == Qt::ToolTipRole && !qd::text::trimmedRight(r->record.DOSFilename).empty())
+        return q(qd::text::trimmedRight(r->record.DOSFilename));
+    return {};
+}
+
+std::int32_t TemplateListModel::templateAt(int row) const {
+    const auto* r = row >= 0 ? rows_->row(row) : nullptr;
+    return r ? r->record.WIZ_ID : 0;
+}
+
+int TemplateListModel::rowOfTemplate(std::int32_t id) {
+    // The template's store row locates it in the view without reading the rows before it.
+    qd::Table<qd::ScriptTemplatesRecord> t(ds_, qd::tables::ScriptTemplates());
+    if (t.open() != qd::Level::Benign) return -1;
+    t.rec.WIZ_ID = id;
+    if (t.fetch("K_WIZ_ID") != qd::Level::Benign) return -1;
+    const long long row = rows_->rowOf(t.currentRowId());
+    return row < 0 ? -1 : static_cast<int>(row);
 }
 
 namespace {
@@ -244,17 +290,9 @@ void BrowseScriptTemplatesWindow::deleteTemplate() {
     const std::int32_t id = selectedTemplate();
     if (id == 0) return;
     if (!context_.ui.ask("Delete", "Delete the highlighted script template and its steps?")) return;
-    const qd::StepStatus st = qd::DeleteScriptTemplateDetails(context_.ds, id);
-    if (!st.ok()) {
-        context_.ui.message("Error!", "The template's steps could not be deleted: " + st.error,
+    if (const qd::StepStatus st = qd::DeleteScriptTemplate(context_.ds, id); !st.ok())
+        context_.ui.message("Error!", "The template could not be deleted: " + st.error,
                             qd::MessageIcon::Hand);
-        return;
-    }
-    qd::Table<qd::ScriptTemplatesRecord> t(context_.ds, qd::tables::ScriptTemplates());
-    if (t.open() != qd::Level::Benign) return;
-    t.rec.WIZ_ID = id;
-    if (t.fetch("K_WIZ_ID") == qd::Level::Benign) t.deleteRecord();
-    t.close();
     reload();
 }
 
@@ -262,7 +300,7 @@ QWidget* BrowseScriptTemplatesWindow::editSteps() {
     const std::int32_t id = selectedTemplate();
     if (id == 0) return nullptr;
     auto* w = new BrowseScriptingWindow(context_, qd::templateSteps(id),
-                                        "Script Template - " + list_->currentItem()->text(), this);
+                                        "Script Template - " + list_->currentIndex().data().toString(), this);
     w->setWindowFlag(Qt::Window);
     w->resize(760, 460);
     w->show();
@@ -270,23 +308,14 @@ QWidget* BrowseScriptTemplatesWindow::editSteps() {
 }
 
 void BrowseScriptTemplatesWindow::importTemplate() {
-    qd::PromptRequest r;
-    r.kind = qd::PromptKind::File;
-    r.title = "Choose File to Import";
-    r.filter = "Export File|*.qds|Text|*.txt|All|*.*";
-    const auto file = context_.ui.prompt(r);
+    const auto file = chooseFileToImport(context_);
     if (!file) return;
-    std::string text;
-    if (const qd::ScriptFileStatus st = qd::ReadScriptFileText(*file, text); !st) {
-        context_.ui.message("Import Error", st.error, qd::MessageIcon::Exclamation);
-        return;
-    }
-    if (const auto problems = qd::CheckScriptFileText(text); !problems.empty()) {
-        context_.ui.message("Import Error", qd::TextProblemMessage(problems), qd::MessageIcon::Exclamation);
-        return;
-    }
-    const qd::TemplateImportResult result = qd::ImportScriptTemplate(context_.ds, *file, "", &context_.ui);
-    if (!result.ok && result.templateId == 0)
+    qdui::QtProgress progress(this);
+    if (context_.onProgress) context_.onProgress(progress);
+    const qd::TemplateImportResult result =
+        qd::ImportScriptTemplate(context_.ds, *file, "", &context_.ui, &progress);
+    progress.finish();
+    if (!result.ok && !result.cancelled)
         context_.ui.message("Import Error", "The template could not be made: " + result.error,
                             qd::MessageIcon::Exclamation);
     reload();
@@ -296,13 +325,11 @@ void BrowseScriptTemplatesWindow::importTemplate() {
 void BrowseScriptTemplatesWindow::exportTemplate() {
     const std::int32_t id = selectedTemplate();
     if (id == 0) return;
-    qd::PromptRequest r;
-    r.kind = qd::PromptKind::File;
-    r.title = "Export to File";
-    r.filter = "Export File (*.QDS)|*.qds|Text (*.TXT)|*.txt|All|*.*";
-    const auto file = context_.ui.prompt(r);
+    const auto file = chooseFileToExport(context_);
     if (!file) return;
-    qd::ExportScriptTemplate(context_.ds, id, *file, &context_.ui);
+    qdui::QtProgress progress(this);
+    if (context_.onProgress) context_.onProgress(progress);
+    qd::ExportScriptTemplate(context_.ds, id, *file, &context_.ui, &progress);
 }
 
 std::int32_t pickTemplate(ScriptUiContext& context, QWidget* parent) {
@@ -311,10 +338,13 @@ std::int32_t pickTemplate(ScriptUiContext& context, QWidget* parent) {
     return w.selectedTemplate();
 }
 
-int copyTemplateToTask(ScriptUiContext& context, std::int32_t templateId, std::int32_t taskId) {
+int copyTemplateToTask(ScriptUiContext& context, std::int32_t templateId, std::int32_t taskId,
+                       QWidget* parent) {
     TokenPromptInterface prompts(context.ui);
-    const qd::TemplateCopyResult r =
-        qd::CopyScriptTemplateToScript(context.ds, templateId, taskId, prompts, context.windows);
+    qdui::QtProgress progress(parent);
+    if (context.onProgress) context.onProgress(progress);
+    const qd::TemplateCopyResult r = qd::CopyScriptTemplateToScript(
+        context.ds, templateId, taskId, prompts, context.windows, qd::TOKENQUEUE(), &progress);
     return r.added;
 }
 

@@ -4,17 +4,26 @@
 // task; and the three token prompt windows the copy asks with.
 #pragma once
 
+#include "data/RecordPages.h"
+#include "data/Records.h"
 #include "data/UserInterface.h"
 #include "script/ui/ScriptUiContext.h"
 
+#include <QAbstractListModel>
 #include <QDialog>
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 class QLineEdit;
+class QListView;
 class QListWidget;
 class QPushButton;
+
+namespace qdui {
+class QueryBar;
+}
 
 namespace qdscriptui {
 
@@ -54,6 +63,33 @@ private:
     qdui::QtUserInterface& ui_;
 };
 
+// The templates by description, counted by the store and read a page at a
+// time as rows are shown.
+class TemplateListModel : public QAbstractListModel {
+    Q_OBJECT
+public:
+    static constexpr int kIdRole = Qt::UserRole + 1;
+
+    explicit TemplateListModel(qd::DataSet& ds, QObject* parent = nullptr);
+
+    // Counts the list again; its rows are read again as they are shown.
+    void refresh();
+    // Only the templates that meet the query; empty: all.
+    void setQuery(const qd::RecordFilter& query);
+    int rowCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+
+    // The template's ID at `row` (0: none); the row of template `id` (-1: not in the list).
+    std::int32_t templateAt(int row) const;
+    int rowOfTemplate(std::int32_t id);
+    // Records read from the store since the list was last counted.
+    long long scanned() const { return rows_->scanned(); }
+
+private:
+    qd::DataSet& ds_;
+    std::unique_ptr<qd::RecordPages<qd::ScriptTemplatesRecord>> rows_;
+};
+
 class BrowseScriptTemplatesWindow : public QDialog {
     Q_OBJECT
 public:
@@ -61,7 +97,9 @@ public:
     BrowseScriptTemplatesWindow(ScriptUiContext& context, bool picking, QWidget* parent = nullptr);
     ~BrowseScriptTemplatesWindow() override;
 
-    QListWidget* list() const { return list_; }
+    QListView* list() const { return list_; }
+    TemplateListModel* model() const { return model_; }
+    qdui::QueryBar* queryBar() const { return query_; }
     QPushButton* button(const QString& objectName) const;
     // The highlighted template (0: none); after "&Select": the one chosen.
     std::int32_t selectedTemplate() const;
@@ -78,16 +116,19 @@ public:
 
 private:
     ScriptUiContext& context_;
-    QListWidget* list_ = nullptr;
-    std::vector<std::int32_t> ids_;
+    TemplateListModel* model_ = nullptr;
+    QListView* list_ = nullptr;
+    qdui::QueryBar* query_ = nullptr;
     int previousMode_ = 0;
 };
 
 // The template list for picking; the chosen template's ID, 0 when none.
 std::int32_t pickTemplate(ScriptUiContext& context, QWidget* parent = nullptr);
 
-// Copies a template into a task through the token prompt windows; the number
-// of steps added.
-int copyTemplateToTask(ScriptUiContext& context, std::int32_t templateId, std::int32_t taskId);
+// Copies a template into a task through the token prompt windows, the writing
+// behind a progress window over `parent`; the number of steps added (0 when
+// cancelled).
+int copyTemplateToTask(ScriptUiContext& context, std::int32_t templateId, std::int32_t taskId,
+                       QWidget* parent = nullptr);
 
 } // namespace qdscriptui

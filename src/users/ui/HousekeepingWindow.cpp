@@ -1,6 +1,6 @@
 #include "users/ui/HousekeepingWindow.h"
 
-#include "schedule/ui/RescheduleWindow.h"
+#include "ui/ProgressWindow.h"
 #include "ui/QtUserInterface.h"
 #include "ui/WindowParts.h"
 #include "users/Housekeeping.h"
@@ -26,7 +26,7 @@ HousekeepingWindow::HousekeepingWindow(HousekeepingContext context, QWidget* par
     setObjectName("Housekeeping");
     setWindowTitle(kHousekeepingTitle);
     setAttribute(Qt::WA_DeleteOnClose);
-    progress_ = new qdschedui::QtProgress(this);
+    progress_ = new qdui::QtProgress(this);
 
     auto* layout = new QVBoxLayout(this);
     auto* database = new QGroupBox("Database Housekeeping", this);

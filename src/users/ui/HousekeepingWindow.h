@@ -15,12 +15,9 @@
 class QPushButton;
 
 namespace qdui {
-class QtUserInterface;
-}
-
-namespace qdschedui {
 class QtProgress;
-}
+class QtUserInterface;
+} // namespace qdui
 
 namespace qdusersui {
 
@@ -49,7 +46,7 @@ public:
 
     QPushButton* button(const char* name) const;
     // The progress of the pass that runs now (tests cancel it).
-    qdschedui::QtProgress* progress() const { return progress_; }
+    qdui::QtProgress* progress() const { return progress_; }
 
     void clearDisabledPressed();
     void clearCompletedPressed();
@@ -73,7 +70,7 @@ private:
     template <class Pass> void runPass(const char* question, const char* done, Pass pass);
 
     HousekeepingContext context_;
-    qdschedui::QtProgress* progress_ = nullptr;
+    qdui::QtProgress* progress_ = nullptr;
     bool running_ = false;
 };
 
