@@ -270,6 +270,8 @@ int runQd(const qdui::QdCommandLine& commandLine) {
         if (taskId == 0 || !editor->openChange(taskId)) editor->openHotKeyScript(name);
         qdschedui::TaskWizardWindow wizard(qdschedui::TaskWizardWindow::ScriptWizard, std::move(editor), ui,
                                            s.DateFormat, {}, &frame);
+        // Held here on the stack: its own close must not delete it.
+        wizard.setAttribute(Qt::WA_DeleteOnClose, false);
         int saved = 0;
         QObject::connect(&wizard, &qdschedui::TaskWizardWindow::saved, &wizard,
                          [&saved](int id) { saved = id; });
