@@ -50,6 +50,7 @@ HotKeyService::HotKeyService(HotKeys& system, HotKeyEnvironment env)
 
 HotKeyService::~HotKeyService() {
     if (typing_ && env_.keyboard) env_.keyboard->releaseAll();
+    if (sending_ && env_.keys) env_.keys->letGo();
     releaseAll();
 }
 
@@ -195,9 +196,15 @@ void HotKeyService::typeStep() {
     later(typing_->pauseBeforeNext(), [this] { typeStep(); });
 }
 
+void HotKeyService::startSending() {
+    sending_ = true;
+    if (env_.keys) env_.keys->hold();
+}
+
 void HotKeyService::finishSending() {
     typing_.reset();
     sending_ = false;
+    if (env_.keys) env_.keys->letGo();
     // The presses that came meanwhile.
     later(std::chrono::milliseconds(0), [this] { handleSystemPresses(); });
 }
@@ -206,8 +213,6 @@ HotKeyOutcome HotKeyService::perform(const SysHotKeysRecord& record) {
     const std::string combination = text::trimmedRight(record.HotKey);
     const std::string action = text::upperAscii(text::trim(record.Action));
     if (action == "TASK") {
-        component_.system().waitForRelease(releaseWait);
-        ScheduleRecord task{};
         bool found = false;
         if (env_.ds && record.ID != 0) {
             Table<ScheduleRecord> t(*env_.ds, tables::Schedule());
@@ -218,11 +223,20 @@ HotKeyOutcome HotKeyService::perform(const SysHotKeysRecord& record) {
         }
         if (!found)
             return showError(combination, "Unable to retrieve associated task.", HotKeyOutcome::TaskMissing);
-        if (env_.execution) {
+        // The task's script starts once the combination is let go, so its
+        // first keystrokes do not combine with the keys still held.
+        auto start = [this, id = record.ID] {
+            if (!env_.execution) return;
             ProgramStartRequest request;
             request.command = "N/A";
-            request.taskId = record.ID;
+            request.taskId = id;
             env_.execution->startProgram(request);
+        };
+        if (env_.postAfter) {
+            pollRelease(std::chrono::steady_clock::now(), std::move(start));
+        } else {
+            component_.system().waitForRelease(releaseWait);
+            start();
         }
         return HotKeyOutcome::TaskQueued;
     }
@@ -245,7 +259,7 @@ HotKeyOutcome HotKeyService::perform(const SysHotKeysRecord& record) {
         }
         if (!env_.keys) return HotKeyOutcome::Failed;
         if (env_.postAfter) {
-            sending_ = true;
+            startSending();
             typing_ = std::make_unique<KeystrokeRun>(*env_.keys, keys);
             releaseThen(virtualKey, [this] { typeStep(); });
             return HotKeyOutcome::Typed;
@@ -258,7 +272,7 @@ HotKeyOutcome HotKeyService::perform(const SysHotKeysRecord& record) {
     if (type == "PASTE") {
         if (!env_.clipboard || !env_.keyboard) return HotKeyOutcome::Failed;
         if (env_.postAfter) {
-            sending_ = true;
+            startSending();
             releaseThen(virtualKey, [this, plain] {
                 auto previous = env_.clipboard->save();
                 env_.clipboard->setText(plain);

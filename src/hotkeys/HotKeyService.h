@@ -99,7 +99,8 @@ public:
     // Most time the actions wait for the user to let go of the combination.
     std::chrono::milliseconds releaseWait{200};
 
-    // Whether a "TYPE" or "PASTE" is still sending; presses wait meanwhile.
+    // Whether a "TYPE" or "PASTE" is still sending; presses and script steps
+    // wait meanwhile.
     bool sending() const { return sending_; }
 
     SysHotKeyClass& component() { return component_; }
@@ -114,6 +115,8 @@ private:
     void releaseThen(int virtualKey, std::function<void()> then);
     void pollRelease(std::chrono::steady_clock::time_point start, std::function<void()> then);
     void typeStep();
+    // Marks the keyboard held (scripts wait) until finishSending.
+    void startSending();
     void finishSending();
     void later(std::chrono::milliseconds pause, std::function<void()> job);
     HotKeyOutcome showError(const std::string& combination, const std::string& text, HotKeyOutcome outcome);

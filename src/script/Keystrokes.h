@@ -85,6 +85,15 @@ public:
     // Phase of the busy animation, 1-8 (0 before the first group).
     int busyPhase() const { return phase_; }
 
+    // The keyboard is held by a text sent over several events (a hot key's
+    // typing or paste): scripts wait with their next step until it is let go,
+    // so their keystrokes and focus changes never fall between its groups.
+    void hold() { ++holders_; }
+    void letGo() {
+        if (holders_ > 0) --holders_;
+    }
+    bool held() const { return holders_ > 0; }
+
 private:
     friend class KeystrokeRun;
     // Where a keystroke text stands: the code points, the next one to send,
@@ -111,6 +120,7 @@ private:
     const Clock* clock_ = nullptr;
     std::chrono::milliseconds modifierWait_{1000};
     int phase_ = 0;
+    int holders_ = 0;
     bool skipPause_ = false;
 };
 

@@ -358,6 +358,39 @@ TEST_F(SteppedHotKeyTest, AHeldKeyIsPolledNotWaitedForAndGivenUpOn) {
         << "the held key's grab is ended";
 }
 
+TEST_F(SteppedHotKeyTest, ATaskKeyStartsItsScriptOnceLetGoWithoutBlocking) {
+    const int id = addTask(daily("Hot Key Ctrl-Alt-S", 0, 0));
+    addHotKey("Ctrl-Alt-S", "Task", "", "", id);
+    service->registerAll();
+    system.heldPolls = 2;
+    EXPECT_EQ(press("Ctrl-Alt-S"), Outcomes{HotKeyOutcome::TaskQueued});
+    EXPECT_TRUE(scripts.queued.empty()) << "not while the combination is held";
+    EXPECT_TRUE(system.waits.empty()) << "no blocking wait";
+    runAll();
+    EXPECT_EQ(scripts.queued, std::vector<int>{id});
+}
+
+TEST_F(SteppedHotKeyTest, TheKeyboardIsHeldFromThePressToTheLastKeySent) {
+    addHotKey("Ctrl-Alt-T", "Text", "TYPE", "ab[TAB]cd");
+    addHotKey("Ctrl-Alt-P", "Text", "PASTE", "p");
+    service->registerAll();
+    EXPECT_FALSE(sender.held());
+    press("Ctrl-Alt-T");
+    EXPECT_TRUE(sender.held()) << "scripts wait between the groups";
+    runAll();
+    EXPECT_FALSE(sender.held());
+
+    system.heldPolls = 1;
+    press("Ctrl-Alt-P");
+    EXPECT_TRUE(sender.held()) << "from the press to the paste";
+    runAll();
+    EXPECT_FALSE(sender.held());
+
+    press("Ctrl-Alt-T");
+    service.reset();
+    EXPECT_FALSE(sender.held()) << "a service that ends mid-way lets go";
+}
+
 TEST_F(SteppedHotKeyTest, StepsLeftWhenTheServiceEndsDoNothing) {
     addHotKey("Ctrl-Alt-T", "Text", "TYPE", "ab[TAB]cd");
     service->registerAll();
