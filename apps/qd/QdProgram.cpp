@@ -263,21 +263,9 @@ int runQd(const qdui::QdCommandLine& commandLine) {
     hotKeyUi.reregister = [&hotKeyWatcher, &frame] {
         QTimer::singleShot(0, &frame, [&hotKeyWatcher] { hotKeyWatcher.registerAll(); });
     };
-    hotKeyUi.editScript = [&](int taskId, const std::string& name) {
-        const qd::ProgramSettings& s = runtime.settings();
-        auto editor = std::make_unique<qd::TaskEditor>(
-            startup.dataSet(), qd::EditorEnvironment{clock, ui, s.UserID, s.User, s.DateFormat});
-        if (taskId == 0 || !editor->openChange(taskId)) editor->openHotKeyScript(name);
-        qdschedui::TaskWizardWindow wizard(qdschedui::TaskWizardWindow::ScriptWizard, std::move(editor), ui,
-                                           s.DateFormat, {}, &frame);
-        // Held here on the stack: its own close must not delete it.
-        wizard.setAttribute(Qt::WA_DeleteOnClose, false);
-        int saved = 0;
-        QObject::connect(&wizard, &qdschedui::TaskWizardWindow::saved, &wizard,
-                         [&saved](int id) { saved = id; });
-        ui.runDialog(wizard);
-        if (saved != 0) frame.refreshTaskLists();
-        return saved;
+    // The hot-key form's script wizard, behind the same lock as the task editor.
+    hotKeyUi.editScript = [&scheduleWindows](int taskId, const std::string& name) {
+        return scheduleWindows.openHotKeyScript(taskId, name);
     };
     const auto openHotKeys = [&] {
         auto* w = new qdhotkeyui::BrowseHotKeysWindow(hotKeyUi);
@@ -362,17 +350,22 @@ int runQd(const qdui::QdCommandLine& commandLine) {
             qd::SetMailProgressText("");
         }
     };
-    // The task editor and its wizards open after the system lock; unlocking for
-    // the session shows in the title at once.
-    scheduleWindows.setEditGuard(
-        [&] { return qdui::systemLockPrompt(ui, runtime.settings(), runtime.dispatcher(), refresh); });
+    // Every lock-guarded window asks through this one check: the task editor
+    // and its wizards, a list's script editor, the hot-key form's script wizard,
+    // the messages list, housekeeping and Setup. Unlocking for the session
+    // shows in the title at once.
+    const std::function<bool()> systemLock = [&] {
+        return qdui::systemLockPrompt(ui, runtime.settings(), runtime.dispatcher(), refresh);
+    };
+    scheduleWindows.setEditGuard(systemLock);
+    mailWindows->setOpenGuard(systemLock);
     QObject::connect(&frame, &qdui::MainFrame::closed, qApp, &QCoreApplication::quit);
     // Housekeeping (File > Setup), behind the system lock; the users' list opens from it.
     qdusersui::UsersWindows usersWindows(
         frame, ui,
         {startup.dataSet(),
          runtime.settings(),
-         [&] { return qdui::systemLockPrompt(ui, runtime.settings(), runtime.dispatcher(), refresh); },
+         systemLock,
          [&runtime] { runtime.scripts().stopAll(); },
          [&scheduleWindows, &frame] { scheduleWindows.openReschedule(&frame); },
          {}});
@@ -388,7 +381,7 @@ int runQd(const qdui::QdCommandLine& commandLine) {
         setup.autostartFolder = qdui::autostartFolder();
         setup.program = QCoreApplication::applicationFilePath().toStdString();
         setup.dataFolder = *folder;
-        setup.mayOpen = [&] { return qdui::systemLockPrompt(ui, runtime.settings(), runtime.dispatcher()); };
+        setup.mayOpen = systemLock;
         setup.saved = [&] {
             runtime.applySettings();
             refresh();

@@ -1,5 +1,6 @@
 // The calendar's task marks on 100,000 tasks: marking a whole month page, and the
 // first slice the window marks before it is shown (the rest follows slice by slice).
+#include "HistoryRecords.h"
 #include "data/DataSet.h"
 #include "data/ErrorClass.h"
 #include "data/FileManager.h"
@@ -22,6 +23,13 @@ namespace {
 const int kTasks = [] {
     const char* n = std::getenv("QD_BENCH_TASKS");
     return n ? std::max(1, std::atoi(n)) : 100000;
+}();
+
+// QD_BENCH_HISTORY adds history records (completed copies of performed
+// occurrences) over the ten years before the page; none by default.
+const int kHistory = [] {
+    const char* n = std::getenv("QD_BENCH_HISTORY");
+    return n ? std::max(0, std::atoi(n)) : 0;
 }();
 
 const Date kPageMonth = dateFromMDY(6, 1, 2026);
@@ -77,6 +85,7 @@ struct BigDataSet {
             r.Disabled = i % 10 == 0;
             sch.insert();
         }
+        qdbench::addHistory(sch, f, kHistory, kPageMonth - 3650);
         f->commit();
     }
     ~BigDataSet() {
@@ -94,15 +103,41 @@ void BM_MarkMonthPage(benchmark::State& state) {
     DataSet& ds = *data().ds;
     const Date first = firstShownDay(calendarMonthOf(kPageMonth));
     std::size_t days = 0;
+    long long read = 0;
     for (auto _ : state) {
-        const auto marks = calendarMarks(ds, first, first + kCalendarDays - 1);
-        days = marks.size();
+        CalendarMarker marker(ds, first, first + kCalendarDays - 1);
+        while (!marker.step(1000)) {
+        }
+        days = marker.marks().size();
+        read = marker.recordsRead();
         benchmark::DoNotOptimize(days);
     }
     state.counters["tasks"] = kTasks;
+    state.counters["history"] = kHistory;
+    state.counters["records_read"] = static_cast<double>(read);
     state.counters["marked_days"] = static_cast<double>(days);
 }
 BENCHMARK(BM_MarkMonthPage)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// For comparison: every record up to the page's last day read one statement
+// at a time in date order, as the marks were read before.
+void BM_ReadTasksOnly(benchmark::State& state) {
+    DataSet& ds = *data().ds;
+    const Date last = firstShownDay(calendarMonthOf(kPageMonth)) + kCalendarDays - 1;
+    long long n = 0;
+    for (auto _ : state) {
+        Table<ScheduleRecord> t(ds, tables::Schedule());
+        t.open();
+        t.rec = {};
+        t.rec.Date = 1;
+        t.setPosition(t.def().findKey("SCH:KeyDate"), 1);
+        n = 0;
+        while (t.tryNext() == Level::Benign && t.rec.Date <= last)
+            ++n;
+    }
+    state.counters["tasks_read"] = static_cast<double>(n);
+}
+BENCHMARK(BM_ReadTasksOnly)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 // What the window does before it is drawn: one slice of 200 tasks.
 void BM_FirstSlice(benchmark::State& state) {

@@ -801,7 +801,7 @@ bool validOrder(const TableDef& def, const FileManager::ViewOrder& order) {
 }
 
 int viewSlot(const FileManager::ViewOrder& order, int kind, bool reverse) {
-    return kViewSlots + order.key * 10000 + (order.sortField + 1) * 10 + kind * 2 + (reverse ? 1 : 0);
+    return kViewSlots + order.key * 10000 + (order.sortField + 1) * 20 + kind * 2 + (reverse ? 1 : 0);
 }
 
 } // namespace
@@ -878,10 +878,9 @@ Level FileManager::readView(const ViewOrder& order, long long first, int count,
     return Level::Benign;
 }
 
-long long FileManager::viewRow(const ViewOrder& order, long long rowId) {
-    if (!opened() || !file() || !validOrder(def_, order)) return -1;
-    const std::vector<ViewColumn> cols = viewColumns(order, order.reverse);
-    // The record's own values of the order's columns, when it is in the view.
+std::vector<FieldValue> FileManager::viewValues(const ViewOrder& order, const std::vector<ViewColumn>& cols,
+                                                long long rowId) {
+    std::vector<FieldValue> at;
     Query values = statement(viewSlot(order, 2, order.reverse), [&] {
         std::string list;
         for (const auto& c : cols)
@@ -890,10 +889,9 @@ long long FileManager::viewRow(const ViewOrder& order, long long rowId) {
         where = "\"_rid\" = ?1" + (where.empty() ? "" : " AND " + where);
         return "SELECT " + list + " FROM " + sqlTable() + " WHERE " + where;
     });
-    if (!values) return -1;
+    if (!values) return at;
     values.bind(1, rowId);
     bindFilter(values);
-    std::vector<FieldValue> at;
     if (values.step() == kStoreRow) {
         for (std::size_t i = 0; i < cols.size(); ++i) {
             const int column = static_cast<int>(i);
@@ -904,35 +902,95 @@ long long FileManager::viewRow(const ViewOrder& order, long long rowId) {
         }
     }
     values.reset();
+    return at;
+}
+
+std::string FileManager::orderCondition(const std::vector<ViewColumn>& cols, bool after, int first) {
+    std::string tail;
+    for (std::size_t i = cols.size(); i-- > 0;) {
+        const ViewColumn& c = cols[i];
+        const std::string param = "?" + std::to_string(first + static_cast<int>(i)) + c.collate;
+        const std::string beyond = c.column + (c.descending != after ? " > " : " < ") + param;
+        tail =
+            tail.empty() ? beyond : "(" + beyond + " OR (" + c.column + " = " + param + " AND " + tail + "))";
+    }
+    return tail;
+}
+
+void FileManager::bindValues(Query s, const std::vector<FieldValue>& values, int first) {
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        const int n = first + static_cast<int>(i);
+        if (std::holds_alternative<std::string>(values[i]))
+            s.bind(n, std::get<std::string>(values[i]));
+        else
+            s.bind(n, std::get<long long>(values[i]));
+    }
+}
+
+long long FileManager::viewRow(const ViewOrder& order, long long rowId) {
+    if (!opened() || !file() || !validOrder(def_, order)) return -1;
+    const std::vector<ViewColumn> cols = viewColumns(order, order.reverse);
+    // The record's own values of the order's columns, when it is in the view.
+    const std::vector<FieldValue> at = viewValues(order, cols, rowId);
     if (at.empty()) return -1;
-    // Rows before it: (c1, c2, ...) before (v1, v2, ...) in the order, spelled
-    // out column by column with each column's direction and collation.
     Query before = statement(viewSlot(order, 3, order.reverse), [&] {
-        std::string tail;
-        for (std::size_t i = cols.size(); i-- > 0;) {
-            const ViewColumn& c = cols[i];
-            const std::string param = "?" + std::to_string(i + 1) + c.collate;
-            const std::string less = c.column + (c.descending ? " > " : " < ") + param;
-            tail =
-                tail.empty() ? less : "(" + less + " OR (" + c.column + " = " + param + " AND " + tail + "))";
-        }
         std::string where = viewWhere(order);
-        where = tail + (where.empty() ? "" : " AND " + where);
+        where = orderCondition(cols, false, 1) + (where.empty() ? "" : " AND " + where);
         return "SELECT count(*) FROM " + sqlTable() + " WHERE " + where;
     });
     if (!before) return -1;
-    for (std::size_t i = 0; i < at.size(); ++i) {
-        const int n = static_cast<int>(i) + 1;
-        if (std::holds_alternative<std::string>(at[i]))
-            before.bind(n, std::get<std::string>(at[i]));
-        else
-            before.bind(n, std::get<long long>(at[i]));
-    }
+    bindValues(before, at, 1);
     bindFilter(before);
     const int rc = before.step();
     const long long row = rc == kStoreRow ? before.columnInt(0) : -1;
     before.reset();
     return row;
+}
+
+Level FileManager::readViewAfter(const ViewOrder& order, ViewCursor& cursor, int count,
+                                 const std::function<void()>& each) {
+    if (!opened() || !file()) return notOpened();
+    if (!validOrder(def_, order)) {
+        lastError_ = {kStoreMisuse, "Unknown key"};
+        return Level::Notify;
+    }
+    if (count <= 0) return Level::Benign;
+    const std::vector<ViewColumn> cols = viewColumns(order, order.reverse);
+    const bool fromStart = cursor.after.size() != cols.size();
+    Query s = statement(viewSlot(order, fromStart ? 4 : 5, order.reverse), [&] {
+        std::string by, list;
+        for (const auto& c : cols) {
+            by += (by.empty() ? "" : ", ") + c.column + c.collate + (c.descending ? " DESC" : "");
+            list += ", " + c.column;
+        }
+        std::string where = viewWhere(order);
+        if (!fromStart) where = orderCondition(cols, true, 2) + (where.empty() ? "" : " AND " + where);
+        return "SELECT " + selectList() + list + " FROM " + sqlTable() +
+               (where.empty() ? "" : " WHERE " + where) + " ORDER BY " + by + " LIMIT ?1";
+    });
+    if (!s) return fail(true, 1, kStoreError);
+    s.bind(1, static_cast<long long>(count));
+    if (!fromStart) bindValues(s, cursor.after, 2);
+    bindFilter(s);
+    // The order's columns follow the record's own.
+    const int valuesAt = def_.valueCount() + 2;
+    int rc;
+    while ((rc = s.step()) == kStoreRow) {
+        readRow(s);
+        cursor.after.clear();
+        for (std::size_t i = 0; i < cols.size(); ++i) {
+            const int column = valuesAt + static_cast<int>(i);
+            if (cols[i].text)
+                cursor.after.emplace_back(s.columnText(column));
+            else
+                cursor.after.emplace_back(s.columnInt(column));
+        }
+        each();
+    }
+    s.reset();
+    positioned_ = false;
+    if (rc != kStoreDone) return fail(true, 1, rc);
+    return Level::Benign;
 }
 
 } // namespace qd

@@ -100,6 +100,19 @@ public:
     // Notify when the store failed.
     Level readView(const ViewOrder& order, long long first, int count,
                    const std::function<void(long long)>& each, long long total = -1);
+    // Where a reading of a view in pieces stands: the order's values of the
+    // last record read (none yet: the view's start).
+    struct ViewCursor {
+        std::vector<FieldValue> after;
+    };
+    // Reads up to `count` records that follow the cursor in the view into the
+    // buffer one at a time, calls `each` after each, and moves the cursor to
+    // the last one. It seeks by the order's values, so a long view is read in
+    // pieces at the same cost per piece wherever it stands, and a record that
+    // another connection deleted meanwhile leaves no gap. Notify when the store
+    // failed.
+    Level readViewAfter(const ViewOrder& order, ViewCursor& cursor, int count,
+                        const std::function<void()>& each);
     // The row of record `rowId` in the view; -1 when it is not in it (or the
     // store failed).
     long long viewRow(const ViewOrder& order, long long rowId);
@@ -153,6 +166,14 @@ private:
     };
     std::vector<ViewColumn> viewColumns(const ViewOrder& order, bool reverse) const;
     std::string viewWhere(const ViewOrder& order) const;
+    // The values of the order's columns of record `rowId`; empty when it is not
+    // in the view.
+    std::vector<FieldValue> viewValues(const ViewOrder& order, const std::vector<ViewColumn>& cols,
+                                       long long rowId);
+    // "The row comes before (after) the values bound from ?first on", spelled
+    // out column by column with each column's direction and collation.
+    static std::string orderCondition(const std::vector<ViewColumn>& cols, bool after, int first);
+    static void bindValues(Query s, const std::vector<FieldValue>& values, int first);
     void bindFilter(Query s);
     void bindBuffer(Query s, int start);
     Level fail(bool silent, int message, int storeCode);

@@ -7,6 +7,7 @@
 #include "data/DataSet.h"
 #include "data/FileManager.h"
 #include "data/RecordFilter.h"
+#include "data/ViewCounter.h"
 
 #include <algorithm>
 #include <limits>
@@ -27,12 +28,13 @@ public:
     RecordPages(DataSet& ds, const TableDef& def, int pageSize = 100, int pagesKept = 30)
         : table_(std::make_unique<Table<R>>(ds, def)), pageSize_(pageSize), pagesKept_(pagesKept) {}
 
-    // Another filter or order; the rows are counted again.
-    void setView(const RecordFilter& where, const FileManager::ViewOrder& order) {
+    // Another filter or order; the rows are counted again (`later`: see count()).
+    void setView(const RecordFilter& where, const FileManager::ViewOrder& order, bool later = false) {
         where_ = where;
         order_ = order;
         filterSet_ = false;
-        count();
+        known_ = -1;
+        count(later);
     }
     // Another order for the same rows: nothing is counted again.
     void setOrder(const FileManager::ViewOrder& order) {
@@ -43,10 +45,15 @@ public:
 
     // Counts the rows again and forgets those read (read again when asked for).
     // False when the store failed (error() says why; the list is then empty).
-    bool count() {
+    // With `later` a view of more than a page is not counted here: its size is
+    // provisional (one page, or the last count of the same view) and
+    // counting() holds until setCounted() brings the count made elsewhere
+    // (countJob() on another connection); readMore() meanwhile reads on.
+    bool count(bool later = false) {
         forget();
         error_.clear();
         total_ = 0;
+        counting_ = false;
         if (!table_->opened() && table_->open() != Level::Benign) {
             error_ = "The file could not be opened.";
             return false;
@@ -62,6 +69,12 @@ public:
         if (!error_.empty()) return false;
         if (static_cast<int>(first.size()) <= pageSize_) {
             total_ = static_cast<long long>(first.size());
+            known_ = total_;
+        } else if (later) {
+            counting_ = true;
+            more_ = true;
+            total_ = std::max<long long>(pageSize_, known_);
+            first.resize(static_cast<std::size_t>(pageSize_));
         } else {
             const long long n = table_->viewCount(order_);
             if (n < 0) {
@@ -69,6 +82,7 @@ public:
                 return false;
             }
             total_ = std::min<long long>(n, std::numeric_limits<int>::max());
+            known_ = total_;
             first.resize(static_cast<std::size_t>(pageSize_));
         }
         pages_.emplace(0, std::move(first));
@@ -77,6 +91,56 @@ public:
     }
 
     long long size() const { return total_; }
+
+    // The size is provisional: the count is being made elsewhere.
+    bool counting() const { return counting_; }
+    // The count of this view as a job for another connection: the same
+    // table, filter and order, read there.
+    ViewCounter::Job countJob() const {
+        return [def = &table_->def(), where = where_, order = order_](DataSet& ds,
+                                                                      const ViewCounter::Started& started) {
+            Table<R> t(ds, *def);
+            if (t.open() != Level::Benign) return -1LL;
+            if (StoreFile* f = ds.fileOf(*def)) started(f);
+            t.setFilter(where);
+            return t.viewCount(order);
+        };
+    }
+    // The count made elsewhere arrived: the size is exact again. False (the
+    // provisional size kept, error() set) when that count failed.
+    bool setCounted(long long n) {
+        counting_ = false;
+        if (n < 0) {
+            error_ = "The list could not be counted.";
+            return false;
+        }
+        total_ = std::min<long long>(n, std::numeric_limits<int>::max());
+        known_ = total_;
+        return true;
+    }
+    // While counting: reads the page after the rows shown so far, from the
+    // front, and holds it; the rows found (0 at the end of the view). They
+    // join the size at showMore(), so a model can announce them first.
+    long long readMore() {
+        if (!mayHaveMore()) return 0;
+        std::vector<Row> next = readRows(total_, pageSize_ + 1, -1);
+        more_ = static_cast<int>(next.size()) > pageSize_;
+        next.resize(std::min<std::size_t>(next.size(), static_cast<std::size_t>(pageSize_)));
+        found_ = static_cast<long long>(next.size());
+        if (found_ > 0) {
+            makeRoom();
+            const long long page = total_ / pageSize_;
+            pages_[page] = std::move(next);
+            used_[page] = ++clock_;
+        }
+        return found_;
+    }
+    void showMore() {
+        total_ += found_;
+        found_ = 0;
+    }
+    // More rows may follow the provisional ones (readMore() would find them).
+    bool mayHaveMore() const { return counting_ && more_ && total_ % pageSize_ == 0; }
 
     // Row `i`, read with its page when that is not held; null past the end, or
     // when the store failed or the row went away since the count.
@@ -119,17 +183,20 @@ public:
     void resetScanned() { scanned_ = 0; }
 
 private:
+    // The page used longest ago goes when as many as are kept are held.
+    void makeRoom() {
+        if (static_cast<int>(pages_.size()) < pagesKept_) return;
+        auto oldest = std::min_element(used_.begin(), used_.end(),
+                                       [](const auto& a, const auto& b) { return a.second < b.second; });
+        pages_.erase(oldest->first);
+        used_.erase(oldest);
+    }
     std::vector<Row> readPage(long long page) {
-        if (static_cast<int>(pages_.size()) >= pagesKept_) {
-            // The page used longest ago goes.
-            auto oldest = std::min_element(used_.begin(), used_.end(),
-                                           [](const auto& a, const auto& b) { return a.second < b.second; });
-            pages_.erase(oldest->first);
-            used_.erase(oldest);
-        }
+        makeRoom();
         const long long first = page * pageSize_;
-        std::vector<Row> rows =
-            readRows(first, static_cast<int>(std::min<long long>(pageSize_, total_ - first)), total_);
+        // A provisional size says nothing about where the view ends: read from the front.
+        std::vector<Row> rows = readRows(
+            first, static_cast<int>(std::min<long long>(pageSize_, total_ - first)), counting_ ? -1 : total_);
         // Records removed since the count leave rows empty (row id 0) until
         // the next count.
         rows.resize(static_cast<std::size_t>(std::min<long long>(pageSize_, total_ - first)));
@@ -155,7 +222,7 @@ private:
         scanned_ += got;
         if (l != Level::Benign) error_ = table_->lastError().text;
         // Read from the front, the rows end where the view ends.
-        if (total < 0) rows.resize(static_cast<std::size_t>(last + 1 - first));
+        if (total < 0) rows.resize(static_cast<std::size_t>(std::max<long long>(last + 1 - first, 0)));
         return rows;
     }
     void forget() {
@@ -170,6 +237,10 @@ private:
     bool filterSet_ = false;
     FileManager::ViewOrder order_;
     long long total_ = 0;
+    long long known_ = -1; // the last exact count of this view; -1 when none
+    bool counting_ = false;
+    bool more_ = false;
+    long long found_ = 0; // rows readMore() found, not yet shown
     std::map<long long, std::vector<Row>> pages_;
     std::map<long long, unsigned long long> used_;
     unsigned long long clock_ = 0;

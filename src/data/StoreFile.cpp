@@ -307,6 +307,10 @@ int StoreFile::exec(const std::string& sqlText) {
     return sqlite3_exec(db_, sqlText.c_str(), nullptr, nullptr, nullptr);
 }
 
+void StoreFile::interrupt() {
+    if (db_) sqlite3_interrupt(db_);
+}
+
 std::string StoreFile::journalMode() {
     Query s = prepare("PRAGMA journal_mode");
     if (!s) return {};

@@ -112,6 +112,9 @@ public:
     StoreError lastError() const;
     // "wal" or "delete" (rollback journal), as the file runs now; "" when unreadable.
     std::string journalMode();
+    // Makes the statement running on this connection (from another thread)
+    // stop with an error; nothing when none runs.
+    void interrupt();
     // The row id of the last insert, and the rows the last statement changed.
     long long lastInsertId() const;
     int changes() const;

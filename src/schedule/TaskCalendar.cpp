@@ -1,6 +1,7 @@
 #include "schedule/TaskCalendar.h"
 
 #include "data/FileManager.h"
+#include "data/RecordFilter.h"
 #include "data/TableDefs.h"
 #include "schedule/Exceptions.h"
 #include "schedule/MemoryStores.h"
@@ -9,6 +10,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <tuple>
 
 namespace qd {
 
@@ -185,25 +187,58 @@ CalendarMarker::CalendarMarker(DataSet& ds, Date from, Date to) : from_(from), t
                 marks_[hol.rec.HolidayDate].holiday = std::string(trimRight(hol.rec.Holiday));
         }
     }
-    tasks_ = std::make_unique<Table<ScheduleRecord>>(ds, tables::Schedule());
-    if (tasks_->open() != Level::Benign) {
+    const TableDef& def = tables::Schedule();
+    const int date = def.findField("Date");
+    const auto open = [&](Stream& s, const char* key, RecordFilter where) {
+        s.table = std::make_unique<Table<ScheduleRecord>>(ds, def);
+        if (s.table->open() != Level::Benign) return false;
+        s.table->setFilter(where);
+        s.order.key = def.findKey(key);
+        return true;
+    };
+    // Active: neither disabled nor completed, pending from the first date on
+    // (0 means no pending occurrence) to the page's last day. History: completed,
+    // dated on the page. A disabled task that is not completed marks nothing.
+    if (!open(active_, "SCH:KeyDateEnabled",
+              {{def.findField("Disabled"), FieldMatch::Equals, 0LL, {}, {}},
+               {def.findField("Completed"), FieldMatch::Equals, 0LL, {}, {}},
+               {date, FieldMatch::Range, 0LL, 1LL, static_cast<long long>(to)}}) ||
+        !open(history_, "SCH:KeyDate",
+              {{def.findField("Completed"), FieldMatch::NotEquals, 0LL, {}, {}},
+               {date, FieldMatch::Range, 0LL, static_cast<long long>(from), static_cast<long long>(to)}}))
         done_ = true;
-        return;
+}
+
+const std::pair<ScheduleRecord, long long>* CalendarMarker::Stream::peek() {
+    if (next == chunk.size()) {
+        chunk.clear();
+        next = 0;
+        if (last) return nullptr;
+        const Level l = table->readViewAfter(
+            order, cursor, kChunk, [this] { chunk.emplace_back(table->rec, table->currentRowId()); });
+        read += static_cast<long long>(chunk.size());
+        last = l != Level::Benign || static_cast<int>(chunk.size()) < kChunk;
+        if (chunk.empty()) return nullptr;
     }
-    tasks_->rec = {};
-    tasks_->rec.Date = 1; // date 0 means no pending occurrence
-    tasks_->setPosition(tasks_->def().findKey("SCH:KeyDate"), 1);
+    return &chunk[next];
 }
 
 CalendarMarker::~CalendarMarker() = default;
 
 bool CalendarMarker::step(int count) {
     for (int i = 0; i < count && !done_; ++i) {
-        if (tasks_->tryNext() != Level::Benign || tasks_->rec.Date > to_) {
+        const auto* a = active_.peek();
+        const auto* h = history_.peek();
+        if (!a && !h) {
             done_ = true;
             break;
         }
-        addTaskDays(tasks_->rec, from_, to_, *holidays_, marks_);
+        // The one walk's order: date, time, then the order records were added in.
+        const auto place = [](const std::pair<ScheduleRecord, long long>& r) {
+            return std::tuple(r.first.Date, r.first.Time, r.second);
+        };
+        Stream& from = !h || (a && place(*a) < place(*h)) ? active_ : history_;
+        addTaskDays(from.chunk[from.next++].first, from_, to_, *holidays_, marks_);
     }
     if (done_) {
         for (auto it = marks_.begin(); it != marks_.end();) {

@@ -91,8 +91,32 @@ public:
     // The marks so far (days without anything left out once done).
     const std::map<Date, DayMarks>& marks() const { return marks_; }
 
+    // Records read from the store so far (for the benchmarks).
+    long long recordsRead() const { return active_.read + history_.read; }
+
 private:
-    std::unique_ptr<Table<ScheduleRecord>> tasks_;
+    // The records of one view of the task table in date order, read this many
+    // at a time in one statement each, each chunk seeking past the last record
+    // of the one before (a statement per record cost more than the marking
+    // itself, and skipping the rows already read grew with every chunk).
+    static constexpr int kChunk = 4000;
+    struct Stream {
+        std::unique_ptr<Table<ScheduleRecord>> table;
+        FileManager::ViewOrder order;
+        std::vector<std::pair<ScheduleRecord, long long>> chunk; // with each record's row id
+        std::size_t next = 0;
+        long long read = 0;
+        FileManager::ViewCursor cursor; // the next chunk follows the last record read
+        bool last = false;
+        // The next record; null at the end of the view.
+        const std::pair<ScheduleRecord, long long>* peek();
+    };
+
+    // Only two kinds of record can put anything on the page: the active tasks
+    // pending up to its last day, and the history records dated on it. They
+    // are read as two views and taken in the order of one date-order walk.
+    Stream active_;
+    Stream history_;
     std::unique_ptr<MemoryHolidayStore> holidays_;
     Date from_;
     Date to_;

@@ -112,16 +112,16 @@ StepsResult LoadScriptSteps(DataSet& ds, const TableDef& table, std::int32_t id,
     ProgressMeter meter(progress, title, total);
     // With a progress window the steps come in chunks, so a cancel is heard.
     const int chunk = progress ? 500 : std::numeric_limits<int>::max();
-    for (long long first = 0;; first += chunk) {
-        // Always read from the front (no count given): rows past the middle of
-        // a counted view would come from its end, and a step deleted meanwhile
-        // by another connection would leave a hole.
+    // Each chunk seeks past the last step read, so a step another connection
+    // deletes meanwhile makes no other step be skipped or read twice.
+    FileManager::ViewCursor cursor;
+    for (;;) {
         std::size_t read = 0;
-        const auto add = [&](long long) {
+        const auto add = [&] {
             r.steps.push_back(t.rec);
             ++read;
         };
-        if (t.readView(order, first, chunk, add, -1) != Level::Benign) return failed(Level::Notify);
+        if (t.readViewAfter(order, cursor, chunk, add) != Level::Benign) return failed(Level::Notify);
         if (read < static_cast<std::size_t>(chunk)) break;
         if (!meter.at(static_cast<long long>(r.steps.size()))) {
             t.close();

@@ -183,8 +183,9 @@ TEST_F(RecordFilters, StoreAgreesWithTheRuleOnRandomFilters) {
 }
 
 // Numbered views: the count, any stretch of rows read from the front or from
-// the end, and the row of each record agree with walking the key, for random
-// filters, in forward and reverse key order and sorted by a field.
+// the end, the view read in pieces from a cursor, and the row of each record
+// agree with walking the key, for random filters, in forward and reverse key
+// order and sorted by a field.
 TEST_F(RecordFilters, NumberedViewsAgreeWithTheKeyWalk) {
     std::mt19937 rng(11);
     const std::vector<std::string> words = {"alpha", "Beta", "beta", "GAMMA", "al", ""};
@@ -271,7 +272,49 @@ TEST_F(RecordFilters, NumberedViewsAgreeWithTheKeyWalk) {
             }
             for (std::size_t i = 0; i < all.size(); i += 7)
                 ASSERT_EQ(t.viewRow(o.order, all[i]), static_cast<long long>(i)) << "round " << round;
+            // In pieces from a cursor: the same rows in the same order.
+            FileManager::ViewCursor cursor;
+            std::vector<long long> pieces;
+            const int piece = 1 + static_cast<int>(rng() % 9);
+            for (std::size_t before = 0;; before = pieces.size()) {
+                ASSERT_EQ(
+                    t.readViewAfter(o.order, cursor, piece, [&] { pieces.push_back(t.currentRowId()); }),
+                    Level::Benign);
+                if (pieces.size() - before < static_cast<std::size_t>(piece)) break;
+            }
+            ASSERT_EQ(pieces, all) << "round " << round << " pieces of " << piece;
         }
+    }
+    // A record deleted between two pieces, the last one read included, shifts nothing.
+    {
+        Table<ScheduleRecord> t(*ds, def);
+        ASSERT_EQ(t.open(), Level::Benign);
+        const FileManager::ViewOrder order{keyDate, -1, false};
+        std::vector<long long> all;
+        std::vector<std::int32_t> ids;
+        FileManager::ViewCursor whole;
+        ASSERT_EQ(t.readViewAfter(order, whole, 1000000,
+                                  [&] {
+                                      all.push_back(t.currentRowId());
+                                      ids.push_back(t.rec.ID);
+                                  }),
+                  Level::Benign);
+        ASSERT_GT(all.size(), 20u);
+        FileManager::ViewCursor cursor;
+        std::vector<long long> got;
+        ASSERT_EQ(t.readViewAfter(order, cursor, 10, [&] { got.push_back(t.currentRowId()); }),
+                  Level::Benign);
+        Table<ScheduleRecord> other(*ds, def);
+        ASSERT_EQ(other.open(), Level::Benign);
+        for (std::int32_t gone : {ids[9], ids[12]}) {
+            other.rec.ID = gone;
+            ASSERT_EQ(other.fetch("KeyID"), Level::Benign);
+            ASSERT_EQ(other.deleteRecord(), Level::Benign);
+        }
+        ASSERT_EQ(t.readViewAfter(order, cursor, 1000000, [&] { got.push_back(t.currentRowId()); }),
+                  Level::Benign);
+        all.erase(all.begin() + 12);
+        EXPECT_EQ(got, all);
     }
     // A record outside the view has no row.
     Table<ScheduleRecord> t(*ds, def);

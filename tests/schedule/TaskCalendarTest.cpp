@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <random>
 #include <vector>
 
 using namespace qd;
@@ -246,4 +247,90 @@ TEST_F(CalendarMarksStore, HolidaysAndTasksOfTheTablesAreMarked) {
     for (const auto& [day, m] : marks)
         if (m.due) due.push_back(day);
     EXPECT_EQ(due, range(dmy(30, 12, 2026), from + kCalendarDays - 1, 7));
+}
+
+// The marks read from the store agree with one walk over every task in date
+// order, for a table of active, disabled, completed and undated tasks with many
+// on each day (so which twelve a day lists depends on the order they are met),
+// larger than one read of the store.
+TEST_F(CalendarMarksStore, MarksAgreeWithAWalkOverEveryTaskInDateOrder) {
+    Table<ScheduleRecord> sch(*ds, tables::Schedule());
+    ASSERT_EQ(sch.open(), Level::Benign);
+    const Date from = firstShownDay({2027, 3});
+    const Date to = from + kCalendarDays - 1;
+    std::mt19937 random(20261208);
+    const auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+    ASSERT_EQ(ds->fileOf(tables::Schedule())->begin(), kStoreOk);
+    for (int i = 0; i < 9000; ++i) {
+        static const char* const units[] = {"day(s)", "week(s)", "hour(s)", "month(s)"};
+        ScheduleRecord r = custom(0, hm(6 + pick(4), 15 * pick(2)), 1 + pick(3), units[pick(4)]);
+        r.ScheduleType = "Once";
+        const int kind = pick(1000);
+        if (kind < 550) { // active, before the page: read, marks nothing
+            r.Date = from - 1 - pick(400);
+        } else if (kind < 600) { // on the page, now and then disabled
+            r.Date = from + pick(kCalendarDays);
+            r.Disabled = pick(10) == 0;
+        } else if (kind < 601) { // repeating from before the page
+            r.ScheduleType = "Custom";
+            r.Date = from - pick(60);
+            r.ExceptWeekends = pick(3) == 0;
+            r.SkipNextTime = pick(5) == 0;
+        } else if (kind < 680) { // history on the page
+            r.Date = from + pick(kCalendarDays);
+            r.Completed = 1;
+            r.Disabled = pick(5) != 0;
+        } else if (kind < 800) { // history before the page: not read
+            r.Date = from - 1 - pick(400);
+            r.Completed = r.Disabled = 1;
+        } else if (kind < 900) { // disabled: not read
+            r.ScheduleType = "Custom";
+            r.Date = from - 200 + pick(300);
+            r.Disabled = 1;
+        } else { // after the page, or no pending occurrence
+            r.Date = pick(4) ? to + 1 + pick(100) : 0;
+        }
+        r.Description = "Task " + std::to_string(i);
+        sch.rec = r;
+        ASSERT_EQ(sch.insert(), Level::Benign);
+    }
+    ASSERT_EQ(ds->fileOf(tables::Schedule())->commit(), kStoreOk);
+
+    std::map<Date, DayMarks> walked;
+    MemoryHolidayStore none;
+    sch.rec = {};
+    sch.rec.Date = 1;
+    sch.setPosition(sch.def().findKey("SCH:KeyDate"), 1);
+    long long touching = 0; // tasks whose rules can touch the page
+    while (sch.tryNext() == Level::Benign && sch.rec.Date <= to) {
+        addTaskDays(sch.rec, from, to, none, walked);
+        const ScheduleRecord& t = sch.rec;
+        if (t.Completed ? t.Date >= from : !t.Disabled) ++touching;
+    }
+    std::erase_if(walked, [](const auto& e) { return e.second.due == 0 && e.second.done == 0; });
+    ASSERT_GT(touching, 5000); // more than one read of the store
+
+    CalendarMarker marker(*ds, from, to);
+    while (!marker.step(777)) {
+    }
+    // Only the tasks that can touch the page were read.
+    EXPECT_EQ(marker.recordsRead(), touching);
+    const auto& marks = marker.marks();
+    ASSERT_EQ(marks.size(), walked.size());
+    int full = 0;
+    for (const auto& [day, m] : walked) {
+        SCOPED_TRACE(day);
+        ASSERT_TRUE(marks.count(day));
+        const DayMarks& got = marks.at(day);
+        EXPECT_EQ(got.due, m.due);
+        EXPECT_EQ(got.done, m.done);
+        ASSERT_EQ(got.entries.size(), m.entries.size());
+        for (std::size_t i = 0; i < m.entries.size(); ++i) {
+            EXPECT_EQ(got.entries[i].id, m.entries[i].id);
+            EXPECT_EQ(got.entries[i].time, m.entries[i].time);
+            EXPECT_EQ(got.entries[i].done, m.entries[i].done);
+        }
+        if (m.entries.size() == kListedPerDay) ++full;
+    }
+    EXPECT_GT(full, 30); // days where the order the tasks are met in decides the list
 }

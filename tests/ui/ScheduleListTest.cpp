@@ -19,12 +19,16 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScopeGuard>
+#include <QSignalSpy>
 #include <QTabBar>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
 
+#include <condition_variable>
 #include <deque>
+#include <mutex>
 
 using namespace qdschedui;
 
@@ -116,6 +120,31 @@ struct Bench {
     QStringList seen;
 };
 
+// Holds the counting thread at the model's count hook until the test lets a
+// count through.
+struct CountGate {
+    void hook() {
+        std::unique_lock lock(mutex);
+        ++arrived;
+        changed.notify_all();
+        changed.wait(lock, [this] { return permits > 0; });
+        --permits;
+    }
+    void waitArrived(int n) {
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [&] { return arrived >= n; });
+    }
+    void let(int n) {
+        std::lock_guard lock(mutex);
+        permits += n;
+        changed.notify_all();
+    }
+    std::mutex mutex;
+    std::condition_variable changed;
+    int arrived = 0;
+    int permits = 0;
+};
+
 qd::Date today() {
     return qd::dateFromMDY(3, 10, 2026); // the engine's clock
 }
@@ -137,6 +166,7 @@ private slots:
     void alternateFormatAndMultiUserTitles();
     void queryNarrowsEveryViewUntilReset();
     void longListJumpsToTheEndAndSortsInTheStore();
+    void aHeldCountNeitherHoldsTheListNorShowsAStaleCount();
 };
 
 void ScheduleListTest::scheduleListShowsTheDayByDateAndByCategory() {
@@ -628,7 +658,9 @@ void ScheduleListTest::longListJumpsToTheEndAndSortsInTheStore() {
     auto* w = b.windows->openBrowse();
     QVERIFY(QTest::qWaitForWindowExposed(b.e.frame.get()));
     TaskListModel& m = w->model();
-    QCOMPARE(m.rowCount(), kCount);
+    // The first page at once; the count from the counting thread.
+    QVERIFY(m.rowCount() >= TaskListModel::kPageSize);
+    QTRY_COMPARE(m.rowCount(), kCount);
     QVERIFY(m.scanned() < 3 * TaskListModel::kPageSize);
     auto* view = w->findChild<QTableView*>("TaskList");
     QVERIFY(view);
@@ -675,9 +707,84 @@ void ScheduleListTest::longListJumpsToTheEndAndSortsInTheStore() {
         QCOMPARE(t.insert(), qd::Level::Benign);
     }
     w->poll();
-    QCOMPARE(m.rowCount(), kCount + 1);
+    QTRY_COMPARE(m.rowCount(), kCount + 1);
     QCOMPARE(m.task(kCount).Description, std::string("one more"));
     QCOMPARE(w->selectedTask(), last);
+}
+
+void ScheduleListTest::aHeldCountNeitherHoldsTheListNorShowsAStaleCount() {
+    Bench b;
+    {
+        qd::Table<qd::ScheduleRecord> t(b.e.ds, qd::tables::Schedule());
+        QCOMPARE(t.open(), qd::Level::Benign);
+        qd::StoreFile* f = b.e.ds.fileOf(qd::tables::Schedule());
+        QCOMPARE(f->begin(), qd::kStoreOk);
+        for (int i = 0; i < 450; ++i) {
+            t.rec =
+                b.task((i < 300 ? "alpha " : "beta ") + std::to_string(1000 + i), today() + i % 40, 100 + i);
+            t.rec.ID = 0;
+            QCOMPARE(t.insert(), qd::Level::Benign);
+        }
+        QCOMPARE(f->commit(), qd::kStoreOk);
+    }
+    const int description = qd::tables::Schedule().findField("Description");
+    const auto containing = [&](const char* text) {
+        qd::TaskFilter f = qd::allByDate(false);
+        f.where.push_back({description, qd::FieldMatch::Contains, std::string(text), {}, {}});
+        return f;
+    };
+    CountGate gate;
+    TaskListModel m(b.e.ds, b.e.runtime->settings().DateFormat);
+    const auto letAllThrough = qScopeGuard([&] { gate.let(1000); }); // before the model waits for its thread
+    m.setCountHook([&gate] { gate.hook(); });
+    QSignalSpy counted(&m, &TaskListModel::countChanged);
+
+    // The first page while the count is held, and more as the list is scrolled down.
+    m.setFilter(containing("alpha"));
+    QVERIFY(m.counting());
+    QCOMPARE(m.rowCount(), TaskListModel::kPageSize);
+    QVERIFY(m.task(0).Description.starts_with("alpha"));
+    QVERIFY(m.canFetchMore({}));
+    m.fetchMore({});
+    QCOMPARE(m.rowCount(), 2 * TaskListModel::kPageSize);
+    QVERIFY(m.task(2 * TaskListModel::kPageSize - 1).Description.starts_with("alpha"));
+
+    // Another filter before the first count came: the old count (300) arrives
+    // after it and is dropped; the list waits for its own.
+    gate.waitArrived(1);
+    m.setFilter(containing("beta"));
+    QCOMPARE(m.rowCount(), TaskListModel::kPageSize);
+    gate.let(1);
+    gate.waitArrived(2); // the first count was delivered before the second started
+    QCoreApplication::processEvents();
+    QVERIFY(m.counting());
+    QCOMPARE(m.rowCount(), TaskListModel::kPageSize);
+    gate.let(1);
+    QTRY_VERIFY(!m.counting());
+    QCOMPARE(m.rowCount(), 150);
+    QVERIFY(!m.canFetchMore({}));
+    QCOMPARE(m.task(149).Description.substr(0, 5), std::string("beta "));
+
+    // Read again (a change elsewhere): the last count stays until the new one.
+    b.add("beta new", today() + 50, 100);
+    m.refresh();
+    QVERIFY(m.counting());
+    QCOMPARE(m.rowCount(), 150);
+    gate.let(1);
+    QTRY_COMPARE(m.rowCount(), 151);
+    QVERIFY(counted.count() >= 4);
+
+    // The window says so while it counts, and how many when it knows.
+    b.e.runtime->settings().FullSchedule = true;
+    auto* w = b.windows->openBrowse();
+    QTRY_COMPARE(w->countLabel()->text(), QString("451 tasks"));
+    w->model().setCountHook([&gate] { gate.hook(); });
+    qd::RecordFilter query{{description, qd::FieldMatch::Contains, std::string("alpha"), {}, {}}};
+    w->setQuery(query);
+    QCOMPARE(w->countLabel()->text(), QString("Counting tasks..."));
+    QCOMPARE(w->model().rowCount(), TaskListModel::kPageSize);
+    gate.let(1);
+    QTRY_COMPARE(w->countLabel()->text(), QString("300 tasks"));
 }
 
 QTEST_MAIN(ScheduleListTest)

@@ -37,6 +37,7 @@ MessagesWindow* MailWindows::openMessages() {
         frame_.mdiArea()->setActiveSubWindow(sub);
         return messages_;
     }
+    if (openGuard_ && !openGuard_()) return nullptr;
     auto* w = new MessagesWindow(context_);
     messages_ = w;
     addChild(w, QSize(780, 420));

@@ -21,7 +21,10 @@ class MailWindows : public QObject {
 public:
     MailWindows(qdui::MainFrame& frame, MailUiContext context);
 
+    // The messages list (raised when open); nullptr when the guard refused it.
     MessagesWindow* openMessages();
+    // Asked before the messages list opens (the system lock); none: it always opens.
+    void setOpenGuard(std::function<bool()> guard) { openGuard_ = std::move(guard); }
     qdorgui::ContactsWindow* openContacts();
     qdorgui::ContactCategoriesWindow* openContactCategories();
     // "&Email" of a reminder window.
@@ -34,6 +37,7 @@ private:
     qdui::MainFrame& frame_;
     MailUiContext context_;
     QPointer<MessagesWindow> messages_;
+    std::function<bool()> openGuard_;
     QPointer<qdorgui::ContactsWindow> contacts_;
     QPointer<qdorgui::ContactCategoriesWindow> categories_;
 };

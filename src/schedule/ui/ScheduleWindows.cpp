@@ -2,6 +2,7 @@
 
 #include "schedule/ui/CalendarWindow.h"
 #include "schedule/ui/ExceptionsWindow.h"
+#include "schedule/ui/TaskEditorWindows.h"
 #include "ui/MainFrame.h"
 
 #include <QMdiArea>
@@ -14,6 +15,17 @@ ScheduleWindows::ScheduleWindows(qdui::MainFrame& frame, qdui::QtUserInterface& 
       context_(std::move(context)), holidays_{context_.ds, context_.ui, context_.clock,
                                               context_.settings.DateFormat} {
     if (!context_.tasksChanged) context_.tasksChanged = [&frame] { frame.refreshTaskLists(); };
+    if (!context_.counter) {
+        context_.counter = std::make_shared<qd::ViewCounter>(context_.ds.folder(), context_.ds.passphrase());
+        // Keyed and opened now, in the background: the first list's count does not wait for it.
+        context_.counter->post(
+            context_.counter.get(),
+            [](qd::DataSet& ds, const qd::ViewCounter::Started&) {
+                qd::Table<qd::ScheduleRecord> t(ds, qd::tables::Schedule());
+                return t.open() == qd::Level::Benign ? 0LL : -1LL;
+            },
+            [](unsigned long long, long long) {});
+    }
     frame.setHandler("ScheduledTasks", [this] { openSchedule(); });
     frame.setHandler("ExploreSchedule", [this] { openExplore(); });
     frame.setHandler("TaskCategories", [this] { openCategories(); });
@@ -39,7 +51,7 @@ ScheduleWindows::ScheduleWindows(qdui::MainFrame& frame, qdui::QtUserInterface& 
 }
 
 QWidget* ScheduleWindows::openEditor(const TaskEditRequest& request) {
-    if (editGuard_ && !editGuard_()) return nullptr;
+    if (!mayEdit()) return nullptr;
     const qd::ProgramSettings& s = context_.settings;
     auto editor = std::make_unique<qd::TaskEditor>(
         context_.ds, qd::EditorEnvironment{context_.clock, ui_, s.UserID, s.User, s.DateFormat});
@@ -52,6 +64,27 @@ QWidget* ScheduleWindows::openEditor(const TaskEditRequest& request) {
     w->raise();
     w->activateWindow();
     return w;
+}
+
+int ScheduleWindows::openHotKeyScript(int taskId, const std::string& hotKeyName) {
+    if (!mayEdit()) return 0;
+    const qd::ProgramSettings& s = context_.settings;
+    auto editor = std::make_unique<qd::TaskEditor>(
+        context_.ds, qd::EditorEnvironment{context_.clock, ui_, s.UserID, s.User, s.DateFormat});
+    if (taskId == 0 || !editor->openChange(taskId)) editor->openHotKeyScript(hotKeyName);
+    TaskWizardWindow wizard(TaskWizardWindow::ScriptWizard, std::move(editor), ui_, s.DateFormat,
+                            TaskFormHooks{editExceptions_}, &frame_);
+    // Held here, not deleted by its own close.
+    wizard.setAttribute(Qt::WA_DeleteOnClose, false);
+    int saved = 0;
+    connect(&wizard, &TaskWizardWindow::saved, &wizard, [&saved](int id) { saved = id; });
+    ui_.runDialog(wizard);
+    if (saved != 0) context_.tasksChanged();
+    return saved;
+}
+
+void ScheduleWindows::editScript(int taskId) {
+    if (scriptEditor_ && mayEdit()) scriptEditor_(taskId);
 }
 
 void ScheduleWindows::addChild(QWidget* w, QSize size) {
@@ -70,7 +103,7 @@ TaskListWindow* ScheduleWindows::openSchedule() {
 BrowseScheduleWindow* ScheduleWindows::openBrowse() {
     auto* w = new BrowseScheduleWindow(context_);
     w->setEditor([this](const TaskEditRequest& r) { openEditor(r); });
-    if (scriptEditor_) w->setScriptEditor(scriptEditor_);
+    if (scriptEditor_) w->setScriptEditor([this](int taskId) { editScript(taskId); });
     connect(&frame_, &qdui::MainFrame::taskListsChanged, w, &TaskListWindow::refresh);
     connect(w, &BrowseScheduleWindow::newTaskForDay, this, &ScheduleWindows::newTaskForDay);
     addChild(w, QSize(860, 420));
@@ -80,7 +113,7 @@ BrowseScheduleWindow* ScheduleWindows::openBrowse() {
 ExploreScheduleWindow* ScheduleWindows::openExplore() {
     auto* w = new ExploreScheduleWindow(context_);
     w->setEditor([this](const TaskEditRequest& r) { openEditor(r); });
-    if (scriptEditor_) w->setScriptEditor(scriptEditor_);
+    if (scriptEditor_) w->setScriptEditor([this](int taskId) { editScript(taskId); });
     connect(&frame_, &qdui::MainFrame::taskListsChanged, w, &TaskListWindow::refresh);
     addChild(w, QSize(900, 420));
     return w;

@@ -34,7 +34,13 @@ public:
     // of its own; nullptr when the lock check failed or the task is gone.
     QWidget* openEditor(const TaskEditRequest& request);
 
-    // Asked before the editor opens (the system lock); none: it always opens.
+    // The hot-key form's script wizard on the task of a hot key (a new script
+    // task when `taskId` is 0 or gone), modal. The saved task's number, or 0
+    // when the lock check failed or the wizard was cancelled.
+    int openHotKeyScript(int taskId, const std::string& hotKeyName);
+
+    // Asked before the editor, its wizards and a list's script editor open
+    // (the system lock); none: they always open.
     void setEditGuard(std::function<bool()> guard) { editGuard_ = std::move(guard); }
     // The window of a task's exception rules, offered by the editor.
     void setExceptionsEditor(std::function<bool(qd::ScheduleRecord&)> editor) {
@@ -55,6 +61,9 @@ signals:
 
 private:
     void addChild(QWidget* w, QSize size);
+    bool mayEdit() const { return !editGuard_ || editGuard_(); }
+    // The lists' "&Scripting" button: the step list, after the guard.
+    void editScript(int taskId);
 
     qdui::MainFrame& frame_;
     qdui::QtUserInterface& ui_;

@@ -7,6 +7,7 @@
 #include <QPixmap>
 
 #include <algorithm>
+#include <chrono>
 #include <limits>
 #include <map>
 
@@ -140,24 +141,114 @@ QIcon taskStatusIcon(qd::TaskStatusIcon icon) {
 }
 
 TaskListModel::TaskListModel(qd::DataSet& ds, const std::string& dateFormat, QObject* parent)
-    : QAbstractTableModel(parent), ds_(ds), dateFormat_(dateFormat) {}
+    : QAbstractTableModel(parent), ds_(ds), dateFormat_(dateFormat) {
+    delivered_->model = this;
+}
 
-TaskListModel::~TaskListModel() = default;
+TaskListModel::~TaskListModel() {
+    {
+        std::lock_guard lock(delivered_->mutex);
+        delivered_->model = nullptr; // no count is handed on from now
+    }
+    if (counter_) counter_->cancel(this);
+}
 
 void TaskListModel::setFilter(qd::TaskFilter filter) {
     beginResetModel();
     filter_ = std::move(filter);
     rows_ = std::make_unique<qd::RecordPages<qd::ScheduleRecord>>(ds_, qd::tables::Schedule(), kPageSize,
                                                                   kPagesKept);
-    rows_->setView(filter_.where, orderFor(sortColumn_, sortOrder_));
+    rows_->setView(filter_.where, orderFor(sortColumn_, sortOrder_), true);
+    countLater();
     endResetModel();
+    emit countChanged();
 }
 
 void TaskListModel::refresh() {
     if (!rows_) return;
     beginResetModel();
-    rows_->count();
+    rows_->count(true);
+    countLater();
     endResetModel();
+    emit countChanged();
+}
+
+void TaskListModel::setCountHook(std::function<void()> hook) {
+    countHook_ = std::move(hook);
+    if (counter_) counter_->setBeforeCount([hook = countHook_](unsigned long long) { hook(); });
+}
+
+void TaskListModel::countLater() {
+    ticket_ = 0;
+    if (!rows_->counting()) return;
+    if (!counter_) {
+        counter_ = std::make_shared<qd::ViewCounter>(ds_.folder(), ds_.passphrase());
+        if (countHook_) counter_->setBeforeCount([hook = countHook_](unsigned long long) { hook(); });
+    }
+    // Answered on the counting thread: noted for the wait below, and taken
+    // up on this thread, where a newer view's ticket turns it away.
+    ticket_ = counter_->post(
+        this, rows_->countJob(), [delivered = delivered_](unsigned long long ticket, long long n) {
+            std::lock_guard lock(delivered->mutex);
+            delivered->ticket = ticket;
+            delivered->count = n;
+            delivered->arrived.notify_all();
+            if (TaskListModel* model = delivered->model)
+                QMetaObject::invokeMethod(
+                    model, [model, ticket, n] { model->counted(ticket, n); }, Qt::QueuedConnection);
+        });
+    std::unique_lock lock(delivered_->mutex);
+    if (!delivered_->arrived.wait_for(lock, std::chrono::milliseconds(kCountWaitMs),
+                                      [this] { return delivered_->ticket == ticket_; }))
+        return;
+    const long long n = delivered_->count;
+    lock.unlock();
+    ticket_ = 0;
+    // Counted here instead when the other connection failed.
+    if (!rows_->setCounted(n)) rows_->count();
+}
+
+void TaskListModel::counted(unsigned long long ticket, long long n) {
+    if (ticket != ticket_ || !rows_ || !rows_->counting()) return;
+    ticket_ = 0;
+    if (n < 0) {
+        // The other connection failed (or was interrupted): counted here instead.
+        beginResetModel();
+        rows_->count();
+        endResetModel();
+        emit countChanged();
+        return;
+    }
+    const int before = rowCount();
+    const int after = static_cast<int>(std::min<long long>(n, std::numeric_limits<int>::max()));
+    if (after > before) {
+        beginInsertRows({}, before, after - 1);
+        rows_->setCounted(n);
+        endInsertRows();
+    } else if (after < before) {
+        beginRemoveRows({}, after, before - 1);
+        rows_->setCounted(n);
+        endRemoveRows();
+    } else {
+        rows_->setCounted(n);
+    }
+    emit countChanged();
+}
+
+bool TaskListModel::canFetchMore(const QModelIndex& parent) const {
+    return !parent.isValid() && rows_ && rows_->mayHaveMore();
+}
+
+void TaskListModel::fetchMore(const QModelIndex& parent) {
+    if (!canFetchMore(parent)) return;
+    // Read first: how many rows there are is only known then.
+    const int before = rowCount();
+    const long long added = rows_->readMore();
+    if (added <= 0) return;
+    beginInsertRows({}, before, before + static_cast<int>(added) - 1);
+    rows_->showMore();
+    endInsertRows();
+    emit countChanged();
 }
 
 bool TaskListModel::sortable(int column) {

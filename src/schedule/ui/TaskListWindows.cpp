@@ -91,6 +91,7 @@ TaskListWindow::TaskListWindow(ScheduleUiContext& context, QWidget* parent)
     : QWidget(parent), context_(context) {
     setAttribute(Qt::WA_DeleteOnClose);
     model_ = new TaskListModel(context.ds, context.settings.DateFormat, this);
+    model_->setCounter(context.counter);
 }
 
 TaskListWindow::~TaskListWindow() = default;
@@ -162,6 +163,10 @@ void TaskListWindow::build(QWidget* filters) {
         addButton(this, row2, "Scripting", "&Scripting", "Edit the script steps of the highlighted task");
     queryBar_->addButtons(row2);
     row2->addStretch(1);
+    countLabel_ = new QLabel(this);
+    countLabel_->setObjectName("RowCount");
+    countLabel_->setAccessibleName("Tasks in the list");
+    row2->addWidget(countLabel_);
     QPushButton* refreshButton = addButton(this, row2, "Refresh", "&Refresh", "Read the list again");
     QPushButton* close = addButton(this, row2, "Close", "&Close", "Close this list");
     // The editor buttons work once the editors are set.
@@ -183,6 +188,7 @@ void TaskListWindow::build(QWidget* filters) {
     connect(view_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &TaskListWindow::updateButtons);
     connect(model_, &QAbstractItemModel::modelReset, this, &TaskListWindow::updateButtons);
+    connect(model_, &TaskListModel::countChanged, this, &TaskListWindow::updateCount);
 
     version_ = qd::taskStoreVersion(context_.ds);
     poll_ = new QTimer(this);
@@ -190,6 +196,13 @@ void TaskListWindow::build(QWidget* filters) {
     connect(poll_, &QTimer::timeout, this, &TaskListWindow::poll);
     poll_->start();
     updateButtons();
+}
+
+void TaskListWindow::updateCount() {
+    const int n = model_->rowCount();
+    countLabel_->setText(model_->counting() ? QString("Counting tasks...")
+                         : n == 1           ? QString("1 task")
+                                            : QString("%1 tasks").arg(n));
 }
 
 void TaskListWindow::setView(qd::TaskFilter filter) {

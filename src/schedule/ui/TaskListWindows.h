@@ -43,6 +43,9 @@ struct ScheduleUiContext {
     // Called after a window changed the task table, so every open list reads
     // its view again (the frame's refresh).
     std::function<void()> tasksChanged;
+    // The thread that counts the lists' long views, shared by every list
+    // (ScheduleWindows makes one when none is given).
+    std::shared_ptr<qd::ViewCounter> counter = {};
 };
 
 // The snooze choices of the task lists, in minutes; 0 is the separator.
@@ -104,6 +107,8 @@ public:
     void rescheduleTask();
 
     QPushButton* button(const QString& objectName) const;
+    // "Counting tasks..." while the view is counted, then how many tasks it holds.
+    QLabel* countLabel() const { return countLabel_; }
 
     // The query over the task fields ("&Query"): only tasks that meet it stay
     // in the view, whichever tab or filter is chosen; "R&eset" drops it.
@@ -128,8 +133,10 @@ protected:
 private:
     bool readTask(int id, qd::ScheduleRecord& task);
     void updateButtons();
+    void updateCount();
 
     TaskListModel* model_ = nullptr;
+    QLabel* countLabel_ = nullptr;
     QTableView* view_ = nullptr;
     qd::TaskFilter baseView_; // the view of the tabs and filters, before the query
     qdui::QueryBar* queryBar_ = nullptr;
