@@ -225,7 +225,7 @@ int runQd(const qdui::QdCommandLine& commandLine) {
     qdclipui::QtClipboard clipboard;
     qd::ClipboardWriter clipWriter(*folder, startup.dataSet().passphrase(), clock);
     qdclipui::ClipboardMonitor clipMonitor(clipWriter, runtime.settings(), clock, desktop->windows(),
-                                           &clipboard);
+                                           &clipboard, desktop->clipboardWatcher());
     runtime.dispatcher().setClipboardCheck([&clipMonitor] { clipMonitor.tickCheck(); });
 
     // System-wide hot keys, delivered through the event loop.
@@ -239,6 +239,9 @@ int runQd(const qdui::QdCommandLine& commandLine) {
     hotKeyEnv.clipboard = &clipboard;
     hotKeyEnv.restoreFrame = restore;
     hotKeyEnv.post = [&frame](std::function<void()> job) { QTimer::singleShot(0, &frame, std::move(job)); };
+    hotKeyEnv.postAfter = [&frame](std::chrono::milliseconds pause, std::function<void()> job) {
+        QTimer::singleShot(pause, &frame, std::move(job));
+    };
     qd::HotKeyService hotKeys(desktop->hotKeys(), hotKeyEnv);
     qdhotkeyui::HotKeyWatcher hotKeyWatcher(hotKeys, desktop->hotKeys());
     const std::filesystem::path hotKeyStateFile = qd::hotKeyStatePath(*folder);

@@ -49,6 +49,8 @@ HotKeyService::HotKeyService(HotKeys& system, HotKeyEnvironment env)
     : component_(system), env_(std::move(env)) {}
 
 HotKeyService::~HotKeyService() {
+    if (typing_ && env_.keyboard) env_.keyboard->releaseAll();
+    if (sending_ && env_.keys) env_.keys->letGo();
     releaseAll();
 }
 
@@ -81,16 +83,22 @@ void HotKeyService::requestReregister() {
 
 std::vector<HotKeyOutcome> HotKeyService::handleSystemPresses() {
     std::vector<HotKeyOutcome> out;
+    // Called again from a nested event loop of an action (a message): the
+    // outer call goes on with the queue when that action is done.
+    if (handling_) return out;
+    handling_ = true;
     // A press that arrives while an action waits is read then; take those too.
+    // While a text is being sent, presses queue up and are performed after it.
     do {
         for (int id : component_.system().takePresses())
             component_.press(id);
-        while (true) {
+        while (!sending_) {
             const HotKeyOutcome o = handlePressed();
             if (o == HotKeyOutcome::None) break;
             out.push_back(o);
         }
-    } while (component_.system().pressesPending());
+    } while (!sending_ && component_.system().pressesPending());
+    handling_ = false;
     if (reregisterPending_) {
         reregisterPending_ = false;
         registerAll();
@@ -138,25 +146,73 @@ HotKeyOutcome HotKeyService::handlePressed() {
     return perform(found);
 }
 
+void HotKeyService::letGo(int virtualKey) {
+    if (!env_.keyboard) return;
+    // The user's hands may still be on the combination: its modifiers
+    // (either hand's) and its key must not combine with what is sent next.
+    for (int key : {vk::kShift, vk::kControl, vk::kAlt, vk::kLeftWin, 161, 163, 165, 92})
+        env_.keyboard->keyUp(key);
+    if (virtualKey > 7) env_.keyboard->keyUp(virtualKey);
+    env_.keyboard->flush();
+}
+
 void HotKeyService::releaseModifiers(int virtualKey) {
-    if (env_.keyboard) {
-        // The user's hands may still be on the combination: its modifiers
-        // (either hand's) and its key must not combine with what is sent next.
-        for (int key : {vk::kShift, vk::kControl, vk::kAlt, vk::kLeftWin, 161, 163, 165, 92})
-            env_.keyboard->keyUp(key);
-        if (virtualKey > 7) env_.keyboard->keyUp(virtualKey);
-        env_.keyboard->flush();
-    }
+    letGo(virtualKey);
     // Instead of a fixed pause: as long as the combination is held, at most the wait.
     component_.system().waitForRelease(releaseWait);
+}
+
+void HotKeyService::later(std::chrono::milliseconds pause, std::function<void()> job) {
+    env_.postAfter(pause, [alive = std::weak_ptr<int>(alive_), job = std::move(job)] {
+        if (alive.lock()) job();
+    });
+}
+
+void HotKeyService::releaseThen(int virtualKey, std::function<void()> then) {
+    letGo(virtualKey);
+    pollRelease(std::chrono::steady_clock::now(), std::move(then));
+}
+
+void HotKeyService::pollRelease(std::chrono::steady_clock::time_point start, std::function<void()> then) {
+    if (component_.system().lastKeyHeld()) {
+        if (std::chrono::steady_clock::now() - start < releaseWait) {
+            later(std::chrono::milliseconds(10),
+                  [this, start, then = std::move(then)]() mutable { pollRelease(start, std::move(then)); });
+            return;
+        }
+        // Held too long: stop waiting, and end what the held key still holds.
+        component_.system().waitForRelease(std::chrono::milliseconds(0));
+    }
+    then();
+}
+
+void HotKeyService::typeStep() {
+    if (!typing_) return;
+    typing_->next();
+    if (typing_->done()) {
+        finishSending();
+        return;
+    }
+    later(typing_->pauseBeforeNext(), [this] { typeStep(); });
+}
+
+void HotKeyService::startSending() {
+    sending_ = true;
+    if (env_.keys) env_.keys->hold();
+}
+
+void HotKeyService::finishSending() {
+    typing_.reset();
+    sending_ = false;
+    if (env_.keys) env_.keys->letGo();
+    // The presses that came meanwhile.
+    later(std::chrono::milliseconds(0), [this] { handleSystemPresses(); });
 }
 
 HotKeyOutcome HotKeyService::perform(const SysHotKeysRecord& record) {
     const std::string combination = text::trimmedRight(record.HotKey);
     const std::string action = text::upperAscii(text::trim(record.Action));
     if (action == "TASK") {
-        component_.system().waitForRelease(releaseWait);
-        ScheduleRecord task{};
         bool found = false;
         if (env_.ds && record.ID != 0) {
             Table<ScheduleRecord> t(*env_.ds, tables::Schedule());
@@ -167,11 +223,20 @@ HotKeyOutcome HotKeyService::perform(const SysHotKeysRecord& record) {
         }
         if (!found)
             return showError(combination, "Unable to retrieve associated task.", HotKeyOutcome::TaskMissing);
-        if (env_.execution) {
+        // The task's script starts once the combination is let go, so its
+        // first keystrokes do not combine with the keys still held.
+        auto start = [this, id = record.ID] {
+            if (!env_.execution) return;
             ProgramStartRequest request;
             request.command = "N/A";
-            request.taskId = record.ID;
+            request.taskId = id;
             env_.execution->startProgram(request);
+        };
+        if (env_.postAfter) {
+            pollRelease(std::chrono::steady_clock::now(), std::move(start));
+        } else {
+            component_.system().waitForRelease(releaseWait);
+            start();
         }
         return HotKeyOutcome::TaskQueued;
     }
@@ -182,7 +247,6 @@ HotKeyOutcome HotKeyService::perform(const SysHotKeysRecord& record) {
     const std::string plain = text::trimmedRight(record.Text);
     const int virtualKey = hotKeyVirtualKey(TrnKeyName(combination));
     if (type == "TYPE") {
-        releaseModifiers(virtualKey);
         std::string keys;
         keys.reserve(record.Text.size());
         for (std::size_t i = 0; i < record.Text.size(); ++i) {
@@ -194,13 +258,32 @@ HotKeyOutcome HotKeyService::perform(const SysHotKeysRecord& record) {
             }
         }
         if (!env_.keys) return HotKeyOutcome::Failed;
+        if (env_.postAfter) {
+            startSending();
+            typing_ = std::make_unique<KeystrokeRun>(*env_.keys, keys);
+            releaseThen(virtualKey, [this] { typeStep(); });
+            return HotKeyOutcome::Typed;
+        }
+        releaseModifiers(virtualKey);
         env_.keys->skipFirstPause();
         const TypeTextResult r = env_.keys->SendKeystrokes(keys);
         return r.status == KeyStatus::Ok ? HotKeyOutcome::Typed : HotKeyOutcome::Failed;
     }
     if (type == "PASTE") {
-        releaseModifiers(virtualKey);
         if (!env_.clipboard || !env_.keyboard) return HotKeyOutcome::Failed;
+        if (env_.postAfter) {
+            startSending();
+            releaseThen(virtualKey, [this, plain] {
+                auto previous = env_.clipboard->save();
+                env_.clipboard->setText(plain);
+                PressKey(*env_.keyboard, 'V' | kModCtrl);
+                env_.keyboard->flush();
+                env_.clipboard->restoreAfterPaste(std::move(previous));
+                finishSending();
+            });
+            return HotKeyOutcome::Pasted;
+        }
+        releaseModifiers(virtualKey);
         // The user's own clipboard content comes back once the paste is taken.
         auto previous = env_.clipboard->save();
         env_.clipboard->setText(plain);

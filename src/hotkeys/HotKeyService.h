@@ -15,11 +15,13 @@
 
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace qd {
 
+class KeystrokeRun;
 class KeystrokeSender;
 
 // The built-in combination that brings the main window back from the tray.
@@ -38,6 +40,11 @@ struct HotKeyEnvironment {
     std::function<void(std::function<void()>)> post;
     // Restores the main window from the tray.
     std::function<void()> restoreFrame;
+    // Runs a job after a pause (the main window's timer). Set, "TYPE" and
+    // "PASTE" run in steps on the event loop, so the window and the tick go on
+    // while they send; a press returns as soon as its action has started.
+    // Unset, they run to their end within the press.
+    std::function<void(std::chrono::milliseconds, std::function<void()>)> postAfter;
 };
 
 // What one press did, for the log and for tests.
@@ -92,17 +99,37 @@ public:
     // Most time the actions wait for the user to let go of the combination.
     std::chrono::milliseconds releaseWait{200};
 
+    // Whether a "TYPE" or "PASTE" is still sending; presses and script steps
+    // wait meanwhile.
+    bool sending() const { return sending_; }
+
     SysHotKeyClass& component() { return component_; }
     // Every record with its registration state.
     std::vector<HotKeyState> states();
 
 private:
+    void letGo(int virtualKey);
     void releaseModifiers(int virtualKey);
+    // The stepped actions: let go of the modifiers, wait (polling) for the
+    // combination's key to be let go, then `then`.
+    void releaseThen(int virtualKey, std::function<void()> then);
+    void pollRelease(std::chrono::steady_clock::time_point start, std::function<void()> then);
+    void typeStep();
+    // Marks the keyboard held (scripts wait) until finishSending.
+    void startSending();
+    void finishSending();
+    void later(std::chrono::milliseconds pause, std::function<void()> job);
     HotKeyOutcome showError(const std::string& combination, const std::string& text, HotKeyOutcome outcome);
 
     SysHotKeyClass component_;
     HotKeyEnvironment env_;
     bool reregisterPending_ = false;
+    bool sending_ = false;
+    bool handling_ = false;
+    std::unique_ptr<KeystrokeRun> typing_;
+    // Jobs posted to the event loop hold a weak copy: once the service is
+    // gone they do nothing.
+    std::shared_ptr<int> alive_ = std::make_shared<int>(0);
 };
 
 // "HOT:QuickText": the description without trailing blanks, and for text

@@ -1,9 +1,11 @@
 // The desktop clipboard as the hot keys and the clipboard saver use it.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace qd {
 
@@ -29,6 +31,41 @@ public:
     // taken by its target (or after a short time when it never asks), as the
     // program's own write. A null snapshot leaves the clipboard as it is.
     virtual void restoreAfterPaste(std::unique_ptr<ClipboardSnapshot> snapshot) = 0;
+};
+
+// The format password managers add to say a content is secret ("secret").
+inline constexpr const char* kPasswordManagerHint = "x-kde-passwordManagerHint";
+
+// One clipboard content, read by the watcher as soon as its owner took the
+// clipboard.
+struct ClipboardCopy {
+    std::vector<std::string> formats; // the MIME types and target names it offered
+    bool hasText = false;
+    std::string text;       // UTF-8
+    std::string secretHint; // the value of kPasswordManagerHint, when offered
+    // The next owner took the clipboard before the request for this content
+    // reached the display server: the content cannot be read by anyone any
+    // more (its owner only serves requests that reach it while it owns the
+    // clipboard). Nothing else is filled in.
+    bool lost = false;
+};
+
+// Reads every content another program puts on the clipboard, on a thread of
+// its own with a display connection of its own, the moment the display tells
+// that the owner changed. A busy event loop elsewhere in the program cannot
+// make it late: the owner of a copy serves it only until the next copy
+// replaces it.
+class ClipboardWatcher {
+public:
+    virtual ~ClipboardWatcher() = default;
+    // Starts watching (the current content counts as the first copy). `onCopy`
+    // runs on the watcher's thread, once a copy, in the order of the copies. A
+    // content that offers `ownFormat` is this program's own: its formats are
+    // reported, its text is not asked for (asking would count as a paste
+    // taken). False when the display cannot tell about owner changes.
+    virtual bool start(std::function<void(ClipboardCopy)> onCopy, std::string ownFormat) = 0;
+    // Ends the thread; no call of onCopy runs after it returns.
+    virtual void stop() = 0;
 };
 
 } // namespace qd

@@ -3,6 +3,7 @@
 // desktop when it is built: X11 for a display, the null desktop for none, fakes in tests.
 #pragma once
 
+#include "platform/Clipboard.h"
 #include "platform/HotKeys.h"
 #include "platform/Keyboard.h"
 #include "platform/WindowSystem.h"
@@ -24,6 +25,9 @@ public:
     virtual StartedWindowPlacer* windowPlacer() = 0;
     // System-wide key combinations; a desktop without them answers NoDisplay.
     virtual HotKeys& hotKeys();
+    // Reads every clipboard change as it happens; null when the desktop
+    // cannot tell about them (the program then looks at the clipboard itself).
+    virtual ClipboardWatcher* clipboardWatcher() { return nullptr; }
 };
 
 } // namespace qd

@@ -60,6 +60,10 @@ public:
         (void)timeout;
         return true;
     }
+    // Whether the key of the last press is still held now; never waits. An
+    // action that must not block polls this, then gives up with
+    // waitForRelease(0) (which ends what the held key still holds).
+    virtual bool lastKeyHeld() { return false; }
 };
 
 // The hot keys of a desktop without a display: nothing registers.

@@ -190,53 +190,85 @@ TypeTextResult KeystrokeSender::sendNamedKey(const std::string& name) {
     return TypeText(keyboard_, name);
 }
 
+bool KeystrokeSender::sendGroup(Progress& p, std::size_t plainLimit) {
+    const std::u32string& text = p.text;
+    const auto accumulate = [&p](const TypeTextResult& r) {
+        p.total.skipped += r.skipped;
+        if (r.status != KeyStatus::Ok && p.total.status == KeyStatus::Ok) p.total.status = r.status;
+        return !fatal(r.status);
+    };
+    p.midPlain = false;
+    const std::size_t open = text.find(U'[', p.at);
+    if (open == std::u32string::npos) {
+        std::size_t end = text.size();
+        while (end > p.at && text[end - 1] == U' ')
+            --end;
+        const std::size_t count = std::min(end - p.at, plainLimit);
+        const bool ok =
+            accumulate(TypeText(keyboard_, encodeUtf8(std::u32string_view(text).substr(p.at, count))));
+        p.at += count;
+        if (p.at >= end) {
+            p.at = text.size(); // trailing blanks are not typed
+        } else {
+            p.midPlain = true;
+        }
+        return ok;
+    }
+    if (open == p.at) {
+        const std::size_t close = text.find(U']', p.at + 1);
+        if (close == std::u32string::npos) { // the lone "[" is dropped
+            ++p.at;
+            return true;
+        }
+        const std::string name = encodeUtf8(std::u32string_view(text).substr(p.at + 1, close - p.at - 1));
+        p.at = close + 1;
+        return accumulate(sendNamedKey(name));
+    }
+    const std::size_t count = std::min(open - p.at, static_cast<std::size_t>(settings_.burstSize));
+    const std::string burst = encodeUtf8(std::u32string_view(text).substr(p.at, count));
+    p.at += count;
+    return accumulate(TypeText(keyboard_, burst));
+}
+
 TypeTextResult KeystrokeSender::SendKeystrokes(std::string_view input) {
-    TypeTextResult total;
     if (input.empty()) {
         skipPause_ = false;
-        return total;
+        return {};
     }
     KeyReleaseGuard guard(keyboard_);
     keyboard_.waitForModifiersReleased(modifierWait_);
 
     // Work on code points so a burst never splits a character.
-    std::u32string text = decodeUtf8(input);
-    std::size_t at = 0; // start of the part still to send
-    const auto accumulate = [&](const TypeTextResult& r) {
-        total.skipped += r.skipped;
-        if (r.status != KeyStatus::Ok && total.status == KeyStatus::Ok) total.status = r.status;
-        return !fatal(r.status);
-    };
-    while (at < text.size()) {
+    Progress p;
+    p.text = decodeUtf8(input);
+    while (p.at < p.text.size()) {
         pause();
         advanceBusyIcon();
-        const std::size_t open = text.find(U'[', at);
-        if (open == std::u32string::npos) {
-            std::size_t end = text.size();
-            while (end > at && text[end - 1] == U' ')
-                --end;
-            accumulate(TypeText(keyboard_, encodeUtf8(std::u32string_view(text).substr(at, end - at))));
-            break;
-        }
-        if (open == at) {
-            const std::size_t close = text.find(U']', at + 1);
-            if (close == std::u32string::npos) { // the lone "[" is dropped
-                ++at;
-                continue;
-            }
-            const std::string name = encodeUtf8(std::u32string_view(text).substr(at + 1, close - at - 1));
-            at = close + 1;
-            if (!accumulate(sendNamedKey(name))) break;
-            continue;
-        }
-        const std::size_t count = std::min(open - at, static_cast<std::size_t>(settings_.burstSize));
-        const std::string burst = encodeUtf8(std::u32string_view(text).substr(at, count));
-        at += count;
-        if (!accumulate(TypeText(keyboard_, burst))) break;
+        if (!sendGroup(p, std::u32string::npos)) break;
     }
     keyboard_.flush();
     skipPause_ = false;
-    return total;
+    return p.total;
+}
+
+KeystrokeRun::KeystrokeRun(KeystrokeSender& sender, std::string_view text, std::size_t plainPiece)
+    : sender_(sender), plainPiece_(std::max<std::size_t>(plainPiece, 1)) {
+    progress_.text = decodeUtf8(text);
+    done_ = progress_.text.empty();
+}
+
+void KeystrokeRun::next() {
+    if (done_) return;
+    KeyReleaseGuard guard(sender_.keyboard_);
+    if (!progress_.midPlain) sender_.advanceBusyIcon();
+    const bool ok = sender_.sendGroup(progress_, plainPiece_);
+    sender_.keyboard_.flush();
+    done_ = !ok || progress_.at >= progress_.text.size();
+}
+
+std::chrono::milliseconds KeystrokeRun::pauseBeforeNext() const {
+    if (progress_.midPlain) return std::chrono::milliseconds(0);
+    return std::chrono::milliseconds(10LL * std::max(sender_.settings_.globalDelay, 0));
 }
 
 } // namespace qd

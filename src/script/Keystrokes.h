@@ -85,7 +85,29 @@ public:
     // Phase of the busy animation, 1-8 (0 before the first group).
     int busyPhase() const { return phase_; }
 
+    // The keyboard is held by a text sent over several events (a hot key's
+    // typing or paste): scripts wait with their next step until it is let go,
+    // so their keystrokes and focus changes never fall between its groups.
+    void hold() { ++holders_; }
+    void letGo() {
+        if (holders_ > 0) --holders_;
+    }
+    bool held() const { return holders_ > 0; }
+
 private:
+    friend class KeystrokeRun;
+    // Where a keystroke text stands: the code points, the next one to send,
+    // and what was sent so far.
+    struct Progress {
+        std::u32string text;
+        std::size_t at = 0;
+        TypeTextResult total;
+        bool midPlain = false; // the last group ended inside a run of plain text
+    };
+    // Sends the next group: a named key, a burst of plain characters before a
+    // "[", or the plain text at the end (at most `plainLimit` characters of
+    // it). False when the keyboard failed and nothing more is to be sent.
+    bool sendGroup(Progress& p, std::size_t plainLimit);
     void pause();
     void advanceBusyIcon();
     TypeTextResult sendNamedKey(const std::string& name);
@@ -98,7 +120,32 @@ private:
     const Clock* clock_ = nullptr;
     std::chrono::milliseconds modifierWait_{1000};
     int phase_ = 0;
+    int holders_ = 0;
     bool skipPause_ = false;
+};
+
+// A keystroke text sent one group at a time, so that the caller waits the
+// pauses between groups itself instead of sleeping (the hot keys type on the
+// event loop, which keeps running between the groups). The plain text at the
+// end goes in pieces of `plainPiece` characters with no pause between them.
+// The caller lets go of held modifiers first. No key stays pressed after a
+// group, on any path.
+class KeystrokeRun {
+public:
+    KeystrokeRun(KeystrokeSender& sender, std::string_view text, std::size_t plainPiece = 64);
+
+    bool done() const { return done_; }
+    // Sends the next group (the first one without a pause before it).
+    void next();
+    // How long to wait before the next group.
+    std::chrono::milliseconds pauseBeforeNext() const;
+    const TypeTextResult& result() const { return progress_.total; }
+
+private:
+    KeystrokeSender& sender_;
+    KeystrokeSender::Progress progress_;
+    std::size_t plainPiece_;
+    bool done_ = false;
 };
 
 } // namespace qd

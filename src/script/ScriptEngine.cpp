@@ -172,6 +172,8 @@ void ScriptEngine::executeNextStep() {
         tempScriptingActive = false;
         return;
     }
+    // A hot key is typing or pasting: the step waits for the next tick.
+    if (env_.keys && env_.keys->held()) return;
     const Moment now = clock_.now();
     {
         const QueueEntry& head = queue_.front();

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <deque>
+
 using namespace qd;
 
 namespace {
@@ -17,6 +19,9 @@ protected:
     HotKeyServiceTest() : sender(keyboard) {
         sender.setSleep([this](std::chrono::milliseconds) { ++sleeps; });
         sender.setModifierWait(std::chrono::milliseconds(0));
+        service = std::make_unique<HotKeyService>(system, environment());
+    }
+    HotKeyEnvironment environment() {
         HotKeyEnvironment env;
         env.ds = &ds;
         env.ui = &ui;
@@ -26,7 +31,7 @@ protected:
         env.keyboard = &keyboard;
         env.clipboard = &clipboard;
         env.restoreFrame = [this] { ++restored; };
-        service = std::make_unique<HotKeyService>(system, env);
+        return env;
     }
 
     void addHotKey(const std::string& combination, const std::string& action, const std::string& type,
@@ -251,3 +256,148 @@ TEST(HotKeyQuickText, DescriptionAndTextCutToTheField) {
 }
 
 } // namespace
+
+// TYPE and PASTE in steps on an event loop: here a queue of posted jobs that
+// the test runs by hand, with the pauses they asked for.
+class SteppedHotKeyTest : public HotKeyServiceTest {
+protected:
+    SteppedHotKeyTest() {
+        HotKeyEnvironment env = environment();
+        env.postAfter = [this](std::chrono::milliseconds pause, std::function<void()> job) {
+            pauses.push_back(pause);
+            jobs.push_back(std::move(job));
+        };
+        service = std::make_unique<HotKeyService>(system, env);
+    }
+    // Runs one posted job; false when none is waiting.
+    bool step() {
+        if (jobs.empty()) return false;
+        auto job = std::move(jobs.front());
+        jobs.pop_front();
+        job();
+        return true;
+    }
+    int runAll() {
+        int n = 0;
+        while (step())
+            ++n;
+        return n;
+    }
+    // The characters and Tab presses sent, in order.
+    std::string sent() const {
+        std::string out;
+        for (const auto& e : keyboard.events)
+            if (e.kind == FakeKeyboard::Event::Char)
+                out += static_cast<char>(e.ch);
+            else if (e.kind == FakeKeyboard::Event::Down && e.virtualKey == vk::kTab)
+                out += '\t';
+        return out;
+    }
+    std::deque<std::function<void()>> jobs;
+    std::vector<std::chrono::milliseconds> pauses;
+};
+
+TEST_F(SteppedHotKeyTest, TypeSendsAGroupAStepAndPressesWaitForTheEnd) {
+    addHotKey("Ctrl-Alt-T", "Text", "TYPE", "ab[TAB]cd[TAB]ef");
+    addHotKey("Ctrl-Alt-U", "Text", "TYPE", "XY");
+    service->registerAll();
+    EXPECT_EQ(press("Ctrl-Alt-T"), Outcomes{HotKeyOutcome::Typed});
+    EXPECT_TRUE(service->sending());
+    EXPECT_EQ(sent(), "ab") << "the press returns after the first group";
+    const std::string trace = keyboard.trace();
+    EXPECT_LT(trace.find("{-CTRL}"), trace.find("ab")) << "modifiers let go of first: " << trace;
+    // A second hot key pressed meanwhile waits; nothing of it mixes in.
+    EXPECT_TRUE(press("Ctrl-Alt-U").empty());
+    step();
+    EXPECT_EQ(sent(), "ab\t");
+    runAll();
+    EXPECT_FALSE(service->sending());
+    EXPECT_EQ(sent(), "ab\tcd\tefXY");
+    EXPECT_EQ(sleeps, 0) << "the pauses are the event loop's, no sleeping";
+    ASSERT_GE(pauses.size(), 4u);
+    EXPECT_EQ(pauses[0], std::chrono::milliseconds(100)) << "the keystroke pause between groups";
+    EXPECT_TRUE(keyboard.keysDown().empty());
+}
+
+TEST_F(SteppedHotKeyTest, ALongPlainTextGoesInPiecesWithoutPauses) {
+    std::string text;
+    for (int i = 0; i < 8192; ++i)
+        text += static_cast<char>('a' + i % 26);
+    addHotKey("Ctrl-Alt-L", "Text", "TYPE", text);
+    service->registerAll();
+    EXPECT_EQ(press("Ctrl-Alt-L"), Outcomes{HotKeyOutcome::Typed});
+    EXPECT_EQ(keyboard.typedText().size(), 64u);
+    EXPECT_EQ(runAll(), 8192 / 64 - 1 + 1) << "one job a piece, then one for the waiting presses";
+    EXPECT_EQ(keyboard.typedText(), text);
+    for (std::size_t i = 0; i + 1 < pauses.size(); ++i)
+        EXPECT_EQ(pauses[i], std::chrono::milliseconds(0));
+}
+
+TEST_F(SteppedHotKeyTest, AHeldKeyIsPolledNotWaitedForAndGivenUpOn) {
+    addHotKey("Ctrl-Alt-P", "Text", "PASTE", "pasted");
+    service->registerAll();
+    clipboard.formats = {{"text/plain", "mine"}};
+    system.heldPolls = 3;
+    EXPECT_EQ(press("Ctrl-Alt-P"), Outcomes{HotKeyOutcome::Pasted});
+    EXPECT_EQ(keyboard.trace().find("{+V}"), std::string::npos) << "not while the key is held";
+    EXPECT_TRUE(system.waits.empty()) << "no blocking wait";
+    runAll();
+    EXPECT_NE(keyboard.trace().find("{+CTRL}{+V}{-V}{-CTRL}"), std::string::npos) << keyboard.trace();
+    EXPECT_EQ(clipboard.restores, 1);
+    EXPECT_EQ(clipboard.text(), "mine");
+    EXPECT_EQ(system.heldChecks, 4);
+
+    // Held for good: after the release wait the action goes ahead anyway.
+    service->releaseWait = std::chrono::milliseconds(0);
+    system.heldPolls = 1000;
+    keyboard.events.clear();
+    EXPECT_EQ(press("Ctrl-Alt-P"), Outcomes{HotKeyOutcome::Pasted});
+    runAll();
+    EXPECT_NE(keyboard.trace().find("{+V}"), std::string::npos);
+    EXPECT_EQ(system.waits, std::vector<std::chrono::milliseconds>{std::chrono::milliseconds(0)})
+        << "the held key's grab is ended";
+}
+
+TEST_F(SteppedHotKeyTest, ATaskKeyStartsItsScriptOnceLetGoWithoutBlocking) {
+    const int id = addTask(daily("Hot Key Ctrl-Alt-S", 0, 0));
+    addHotKey("Ctrl-Alt-S", "Task", "", "", id);
+    service->registerAll();
+    system.heldPolls = 2;
+    EXPECT_EQ(press("Ctrl-Alt-S"), Outcomes{HotKeyOutcome::TaskQueued});
+    EXPECT_TRUE(scripts.queued.empty()) << "not while the combination is held";
+    EXPECT_TRUE(system.waits.empty()) << "no blocking wait";
+    runAll();
+    EXPECT_EQ(scripts.queued, std::vector<int>{id});
+}
+
+TEST_F(SteppedHotKeyTest, TheKeyboardIsHeldFromThePressToTheLastKeySent) {
+    addHotKey("Ctrl-Alt-T", "Text", "TYPE", "ab[TAB]cd");
+    addHotKey("Ctrl-Alt-P", "Text", "PASTE", "p");
+    service->registerAll();
+    EXPECT_FALSE(sender.held());
+    press("Ctrl-Alt-T");
+    EXPECT_TRUE(sender.held()) << "scripts wait between the groups";
+    runAll();
+    EXPECT_FALSE(sender.held());
+
+    system.heldPolls = 1;
+    press("Ctrl-Alt-P");
+    EXPECT_TRUE(sender.held()) << "from the press to the paste";
+    runAll();
+    EXPECT_FALSE(sender.held());
+
+    press("Ctrl-Alt-T");
+    service.reset();
+    EXPECT_FALSE(sender.held()) << "a service that ends mid-way lets go";
+}
+
+TEST_F(SteppedHotKeyTest, StepsLeftWhenTheServiceEndsDoNothing) {
+    addHotKey("Ctrl-Alt-T", "Text", "TYPE", "ab[TAB]cd");
+    service->registerAll();
+    press("Ctrl-Alt-T");
+    service.reset();
+    const std::size_t before = keyboard.events.size();
+    runAll();
+    EXPECT_EQ(keyboard.events.size(), before);
+    EXPECT_TRUE(keyboard.keysDown().empty());
+}

@@ -320,6 +320,22 @@ TEST_F(ScriptEngineTest, SendKeysTypesThroughTheKeyboardWithVariables) {
     EXPECT_EQ(keyboard.trace(), "Hi Ann{+ENTER}{-ENTER}");
 }
 
+TEST_F(ScriptEngineTest, NoStepRunsWhileAHotKeyHoldsTheKeyboard) {
+    ScriptingRecord k = step("Send Keys");
+    k.Keystrokes = "script";
+    engine->queueSteps({comment("first"), k});
+    keys.hold(); // a hot key is typing, a group per event
+    for (int i = 0; i < 5; ++i) {
+        clock.advanceSeconds(1);
+        engine->executeNextStep();
+    }
+    EXPECT_TRUE(executed.empty()) << "neither the keystrokes nor any other step falls between its groups";
+    keys.letGo();
+    runAll();
+    EXPECT_EQ(executed, (std::vector<std::string>{"Comment:first", "Send Keys", "**End**"}));
+    EXPECT_EQ(keyboard.typedText(), "script");
+}
+
 TEST_F(ScriptEngineTest, KeystrokeTextsAndAddressPasswordsStayOutOfTheLog) {
     ScriptingRecord k = step("Send Keys");
     k.Keystrokes = "[TAB]MyLoginPassw0rd[ENTER]";

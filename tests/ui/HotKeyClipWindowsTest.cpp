@@ -6,12 +6,15 @@
 
 #include "clipboard/ClipboardSaver.h"
 #include "clipboard/ui/ClipboardWindows.h"
+#include "data/StoreTransaction.h"
+#include "data/TableDefs.h"
 #include "hotkeys/HotKeyNames.h"
 #include "hotkeys/ui/HotKeyWindows.h"
 #include "platform/fake/FakeClipboard.h"
 #include "platform/fake/FakeHotKeys.h"
 #include "platform/fake/FakeKeyboard.h"
 #include "script/Keystrokes.h"
+#include "ui/QueryDialog.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -232,6 +235,58 @@ private slots:
         w.deletePressed();
         QCOMPARE(m->rowCount(), 0);
         QCOMPARE(clipEntries(b.e.ds).size(), std::size_t(3));
+    }
+
+    void clipboardManagerShowsALongListAtOnceAndKeepsItsPlace() {
+        Bench b;
+        // 1,500 entries, oldest first, in one transaction.
+        {
+            qd::Table<qd::ClipboardRecord> t(b.e.ds, qd::tables::Clipboard());
+            QCOMPARE(t.open(), qd::Level::Benign);
+            qd::StoreTransaction tx(t);
+            QVERIFY(tx.started());
+            for (int i = 0; i < 1500; ++i) {
+                t.rec = qd::ClipboardRecord{};
+                // Capitals of its own for each: the hash keys differ.
+                const std::string mark = {static_cast<char>('A' + i % 26),
+                                          static_cast<char>('A' + i / 26 % 26),
+                                          static_cast<char>('A' + i / 676)};
+                t.rec.ClipContents =
+                    "Entry " + std::to_string(i) + " " + mark + (i % 10 == 7 ? " Seven" : "");
+                t.rec.ClipHashKey = qd::ClipHashKey(t.rec.ClipContents);
+                t.rec.ClipDate = 80000 + i / 1000;
+                t.rec.ClipTime = 1 + (i % 1000) * 100;
+                t.rec.Category = "General";
+                QCOMPARE(t.insert(), qd::Level::Benign);
+            }
+            QCOMPARE(tx.commit(), qd::Level::Benign);
+        }
+        qdclipui::ClipboardUiContext ctx{b.e.ds, b.e.ui, b.e.clock, b.clipboard, {}};
+        qdclipui::ClipboardManagerWindow w(ctx);
+        w.show();
+        auto* m = w.model();
+        QCOMPARE(m->rowCount(), 1500); // counted, not fetched in pieces
+        QVERIFY(!m->canFetchMore({}));
+        QCOMPARE(m->entry(1499).ClipContents, std::string("Entry 0 AAA"));
+        QCOMPARE(m->entry(0).ClipContents.substr(0, 11), std::string("Entry 1499 "));
+        // An entry far down keeps its place through a change.
+        w.selectRow(1400);
+        const std::string there = m->entry(1400).ClipContents;
+        w.toggleSavePressed();
+        QCOMPARE(w.currentRow(), 1400);
+        QCOMPARE(m->entry(w.currentRow()).ClipContents, there);
+        QCOMPARE(m->rowOf(m->entry(1400)), 1400);
+        // The query bar narrows the list in the store, with the search on top of it.
+        w.queryBar()->setQuery({{qd::tables::Clipboard().findField("ClipContents"),
+                                 qd::FieldMatch::Contains,
+                                 std::string("Seven"),
+                                 {},
+                                 {}}});
+        QCOMPARE(m->rowCount(), 150);
+        w.search()->setText("Entry 14");
+        QCOMPARE(m->rowCount(), 11); // 147, 1407, 1417 ... 1497
+        w.queryBar()->setQuery({});
+        QCOMPARE(m->rowCount(), 111); // "Entry 14", "Entry 140".."149", "Entry 1400".."1499"
     }
 
     void clipboardFormRecomputesTheHashAndChecksTheCategory() {

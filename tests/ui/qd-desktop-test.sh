@@ -9,17 +9,10 @@
 set -u
 bin=$1
 session=$2
-for tool in trayer xdotool xwininfo; do
-    command -v $tool >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
-done
-
 . "$(dirname "$0")/desktop-test-lib.sh"
+needTools trayer xdotool xwininfo
 
-eval "$("$session" start)" || exit 1
-mkdir -m 700 "$work/run"
-export XDG_RUNTIME_DIR=$work/run
-data=$work/data
-qdctl() { "$bin/qdctl" --data "$data" "$@"; }
+startSession
 
 startTrayer() {
     trayer --edge bottom --align right --widthtype pixel --width 200 --heighttype pixel --height 32 \

@@ -20,31 +20,14 @@ if [ "$secondOfDay" -ge $(( 23 * 3600 + 54 * 60 )) ]; then
 fi
 
 . "$(dirname "$0")/desktop-test-lib.sh"
-keys() { # keys WINDOW KEY...: the keys typed into that window
-    local w=$1
-    shift
-    xdotool windowactivate --sync "$w" 2>/dev/null
-    for k in "$@"; do
-        xdotool key --clearmodifiers "$k"
-        sleep 0.3
-    done
-}
 
-eval "$("$session" start)" || exit 1
-mkdir -m 700 "$work/run"
-export XDG_RUNTIME_DIR=$work/run
-data=$work/data
-qdctl() { "$bin/qdctl" --data "$data" "$@"; }
+startSession
 qdctl init >/dev/null || exit 1
 qdctl config set LogEvents 1 >/dev/null
 # Several users share the folder: the current user is the login name.
 qdctl config set MultiUser 1 >/dev/null
 
-"$bin/qd" --data "$data" >>"$work/qd.out" 2>&1 &
-qd=$!
-pids+=($qd)
-check "qd starts and shows its frame" waitfor 15 hasWindow '^Quandrel 2000$'
-frame=$(window '^Quandrel 2000$')
+startQd
 
 keys "$frame" ctrl+shift+m
 check "Ctrl+Shift+M opens the Display Message Wizard" waitfor 10 hasWindow '^Display Message Wizard$'

@@ -100,8 +100,10 @@ TEST_F(X11HotKeysTest, AHeldKeyCountsOnce) {
     xdotool({"keydown", "ctrl+shift+k"});
     xdotool({"keydown", "k"}); // the server's repeat: a press while it is down
     EXPECT_EQ(presses(), std::vector<int>{1});
+    EXPECT_TRUE(keys_->lastKeyHeld()) << "seen held without waiting";
     EXPECT_TRUE(keys_->waitForRelease(std::chrono::milliseconds(50)) == false);
     xdotool({"keyup", "k", "shift", "ctrl"});
+    EXPECT_FALSE(keys_->lastKeyHeld());
     EXPECT_TRUE(presses(300).empty());
 }
 

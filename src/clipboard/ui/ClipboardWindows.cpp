@@ -11,6 +11,7 @@
 #include "schedule/ui/CategoryWindows.h"
 #include "ui/QtUserInterface.h"
 #include "ui/QueryDialog.h"
+#include "ui/WindowParts.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
@@ -70,21 +71,9 @@ protected:
     }
 };
 
-void closeWindow(QWidget* w) {
-    if (w->parentWidget() && w->parentWidget()->inherits("QMdiSubWindow"))
-        w->parentWidget()->close();
-    else
-        w->close();
-}
-
 QPushButton* addButton(QWidget* owner, QBoxLayout* layout, const char* name, const QString& text,
                        const QString& tip = {}) {
-    auto* b = new QPushButton(text, owner);
-    b->setObjectName(name);
-    b->setAccessibleName(QString(text).remove('&'));
-    if (!tip.isEmpty()) b->setToolTip(tip);
-    layout->addWidget(b);
-    return b;
+    return qdui::namedButton(owner, text, name, layout, tip);
 }
 
 // One line of an entry for the list: line breaks shown as blanks, at most 255 characters.
@@ -98,33 +87,29 @@ QString listText(const std::string& s) {
 
 // ---- the list model
 
-struct ClipboardListModel::Cursor {
-    explicit Cursor(qd::DataSet& ds) : table(ds, qd::tables::Clipboard()) {}
-    qd::Table<qd::ClipboardRecord> table;
-};
-
 ClipboardListModel::ClipboardListModel(qd::DataSet& ds, QObject* parent)
-    : QAbstractTableModel(parent), ds_(ds) {
-    restart();
-    readRows(kPageSize);
+    : QAbstractTableModel(parent), ds_(ds),
+      rows_(std::make_unique<qd::RecordPages<qd::ClipboardRecord>>(ds, qd::tables::Clipboard(), kPageSize)) {
+    setView();
 }
 
 ClipboardListModel::~ClipboardListModel() = default;
 
 void ClipboardListModel::setOrder(Order order) {
     order_ = order;
-    refresh();
+    beginResetModel();
+    setView();
+    endResetModel();
 }
 
 void ClipboardListModel::setFilter(qd::RecordFilter filter) {
     filter_ = std::move(filter);
-    refresh();
+    beginResetModel();
+    setView();
+    endResetModel();
 }
 
-void ClipboardListModel::restart() {
-    cursor_ = std::make_unique<Cursor>(ds_);
-    atEnd_ = cursor_->table.open() != qd::Level::Benign;
-    if (atEnd_) return;
+void ClipboardListModel::setView() {
     const char* key = "KeyClipDate";
     qd::RecordFilter f = filter_;
     switch (order_) {
@@ -141,31 +126,22 @@ void ClipboardListModel::restart() {
         f.push_back({fieldIndex("ClipKeep"), qd::FieldMatch::Range, {}, 1LL, 1LL});
         break;
     }
-    cursor_->table.setFilter(f);
-    cursor_->table.setOrder(cursor_->table.def().findKey(key));
+    rows_->setView(f, {qd::tables::Clipboard().findKey(key), -1, false});
 }
 
 void ClipboardListModel::refresh() {
-    const int had = std::max<int>(static_cast<int>(rows_.size()), kPageSize);
     beginResetModel();
-    rows_.clear();
-    restart();
-    readRows(had);
+    rows_->count();
     endResetModel();
 }
 
-void ClipboardListModel::readRows(int count) {
-    for (int i = 0; i < count && !atEnd_; ++i) {
-        if (cursor_->table.tryNext() != qd::Level::Benign) {
-            atEnd_ = true;
-            break;
-        }
-        rows_.push_back(cursor_->table.rec);
-    }
+qd::ClipboardRecord ClipboardListModel::entry(int row) const {
+    const auto* r = rows_->row(row);
+    return r ? r->record : qd::ClipboardRecord{};
 }
 
 int ClipboardListModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+    return parent.isValid() ? 0 : static_cast<int>(rows_->size());
 }
 
 int ClipboardListModel::columnCount(const QModelIndex& parent) const {
@@ -174,7 +150,7 @@ int ClipboardListModel::columnCount(const QModelIndex& parent) const {
 
 QVariant ClipboardListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rowCount()) return {};
-    const qd::ClipboardRecord& r = entry(index.row());
+    const qd::ClipboardRecord r = entry(index.row());
     if (role == Qt::UserRole + 2) return qd::clipLooksRunnable(r.ClipContents);
     if (role == Qt::UserRole + 1) return q(r.ClipHashKey);
     switch (index.column()) {
@@ -204,29 +180,10 @@ QVariant ClipboardListModel::headerData(int section, Qt::Orientation orientation
     return section >= 0 && section < 4 ? QVariant(names[section]) : QVariant();
 }
 
-bool ClipboardListModel::canFetchMore(const QModelIndex& parent) const {
-    return !parent.isValid() && !atEnd_;
-}
-
-void ClipboardListModel::fetchMore(const QModelIndex& parent) {
-    if (parent.isValid() || atEnd_) return;
-    std::vector<qd::ClipboardRecord> more;
-    const std::size_t before = rows_.size();
-    readRows(kPageSize);
-    if (rows_.size() == before) return;
-    more.assign(rows_.begin() + static_cast<long>(before), rows_.end());
-    rows_.resize(before);
-    beginInsertRows({}, static_cast<int>(before), static_cast<int>(before + more.size() - 1));
-    rows_.insert(rows_.end(), more.begin(), more.end());
-    endInsertRows();
-}
-
 int ClipboardListModel::rowOf(const qd::ClipboardRecord& entry) const {
-    for (std::size_t i = 0; i < rows_.size(); ++i)
-        if (rows_[i].ClipDate == entry.ClipDate && rows_[i].ClipTime == entry.ClipTime &&
-            rows_[i].ClipContents == entry.ClipContents)
-            return static_cast<int>(i);
-    return -1;
+    qd::Table<qd::ClipboardRecord> t(ds_, qd::tables::Clipboard());
+    if (t.open() != qd::Level::Benign || !qd::fetchClipEntry(t, entry)) return -1;
+    return static_cast<int>(rows_->rowOf(t.currentRowId()));
 }
 
 // ---- the category pick list
@@ -382,10 +339,21 @@ ClipboardManagerWindow::ClipboardManagerWindow(ClipboardUiContext& context, QWid
     searchLabel->setBuddy(search_);
     searchRow->addWidget(searchLabel);
     searchRow->addWidget(search_, 1);
-    queryNote_ = new QLabel(this);
-    queryNote_->setObjectName("QueryNote");
-    searchRow->addWidget(queryNote_);
     outer->addLayout(searchRow);
+    query_ = new qdui::QueryBar(
+        {
+            {fieldIndex("Abbreviation"), "Abbreviation", qdui::QueryFieldKind::Text},
+            {fieldIndex("Category"), "Category", qdui::QueryFieldKind::Text},
+            {fieldIndex("ClipDate"), "Date", qdui::QueryFieldKind::Date},
+            {fieldIndex("ClipTime"), "Time", qdui::QueryFieldKind::Time},
+            {fieldIndex("ClipHashKey"), "Hash key (no spaces or graphic characters)",
+             qdui::QueryFieldKind::Text},
+            {fieldIndex("ClipContents"), "Contents", qdui::QueryFieldKind::Text},
+            {fieldIndex("ClipKeep"), "Keep", qdui::QueryFieldKind::Flag},
+        },
+        "entries", this);
+    outer->addWidget(query_->shown());
+    connect(query_, &qdui::QueryBar::changed, this, [this] { applyFilter(); });
     auto* body = new QHBoxLayout;
     model_ = new ClipboardListModel(context_.ds, this);
     view_ = new QTableView(this);
@@ -405,10 +373,7 @@ ClipboardManagerWindow::ClipboardManagerWindow(ClipboardUiContext& context, QWid
     view_->setWordWrap(false);
     body->addWidget(view_, 1);
     auto* buttons = new QVBoxLayout;
-    connect(addButton(this, buttons, "Query", "&Query"), &QPushButton::clicked, this,
-            &ClipboardManagerWindow::queryPressed);
-    connect(addButton(this, buttons, "Reset", "&Reset"), &QPushButton::clicked, this,
-            &ClipboardManagerWindow::resetPressed);
+    query_->addButtons(buttons);
     buttons->addSpacing(8);
     connect(addButton(this, buttons, "CopyToClipboard", "&Copy to Clipboard"), &QPushButton::clicked, this,
             &ClipboardManagerWindow::copyPressed);
@@ -426,7 +391,7 @@ ClipboardManagerWindow::ClipboardManagerWindow(ClipboardUiContext& context, QWid
             &QPushButton::clicked, this, &ClipboardManagerWindow::runPressed);
     buttons->addStretch(1);
     connect(addButton(this, buttons, "Close", "Cl&ose"), &QPushButton::clicked, this,
-            [this] { closeWindow(this); });
+            [this] { qdui::closeWindow(this); });
     body->addLayout(buttons);
     outer->addLayout(body, 1);
     connect(tabs_, &QTabBar::currentChanged, this, [this](int tab) {
@@ -443,7 +408,7 @@ QPushButton* ClipboardManagerWindow::button(const QString& objectName) const {
 }
 
 void ClipboardManagerWindow::applyFilter() {
-    qd::RecordFilter f = query_;
+    qd::RecordFilter f = query_->query();
     const std::string s = search_->text().trimmed().toStdString();
     if (!s.empty()) f.push_back({fieldIndex("ClipContents"), qd::FieldMatch::Contains, s, {}, {}});
     model_->setFilter(f);
@@ -542,29 +507,6 @@ void ClipboardManagerWindow::runPressed() {
         context_.start(target);
 }
 
-void ClipboardManagerWindow::queryPressed() {
-    static const std::vector<qdui::QueryField> fields = {
-        {fieldIndex("Abbreviation"), "Abbreviation", qdui::QueryFieldKind::Text},
-        {fieldIndex("Category"), "Category", qdui::QueryFieldKind::Text},
-        {fieldIndex("ClipDate"), "Date", qdui::QueryFieldKind::Date},
-        {fieldIndex("ClipTime"), "Time", qdui::QueryFieldKind::Time},
-        {fieldIndex("ClipHashKey"), "Hash key (no spaces or graphic characters)", qdui::QueryFieldKind::Text},
-        {fieldIndex("ClipContents"), "Contents", qdui::QueryFieldKind::Text},
-        {fieldIndex("ClipKeep"), "Keep", qdui::QueryFieldKind::Flag},
-    };
-    qdui::QueryDialog dialog(fields, query_, this);
-    if (context_.ui.runDialog(dialog) != QDialog::Accepted) return;
-    query_ = dialog.filter();
-    queryNote_->setText(qdui::describeQuery(fields, query_));
-    applyFilter();
-}
-
-void ClipboardManagerWindow::resetPressed() {
-    query_.clear();
-    queryNote_->clear();
-    applyFilter();
-}
-
 // ---- Clipboard Categories
 
 ClipboardCategoriesWindow::ClipboardCategoriesWindow(ClipboardUiContext& context, QWidget* parent)
@@ -608,7 +550,7 @@ ClipboardCategoriesWindow::ClipboardCategoriesWindow(ClipboardUiContext& context
             &ClipboardCategoriesWindow::deletePressed);
     buttons->addStretch(1);
     connect(addButton(this, buttons, "Close", "&Close"), &QPushButton::clicked, this,
-            [this] { closeWindow(this); });
+            [this] { qdui::closeWindow(this); });
     outer->addLayout(buttons);
     connect(list_, &QListWidget::currentRowChanged, this, [this] { showEntries(); });
     connect(list_, &QListWidget::itemDoubleClicked, this, [this] { editPressed(); });

@@ -8,6 +8,7 @@
 #include "data/DataSet.h"
 #include "data/Globals.h"
 #include "data/RecordFilter.h"
+#include "data/RecordPages.h"
 #include "data/Records.h"
 #include "platform/Clipboard.h"
 
@@ -32,7 +33,8 @@ class QTableView;
 
 namespace qdui {
 class QtUserInterface;
-}
+class QueryBar;
+} // namespace qdui
 
 namespace qdclipui {
 
@@ -57,30 +59,27 @@ public:
 
     void setOrder(Order order);
     void setFilter(qd::RecordFilter filter);
+    // Counts the entries again (changes made here or elsewhere).
     void refresh();
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
-    bool canFetchMore(const QModelIndex& parent) const override;
-    void fetchMore(const QModelIndex& parent) override;
 
-    const qd::ClipboardRecord& entry(int row) const { return rows_.at(static_cast<std::size_t>(row)); }
+    // The entry of a row (an empty record past the end or when it went away).
+    qd::ClipboardRecord entry(int row) const;
+    // The row of a stored entry; -1 when it is not in the list.
     int rowOf(const qd::ClipboardRecord& entry) const;
     void setDateHeader(const QString& header) { dateHeader_ = header; }
 
 private:
-    void restart();
-    void readRows(int count);
+    void setView();
 
     qd::DataSet& ds_;
     Order order_ = Order::ByDate;
     qd::RecordFilter filter_;
-    struct Cursor;
-    std::unique_ptr<Cursor> cursor_;
-    std::vector<qd::ClipboardRecord> rows_;
-    bool atEnd_ = false;
+    std::unique_ptr<qd::RecordPages<qd::ClipboardRecord>> rows_;
     QString dateHeader_ = "Date";
 };
 
@@ -137,8 +136,7 @@ public:
     void deletePressed();
     void toggleSavePressed();
     void runPressed();
-    void queryPressed();
-    void resetPressed();
+    qdui::QueryBar* queryBar() const { return query_; }
 
 private:
     void applyFilter();
@@ -148,8 +146,7 @@ private:
     QTableView* view_ = nullptr;
     QTabBar* tabs_ = nullptr;
     QLineEdit* search_ = nullptr;
-    QLabel* queryNote_ = nullptr;
-    qd::RecordFilter query_;
+    qdui::QueryBar* query_ = nullptr;
 };
 
 // "Clipboard Categories".

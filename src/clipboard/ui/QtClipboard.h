@@ -18,7 +18,7 @@ namespace qdclipui {
 // The MIME format that marks a clipboard content this program put there.
 inline constexpr const char* kOwnWriteFormat = "application/x-quandrel-own";
 // The format password managers use to say the content is secret.
-inline constexpr const char* kSecretHintFormat = "x-kde-passwordManagerHint";
+inline constexpr const char* kSecretHintFormat = qd::kPasswordManagerHint;
 
 // Whether a content is this program's own write / marked secret.
 bool isOwnWrite(const QMimeData* data);

@@ -7,6 +7,7 @@
 #include "data/TextWidth.h"
 #include "hotkeys/HotKeyNames.h"
 #include "ui/QtUserInterface.h"
+#include "ui/WindowParts.h"
 
 #include <QCheckBox>
 #include <QColor>
@@ -459,22 +460,14 @@ BrowseHotKeysWindow::BrowseHotKeysWindow(HotKeyUiContext& context, QWidget* pare
     layout->addWidget(view_, 1);
     auto* buttons = new QVBoxLayout;
     const auto add = [&](const char* name, const char* text) {
-        auto* b = new QPushButton(text, this);
-        b->setObjectName(name);
-        b->setAccessibleName(QString(text).remove('&'));
-        buttons->addWidget(b);
-        return b;
+        return qdui::namedButton(this, text, name, buttons);
     };
     connect(add("Insert", "&Insert"), &QPushButton::clicked, this, &BrowseHotKeysWindow::insertPressed);
     connect(add("Change", "&Change"), &QPushButton::clicked, this, &BrowseHotKeysWindow::changePressed);
     connect(add("Delete", "&Delete"), &QPushButton::clicked, this, &BrowseHotKeysWindow::deletePressed);
     buttons->addStretch(1);
-    connect(add("Close", "&Close"), &QPushButton::clicked, this, [this] {
-        if (parentWidget() && parentWidget()->inherits("QMdiSubWindow"))
-            parentWidget()->close();
-        else
-            close();
-    });
+    // "Cl&ose": Alt+C is Change's.
+    connect(add("Close", "Cl&ose"), &QPushButton::clicked, this, [this] { qdui::closeWindow(this); });
     layout->addLayout(buttons);
     connect(view_, &QTableView::doubleClicked, this, [this] { changePressed(); });
     if (model_->rowCount() > 0) view_->selectRow(0);

@@ -35,7 +35,11 @@ public:
     bool pressesPending() override { return !presses_.empty(); }
     bool waitForRelease(std::chrono::milliseconds timeout) override {
         waits.push_back(timeout);
-        return true;
+        return heldPolls <= 0;
+    }
+    bool lastKeyHeld() override {
+        ++heldChecks;
+        return heldPolls-- > 0;
     }
 
     // Presses the combination: queues the id it is registered under. False
@@ -50,6 +54,8 @@ public:
     bool noDisplay = false;
     int unregisterAllCalls = 0;
     std::vector<std::chrono::milliseconds> waits;
+    int heldPolls = 0;  // how many more lastKeyHeld() calls find the key held
+    int heldChecks = 0; // lastKeyHeld() calls so far
 
 private:
     std::deque<int> presses_;

@@ -217,6 +217,15 @@ bool X11HotKeys::pressesPending() {
     return !d->pending.empty();
 }
 
+bool X11HotKeys::lastKeyHeld() {
+    if (!d->dpy || d->lastPressed == 0) return false;
+    d->readEvents();
+    const KeyCode code = d->lastPressed;
+    if (d->held.count(code) != 0 && d->keyDown(code)) return true;
+    d->held.erase(code);
+    return false;
+}
+
 bool X11HotKeys::waitForRelease(std::chrono::milliseconds timeout) {
     if (!d->dpy || d->lastPressed == 0) return true;
     const KeyCode code = d->lastPressed;

@@ -36,6 +36,7 @@ public:
     // While the key of the last press is held, the grab sends every key to
     // us; still held at the end of the wait, the grab is ended.
     bool waitForRelease(std::chrono::milliseconds timeout) override;
+    bool lastKeyHeld() override;
 
 private:
     struct Impl;
