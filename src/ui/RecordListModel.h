@@ -93,17 +93,23 @@ protected:
         setOrder(key);
     }
 
+    qd::DataSet& ds() const { return ds_; }
+
+    // The row of the record with store row id `rowId`; -1 when it is not in
+    // the list. It is located in the view without reading the rows before it.
+    int rowOfStoreRow(long long rowId) const {
+        const long long row = pages_.rowOf(rowId);
+        return row < 0 ? -1 : static_cast<int>(row);
+    }
     // The row of the record the store finds by key `key` from the fields
-    // `fill` sets in a record; -1 when it is not in the list. The store row
-    // locates it in the view without reading the rows before it.
+    // `fill` sets in a record; -1 when it is not in the list.
     template <class Fill> int rowOfKey(const char* key, Fill fill) const {
         if (rowCount() == 0) return -1;
         qd::Table<R> t(ds_, table());
         if (t.open() != qd::Level::Benign) return -1;
         fill(t.rec);
         if (t.fetch(key) != qd::Level::Benign) return -1;
-        const long long row = pages_.rowOf(t.currentRowId());
-        return row < 0 ? -1 : static_cast<int>(row);
+        return rowOfStoreRow(t.currentRowId());
     }
     // The same, looking first among the rows read for one that `held` accepts.
     template <class Fill, class Match> int rowOfKey(const char* key, Fill fill, Match held) const {

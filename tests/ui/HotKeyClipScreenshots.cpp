@@ -128,7 +128,7 @@ int main(int argc, char** argv) {
     ok = grabChild(manager, out + "/clipboard-manager.png") && ok;
 
     qdclipui::ClipboardRecordForm record(cc, qdclipui::ClipboardRecordForm::Mode::Edit,
-                                         manager->model()->entry(3));
+                                         manager->model()->record(3));
     record.show();
     QApplication::processEvents();
     ok = record.grab().save(out + "/clipboard-record.png") && ok;

@@ -193,10 +193,10 @@ private slots:
         QCOMPARE(w.windowTitle(), QString("Clipboard Manager"));
         auto* m = w.model();
         QCOMPARE(m->rowCount(), 4);
-        QCOMPARE(m->entry(0).ClipContents, std::string("Charlie Text")); // newest first
+        QCOMPARE(m->record(0).ClipContents, std::string("Charlie Text")); // newest first
         // The address is drawn in blue.
         const int url = 2;
-        QCOMPARE(m->entry(url).ClipContents, std::string("Visit http://example.org Now"));
+        QCOMPARE(m->record(url).ClipContents, std::string("Visit http://example.org Now"));
         QVERIFY(m->index(url, 1).data(Qt::UserRole + 2).toBool());
         QVERIFY(!m->index(0, 1).data(Qt::UserRole + 2).toBool());
 
@@ -210,7 +210,7 @@ private slots:
 
         // By Content: hash key order.
         w.tabs()->setCurrentIndex(1);
-        QCOMPARE(m->entry(0).ClipContents, std::string("Alpha Note"));
+        QCOMPARE(m->record(0).ClipContents, std::string("Alpha Note"));
         // Search narrows the list.
         w.tabs()->setCurrentIndex(0);
         w.search()->setText("memo");
@@ -220,11 +220,11 @@ private slots:
 
         // Toggle Save, then the Saved Only tab shows it.
         w.selectRow(3);
-        const std::string kept = m->entry(3).ClipContents;
+        const std::string kept = m->record(3).ClipContents;
         w.toggleSavePressed();
         w.tabs()->setCurrentIndex(3);
         QCOMPARE(m->rowCount(), 1);
-        QCOMPARE(m->entry(0).ClipContents, kept);
+        QCOMPARE(m->record(0).ClipContents, kept);
         // Deleting a saved entry asks first; No keeps it.
         w.selectRow(0);
         b.press("No");
@@ -267,15 +267,15 @@ private slots:
         auto* m = w.model();
         QCOMPARE(m->rowCount(), 1500); // counted, not fetched in pieces
         QVERIFY(!m->canFetchMore({}));
-        QCOMPARE(m->entry(1499).ClipContents, std::string("Entry 0 AAA"));
-        QCOMPARE(m->entry(0).ClipContents.substr(0, 11), std::string("Entry 1499 "));
+        QCOMPARE(m->record(1499).ClipContents, std::string("Entry 0 AAA"));
+        QCOMPARE(m->record(0).ClipContents.substr(0, 11), std::string("Entry 1499 "));
         // An entry far down keeps its place through a change.
         w.selectRow(1400);
-        const std::string there = m->entry(1400).ClipContents;
+        const std::string there = m->record(1400).ClipContents;
         w.toggleSavePressed();
         QCOMPARE(w.currentRow(), 1400);
-        QCOMPARE(m->entry(w.currentRow()).ClipContents, there);
-        QCOMPARE(m->rowOf(m->entry(1400)), 1400);
+        QCOMPARE(m->record(w.currentRow()).ClipContents, there);
+        QCOMPARE(m->rowOf(m->record(1400)), 1400);
         // The query bar narrows the list in the store, with the search on top of it.
         w.queryBar()->setQuery({{qd::tables::Clipboard().findField("ClipContents"),
                                  qd::FieldMatch::Contains,

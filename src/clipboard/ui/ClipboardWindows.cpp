@@ -88,69 +88,30 @@ QString listText(const std::string& s) {
 // ---- the list model
 
 ClipboardListModel::ClipboardListModel(qd::DataSet& ds, QObject* parent)
-    : QAbstractTableModel(parent), ds_(ds),
-      rows_(std::make_unique<qd::RecordPages<qd::ClipboardRecord>>(ds, qd::tables::Clipboard(), kPageSize)) {
-    setView();
-}
-
-ClipboardListModel::~ClipboardListModel() = default;
+    : RecordListModelOf(ds, qd::tables::Clipboard(), "KeyClipDate", {"", "Contents", "Category", "Date"},
+                        parent) {}
 
 void ClipboardListModel::setOrder(Order order) {
-    order_ = order;
-    beginResetModel();
-    setView();
-    endResetModel();
-}
-
-void ClipboardListModel::setFilter(qd::RecordFilter filter) {
-    filter_ = std::move(filter);
-    beginResetModel();
-    setView();
-    endResetModel();
-}
-
-void ClipboardListModel::setView() {
-    const char* key = "KeyClipDate";
-    qd::RecordFilter f = filter_;
-    switch (order_) {
+    switch (order) {
     case Order::ByDate:
+        RecordListModel::setOrder("KeyClipDate");
         break;
     case Order::ByContent:
-        key = "KeyClipHash";
+        RecordListModel::setOrder("KeyClipHash");
         break;
     case Order::ByCategory:
-        key = "KeyCategory";
+        RecordListModel::setOrder("KeyCategory");
         break;
     case Order::SavedOnly:
-        key = "KeyClipKeep";
-        f.push_back({fieldIndex("ClipKeep"), qd::FieldMatch::Range, {}, 1LL, 1LL});
+        RecordListModel::setOrder("KeyClipKeep",
+                                  {{fieldIndex("ClipKeep"), qd::FieldMatch::Range, {}, 1LL, 1LL}});
         break;
     }
-    rows_->setView(f, {qd::tables::Clipboard().findKey(key), -1, false});
-}
-
-void ClipboardListModel::refresh() {
-    beginResetModel();
-    rows_->count();
-    endResetModel();
-}
-
-qd::ClipboardRecord ClipboardListModel::entry(int row) const {
-    const auto* r = rows_->row(row);
-    return r ? r->record : qd::ClipboardRecord{};
-}
-
-int ClipboardListModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(rows_->size());
-}
-
-int ClipboardListModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : 4;
 }
 
 QVariant ClipboardListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rowCount()) return {};
-    const qd::ClipboardRecord r = entry(index.row());
+    const qd::ClipboardRecord r = record(index.row());
     if (role == Qt::UserRole + 2) return qd::clipLooksRunnable(r.ClipContents);
     if (role == Qt::UserRole + 1) return q(r.ClipHashKey);
     switch (index.column()) {
@@ -174,16 +135,15 @@ QVariant ClipboardListModel::data(const QModelIndex& index, int role) const {
 }
 
 QVariant ClipboardListModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
-    static const char* names[] = {"", "Contents", "Category", ""};
-    if (section == 3) return dateHeader_;
-    return section >= 0 && section < 4 ? QVariant(names[section]) : QVariant();
+    if (section == 3 && orientation == Qt::Horizontal && role == Qt::DisplayRole) return dateHeader_;
+    return RecordListModel::headerData(section, orientation, role);
 }
 
 int ClipboardListModel::rowOf(const qd::ClipboardRecord& entry) const {
-    qd::Table<qd::ClipboardRecord> t(ds_, qd::tables::Clipboard());
+    if (rowCount() == 0) return -1;
+    qd::Table<qd::ClipboardRecord> t(ds(), qd::tables::Clipboard());
     if (t.open() != qd::Level::Benign || !qd::fetchClipEntry(t, entry)) return -1;
-    return static_cast<int>(rows_->rowOf(t.currentRowId()));
+    return rowOfStoreRow(t.currentRowId());
 }
 
 // ---- the category pick list
@@ -411,15 +371,15 @@ void ClipboardManagerWindow::applyFilter() {
     qd::RecordFilter f = query_->query();
     const std::string s = search_->text().trimmed().toStdString();
     if (!s.empty()) f.push_back({fieldIndex("ClipContents"), qd::FieldMatch::Contains, s, {}, {}});
-    model_->setFilter(f);
+    model_->setQuery(f);
     selectRow(0);
 }
 
 void ClipboardManagerWindow::refresh() {
     const int row = currentRow();
     const std::optional<qd::ClipboardRecord> keep =
-        row >= 0 ? std::optional<qd::ClipboardRecord>(model_->entry(row)) : std::nullopt;
-    model_->refresh();
+        row >= 0 ? std::optional<qd::ClipboardRecord>(model_->record(row)) : std::nullopt;
+    model_->reload();
     const int again = keep ? model_->rowOf(*keep) : -1;
     selectRow(again >= 0 ? again : std::min(row, model_->rowCount() - 1));
 }
@@ -438,13 +398,13 @@ void ClipboardManagerWindow::selectRow(int row) {
 void ClipboardManagerWindow::copyPressed() {
     const int row = currentRow();
     if (row < 0) return;
-    context_.clipboard.setText(qd::text::trimmedRight(model_->entry(row).ClipContents));
+    context_.clipboard.setText(qd::text::trimmedRight(model_->record(row).ClipContents));
 }
 
 void ClipboardManagerWindow::viewPressed() {
     const int row = currentRow();
     if (row < 0) return;
-    ClipboardRecordForm form(context_, ClipboardRecordForm::Mode::View, model_->entry(row), this);
+    ClipboardRecordForm form(context_, ClipboardRecordForm::Mode::View, model_->record(row), this);
     context_.ui.runDialog(form);
 }
 
@@ -457,23 +417,23 @@ void ClipboardManagerWindow::newPressed() {
     r.Category = "General";
     ClipboardRecordForm form(context_, ClipboardRecordForm::Mode::New, r, this);
     if (context_.ui.runDialog(form) != QDialog::Accepted) return;
-    model_->refresh();
+    model_->reload();
     selectRow(model_->rowOf(form.record()));
 }
 
 void ClipboardManagerWindow::editPressed() {
     const int row = currentRow();
     if (row < 0) return;
-    ClipboardRecordForm form(context_, ClipboardRecordForm::Mode::Edit, model_->entry(row), this);
+    ClipboardRecordForm form(context_, ClipboardRecordForm::Mode::Edit, model_->record(row), this);
     if (context_.ui.runDialog(form) != QDialog::Accepted) return;
-    model_->refresh();
+    model_->reload();
     selectRow(model_->rowOf(form.record()));
 }
 
 void ClipboardManagerWindow::deletePressed() {
     const int row = currentRow();
     if (row < 0) return;
-    const qd::ClipboardRecord entry = model_->entry(row);
+    const qd::ClipboardRecord entry = model_->record(row);
     qd::Table<qd::ClipboardRecord> t(context_.ds, qd::tables::Clipboard());
     if (t.open() != qd::Level::Benign) return;
     if (!qd::fetchClipEntry(t, entry)) {
@@ -489,21 +449,21 @@ void ClipboardManagerWindow::deletePressed() {
         ask = false;
     }
     qd::RelationManager(t).deleteRecord(ask);
-    model_->refresh();
+    model_->reload();
     selectRow(std::min(row, model_->rowCount() - 1));
 }
 
 void ClipboardManagerWindow::toggleSavePressed() {
     const int row = currentRow();
     if (row < 0) return;
-    qd::toggleClipKeep(context_.ds, model_->entry(row));
+    qd::toggleClipKeep(context_.ds, model_->record(row));
     refresh();
 }
 
 void ClipboardManagerWindow::runPressed() {
     const int row = currentRow();
     if (row < 0 || !context_.start) return;
-    for (const std::string& target : qd::clipRunTargets(model_->entry(row).ClipContents))
+    for (const std::string& target : qd::clipRunTargets(model_->record(row).ClipContents))
         context_.start(target);
 }
 
@@ -575,11 +535,11 @@ void ClipboardCategoriesWindow::reload() {
 void ClipboardCategoriesWindow::showEntries() {
     const std::string c = current().toStdString();
     // No category highlighted: no entries (an empty category matches none).
-    model_->setFilter({{qd::tables::Clipboard().findField("Category"),
-                        qd::FieldMatch::Equals,
-                        c.empty() ? std::string("\x01") : c,
-                        {},
-                        {}}});
+    model_->setQuery({{qd::tables::Clipboard().findField("Category"),
+                       qd::FieldMatch::Equals,
+                       c.empty() ? std::string("\x01") : c,
+                       {},
+                       {}}});
 }
 
 bool ClipboardCategoriesWindow::addCategory(const std::string& name) {

@@ -8,9 +8,9 @@
 #include "data/DataSet.h"
 #include "data/Globals.h"
 #include "data/RecordFilter.h"
-#include "data/RecordPages.h"
 #include "data/Records.h"
 #include "platform/Clipboard.h"
+#include "ui/RecordListModel.h"
 
 #include <QAbstractTableModel>
 #include <QDialog>
@@ -48,38 +48,24 @@ struct ClipboardUiContext {
 };
 
 // The saved entries in one key order, read a page at a time.
-class ClipboardListModel : public QAbstractTableModel {
+class ClipboardListModel : public qdui::RecordListModelOf<qd::ClipboardRecord> {
     Q_OBJECT
 public:
     enum class Order { ByDate, ByContent, ByCategory, SavedOnly };
-    static constexpr int kPageSize = 100;
 
     explicit ClipboardListModel(qd::DataSet& ds, QObject* parent = nullptr);
-    ~ClipboardListModel() override;
 
+    // The tab's order ("Saved Only" also keeps only the saved entries).
     void setOrder(Order order);
-    void setFilter(qd::RecordFilter filter);
-    // Counts the entries again (changes made here or elsewhere).
-    void refresh();
 
-    int rowCount(const QModelIndex& parent = {}) const override;
-    int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
-    // The entry of a row (an empty record past the end or when it went away).
-    qd::ClipboardRecord entry(int row) const;
     // The row of a stored entry; -1 when it is not in the list.
     int rowOf(const qd::ClipboardRecord& entry) const;
     void setDateHeader(const QString& header) { dateHeader_ = header; }
 
 private:
-    void setView();
-
-    qd::DataSet& ds_;
-    Order order_ = Order::ByDate;
-    qd::RecordFilter filter_;
-    std::unique_ptr<qd::RecordPages<qd::ClipboardRecord>> rows_;
     QString dateHeader_ = "Date";
 };
 
