@@ -1,5 +1,7 @@
 #include "ui/RecordListModel.h"
 
+#include "ui/QueryDialog.h"
+
 namespace qdui {
 
 RecordListModel::RecordListModel(const qd::TableDef& def, QStringList headings, QObject* parent)
@@ -53,6 +55,13 @@ void RecordListModel::setView() {
     beginResetModel();
     viewPages(where, {def_.findKey(key_.c_str()), -1, false});
     endResetModel();
+}
+
+void followQuery(QueryBar* bar, RecordListModel* model, QAbstractItemView* view) {
+    QObject::connect(bar, &QueryBar::changed, view, [model, view](const qd::RecordFilter& query) {
+        model->setQuery(query);
+        if (model->rowCount() > 0) view->setCurrentIndex(model->index(0));
+    });
 }
 
 } // namespace qdui

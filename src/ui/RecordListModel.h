@@ -9,6 +9,7 @@
 #include "data/RecordFilter.h"
 #include "data/RecordPages.h"
 
+#include <QAbstractItemView>
 #include <QAbstractTableModel>
 #include <QStringList>
 
@@ -16,6 +17,8 @@
 #include <utility>
 
 namespace qdui {
+
+class QueryBar;
 
 class RecordListModel : public QAbstractTableModel {
     Q_OBJECT
@@ -129,5 +132,9 @@ private:
     // Read as rows are asked for, also by the const readers.
     mutable qd::RecordPages<R> pages_;
 };
+
+// The list follows the query bar: a new query (or its reset) narrows the
+// model, and the view highlights the first row when there is one.
+void followQuery(QueryBar* bar, RecordListModel* model, QAbstractItemView* view);
 
 } // namespace qdui

@@ -392,10 +392,7 @@ MessagesWindow::MessagesWindow(MailUiContext& context, bool selecting, QWidget* 
                             {def.findField("Subject"), "Subject", qdui::QueryFieldKind::Text},
                             {def.findField("LastDateSent"), "Last Date Sent", qdui::QueryFieldKind::Date}},
                            "messages", this);
-    connect(query_, &qdui::QueryBar::changed, this, [this](const qd::RecordFilter& query) {
-        model_->setQuery(query);
-        if (model_->rowCount() > 0) list_->selectRow(0);
-    });
+    qdui::followQuery(query_, model_, list_);
     layout->addWidget(query_->shown());
     auto* row = new QHBoxLayout;
     const auto add = [&](const char* name, const char* label) {

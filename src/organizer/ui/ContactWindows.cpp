@@ -237,10 +237,7 @@ ContactsWindow::ContactsWindow(ContactsContext context, bool selecting, QWidget*
          {def.findField("WorkDayPhone"), "Work/Day Phone", qdui::QueryFieldKind::Text},
          {def.findField("PostalCode"), "Postal Code", qdui::QueryFieldKind::Text}},
         "contacts", this);
-    connect(query_, &qdui::QueryBar::changed, this, [this](const qd::RecordFilter& query) {
-        model_->setQuery(query);
-        if (model_->rowCount() > 0) list_->selectRow(0);
-    });
+    qdui::followQuery(query_, model_, list_);
     layout->addWidget(query_->shown());
 
     auto* row = new QHBoxLayout;

@@ -232,10 +232,7 @@ BrowseHolidaysWindow::BrowseHolidaysWindow(HolidayUiContext& context, QWidget* p
                                  {def.findField("Holiday"), "Description", qdui::QueryFieldKind::Text},
                                  {def.findField("HolidayType"), "Type", qdui::QueryFieldKind::Text}},
                                 "holidays", this);
-    connect(query_, &qdui::QueryBar::changed, this, [this](const qd::RecordFilter& query) {
-        model_->setQuery(query);
-        if (model_->rowCount() > 0) view_->selectRow(0);
-    });
+    qdui::followQuery(query_, model_, view_);
     layout->addWidget(query_->shown());
 
     auto* row = new QHBoxLayout;

@@ -105,10 +105,7 @@ BrowseScriptTemplatesWindow::BrowseScriptTemplatesWindow(ScriptUiContext& contex
     query_ = new qdui::QueryBar({{def.findField("Description"), "Description", qdui::QueryFieldKind::Text},
                                  {def.findField("DOSFilename"), "Script file", qdui::QueryFieldKind::Text}},
                                 "templates", this);
-    connect(query_, &qdui::QueryBar::changed, this, [this](const qd::RecordFilter& query) {
-        model_->setQuery(query);
-        if (model_->rowCount() > 0) list_->setCurrentIndex(model_->index(0));
-    });
+    qdui::followQuery(query_, model_, list_);
     layout->addWidget(query_->shown());
     auto* row = new QHBoxLayout;
     auto* row2 = new QHBoxLayout;

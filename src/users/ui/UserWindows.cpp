@@ -148,10 +148,7 @@ UsersWindow::UsersWindow(qd::DataSet& ds, qdui::QtUserInterface& ui, QWidget* pa
                                  {def.findField("Notes"), "Notes", K::Text},
                                  {def.findField("UsePassword"), "Uses a password", K::Flag}},
                                 "users", this);
-    connect(query_, &qdui::QueryBar::changed, this, [this](const qd::RecordFilter& query) {
-        model_->setQuery(query);
-        if (model_->rowCount() > 0) list_->setCurrentIndex(model_->index(0));
-    });
+    qdui::followQuery(query_, model_, list_);
     auto* column = new QVBoxLayout;
     column->addWidget(list_, 1);
     column->addWidget(query_->shown());
